@@ -1,0 +1,29 @@
+#pragma once
+// The outside services every window and engine class is given. main() fills
+// it with the real adapters; tests fill it with the fakes of tests/fakes.
+
+#include <memory>
+
+#include <QString>
+
+#include "platform/Clock.h"
+#include "platform/IcmpCarrier.h"
+#include "platform/KeepAwake.h"
+#include "platform/Launcher.h"
+#include "platform/NetworkSettings.h"
+#include "platform/Prompter.h"
+#include "platform/Resolver.h"
+
+namespace sondrel {
+
+struct Services {
+  std::shared_ptr<IClock> clock;
+  std::shared_ptr<IIcmpCarrier> icmp;
+  std::shared_ptr<IResolver> resolver;
+  std::shared_ptr<INetworkSettings> network;
+  std::shared_ptr<IPrompter> prompter;
+  std::shared_ptr<ILauncher> launcher;
+  std::shared_ptr<IKeepAwake> keepAwake;
+};
+
+}  // namespace sondrel

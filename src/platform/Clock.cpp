@@ -1,0 +1,24 @@
+#include "platform/Clock.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace sondrel {
+
+LocalDateTime SystemClock::now() const {
+  const QDateTime t = QDateTime::currentDateTime();
+  const QDate d = t.date();
+  const QTime h = t.time();
+  return {d.year(), d.month(), d.day(), h.hour(), h.minute(), h.second(), h.msec()};
+}
+
+std::int64_t SystemClock::monotonicMs() const {
+  static QElapsedTimer timer = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  return timer.elapsed();
+}
+
+}  // namespace sondrel

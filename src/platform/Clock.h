@@ -1,0 +1,24 @@
+#pragma once
+// Local wall-clock time and a monotonic millisecond count.
+
+#include <cstdint>
+
+#include "core/LocalDateTime.h"
+
+namespace sondrel {
+
+class IClock {
+ public:
+  virtual ~IClock() = default;
+  virtual LocalDateTime now() const = 0;
+  // Milliseconds from an arbitrary start; never goes back.
+  virtual std::int64_t monotonicMs() const = 0;
+};
+
+class SystemClock final : public IClock {
+ public:
+  LocalDateTime now() const override;
+  std::int64_t monotonicMs() const override;
+};
+
+}  // namespace sondrel

@@ -1,0 +1,16 @@
+#pragma once
+// Hands work to the desktop: a file or URL to its default application, a
+// command to a terminal window that stays open.
+
+#include <QString>
+
+namespace sondrel {
+
+class ILauncher {
+ public:
+  virtual ~ILauncher() = default;
+  virtual bool openUrl(const QString& urlOrPath) = 0;
+  virtual bool openTerminal(const QString& command) = 0;
+};
+
+}  // namespace sondrel

@@ -1,0 +1,23 @@
+#pragma once
+#include <QStringList>
+
+#include "platform/Launcher.h"
+
+namespace sondrel::fakes {
+
+class FakeLauncher final : public ILauncher {
+ public:
+  QStringList opened;
+  QStringList terminals;
+  bool result = true;
+  bool openUrl(const QString& urlOrPath) override {
+    opened << urlOrPath;
+    return result;
+  }
+  bool openTerminal(const QString& command) override {
+    terminals << command;
+    return result;
+  }
+};
+
+}  // namespace sondrel::fakes

@@ -1,0 +1,23 @@
+// Test main for everything that needs Qt: offscreen platform, private runtime
+// and data folders, and no QApplication when only listing the tests.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ::testing::InitGoogleMock(&argc, argv);
+  if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+
+  // Keep Qt and the program away from the real home of whoever runs the tests.
+  QTemporaryDir runtime;
+  QTemporaryDir data;
+  setenv("XDG_RUNTIME_DIR", qPrintable(runtime.path()), 1);
+  setenv("XDG_DATA_HOME", qPrintable(data.path()), 1);
+
+  QApplication app(argc, argv);
+  return RUN_ALL_TESTS();
+}
