@@ -1,17 +1,541 @@
 #include "app/ui/FormMain.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+
+#include "app/ScanProgram.h"
+#include "app/ui/DesktopLauncher.h"
+#include "app/ui/QtPrompter.h"
+#include "core/DataFolder.h"
+#include "ping/ui/ResultsDisplay.h"
 
 namespace sondrel {
 
-FormMain::FormMain(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
+
+// Client-area layout in pixels.
+constexpr int kMargin = 8;
+constexpr int kToolTop = 4;
+constexpr int kToolSize = 30;
+constexpr int kTopAreaTop = kToolTop + kToolSize + 6;
+constexpr int kParameterWidth = 380;
+constexpr int kListLeft = kMargin + kParameterWidth + 8;
+constexpr int kResultsTop = Px(2760);
+constexpr int kResultsLeft = Px(120);
+constexpr int kListCollapsed = Px(1605);
+constexpr int kListExpanded = Px(7000);
+constexpr int kListBoxCollapsed = Px(1695);
+constexpr int kListBoxExpanded = Px(7090);
+constexpr int kDosLeft = Px(5450);
+constexpr int kDosTop = Px(2820);
+constexpr int kButtonHeight = 26;
+
+QString Q(const char* text) { return QString::fromUtf8(text); }
+
+}  // namespace
+
+FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* parent)
+    : QMainWindow(parent),
+      services_(std::move(services)),
+      dataFolderBase_(std::move(dataFolderBase)),
+      exitHandler_([] { QCoreApplication::exit(0); }) {
   setObjectName(QStringLiteral("FormMain"));
-  setWindowTitle(QStringLiteral(" Network Connectivity Tester & Logger  8.23"));
+  setWindowTitle(QStringLiteral("Sondrel Std"));
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("FormMainClient"));
+  setCentralWidget(client_);
+  buildPanels();
+  buildMenus();
+  buildButtons();
+
+  const int width = display_->x() + display_->width() + kMargin;
+  const int height = display_->y() + display_->height() + 8 + kButtonHeight + 10;
+  client_->setFixedSize(width, height);
+
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+    if (s != Qt::ApplicationActive) appWasInactive_ = true;
+  });
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::buildPanels() {
+  parameterArea_ = new QWidget(client_);
+  parameterArea_->setObjectName(QStringLiteral("ParameterArea"));
+  parameterArea_->setGeometry(kMargin, kTopAreaTop, kParameterWidth, kResultsTop - kTopAreaTop - 4);
+
+  display_ = new ResultsDisplay(client_);
+  display_->move(kResultsLeft, kResultsTop);
+  display_->setWebsite(Q(kWebsite));
+
+  picture3_ = new QFrame(client_);
+  picture3_->setObjectName(QStringLiteral("Picture3"));
+  picture3_->setFrameShape(QFrame::Box);
+  picture3_->setGeometry(display_->geometry());
+  picture3_->hide();
+  image1_ = new QToolButton(picture3_);
+  image1_->setObjectName(QStringLiteral("Image1"));
+  image1_->setToolTip(QStringLiteral("Minimize IP Scan Form"));
+  image1_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
+  image1_->setAutoRaise(true);
+  image1_->setGeometry(picture3_->width() - 22, 2, 18, 18);
+  connect(image1_, &QToolButton::clicked, this, [this] {
+    ShowPingPanel();
+    focusNeutral();
+  });
+  connect(display_->Image2(), &QToolButton::clicked, this, [this] {
+    ShowScanPanel();
+    focusNeutral();
+  });
+
+  pictureDOS_ = new QFrame(client_);
+  pictureDOS_->setObjectName(QStringLiteral("PictureDOS"));
+  pictureDOS_->setFrameShape(QFrame::Box);
+  pictureDOS_->setAutoFillBackground(true);
+  pictureDOS_->setGeometry(kDosLeft, kDosTop, display_->x() + display_->width() - kDosLeft,
+                           display_->height() - (kDosTop - kResultsTop));
+  pictureDOS_->hide();
+
+  // The target list and its buttons live in this box; it grows over the results.
+  const int listWidth = display_->x() + display_->width() - kListLeft;
+  picture1_0_ = new QFrame(client_);
+  picture1_0_->setObjectName(QStringLiteral("Picture1_0"));
+  picture1_0_->setGeometry(kListLeft, kTopAreaTop, listWidth, kListBoxCollapsed);
+  picture1_0_->setAutoFillBackground(true);
+  for (int i = 1; i <= 2; ++i) {
+    auto* b = new QToolButton(picture1_0_);
+    b->setObjectName(QStringLiteral("Picture1_%1").arg(i));
+    b->setAutoRaise(true);
+    b->setGeometry(listWidth - 20, 2, 18, 18);
+    picture1_[i] = b;
+  }
+  picture1_[1]->setToolTip(QStringLiteral("Maximize the IP Listbox"));
+  picture1_[1]->setArrowType(Qt::DownArrow);
+  picture1_[2]->setToolTip(QStringLiteral("Minimize the IP Listbox"));
+  picture1_[2]->setArrowType(Qt::UpArrow);
+  picture1_[2]->hide();
+  connect(picture1_[1], &QToolButton::clicked, this, &FormMain::ExpandTargetList);
+  connect(picture1_[2], &QToolButton::clicked, this, &FormMain::CollapseTargetList);
+
+  // The neutral box that takes the focus after an action.
+  text402_ = new QLineEdit(client_);
+  text402_->setObjectName(QStringLiteral("Text402"));
+  text402_->setFrame(false);
+  text402_->setReadOnly(true);
+  text402_->setGeometry(0, 0, 1, 1);
+
+  connect(display_, &ResultsDisplay::rowsHovered, this, [this](bool hideSelection) {
+    if (hideSelection) hideSelectionPopup();
+    CollapseTargetList();
+  });
+  connect(display_, &ResultsDisplay::textClicked, this, &FormMain::hideSelectionPopup);
+  connect(display_, &ResultsDisplay::panelClicked, this, [this] {
+    hideSchedulePopup();
+    hideSelectionPopup();
+  });
+  connect(display_, &ResultsDisplay::websiteClicked, this, &FormMain::OpenWebSite);
+  connect(display_, &ResultsDisplay::reportClicked, this, [this] { action(QStringLiteral("mnuReport"))->trigger(); });
+}
+
+QAction* FormMain::addEntry(QMenu* menu, const QString& name, const QString& caption,
+                            const QKeySequence& key) {
+  auto* a = new QAction(caption, this);
+  a->setObjectName(name);
+  if (!key.isEmpty()) {
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WindowShortcut);
+  }
+  menu->addAction(a);
+  actions_[name] = a;
+  return a;
+}
+
+void FormMain::addSeparator(QMenu* menu, const QString& name) {
+  QAction* s = menu->addSeparator();
+  s->setObjectName(name);
+}
+
+QAction* FormMain::action(const QString& name) const {
+  auto it = actions_.find(name);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void FormMain::buildMenus() {
+  QMenuBar* bar = menuBar();
+  auto menu = [&](const QString& name, const QString& caption) {
+    QMenu* m = bar->addMenu(caption);
+    m->setObjectName(name);
+    m->menuAction()->setObjectName(name + QStringLiteral("Action"));
+    return m;
+  };
+  const auto S = [](const char* t) { return QString::fromLatin1(t); };
+
+  QMenu* file = menu(S("mnuFile"), S("&File"));
+  addEntry(file, S("mnuExpImp_1"), S("Export IP List"));
+  addEntry(file, S("mnuExpImp_2"), S("Import IP List"));
+  addSeparator(file, S("mnuExpImp_3"));
+  addEntry(file, S("mnuExpImp_4"), S("Export DOS Command History"));
+  addEntry(file, S("mnuExpImp_5"), S("Import DOS Command History"));
+  addSeparator(file, S("mnuExpImp_6"));
+  addEntry(file, S("mnuWebsite"), S("Goto Our Website"), Qt::Key_F10);
+  addSeparator(file, S("mnu005"));
+  addEntry(file, S("mnuExit"), S("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  QMenu* operate = menu(S("mnuOperate"), S("&Operate"));
+  addEntry(operate, S("mnuStart"), S("Start"), Qt::Key_F5);
+  addEntry(operate, S("mnuIpscanner"), S("Scan IP"), Qt::Key_F11);
+  addEntry(operate, S("mnuStop"), S("S&top"), Qt::Key_F4);
+  addSeparator(operate, S("mnu001"));
+  addEntry(operate, S("mnuExport"), S("&Export"), Qt::Key_F6);
+  addEntry(operate, S("mnuOpen"), S("O&pen"), Qt::Key_F7);
+  addSeparator(operate, S("mnu002"));
+  addEntry(operate, S("mnuCopy"), S("&Copy Screen"), Qt::Key_F9);
+  addSeparator(operate, S("mnu8099"));
+  addEntry(operate, S("mnuReport"), S("Open Summary Report"), QKeySequence(Qt::CTRL | Qt::Key_R));
+
+  QMenu* ip = menu(S("mnuIPList"), S("&IP"));
+  addEntry(ip, S("mnuAddS"), S("Add a single IP or URL"));
+  addEntry(ip, S("mnuAddG"), S("Add a group of IP addresses"));
+  addEntry(ip, S("munAddR"), S("Add a range of IP addresses"));
+  addEntry(ip, S("mnuEdit"), S("Edit the seleted item"));
+  addEntry(ip, S("mnuDelete"), S("Detete the seleted item"));
+  addSeparator(ip, S("mnu8077"));
+  addEntry(ip, S("mnuScanLocalIP"), S("Scan local subnet and save the ip addresses"));
+  addSeparator(ip, S("mnu876"));
+  QMenu* group = ip->addMenu(S("Add the scanned IP to a new IP Group"));
+  group->setObjectName(S("mnuAddG2"));
+  actions_[S("mnuAddG2")] = group->menuAction();
+  group->menuAction()->setObjectName(S("mnuAddG2Action"));
+  addEntry(group, S("mnuAddG2Active"), S("Add Active IP to a New IP Group"));
+  addEntry(group, S("mnuAddG2Inactive"), S("Add Inactive IP to a New IP Group"));
+  addEntry(group, S("mnuAddG2All"), S("Add All IP to a New IP Group"));
+  addSeparator(ip, S("mnu780"));
+  addEntry(ip, S("mnuReset"), S("Reset all checked Checkbox"));
+
+  QMenu* utility = menu(S("mnuUtility"), S("&Utility"));
+  addEntry(utility, S("mnuDos"), S("DOS Commands"), Qt::Key_F8);
+  addSeparator(utility, S("mnu7098"));
+  addEntry(utility, S("mnuCloseAllDOS"), S("Close All Opening DOS Forms"));
+  QMenu* history = utility->addMenu(S("Delete DOS Run History"));
+  history->setObjectName(S("mnuDeleteDos"));
+  history->menuAction()->setObjectName(S("mnuDeleteDosAction"));
+  actions_[S("mnuDeleteDos")] = history->menuAction();
+  static constexpr std::array<const char*, 14> kDel = {
+      "-",
+      "Edit the DOS commands list use Notepad",
+      "Refresh the DOS commands list",
+      "-",
+      "Delete the selected history records",
+      "-",
+      "Delete all except the last 10 records",
+      "Delete all except the last 20 records",
+      "Delete all except the last 30 records",
+      "Delete all except the last 50 records",
+      "Delete all except the last 100 records",
+      "-",
+      "Delete all history records",
+      "-"};
+  for (std::size_t i = 0; i < kDel.size(); ++i) {
+    const QString name = S("mnuDel_") + QString::number(i);
+    if (QLatin1String(kDel[i]) == QLatin1String("-"))
+      addSeparator(history, name);
+    else
+      addEntry(history, name, S(kDel[i]));
+  }
+
+  QMenu* help = menu(S("mnuHelp"), S("&Help"));
+  addEntry(help, S("mnuHowto"), S("&How to Use ?"), Qt::Key_F1);
+  addEntry(help, S("mnuAbout"), S("&About"), Qt::Key_F3);
+
+  connect(action(S("mnuWebsite")), &QAction::triggered, this, &FormMain::OpenWebSite);
+  connect(action(S("mnuExit")), &QAction::triggered, this, &FormMain::ExitProgram);
+  connect(action(S("mnuCopy")), &QAction::triggered, this, &FormMain::CopyScreen);
+  connect(action(S("mnuAbout")), &QAction::triggered, this, &FormMain::ShowAbout);
+  connect(action(S("mnuDos")), &QAction::triggered, this, &FormMain::ShowDosPanel);
+
+  // Entries whose pieces plug in later stay greyed until then.
+  for (const char* name :
+       {"mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuIpscanner", "mnuExport",
+        "mnuOpen", "mnuReport", "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete",
+        "mnuScanLocalIP", "mnuAddG2", "mnuReset", "mnuDos", "mnuCloseAllDOS", "mnuDeleteDos",
+        "mnuHowto"})
+    action(S(name))->setEnabled(false);
+}
+
+void FormMain::bind(QAbstractButton* button, const QString& actionName) {
+  QAction* a = action(actionName);
+  connect(button, &QAbstractButton::clicked, a, &QAction::trigger);
+  button->setEnabled(a->isEnabled());
+  connect(a, &QAction::enabledChanged, button, &QWidget::setEnabled);
+}
+
+void FormMain::buildButtons() {
+  struct Picture {
+    const char* name;
+    const char* action;
+    QStyle::StandardPixmap icon;
+    const char* tip;
+  };
+  static const Picture kPictures[] = {
+      {"Command3", "mnuStart", QStyle::SP_MediaPlay, "Run ping test"},
+      {"Command4", "mnuStop", QStyle::SP_MediaStop, "Stop the current running Ping or IP Scan test"},
+      {"Command5", "mnuExport", QStyle::SP_DialogSaveButton,
+       "Export the test results to a txt or csv file"},
+      {"Command6", "mnuOpen", QStyle::SP_DialogOpenButton, "Open test results file"},
+      {"Command7", "mnuCopy", QStyle::SP_FileDialogContentsView,
+       "Copy the test result screen to clipboard"},
+      {"Command11", "mnuDos", QStyle::SP_ComputerIcon, "Run Other DOS Commands"},
+      {"Command12", "mnuHowto", QStyle::SP_DialogHelpButton, "How to use?"},
+  };
+  int x = kMargin;
+  for (const Picture& p : kPictures) {
+    auto* b = new QToolButton(client_);
+    b->setObjectName(Q(p.name));
+    b->setIcon(style()->standardIcon(p.icon));
+    b->setIconSize({20, 20});
+    b->setToolTip(Q(p.tip));
+    b->setAutoRaise(true);
+    b->setGeometry(x, kToolTop, kToolSize, kToolSize);
+    bind(b, Q(p.action));
+    x += kToolSize + 2;
+  }
+
+  struct Text {
+    const char* name;
+    const char* action;
+    const char* caption;
+    const char* tip;
+  };
+  static const Text kTexts[] = {
+      {"CommandStart", "mnuStart", "Ping", "Run ping test"},
+      {"CommandStop", "mnuStop", "Stop", "Stop the current running Ping or IP Scan test"},
+      {"CommandExport", "mnuExport", "Export", "Export the test results to a txt or csv file"},
+      {"Command1", "mnuOpen", "Open", "Open test results file"},
+      {"Command2", "mnuCopy", "Copy", "Copy the test result screen to clipboard"},
+      {"Command8", "mnuIpscanner", "Scan ip", "Quickly scan the selected ip addresses."},
+  };
+  const int y = display_->y() + display_->height() + 8;
+  x = kMargin;
+  for (const Text& t : kTexts) {
+    auto* b = new QPushButton(Q(t.caption), client_);
+    b->setObjectName(Q(t.name));
+    b->setToolTip(Q(t.tip));
+    b->setGeometry(x, y, 90, kButtonHeight);
+    bind(b, Q(t.action));
+    x += 96;
+  }
+  auto* dos = new QToolButton(client_);
+  dos->setObjectName(QStringLiteral("Command19"));
+  dos->setIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+  dos->setToolTip(QStringLiteral("Run Other DOS Commands"));
+  dos->setGeometry(x, y, kButtonHeight + 4, kButtonHeight);
+  bind(dos, QStringLiteral("mnuDos"));
+}
+
+void FormMain::Form_Load() {
+  setWindowTitle(Q(kCaption));
+  display_->PaintIdle();
+  picture3_->move(Px(120), Px(2760));
+  // The window is shown before the slower steps; Qt paints it from the event
+  // loop, so no rounds of yielding are needed here.
+  dataFolder_ = DataFolder(dataFolderBase_);
+  ipListFile_ = dataFolder_ + std::string(kIPListFile);
+  commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
+  show();
+  QCoreApplication::processEvents();
+  FillCommandList();
+  LoadCommandHistory();
+  // A data folder that cannot be written leaves the worker unwritten; a scan
+  // says so when it needs it.
+  scanProgramPath_ = ScanProgramPath(dataFolder_);
+  (void)ExtractScanProgram(dataFolder_);
+  scanParameter1_ = 10;
+  scanParameter2_ = 350;
+  InstallMessageHook();
+  PrepareScanGrid();
+  loaded_ = true;
+  tellIfNoIcmp();
+}
+
+void FormMain::tellIfNoIcmp() {
+  if (!services_.icmp || !services_.prompter) return;
+  std::string why;
+  if (services_.icmp->available(&why)) return;
+  services_.prompter->message(
+      QStringLiteral("Ping tests cannot run: this program may not send ICMP echoes.\n\n") +
+          QString::fromStdString(why),
+      QStringLiteral("Information"), IPrompter::Icon::Warning);
+}
+
+void FormMain::Form_Activate() {
+  if (const QScreen* s = screen()) {
+    const QRect area = s->availableGeometry();
+    const QSize size = frameGeometry().size();
+    const int left = area.x() + (area.width() - size.width()) / 2;
+    const int top = area.y() + (area.height() - size.height()) / 2 - Px(100);
+    // A window taller than the screen keeps its title bar reachable.
+    move(left, std::max(top, area.y()));
+  }
+  picture1_[1]->show();
+  picture1_[2]->hide();
+  hideSchedulePopup();
+  focusNeutral();
+}
+
+bool FormMain::Form_QueryUnload() {
+  if (!testRunning_) return true;
+  if (services_.prompter)
+    services_.prompter->message(Q(kStopFirstText), Q(kStopFirstCaption),
+                                IPrompter::Icon::Information);
+  return false;
+}
+
+void FormMain::Form_Unload() { RemoveMessageHook(); }
+
+void FormMain::closeEvent(QCloseEvent* event) {
+  if (!Form_QueryUnload()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  Form_Unload();
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible()) w->close();
+  exitHandler_();
+}
+
+bool FormMain::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate && loaded_) {
+    // Coming back from another program is not an activation of this one.
+    if (!placed_ || !appWasInactive_) Form_Activate();
+    placed_ = true;
+    appWasInactive_ = false;
+  }
+  return QMainWindow::event(e);
+}
+
+void FormMain::ShowPingPanel() {
+  hideSelectionPopup();
+  picture3_->hide();
+  pictureDOS_->hide();
+  display_->show();
+}
+
+void FormMain::ShowScanPanel() {
+  display_->hide();
+  hideSelectionPopup();
+  pictureDOS_->hide();
+  picture3_->show();
+}
+
+void FormMain::ShowDosPanel() {
+  pictureDOS_->move(kDosLeft, kDosTop);
+  pictureDOS_->show();
+  hideSelectionPopup();
+  pictureDOS_->raise();
+}
+
+void FormMain::ExpandTargetList() {
+  hideSelectionPopup();
+  picture1_0_->resize(picture1_0_->width(), kListBoxExpanded);
+  picture1_[1]->hide();
+  picture1_[2]->show();
+  picture1_0_->raise();
+}
+
+void FormMain::CollapseTargetList() {
+  picture1_0_->resize(picture1_0_->width(), kListBoxCollapsed);
+  picture1_[1]->show();
+  picture1_[2]->hide();
+}
+
+void FormMain::CopyScreen() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  QWidget* panel = nullptr;
+  if (display_->isVisibleTo(this))
+    panel = display_;
+  else if (picture3_->isVisibleTo(this))
+    panel = picture3_;
+  if (panel) {
+    display_->flush();
+    const QPixmap pixmap = panel->grab();
+    if (!pixmap.isNull()) clipboard->setPixmap(pixmap);
+  }
+  focusNeutral();
+}
+
+void FormMain::OpenWebSite() {
+  if (services_.launcher) services_.launcher->openUrl(Q(kWebsite));
+}
+
+void FormMain::ShowAbout() {
+  if (!services_.prompter) return;
+  const QString text = windowTitle() + QStringLiteral(
+                                           "\n\nVersion %1 of %2\n\n"
+                                           "Pings a list of targets on a timer, logs every "
+                                           "reply and sweeps address ranges.\n%3")
+                                           .arg(QLatin1String(kVersion.data(), kVersion.size()),
+                                                QLatin1String(kVersionDate.data(), kVersionDate.size()),
+                                                Q(kWebsite));
+  services_.prompter->message(text, QStringLiteral("About"), IPrompter::Icon::Information);
+  focusNeutral();
+}
+
+void FormMain::ExitProgram() {
+  if (testRunning_) {
+    if (services_.prompter)
+      services_.prompter->message(Q(kStopFirstText), Q(kStopFirstCaption),
+                                  IPrompter::Icon::Information);
+    return;
+  }
+  exitHandler_();
+}
+
+void FormMain::SetTestRunning() {
+  testRunning_ = true;
+  display_->setRunning(true);
+  action(QStringLiteral("mnuStart"))->setEnabled(false);
+  action(QStringLiteral("mnuIpscanner"))->setEnabled(false);
+}
+
+void FormMain::SetTestIdle() {
+  testRunning_ = false;
+  display_->setRunning(false);
+  action(QStringLiteral("mnuStart"))->setEnabled(true);
+  action(QStringLiteral("mnuIpscanner"))->setEnabled(scanAvailable_);
+}
+
+void FormMain::focusNeutral() { text402_->setFocus(Qt::OtherFocusReason); }
+
+void FormMain::hideSelectionPopup() {
+  if (pictureShowIP_) pictureShowIP_->hide();
+}
+
+void FormMain::hideSchedulePopup() {
+  if (frameTime_) frameTime_->hide();
 }
 
 int RunMainWindow(QApplication& app) {
-  FormMain w;
-  w.show();
+  Services services;
+  services.clock = std::make_shared<SystemClock>();
+  services.prompter = std::make_shared<QtPrompter>();
+  services.launcher = std::make_shared<DesktopLauncher>();
+  FormMain w(services, ApplicationDataFolder());
+  w.Form_Load();
   return app.exec();
 }
 

@@ -1,14 +1,134 @@
 #pragma once
-#include <QMainWindow>
+// The main window: start-up, the data folder, the panels of the results area,
+// the button row and the menus, and the close request.
 
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/Services.h"
+
+class QAbstractButton;
+class QAction;
 class QApplication;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
 
 namespace sondrel {
+
+class ResultsDisplay;
+
+inline constexpr char kCaption[] = " Network Connectivity Tester & Logger  8.23";
+inline constexpr char kWebsite[] = "https://sondrel.example.org/";
+inline constexpr char kStopFirstText[] = "Please click 'Stop' button to stop the testing first.";
+inline constexpr char kStopFirstCaption[] = "Test is Running.     ";
 
 class FormMain final : public QMainWindow {
   Q_OBJECT
  public:
-  explicit FormMain(QWidget* parent = nullptr);
+  // `dataFolderBase` is the folder the data folder is made in (normally
+  // ApplicationDataFolder()); shorter than 3 characters means the program's own.
+  FormMain(Services services, std::string dataFolderBase, QWidget* parent = nullptr);
+  ~FormMain() override;
+
+  // The start-up sequence; shows the window.
+  void Form_Load();
+  // Placement and panel state each time the window is activated from within
+  // the program.
+  void Form_Activate();
+  // False (after telling the user) while a test runs.
+  bool Form_QueryUnload();
+  void Form_Unload();
+
+  void ShowPingPanel();
+  void ShowScanPanel();
+  void ShowDosPanel();
+  void ExpandTargetList();
+  void CollapseTargetList();
+  void CopyScreen();
+  void OpenWebSite();
+  void ShowAbout();
+  void ExitProgram();
+
+  // The start buttons off and the running flag set, and back.
+  void SetTestRunning();
+  void SetTestIdle();
+  bool testRunning() const { return testRunning_; }
+
+  // Called to end the program; QCoreApplication::exit(0) unless replaced.
+  void setExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
+
+  const std::string& dataFolder() const { return dataFolder_; }
+  const std::string& ipListFile() const { return ipListFile_; }
+  const std::string& commandHistoryFile() const { return commandHistoryFile_; }
+  const std::string& scanProgramPath() const { return scanProgramPath_; }
+  std::int16_t scanParameter1() const { return scanParameter1_; }
+  std::int16_t scanParameter2() const { return scanParameter2_; }
+
+  ResultsDisplay* display() const { return display_; }
+  QLineEdit* Text402() const { return text402_; }
+  QAction* action(const QString& name) const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  void buildPanels();
+  void buildButtons();
+  void buildMenus();
+  QAction* addEntry(QMenu* menu, const QString& name, const QString& caption,
+                    const QKeySequence& key = {});
+  void addSeparator(QMenu* menu, const QString& name);
+  void bind(QAbstractButton* button, const QString& actionName);
+  void focusNeutral();
+  void hideSelectionPopup();
+  void hideSchedulePopup();
+  void tellIfNoIcmp();
+
+  // Start-up steps served by pieces that plug in later.
+  void FillCommandList() {}
+  void LoadCommandHistory() {}
+  void InstallMessageHook() {}
+  void RemoveMessageHook() {}
+  void PrepareScanGrid() {}
+
+  Services services_;
+  std::string dataFolderBase_;
+  std::string dataFolder_;
+  std::string ipListFile_;
+  std::string commandHistoryFile_;
+  std::string scanProgramPath_;
+  std::int16_t scanParameter1_ = 0;
+  std::int16_t scanParameter2_ = 0;
+  bool testRunning_ = false;
+  bool loaded_ = false;
+  bool placed_ = false;
+  bool appWasInactive_ = false;
+  bool scanAvailable_ = false;
+  std::function<void()> exitHandler_;
+
+  QWidget* client_ = nullptr;
+  QWidget* parameterArea_ = nullptr;
+  QFrame* picture1_0_ = nullptr;
+  std::array<QToolButton*, 3> picture1_{};
+  ResultsDisplay* display_ = nullptr;
+  QFrame* picture3_ = nullptr;
+  QToolButton* image1_ = nullptr;
+  QFrame* pictureDOS_ = nullptr;
+  QLineEdit* text402_ = nullptr;
+  // Pop-ups owned by the target list and the schedule; absent until they plug in.
+  QPointer<QWidget> pictureShowIP_;
+  QPointer<QWidget> frameTime_;
+  std::map<QString, QAction*> actions_;
 };
 
 // Builds the real services, shows the main window and runs the event loop.

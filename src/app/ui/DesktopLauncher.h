@@ -1,0 +1,27 @@
+#pragma once
+// The real launcher: the desktop's default applications and terminal emulator.
+
+#include <QStringList>
+
+#include "platform/Launcher.h"
+
+namespace sondrel {
+
+class DesktopLauncher final : public ILauncher {
+ public:
+  // A URL with a scheme ("https:", "mailto:", "file:") opens as it is; any
+  // other text is a local file path.
+  bool openUrl(const QString& urlOrPath) override;
+  // Opens `command` in a terminal window that stays open after it ends.
+  bool openTerminal(const QString& command) override;
+};
+
+// The first terminal emulator found: $TERMINAL, x-terminal-emulator,
+// gnome-terminal, konsole, xterm; "" when there is none.
+QString FindTerminal();
+
+// The argument list that makes `terminal` run `command` through the shell and
+// then stay open with the user's shell.
+QStringList TerminalArguments(const QString& terminal, const QString& command);
+
+}  // namespace sondrel

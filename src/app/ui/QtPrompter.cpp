@@ -1,0 +1,80 @@
+#include "app/ui/QtPrompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace sondrel {
+
+namespace {
+
+QMessageBox::Icon ToQt(IPrompter::Icon icon) {
+  switch (icon) {
+    case IPrompter::Icon::Information: return QMessageBox::Information;
+    case IPrompter::Icon::Warning: return QMessageBox::Warning;
+    case IPrompter::Icon::Critical: return QMessageBox::Critical;
+    case IPrompter::Icon::Question: return QMessageBox::Question;
+    case IPrompter::Icon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQt(IPrompter::Buttons buttons) {
+  switch (buttons) {
+    case IPrompter::Buttons::Ok: return QMessageBox::Ok;
+    case IPrompter::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case IPrompter::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case IPrompter::Buttons::YesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
+  return QMessageBox::Ok;
+}
+
+}  // namespace
+
+QWidget* QtPrompter::owner() const {
+  if (parent_) return parent_.data();
+  return QApplication::activeWindow();
+}
+
+IPrompter::Answer QtPrompter::message(const QString& text, const QString& caption, Icon icon,
+                                      Buttons buttons) {
+  QMessageBox box(ToQt(icon), caption, text, ToQt(buttons), owner());
+  // Closing the box with Escape or its close button answers like its last button.
+  switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Cancel: return Answer::Cancel;
+    default: break;
+  }
+  switch (buttons) {
+    case Buttons::Ok: return Answer::Ok;
+    case Buttons::YesNo: return Answer::No;
+    case Buttons::OkCancel:
+    case Buttons::YesNoCancel: break;
+  }
+  return Answer::Cancel;
+}
+
+QString QtPrompter::saveFileName(const QString& caption, const QString& startPath,
+                                 const QString& filter) {
+  return QFileDialog::getSaveFileName(owner(), caption, startPath, filter);
+}
+
+QString QtPrompter::openFileName(const QString& caption, const QString& startFolder,
+                                 const QString& filter) {
+  return QFileDialog::getOpenFileName(owner(), caption, startFolder, filter);
+}
+
+QString QtPrompter::inputText(const QString& text, const QString& caption,
+                              const QString& initial, bool* ok) {
+  bool accepted = false;
+  QString value =
+      QInputDialog::getText(owner(), caption, text, QLineEdit::Normal, initial, &accepted);
+  if (ok) *ok = accepted;
+  return accepted ? value : QString();
+}
+
+}  // namespace sondrel

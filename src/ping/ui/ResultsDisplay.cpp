@@ -1,0 +1,370 @@
+#include "ping/ui/ResultsDisplay.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QToolButton>
+#include <algorithm>
+#include <climits>
+
+namespace sondrel {
+
+namespace {
+
+// Panel geometry in pixels (15 twips each).
+constexpr int kTitleTop = 3;
+constexpr int kRowTop = 22;
+constexpr int kRowHeight = 15;
+constexpr int kTypeLeft = 4;
+constexpr int kTypeWidth = 58;
+constexpr int kIPLeft = kTypeLeft + kTypeWidth;
+constexpr int kIP2Left = 4715 / 15;
+constexpr int kIP2LeftLong = 4815 / 15;
+constexpr int kIP2Right = 580;
+constexpr int kScrollLeft = kIP2Right + 2;
+constexpr int kScrollWidth = 16;
+constexpr int kCaptionLeft = kScrollLeft + kScrollWidth + 6;
+constexpr int kCaptionWidth = 70;
+constexpr int kValueLeft = kCaptionLeft + kCaptionWidth;
+constexpr int kValueWidth = 104;
+constexpr int kPanelWidth = kValueLeft + kValueWidth + 4;
+constexpr int kPanelHeight = kRowTop + ResultsDisplay::kRows * kRowHeight + 6;
+
+constexpr std::array<const char*, ResultsDisplay::kStatisticsCaptions> kCaptions = {
+    "Sent:", "Received:", "Lost:", "Loss Rate:", "", "Min Time:",
+    "Max Time:", "Avg Time:", "Avg TTL:", "", "Report:"};
+
+const QColor kGrey(0x80, 0x80, 0x80);
+const QColor kBlack(0, 0, 0);
+const QColor kStatisticsText(0xC0, 0xC0, 0xC0);
+const QColor kRowText(0xE8, 0xE8, 0xE8);
+const QColor kLinkHover(0, 255, 0);
+const QColor kWebsiteIdle(64, 64, 64);
+const QColor kReportIdle(192, 192, 192);
+
+void SetColours(QLabel* label, const QColor& background, const QColor& text) {
+  QPalette p = label->palette();
+  p.setColor(QPalette::Window, background);
+  p.setColor(QPalette::WindowText, text);
+  label->setPalette(p);
+}
+
+void SetBackground(QLabel* label, const QColor& background) {
+  QPalette p = label->palette();
+  p.setColor(QPalette::Window, background);
+  label->setPalette(p);
+}
+
+void SetTextColour(QLabel* label, const QColor& text) {
+  QPalette p = label->palette();
+  p.setColor(QPalette::WindowText, text);
+  label->setPalette(p);
+}
+
+QString TimeText(std::int64_t ms) { return QString::number(ms) + QStringLiteral(" ms"); }
+
+int ToScroll(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, 0, INT_MAX)); }
+
+}  // namespace
+
+QString LossRateText(std::int64_t sent, std::int64_t lost) {
+  std::int64_t hundredths = 0;  // of a percent: the ratio in units of 1/10000
+  if (sent > 0) {
+    hundredths = lost * 10000 / sent;
+    const std::int64_t twiceRest = 2 * (lost * 10000 % sent);
+    if (twiceRest > sent || (twiceRest == sent && hundredths % 2 == 1)) ++hundredths;
+  }
+  return QStringLiteral("%1.%2 %")
+      .arg(hundredths / 100)
+      .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
+}
+
+std::array<QString, 9> StatisticsTexts(const ShownStatistics& s) {
+  std::array<QString, 9> out;
+  out[0] = QString::number(s.sent);
+  out[1] = QString::number(s.sent - s.lost);
+  out[2] = QString::number(s.lost);
+  out[3] = LossRateText(s.sent, s.lost);
+  if (s.minTime == kNoReplyYet) {
+    out[5] = out[6] = out[7] = QStringLiteral("0 ms");
+  } else {
+    // A reply under 1 ms is stored as 0 but counts as 1 ms in the figures.
+    out[5] = TimeText(std::max<std::int64_t>(s.minTime, 1));
+    out[6] = TimeText(std::max<std::int64_t>(s.maxTime, 1));
+    out[7] = TimeText(std::max<std::int64_t>(s.avgTime, 1));
+  }
+  out[8] = QString::number(s.avgTtl);
+  return out;
+}
+
+ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
+  setObjectName(QStringLiteral("Picture2"));
+  setFrameShape(QFrame::Box);
+  setAutoFillBackground(true);
+  setFixedSize(kPanelWidth, kPanelHeight);
+  QFont f = font();
+  f.setPixelSize(11);
+  setFont(f);
+
+  labelTittle1_ = makeLabel(QStringLiteral("LabelTittle1"),
+                            {kTypeLeft, kTitleTop, kTypeWidth, kRowHeight + 2});
+  labelTittle2_ = makeLabel(QStringLiteral("LabelTittle2"),
+                            {kIPLeft, kTitleTop, kIP2Right - kIPLeft - 70, kRowHeight + 2});
+  labelTittle3_ = makeLabel(QStringLiteral("LabelTittle3"),
+                            {kIP2Right - 70, kTitleTop, 70, kRowHeight + 2});
+  labelTittle3_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  labelTittle3_->hide();
+  for (QLabel* l : {labelTittle1_, labelTittle2_, labelTittle3_}) l->installEventFilter(this);
+
+  for (int r = 0; r < kRows; ++r) {
+    const int y = kRowTop + r * kRowHeight;
+    const QString n = QString::number(r);
+    sTYPE[r] = makeLabel(QStringLiteral("sTYPE_") + n, {kTypeLeft, y, kTypeWidth, kRowHeight});
+    sIP[r] = makeLabel(QStringLiteral("sIP_") + n, {kIPLeft, y, kIP2Left - kIPLeft, kRowHeight});
+    sIP2[r] = makeLabel(QStringLiteral("sIP2_") + n, {kIP2Left, y, kIP2Right - kIP2Left, kRowHeight});
+    sIP3[r] = makeLabel(QStringLiteral("sIP3_") + n, {kCaptionLeft, y, kCaptionWidth, kRowHeight});
+    sIP4[r] = makeLabel(QStringLiteral("sIP4_") + n, {kValueLeft, y, kValueWidth, kRowHeight});
+    sIP3[r]->setText(r < kStatisticsCaptions ? QString::fromLatin1(kCaptions[r]) : QString());
+    for (QLabel* l : {sTYPE[r], sIP[r], sIP2[r]}) l->installEventFilter(this);
+  }
+
+  vScroll1_ = new QScrollBar(Qt::Vertical, this);
+  vScroll1_->setObjectName(QStringLiteral("VScroll1"));
+  vScroll1_->setGeometry(kScrollLeft, kRowTop, kScrollWidth, kRows * kRowHeight);
+  vScroll1_->setRange(0, 0);
+  vScroll1_->setSingleStep(1);
+  vScroll1_->setPageStep(kRows);
+  connect(vScroll1_, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+
+  // "Open" sits in the value column beside "Report:".
+  pingReport_ = makeLabel(QStringLiteral("PingReport"),
+                          {kValueLeft, kRowTop + 10 * kRowHeight, kValueWidth, kRowHeight});
+  pingReport_->setText(QStringLiteral("Open"));
+  pingReport_->setToolTip(QStringLiteral("Open Summary Report"));
+  pingReport_->setCursor(Qt::PointingHandCursor);
+  QFont underlined = pingReport_->font();
+  underlined.setUnderline(true);
+  pingReport_->setFont(underlined);
+  pingReport_->hide();
+  pingReport_->installEventFilter(this);
+
+  labelWebsite_ = makeLabel(QStringLiteral("LabelWebsite"),
+                            {kCaptionLeft, kRowTop + 18 * kRowHeight,
+                             kCaptionWidth + kValueWidth, 2 * kRowHeight});
+  labelWebsite_->setFont(underlined);
+  labelWebsite_->setCursor(Qt::PointingHandCursor);
+  labelWebsite_->setWordWrap(true);
+  labelWebsite_->installEventFilter(this);
+
+  image2_ = new QToolButton(this);
+  image2_->setObjectName(QStringLiteral("Image2"));
+  image2_->setToolTip(QStringLiteral("Minimize Ping Form"));
+  image2_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
+  image2_->setAutoRaise(true);
+  image2_->setGeometry(kPanelWidth - 22, 2, 18, 18);
+
+  SetTextColour(pingReport_, kReportIdle);
+  SetTextColour(labelWebsite_, kWebsiteIdle);
+  PaintIdle();
+
+  flushTimer_.setSingleShot(true);
+  flushTimer_.setInterval(16);
+  connect(&flushTimer_, &QTimer::timeout, this, &ResultsDisplay::flush);
+}
+
+QLabel* ResultsDisplay::makeLabel(const QString& name, const QRect& geometry) {
+  auto* l = new QLabel(this);
+  l->setObjectName(name);
+  l->setGeometry(geometry);
+  l->setAutoFillBackground(true);
+  l->setTextFormat(Qt::PlainText);
+  return l;
+}
+
+void ResultsDisplay::setWebsite(const QString& address) { labelWebsite_->setText(address); }
+
+void ResultsDisplay::setRowColours(const QColor& background) {
+  for (int r = 0; r < kRows; ++r)
+    for (QLabel* l : {sTYPE[r], sIP[r], sIP2[r]}) SetColours(l, background, kRowText);
+  for (QLabel* l : {labelTittle1_, labelTittle2_, labelTittle3_}) SetColours(l, background, kRowText);
+  for (int r = 0; r < kRows; ++r) {
+    SetColours(sIP3[r], background, kStatisticsText);
+    SetColours(sIP4[r], background, kStatisticsText);
+  }
+  SetBackground(pingReport_, background);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, background);
+  setPalette(p);
+}
+
+void ResultsDisplay::PaintIdle() { setRowColours(kGrey); }
+
+void ResultsDisplay::PaintRunning() { setRowColours(kBlack); }
+
+void ResultsDisplay::PlaceSecondColumn(bool longAddress) {
+  const int left = longAddress ? kIP2LeftLong : kIP2Left;
+  for (int r = 0; r < kRows; ++r) {
+    sIP2[r]->setGeometry(left, sIP2[r]->y(), kIP2Right - left, kRowHeight);
+    sIP[r]->setGeometry(kIPLeft, sIP[r]->y(), left - kIPLeft, kRowHeight);
+  }
+}
+
+void ResultsDisplay::ShowStatisticsCaptions() {
+  for (QLabel* l : sIP3) l->show();
+}
+
+void ResultsDisplay::ClearRows() {
+  flushTimer_.stop();
+  rowCount_ = 0;
+  pageFirst_ = 0;
+  pageLast_ = -1;
+  rowsDirty_ = true;
+  flush();
+}
+
+void ResultsDisplay::ClearStatistics() {
+  statisticsShown_ = false;
+  statisticsDirty_ = true;
+  scheduleFlush();
+}
+
+void ResultsDisplay::ShowResultRow(std::int64_t index) {
+  if (index < 0) return;
+  if (index % kRows == 0 || index < pageFirst_ || index >= pageFirst_ + kRows)
+    pageFirst_ = index - index % kRows;
+  pageLast_ = index;
+  rowCount_ = std::max(rowCount_, index + 1);
+  rowsDirty_ = true;
+  scheduleFlush();
+}
+
+void ResultsDisplay::ShowRunStatistics(const ShownStatistics& statistics) {
+  statistics_ = statistics;
+  statisticsShown_ = true;
+  statisticsDirty_ = true;
+  scheduleFlush();
+}
+
+void ResultsDisplay::SetupScrollBar(std::int64_t index) {
+  // The bar's range is 32 bits wide: it covers the whole run.
+  scrollMaximum_ = ToScroll(index);
+  scrollValue_ = ToScroll(index - 10);
+  scrollDirty_ = true;
+  scheduleFlush();
+}
+
+void ResultsDisplay::VScroll1_Change() {
+  if (running_) return;
+  {
+    const QSignalBlocker block(vScroll1_);
+    vScroll1_->setMinimum(kRows - 1);
+  }
+  if (rowCount_ - 1 <= kRows - 1) return;
+  const std::int64_t first = std::int64_t{vScroll1_->value()} - (kRows - 1);
+  if (first < 0) return;
+  pageFirst_ = first;
+  pageLast_ = std::min(first + kRows - 1, rowCount_ - 1);
+  rowsDirty_ = true;
+  flush();
+}
+
+void ResultsDisplay::ShowLastPage() {
+  flush();
+  if (rowCount_ == 0) return;
+  {
+    const QSignalBlocker block(vScroll1_);
+    vScroll1_->setRange(0, ToScroll(rowCount_ - 1));
+    vScroll1_->setValue(ToScroll(rowCount_ - 1));
+  }
+  VScroll1_Change();
+}
+
+void ResultsDisplay::ShowReloadedRun(std::int64_t count) {
+  flushTimer_.stop();
+  rowCount_ = std::max<std::int64_t>(count, 0);
+  pageFirst_ = 0;
+  pageLast_ = std::min<std::int64_t>(rowCount_, kRows) - 1;
+  rowsDirty_ = true;
+  scrollDirty_ = false;
+  {
+    // At the top of the bar, its page showing records 1 to 20, so that the
+    // first step down moves on by one result.
+    const QSignalBlocker block(vScroll1_);
+    const int last = ToScroll(rowCount_ - 1);
+    vScroll1_->setRange(std::min(kRows - 1, last), last);
+    vScroll1_->setValue(vScroll1_->minimum());
+  }
+  flush();
+}
+
+void ResultsDisplay::scheduleFlush() {
+  if (!flushTimer_.isActive()) flushTimer_.start();
+}
+
+void ResultsDisplay::flush() {
+  flushTimer_.stop();
+  if (rowsDirty_) {
+    rowsDirty_ = false;
+    for (int r = 0; r < kRows; ++r) {
+      const std::int64_t index = pageFirst_ + r;
+      if (index > pageLast_) {
+        sTYPE[r]->clear();
+        sIP[r]->clear();
+        sIP2[r]->clear();
+        continue;
+      }
+      const RowTexts texts = source_ ? source_(index) : RowTexts{};
+      sTYPE[r]->setText(QString::number(index + 1) + QLatin1Char('.'));
+      sIP[r]->setText(texts.first);
+      sIP2[r]->setText(texts.second);
+    }
+  }
+  if (statisticsDirty_) {
+    statisticsDirty_ = false;
+    const std::array<QString, 9> texts =
+        statisticsShown_ ? StatisticsTexts(statistics_) : std::array<QString, 9>{};
+    for (int i = 0; i < 9; ++i) sIP4[i]->setText(texts[i]);
+  }
+  if (scrollDirty_) {
+    scrollDirty_ = false;
+    const QSignalBlocker block(vScroll1_);
+    vScroll1_->setRange(0, scrollMaximum_);
+    vScroll1_->setValue(scrollValue_);
+  }
+}
+
+bool ResultsDisplay::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == labelWebsite_ || watched == pingReport_) {
+    auto* label = static_cast<QLabel*>(watched);
+    if (type == QEvent::Enter) SetTextColour(label, kLinkHover);
+    if (type == QEvent::Leave)
+      SetTextColour(label, label == pingReport_ ? kReportIdle : kWebsiteIdle);
+    if (type == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      if (label == pingReport_)
+        Q_EMIT reportClicked();
+      else
+        Q_EMIT websiteClicked();
+      return true;
+    }
+    return false;
+  }
+  const bool isSecond = std::find(sIP2.begin(), sIP2.end(), watched) != sIP2.end();
+  if (type == QEvent::Enter && watched != labelTittle1_ && watched != labelTittle2_ &&
+      watched != labelTittle3_)
+    Q_EMIT rowsHovered(isSecond);
+  if (type == QEvent::MouseButtonPress && (isSecond || watched == labelTittle2_))
+    Q_EMIT textClicked();
+  return false;
+}
+
+void ResultsDisplay::mousePressEvent(QMouseEvent* event) {
+  Q_EMIT panelClicked();
+  QFrame::mousePressEvent(event);
+}
+
+}  // namespace sondrel
