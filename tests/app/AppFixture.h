@@ -1,0 +1,45 @@
+#pragma once
+// A main window built on fakes over a temporary data-folder base.
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/Services.h"
+#include "app/ui/FormMain.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeIcmpCarrier.h"
+#include "fakes/FakeKeepAwake.h"
+#include "fakes/FakeLauncher.h"
+#include "fakes/FakeNetworkSettings.h"
+#include "fakes/FakePrompter.h"
+#include "fakes/FakeResolver.h"
+
+namespace sondrel::testing {
+
+struct FakeServices {
+  std::shared_ptr<fakes::FakeClock> clock = std::make_shared<fakes::FakeClock>();
+  std::shared_ptr<fakes::FakeIcmpCarrier> icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+  std::shared_ptr<fakes::FakeResolver> resolver = std::make_shared<fakes::FakeResolver>();
+  std::shared_ptr<fakes::FakeNetworkSettings> network =
+      std::make_shared<fakes::FakeNetworkSettings>();
+  std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
+  std::shared_ptr<fakes::FakeLauncher> launcher = std::make_shared<fakes::FakeLauncher>();
+  std::shared_ptr<fakes::FakeKeepAwake> keepAwake = std::make_shared<fakes::FakeKeepAwake>();
+
+  Services services() const {
+    return {clock, icmp, resolver, network, prompter, launcher, keepAwake};
+  }
+};
+
+// Builds a FormMain on `base`; its exit handler only counts.
+struct MainWindowUnderTest {
+  explicit MainWindowUnderTest(const std::string& base, FakeServices f = {}) : fakes(std::move(f)) {
+    window = std::make_unique<FormMain>(fakes.services(), base);
+    window->setExitHandler([this] { ++exits; });
+  }
+  FakeServices fakes;
+  std::unique_ptr<FormMain> window;
+  int exits = 0;
+};
+
+}  // namespace sondrel::testing

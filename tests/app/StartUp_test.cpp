@@ -1,0 +1,132 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/AppFixture.h"
+#include "app/EmbeddedWorker.h"
+#include "app/ScanProgram.h"
+#include "core/DataFolder.h"
+
+namespace sondrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Embedded() {
+  const auto bytes = EmbeddedWorker();
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+void StartOnce(const std::string& base) {
+  testing::MainWindowUnderTest app(base);
+  app.window->Form_Load();
+}
+
+TEST(StartUp, FirstStartCreatesTheFolderAndTheWorker) {
+  QTemporaryDir base;
+  StartOnce(base.path().toStdString());
+  const std::string folder = base.path().toStdString() + "/SondrelDataBas";
+  ASSERT_TRUE(fs::is_directory(folder));
+  const std::string worker = folder + "/PingIPscan2008112";
+  ASSERT_TRUE(fs::is_regular_file(worker));
+  EXPECT_GT(Embedded().size(), 0u);
+  EXPECT_TRUE(ReadFile(worker) == Embedded()) << "the worker is written byte for byte";
+  EXPECT_NE(fs::status(worker).permissions() & fs::perms::owner_exec, fs::perms::none);
+  // Nothing else is left behind (no temporary files).
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST(StartUp, SecondStartRewritesNothingAndKeepsAReplacedWorker) {
+  QTemporaryDir base;
+  StartOnce(base.path().toStdString());
+  const std::string worker = base.path().toStdString() + "/SondrelDataBas/PingIPscan2008112";
+  struct stat first {};
+  ASSERT_EQ(::stat(worker.c_str(), &first), 0);
+  StartOnce(base.path().toStdString());
+  struct stat second {};
+  ASSERT_EQ(::stat(worker.c_str(), &second), 0);
+  EXPECT_EQ(first.st_ino, second.st_ino);
+  EXPECT_EQ(first.st_mtim.tv_nsec, second.st_mtim.tv_nsec);
+  EXPECT_EQ(first.st_mtim.tv_sec, second.st_mtim.tv_sec);
+
+  { std::ofstream(worker, std::ios::trunc) << "replaced by the user"; }
+  StartOnce(base.path().toStdString());
+  EXPECT_EQ(ReadFile(worker), "replaced by the user");
+}
+
+TEST(StartUp, AShortBaseMeansTheProgramsOwnFolder) {
+  for (const char* base : {"", "ab"}) {
+    SCOPED_TRACE(base);
+    testing::MainWindowUnderTest app(base);
+    app.window->Form_Load();
+    EXPECT_EQ(app.window->dataFolder(), ProgramFolder() + "SondrelDataBas/");
+    EXPECT_TRUE(fs::is_directory(app.window->dataFolder()));
+  }
+}
+
+TEST(StartUp, AnUnusableBaseDoesNotStopTheWindow) {
+  QTemporaryDir dir;
+  const std::string file = dir.path().toStdString() + "/plain-file";
+  { std::ofstream(file) << "x"; }
+  for (const std::string& base : {file, std::string("/proc/self"), dir.path().toStdString() + "/no/such"}) {
+    SCOPED_TRACE(base);
+    testing::MainWindowUnderTest app(base);
+    app.window->Form_Load();
+    EXPECT_TRUE(app.window->isVisible());
+    EXPECT_EQ(app.window->windowTitle().toStdString(), " Network Connectivity Tester & Logger  8.23");
+    EXPECT_FALSE(fs::exists(app.window->scanProgramPath()));
+  }
+}
+
+TEST(ScanProgram, AFullDiskLeavesNoHalfWrittenWorker) {
+  QTemporaryDir dir;
+  const std::string folder = dir.path().toStdString() + "/";
+  // A file-size limit makes writes fail as a full disk would.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const auto result = ExtractScanProgram(folder);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ASSERT_GT(EmbeddedWorker().size(), 4096u);
+  EXPECT_FALSE(result.ok());
+  EXPECT_THAT(result.error().message, ::testing::HasSubstr("cannot write"));
+  EXPECT_TRUE(fs::is_empty(folder)) << "neither the worker nor a temporary file remains";
+
+  // Room again: the next start writes it whole.
+  const auto again = ExtractScanProgram(folder);
+  ASSERT_TRUE(again.ok());
+  EXPECT_TRUE(ReadFile(again.value()) == Embedded());
+}
+
+TEST(ScanProgram, TheExtractedWorkerRuns) {
+  QTemporaryDir dir;
+  const auto path = ExtractScanProgram(dir.path().toStdString());
+  ASSERT_TRUE(path.ok()) << path.error().message;
+  QProcess worker;
+  worker.start(QString::fromStdString(path.value()), {QStringLiteral("--version")});
+  ASSERT_TRUE(worker.waitForFinished(10000));
+  EXPECT_EQ(worker.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(worker.exitCode(), 0);
+  const QString out = QString::fromLocal8Bit(worker.readAllStandardOutput());
+  EXPECT_TRUE(out.endsWith(QLatin1Char('\n')));
+  EXPECT_EQ(out.count(QLatin1Char('\n')), 1);
+}
+
+}  // namespace
+}  // namespace sondrel
