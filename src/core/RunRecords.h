@@ -8,6 +8,7 @@
 #include <istream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/LocalDateTime.h"
@@ -95,9 +96,13 @@ struct RunData {
 
   // The record's address as stored: at most 15 characters, no padding.
   std::string_view ip(const ResultRecord& record) const;
-  // Index of the address in the table, adding it when new.
+  // Index of the address in the table (as RecordIP keeps it), adding it when new.
   std::uint32_t internAddress(std::string_view address);
   void clear();
+
+ private:
+  std::unordered_map<std::string, std::uint32_t> lookup_;
+  std::uint32_t lookupHint_ = 0;
 };
 
 // The fixed width of an address in a record.
@@ -146,8 +151,12 @@ bool ParseLogLine(std::string_view line, RunData& run, ResultRecord& record);
 // Reads a whole result log, and the target file when given, into `run`.
 // Stops at the first empty line; a last line without its line end (cut short
 // by a crash) is left out. `progress` is called now and then with the number
-// of lines still to go. False when the log held no line at all.
+// of lines still to go. False when the log held no result line (nothing to
+// show); `run` is left as it was then.
 bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,
+                const std::function<void(std::int64_t remaining)>& progress = {});
+// The same on file contents in memory; `targets` null when there is no target file.
+bool LoadRunLog(std::string_view log, const std::string_view* targets, RunData& run,
                 const std::function<void(std::int64_t remaining)>& progress = {});
 
 // ---- The run's choices made from the parameters ----
@@ -169,7 +178,7 @@ SendChoice NextSend(const PingParameters& params, SizeCycle& cycle, std::int32_t
 // Pings per size across all targets for a cycling mode, 1 for a single size.
 std::int32_t StepLengthFor(const PingParameters& params, std::int32_t targetCount);
 
-// "Ping testing with 32 bytes of data:            3  IP"
+// "Ping testing with 32 bytes of data:            3  IP "
 std::string FormatRunTitle(std::size_t sendDataLength, std::int32_t targetCount);
 
 // True once every target has had its number of pings (0: never).

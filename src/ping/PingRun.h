@@ -155,25 +155,29 @@ class PingRun final : public QObject {
   std::function<void()> scheduleCheck_;
   std::function<bool()> pastEndCheck_;
 
-  QTimer timer1_;
-  QTimer timer2_;
-  QTimer timer3_;
+  QTimer timer1_;  // the ping tick
+  QTimer timer2_;  // finishes a stopped run once the echoes under way are in
+  QTimer timer3_;  // the schedule check
 
   RunData run_;
   std::vector<std::string> targets_;  // addresses in ping order
-  std::vector<std::uint32_t> targetIndex_;  // their entries in run_.addresses
   SizeCycle cycle_;
   std::string lastReplyLine_;
-  std::uint32_t advancedInterval_ = 0;
+  QString title1_;
+  QString title2_;
   bool testRunning_ = false;
   bool stopRequested_ = false;
   bool echoBusy_ = false;
   bool tickWaiting_ = false;
+  bool firstTick_ = false;
   bool scheduleArmed_ = false;
   bool longAddressFlag_ = false;
   bool keptAwake_ = false;
   bool logProblemShown_ = false;
+  bool advancedActive_ = false;
+  std::uint32_t advancedMs_ = 0;
   std::uint64_t passSerial_ = 0;
+  std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
 
   void SetTestRunning();
@@ -181,16 +185,15 @@ class PingRun final : public QObject {
   void ContinueStart();
   void PingTick();
   void BeginPass();
-  void PingOneTarget(const Pass& pass, std::size_t slot, std::int32_t status,
-                     std::uint32_t roundTripMs, std::uint8_t ttl);
+  void PingOneTarget(std::size_t slot, const EchoOutcome& outcome);
   void PassDelivered(std::uint64_t serial, std::size_t firstSlot,
-                     std::vector<EchoOutcome> outcomes, bool passDone);
+                     const std::vector<EchoOutcome>& outcomes, bool passDone);
   void EndOfPass();
   void FinishStop();
   std::uint32_t NextIntervalMs();
+  void setTitles(const QString& title1, const QString& title2);
+  void abandonStart();
   void showMessage(const QString& text);
-
-  std::unique_ptr<Pass> pass_;
 };
 
 }  // namespace sondrel

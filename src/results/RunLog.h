@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Result.h"
@@ -85,7 +86,7 @@ class RunLog final : public QObject {
   int fd_ = -1;
   int lockFd_ = -1;
   bool reloading_ = false;
-  std::shared_ptr<bool> alive_;
+  std::thread reloadThread_;
 
   Result<void> takeLock();
   void dropLock();
