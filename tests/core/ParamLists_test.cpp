@@ -40,7 +40,8 @@ TEST(ParamLists, EveryFixedItemParsesWithoutMessage) {
   for (const auto& item : TimeOutItems()) EXPECT_TRUE(ParseTimeOut(item).ok()) << item;
   for (const auto& item : TimesItems()) EXPECT_TRUE(ParseTimes(item).ok()) << item;
   for (const auto& item : BufferSizeItems()) {
-    if (item != kAdvancedItem) EXPECT_TRUE(ParseBufferSize(item).ok()) << item;
+    if (item == kAdvancedItem) continue;
+    EXPECT_TRUE(ParseBufferSize(item).ok()) << item;
   }
   const auto inv = IntervalItems();
   for (std::size_t i = 0; i + 1 < inv.size(); ++i) EXPECT_TRUE(ParseInterval(inv[i]).ok()) << inv[i];
@@ -49,23 +50,40 @@ TEST(ParamLists, EveryFixedItemParsesWithoutMessage) {
 }
 
 struct ValueCase {
+  ParsedValue (*parse)(std::string_view);
   const char* text;
   std::int32_t value;
-  bool ok;
+  const char* message;  // "" when accepted
 };
 
-TEST(ParamLists, TimeOutValuesAndFallBack) {
+TEST(ParamLists, TypedValuesAndFallBacks) {
+  const char* timeOut = "Inalid Time Out Value.       ";
+  const char* times = "Inalid Test Times.       ";
   const ValueCase cases[] = {
-      {"600  Milliseconds", 600, true}, {"  250", 250, true},  {"1", 1, true},
-      {"2.6", 3, true},                 {"abc", 500, false},   {"", 500, false},
-      {"0", 500, false},                {"-5", 500, false},    {"0.4", 500, false},
-      {"99999999999", 500, false},      {"2147483647", 2147483647, true},
+      {ParseTimeOut, "600  Milliseconds", 600, ""},
+      {ParseTimeOut, "  250", 250, ""},
+      {ParseTimeOut, "2.6", 3, ""},
+      {ParseTimeOut, "2147483647", 2147483647, ""},
+      {ParseTimeOut, "abc", 500, timeOut},
+      {ParseTimeOut, "", 500, timeOut},
+      {ParseTimeOut, "0", 500, timeOut},
+      {ParseTimeOut, "-5", 500, timeOut},
+      {ParseTimeOut, "0.4", 500, timeOut},
+      {ParseTimeOut, "99999999999", 500, timeOut},
+      // "Continually" is no limit and silent; "0" is no limit with a message.
+      {ParseTimes, "Continually", 0, ""},
+      {ParseTimes, "  Continually ", 0, ""},
+      {ParseTimes, "1000", 1000, ""},
+      {ParseTimes, "12abc", 12, ""},
+      {ParseTimes, "0", 0, times},
+      {ParseTimes, "", 0, times},
+      {ParseTimes, "continually", 0, times},
+      {ParseTimes, "-3", 0, times},
   };
   for (const auto& c : cases) {
-    const auto v = ParseTimeOut(c.text);
+    const auto v = c.parse(c.text);
     EXPECT_EQ(v.value, c.value) << c.text;
-    EXPECT_EQ(v.ok(), c.ok) << c.text;
-    EXPECT_EQ(v.message, c.ok ? "" : "Inalid Time Out Value.       ") << c.text;
+    EXPECT_EQ(v.message, c.message) << c.text;
   }
 }
 
@@ -79,19 +97,6 @@ TEST(ParamLists, IntervalFollowsEveryKeystroke) {
     const auto v = ParseInterval(bad);
     EXPECT_EQ(v.value, 600) << bad;
     EXPECT_EQ(v.message, "Inalid Test Interval.       ") << bad;
-  }
-}
-
-TEST(ParamLists, TimesTellContinuallyFromZero) {
-  const ValueCase cases[] = {
-      {"Continually", 0, true}, {"  Continually ", 0, true}, {"1000", 1000, true},
-      {"0", 0, false},          {"", 0, false},              {"continually", 0, false},
-      {"-3", 0, false},         {"12abc", 12, true},
-  };
-  for (const auto& c : cases) {
-    const auto v = ParseTimes(c.text);
-    EXPECT_EQ(v.value, c.value) << c.text;
-    EXPECT_EQ(v.message, c.ok ? "" : "Inalid Test Times.       ") << c.text;
   }
 }
 
