@@ -258,6 +258,17 @@ TEST_F(ParameterFrameTest, AdvancedIntervalFromTheButton) {
   click(d, "CommandAdvOK");
   EXPECT_EQ(combo("ComboInv")->currentText(), QStringLiteral("2000 to 500, 100--"));
   EXPECT_EQ(params.intervalStep, -100);
+
+  // Unticked: back to a fixed interval at the start value.
+  frame->advancedIntervalAction()->trigger();
+  d = dialog();
+  ASSERT_NE(d, nullptr);
+  in<QCheckBox>(d, "CheckAdvInterval")->setChecked(false);
+  click(d, "CommandAdvOK");
+  EXPECT_EQ(combo("ComboInv")->currentText(), QStringLiteral("2000  Milliseconds"));
+  EXPECT_FALSE(params.advancedInterval);
+  EXPECT_EQ(params.intervalMs, 2000u);
+  EXPECT_TRUE(prompter->calls.isEmpty());
 }
 
 TEST_F(ParameterFrameTest, AdvancedBufferListAndPassMode) {
