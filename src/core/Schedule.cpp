@@ -16,7 +16,7 @@ int DaysInMonth(int y, int m) {
 
 auto MinuteKey(const ScheduleTime& t) { return std::tuple(t.year, t.month, t.day, t.hour, t.minute); }
 
-std::string Part(std::string_view text, std::size_t from, std::size_t length) {
+std::string Slice(std::string_view text, std::size_t from, std::size_t length) {
   if (from >= text.size()) return {};
   return std::string(text.substr(from, length));
 }
@@ -65,8 +65,8 @@ std::string ScheduleTimeText(const ScheduleTime& t) {
 }
 
 ScheduleTextParts SplitScheduleText(std::string_view text) {
-  return {Part(text, 6, 4), Part(text, 0, 2), Part(text, 3, 2), Part(text, 11, 2),
-          Part(text, 14, 2)};
+  return {Slice(text, 6, 4), Slice(text, 0, 2), Slice(text, 3, 2), Slice(text, 11, 2),
+          Slice(text, 14, 2)};
 }
 
 std::string ScheduleTitle(std::string_view fromText, std::string_view toText) {

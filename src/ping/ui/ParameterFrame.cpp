@@ -136,8 +136,7 @@ void ParameterFrame::ComboTimeOut_Change() {
   QScopedValueRollback<bool> hold(guardTimeOut_, true);
   const ParsedValue v = ParseTimeOut(comboTimeOut_->currentText().toStdString());
   params_.timeoutMs = static_cast<std::uint32_t>(v.value);
-  Q_EMIT parametersChanged();
-  if (!v.ok()) critical(v.message);
+  applied(v.message);
 }
 
 void ParameterFrame::ComboInv_Change() {
@@ -161,8 +160,7 @@ void ParameterFrame::ComboInv_Change() {
   const ParsedValue v = ParseInterval(text.toStdString());
   params_.advancedInterval = false;
   params_.intervalMs = static_cast<std::uint32_t>(v.value);
-  Q_EMIT parametersChanged();
-  if (!v.ok()) critical(v.message);
+  applied(v.message);
 }
 
 void ParameterFrame::ComboSize_Change() {
@@ -179,10 +177,15 @@ void ParameterFrame::ComboSize_Change() {
     return;
   }
   const ParsedBuffer b = ParseBufferSize(text.toStdString());
-  applyBuffer(b.setting);
+  ApplyBufferSetting(b.setting, params_);
   // The times list's own handler sets the pings per target.
   if (b.setsTimesToStepUp) comboTimes_->setEditText(Q(kStepUpTimes));
-  if (!b.ok()) critical(b.message);
+  applied(b.message);
+}
+
+void ParameterFrame::applied(const std::string& message) {
+  Q_EMIT parametersChanged();
+  if (!message.empty()) critical(message);
 }
 
 void ParameterFrame::applyBuffer(const BufferSetting& s) {
@@ -195,8 +198,7 @@ void ParameterFrame::ComboTimes_Change() {
   QScopedValueRollback<bool> hold(guardTimes_, true);
   const ParsedValue v = ParseTimes(comboTimes_->currentText().toStdString());
   params_.pingsPerTarget = v.value;
-  Q_EMIT parametersChanged();
-  if (!v.ok()) critical(v.message);
+  applied(v.message);
 }
 
 void ParameterFrame::Command9_Click() {

@@ -66,6 +66,8 @@ class ParameterFrame final : public QFrame {
   void setComboText(QComboBox* combo, bool& guard, const QString& text);
   void critical(std::string_view text);
   void applyBuffer(const BufferSetting& s);
+  // Tells the run and shows the refusal, if any, after a value is written.
+  void applied(const std::string& message);
 
   Services services_;
   PingParameters& params_;

@@ -109,7 +109,7 @@ ScheduleFrame::ScheduleFrame(const Services& services, ScheduleCheck& check, QWi
 
 ScheduleFrame::~ScheduleFrame() {
   // The editor may have moved to the window; it is ours all the same.
-  if (frameTime_ && frameTime_->parent() != this) delete frameTime_;
+  if (frameTime_ && frameTime_->parent() != this) delete frameTime_.data();
 }
 
 bool ScheduleFrame::scheduleSelected() const { return optionSch_[1]->isChecked(); }

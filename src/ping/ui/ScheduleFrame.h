@@ -4,6 +4,7 @@
 // editor FrameTime with its five lists. The timing itself is ScheduleCheck's.
 
 #include <QFrame>
+#include <QPointer>
 #include <QString>
 #include <array>
 
@@ -77,7 +78,7 @@ class ScheduleFrame final : public QFrame {
   QLabel* labelTo_ = nullptr;
   QComboBox* comboFrom_ = nullptr;
   QComboBox* comboTo_ = nullptr;
-  QFrame* frameTime_ = nullptr;
+  QPointer<QFrame> frameTime_;  // may move to the window, which may delete it first
   QComboBox* comboSYear_ = nullptr;
   QComboBox* comboSMonth_ = nullptr;
   QComboBox* comboSDay_ = nullptr;
