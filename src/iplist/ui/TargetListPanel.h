@@ -19,8 +19,6 @@ class QPushButton;
 
 namespace sondrel {
 
-class IPListStore;
-
 class TargetListPanel final : public QWidget {
   Q_OBJECT
   Q_DISABLE_COPY_MOVE(TargetListPanel)
@@ -35,7 +33,7 @@ class TargetListPanel final : public QWidget {
   static constexpr int kListExpandedTwips = 7000;
   static constexpr int kContainerExpandedTwips = 7090;
 
-  explicit TargetListPanel(IPListStore& store, QWidget* parent = nullptr);
+  explicit TargetListPanel(QWidget* parent = nullptr);
   ~TargetListPanel() override;
 
   // Detail pop-up height for a group of `members` members.
@@ -72,9 +70,11 @@ class TargetListPanel final : public QWidget {
   bool IsListExpanded() const;
 
   // --- List contents ---
-  // Refills ListIP from the store's entries and hides the detail pop-up; call
-  // after every load of the store.
-  void ReloadFromStore();
+  // Refills ListIP with the display names of the store's lines (IPEntries)
+  // and hides the detail pop-up; called after every load of the store.
+  void ShowEntries(const std::vector<std::string>& ipEntries);
+  // The line item `index` shows; "" outside the list.
+  const std::string& EntryLine(int index) const;
 
   // --- What the target collection reads and does ---
   int CurrentIndex() const;  // -1 when there is no current item
@@ -116,8 +116,8 @@ class TargetListPanel final : public QWidget {
   void setSelectionUpdating(bool on);
   void selectAll(bool selected);
 
-  IPListStore& store_;
   Ui* ui_;
+  std::vector<std::string> lines_;
   bool selectionUpdating_ = false;
   bool runActive_ = false;
   bool expanded_ = false;
