@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "app/AppFixture.h"
+#include "iplist/ui/TargetListPanel.h"
 #include "ping/ui/ResultsDisplay.h"
 
 namespace sondrel {
@@ -199,20 +200,23 @@ TEST_F(FormMainTest, TargetListExpandsAndCollapses) {
   auto* expand = find<QToolButton>("Picture1_1");
   auto* collapse = find<QToolButton>("Picture1_2");
   ASSERT_TRUE(box && expand && collapse);
-  EXPECT_EQ(box->height(), 1695 / 15);
+  EXPECT_EQ(box->height(), (1695 + 7) / 15);
   EXPECT_TRUE(expand->isVisible());
   EXPECT_FALSE(collapse->isVisible());
   EXPECT_EQ(expand->toolTip().toStdString(), "Maximize the IP Listbox");
 
+  QWidget* popup = w().targetList()->PictureShowIP();
+  popup->show();
   QTest::mouseClick(expand, Qt::LeftButton);
-  EXPECT_EQ(box->height(), 7090 / 15);
+  EXPECT_EQ(box->height(), (7090 + 7) / 15);
+  EXPECT_FALSE(popup->isVisible()) << "expanding closes the selected-targets pop-up";
   EXPECT_FALSE(expand->isVisible());
   EXPECT_TRUE(collapse->isVisible());
 
   // Moving over a result row collapses it again.
   QEvent enter(QEvent::Enter);
   QApplication::sendEvent(w().display()->sIP[5], &enter);
-  EXPECT_EQ(box->height(), 1695 / 15);
+  EXPECT_EQ(box->height(), (1695 + 7) / 15);
   EXPECT_TRUE(expand->isVisible());
 }
 

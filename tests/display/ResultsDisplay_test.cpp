@@ -10,6 +10,18 @@
 namespace sondrel {
 namespace {
 
+RunStatistics Stats(std::int64_t sent, std::int64_t lost, std::int64_t minTime,
+                    std::int64_t maxTime, std::int64_t avgTime, std::int64_t avgTtl) {
+  RunStatistics s;
+  s.sent = sent;
+  s.lost = lost;
+  s.minTime = minTime;
+  s.maxTime = maxTime;
+  s.avgTime = avgTime;
+  s.avgTtl = avgTtl;
+  return s;
+}
+
 // Rows named after their record so a page shows which records it holds.
 class DisplayTest : public ::testing::Test {
  protected:
@@ -127,7 +139,7 @@ TEST_F(DisplayTest, FastRunsFormatOnlyTheVisiblePage) {
 
 TEST_F(DisplayTest, LabelsCatchUpWithoutAnExplicitFlush) {
   display_.ShowResultRow(0);
-  display_.ShowRunStatistics({1, 0, 3, 3, 3, 64});
+  display_.ShowRunStatistics(Stats(1, 0, 3, 3, 3, 64));
   EXPECT_TRUE(QTest::qWaitFor([&] { return display_.sTYPE[0]->text() == QStringLiteral("1."); }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return display_.sIP4[0]->text() == QStringLiteral("1"); }, 5000));
 }
@@ -142,49 +154,8 @@ TEST_F(DisplayTest, AReloadedRunShowsItsFirstPageAndScrollsOnByOne) {
   EXPECT_EQ(Numbers()[3], "");
 }
 
-TEST(LossRate, RoundsToFourPlacesWithHalvesToEven) {
-  struct Case {
-    std::int64_t sent, lost;
-    const char* text;
-  };
-  const Case cases[] = {
-      {3, 1, "33.33 %"}, {3, 2, "66.67 %"}, {1, 1, "100.00 %"}, {10, 0, "0.00 %"},
-      {0, 0, "0.00 %"},
-      // 0.00125 and 0.00375 are exact halves: to the even neighbour.
-      {800, 1, "0.12 %"}, {800, 3, "0.38 %"}, {800, 5, "0.62 %"},
-      {7, 1, "14.29 %"}, {2000000000, 1, "0.00 %"}, {2000000000, 1999999999, "100.00 %"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(LossRateText(c.sent, c.lost).toStdString(), c.text) << c.sent << " " << c.lost;
-}
-
-TEST(StatisticsTexts, TimesFollowTheOneAndZeroMillisecondRules) {
-  struct Case {
-    ShownStatistics s;
-    const char *min, *max, *avg;
-  };
-  const Case cases[] = {
-      {{4, 4, 999999, 0, 0, 0}, "0 ms", "0 ms", "0 ms"},   // no reply at all
-      {{4, 0, 0, 0, 0, 64}, "1 ms", "1 ms", "1 ms"},        // all under 1 ms
-      {{4, 1, 0, 15, 6, 64}, "1 ms", "15 ms", "6 ms"},
-      {{2, 0, 3, 9, 6, 128}, "3 ms", "9 ms", "6 ms"},
-  };
-  for (const Case& c : cases) {
-    const auto t = StatisticsTexts(c.s);
-    EXPECT_EQ(t[0].toLongLong(), c.s.sent);
-    EXPECT_EQ(t[1].toLongLong(), c.s.sent - c.s.lost);
-    EXPECT_EQ(t[2].toLongLong(), c.s.lost);
-    EXPECT_EQ(t[5].toStdString(), c.min);
-    EXPECT_EQ(t[6].toStdString(), c.max);
-    EXPECT_EQ(t[7].toStdString(), c.avg);
-    EXPECT_EQ(t[8].toLongLong(), c.s.avgTtl);
-    EXPECT_TRUE(t[4].isEmpty());
-  }
-  EXPECT_EQ(StatisticsTexts({4, 4, 999999, 0, 0, 0})[3].toStdString(), "100.00 %");
-}
-
 TEST_F(DisplayTest, StatisticsColumnShowsValuesBesideItsCaptions) {
-  display_.ShowRunStatistics({3, 1, 0, 12, 6, 64});
+  display_.ShowRunStatistics(Stats(3, 1, 0, 12, 6, 64));
   display_.flush();
   const char* captions[] = {"Sent:", "Received:", "Lost:", "Loss Rate:", "", "Min Time:",
                             "Max Time:", "Avg Time:", "Avg TTL:", "", "Report:"};
@@ -194,6 +165,46 @@ TEST_F(DisplayTest, StatisticsColumnShowsValuesBesideItsCaptions) {
   display_.ClearStatistics();
   display_.flush();
   for (int i = 0; i < 9; ++i) EXPECT_TRUE(display_.sIP4[i]->text().isEmpty());
+}
+
+TEST_F(DisplayTest, LossRateRoundsToFourPlacesWithHalvesToEven) {
+  struct Case {
+    std::int64_t sent, lost;
+    const char* text;
+  };
+  const Case cases[] = {
+      {3, 1, "33.33 %"}, {3, 2, "66.67 %"}, {1, 1, "100.00 %"}, {10, 0, "0.00 %"},
+      // 0.00125, 0.00375 and 0.00625 are exact halves: to the even neighbour.
+      {800, 1, "0.12 %"}, {800, 3, "0.38 %"}, {800, 5, "0.62 %"},
+      {7, 1, "14.29 %"}, {2000000000, 1999999999, "100.00 %"},
+  };
+  for (const Case& c : cases) {
+    display_.ShowRunStatistics(Stats(c.sent, c.lost, 5, 5, 5, 64));
+    display_.flush();
+    EXPECT_EQ(display_.sIP4[3]->text().toStdString(), c.text) << c.sent << " " << c.lost;
+  }
+}
+
+TEST_F(DisplayTest, TimesFollowTheOneAndZeroMillisecondRules) {
+  struct Case {
+    RunStatistics s;
+    const char *min, *max, *avg, *loss;
+  };
+  const Case cases[] = {
+      {Stats(4, 4, kNoMinimum, 0, 0, 0), "0 ms", "0 ms", "0 ms", "100.00 %"},  // no reply
+      {Stats(4, 0, 0, 0, 0, 64), "1 ms", "1 ms", "1 ms", "0.00 %"},  // all under 1 ms
+      {Stats(4, 1, 0, 15, 6, 64), "1 ms", "15 ms", "6 ms", "25.00 %"},
+      {Stats(2, 0, 3, 9, 6, 128), "3 ms", "9 ms", "6 ms", "0.00 %"},
+  };
+  for (const Case& c : cases) {
+    display_.ShowRunStatistics(c.s);
+    display_.flush();
+    EXPECT_EQ(display_.sIP4[5]->text().toStdString(), c.min);
+    EXPECT_EQ(display_.sIP4[6]->text().toStdString(), c.max);
+    EXPECT_EQ(display_.sIP4[7]->text().toStdString(), c.avg);
+    EXPECT_EQ(display_.sIP4[3]->text().toStdString(), c.loss);
+    EXPECT_EQ(display_.sIP4[8]->text().toLongLong(), c.s.avgTtl);
+  }
 }
 
 TEST_F(DisplayTest, RowsAreGreyWhenIdleAndBlackWhileRunning) {

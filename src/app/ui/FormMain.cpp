@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -17,7 +18,14 @@
 #include "app/ui/DesktopLauncher.h"
 #include "app/ui/QtPrompter.h"
 #include "core/DataFolder.h"
+#include "iplist/ui/TargetListPanel.h"
+#include "platform/KeepAwakeDBus.h"
+#include "ping/PingRun.h"
+#include "ping/ScheduleCheck.h"
+#include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
+#include "ping/ui/ScheduleFrame.h"
+#include "results/RunLog.h"
 
 namespace sondrel {
 
@@ -35,10 +43,6 @@ constexpr int kParameterWidth = 380;
 constexpr int kListLeft = kMargin + kParameterWidth + 8;
 constexpr int kResultsTop = Px(2760);
 constexpr int kResultsLeft = Px(120);
-constexpr int kListCollapsed = Px(1605);
-constexpr int kListExpanded = Px(7000);
-constexpr int kListBoxCollapsed = Px(1695);
-constexpr int kListBoxExpanded = Px(7090);
 constexpr int kDosLeft = Px(5450);
 constexpr int kDosTop = Px(2820);
 constexpr int kButtonHeight = 26;
@@ -70,12 +74,28 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   });
 }
 
-FormMain::~FormMain() = default;
+FormMain::~FormMain() {
+  // The run waits for its echoes; the frames hold references to members, so
+  // they go before the members do.
+  pingRun_.reset();
+  delete client_;
+}
 
 void FormMain::buildPanels() {
   parameterArea_ = new QWidget(client_);
   parameterArea_->setObjectName(QStringLiteral("ParameterArea"));
   parameterArea_->setGeometry(kMargin, kTopAreaTop, kParameterWidth, kResultsTop - kTopAreaTop - 4);
+  scheduleCheck_ = std::make_unique<ScheduleCheck>(services_.clock, services_.keepAwake);
+  frame1_ = new ParameterFrame(services_, params_, parameterArea_);
+  scheduleFrame_ = new ScheduleFrame(services_, *scheduleCheck_, parameterArea_);
+  auto* parameters = new QHBoxLayout(parameterArea_);
+  parameters->setContentsMargins(0, 0, 0, 0);
+  parameters->addWidget(frame1_);
+  parameters->addWidget(scheduleFrame_);
+  frameTime_ = scheduleFrame_->frameTime();
+  // Clicks beside the time editor close it.
+  client_->installEventFilter(this);
+  frame1_->installEventFilter(this);
 
   display_ = new ResultsDisplay(client_);
   display_->move(kResultsLeft, kResultsTop);
@@ -111,15 +131,17 @@ void FormMain::buildPanels() {
 
   // The target list and its buttons live in this box; it grows over the results.
   const int listWidth = display_->x() + display_->width() - kListLeft;
-  picture1_0_ = new QFrame(client_);
-  picture1_0_->setObjectName(QStringLiteral("Picture1_0"));
-  picture1_0_->setGeometry(kListLeft, kTopAreaTop, listWidth, kListBoxCollapsed);
-  picture1_0_->setAutoFillBackground(true);
+  targetList_ = new TargetListPanel(client_);
+  targetList_->setGeometry(kListLeft, kTopAreaTop, listWidth - 22, 10);
+  targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
+  targetList_->SetDetailHost(client_);
+  pictureShowIP_ = targetList_->PictureShowIP();
+  connect(targetList_, &TargetListPanel::StartRequested, this, &FormMain::CommandStart_Click);
   for (int i = 1; i <= 2; ++i) {
-    auto* b = new QToolButton(picture1_0_);
+    auto* b = new QToolButton(client_);
     b->setObjectName(QStringLiteral("Picture1_%1").arg(i));
     b->setAutoRaise(true);
-    b->setGeometry(listWidth - 20, 2, 18, 18);
+    b->setGeometry(kListLeft + listWidth - 20, kTopAreaTop + 2, 18, 18);
     picture1_[i] = b;
   }
   picture1_[1]->setToolTip(QStringLiteral("Maximize the IP Listbox"));
@@ -136,6 +158,7 @@ void FormMain::buildPanels() {
   text402_->setFrame(false);
   text402_->setReadOnly(true);
   text402_->setGeometry(0, 0, 1, 1);
+  targetList_->SetNeutralFocus(text402_);
 
   connect(display_, &ResultsDisplay::rowsHovered, this, [this](bool hideSelection) {
     if (hideSelection) hideSelectionPopup();
@@ -223,7 +246,8 @@ void FormMain::buildMenus() {
   addEntry(group, S("mnuAddG2Inactive"), S("Add Inactive IP to a New IP Group"));
   addEntry(group, S("mnuAddG2All"), S("Add All IP to a New IP Group"));
   addSeparator(ip, S("mnu780"));
-  addEntry(ip, S("mnuReset"), S("Reset all checked Checkbox"));
+  ip->addAction(targetList_->ResetAction());
+  actions_[S("mnuReset")] = targetList_->ResetAction();
 
   QMenu* utility = menu(S("mnuUtility"), S("&Utility"));
   addEntry(utility, S("mnuDos"), S("DOS Commands"), Qt::Key_F8);
@@ -260,6 +284,8 @@ void FormMain::buildMenus() {
   addEntry(help, S("mnuHowto"), S("&How to Use ?"), Qt::Key_F1);
   addEntry(help, S("mnuAbout"), S("&About"), Qt::Key_F3);
 
+  connect(action(S("mnuStart")), &QAction::triggered, this, &FormMain::CommandStart_Click);
+  connect(action(S("mnuStop")), &QAction::triggered, this, &FormMain::CommandStop_Click);
   connect(action(S("mnuWebsite")), &QAction::triggered, this, &FormMain::OpenWebSite);
   connect(action(S("mnuExit")), &QAction::triggered, this, &FormMain::ExitProgram);
   connect(action(S("mnuCopy")), &QAction::triggered, this, &FormMain::CopyScreen);
@@ -270,7 +296,7 @@ void FormMain::buildMenus() {
   for (const char* name :
        {"mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuIpscanner", "mnuExport",
         "mnuOpen", "mnuReport", "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete",
-        "mnuScanLocalIP", "mnuAddG2", "mnuReset", "mnuDos", "mnuCloseAllDOS", "mnuDeleteDos",
+        "mnuScanLocalIP", "mnuAddG2", "mnuDos", "mnuCloseAllDOS", "mnuDeleteDos",
         "mnuHowto"})
     action(S(name))->setEnabled(false);
 }
@@ -343,6 +369,14 @@ void FormMain::buildButtons() {
   dos->setToolTip(QStringLiteral("Run Other DOS Commands"));
   dos->setGeometry(x, y, kButtonHeight + 4, kButtonHeight);
   bind(dos, QStringLiteral("mnuDos"));
+
+  static constexpr std::array<const char*, 5> kListCommands = {"mnuAddS", "mnuAddG", "munAddR",
+                                                               "mnuEdit", "mnuDelete"};
+  for (int i = 0; i < 5; ++i) targetList_->BindCommandAdd(i, action(Q(kListCommands[i])));
+  targetList_->SetToolTipTargets(
+      {client_->findChild<QWidget*>(QStringLiteral("CommandStart")),
+       client_->findChild<QWidget*>(QStringLiteral("Command3"))},
+      {client_->findChild<QWidget*>(QStringLiteral("Command8"))});
 }
 
 void FormMain::Form_Load() {
@@ -354,10 +388,14 @@ void FormMain::Form_Load() {
   dataFolder_ = DataFolder(dataFolderBase_);
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
+  makeRun();
+  frame1_->FillParameterLists();
+  scheduleFrame_->FillScheduleLists();
   show();
   QCoreApplication::processEvents();
   FillCommandList();
   LoadCommandHistory();
+  pingRun_->ReloadPreviousRun();
   // A data folder that cannot be written leaves the worker unwritten; a scan
   // says so when it needs it.
   scanProgramPath_ = ScanProgramPath(dataFolder_);
@@ -368,6 +406,130 @@ void FormMain::Form_Load() {
   PrepareScanGrid();
   loaded_ = true;
   tellIfNoIcmp();
+}
+
+void FormMain::makeRun() {
+  runLog_ = std::make_unique<RunLog>(dataFolder_);
+  pingRun_ = std::make_unique<PingRun>(
+      PingRun::Services{services_.clock, services_.icmp, services_.prompter, services_.keepAwake},
+      params_, *runLog_);
+  PingRun* run = pingRun_.get();
+  ResultsDisplay* d = display_;
+  d->setRowSource([run](std::int64_t i) {
+    const RunData& data = run->data();
+    if (i < 0 || i >= static_cast<std::int64_t>(data.records.size())) return RowTexts{};
+    const ResultRowTexts t = FormatResultRow(data, data.records[static_cast<std::size_t>(i)]);
+    return RowTexts{QString::fromStdString(t.first), QString::fromStdString(t.second)};
+  });
+  run->setPastEndCheck([this] { return scheduleCheck_->CheckEnd(); });
+
+  connect(run, &PingRun::testRunningChanged, this, [this](bool running) {
+    if (running)
+      SetTestRunning();
+    else
+      SetTestIdle();
+    scheduleFrame_->setTestRunning(running);
+    targetList_->SetRunActive(running);
+  });
+  connect(run, &PingRun::runPreparing, this, [this, d](const QString& title2) {
+    ShowPingPanel();
+    d->PaintRunning();
+    d->LabelTittle2()->setText(title2);
+    d->ClearRows();
+    d->ClearStatistics();
+    d->PingReport()->hide();
+  });
+  connect(run, &PingRun::titlesChanged, this, [d](const QString& title1, const QString& title2) {
+    d->LabelTittle1()->setText(title1);
+    d->LabelTittle2()->setText(title2);
+  });
+  connect(run, &PingRun::runStarted, this, [this, d](const QString&, const QString&, bool wide, int) {
+    d->PlaceSecondColumn(wide);
+    d->ShowStatisticsCaptions();
+    focusNeutral();
+  });
+  connect(run, &PingRun::resultAdded, this, [this, d](qint64 row) {
+    d->ShowResultRow(row);
+    d->SetupScrollBar(row);
+    hideSelectionPopup();
+  });
+  connect(run, &PingRun::statisticsChanged, this, &FormMain::showStatistics);
+  connect(run, &PingRun::stopping, this, [this] {
+    action(QStringLiteral("mnuStop"))->setEnabled(false);
+    scheduleCheck_->setArmed(false);
+    scheduleCheck_->disable();
+    scheduleFrame_->selectImmediately();
+    focusNeutral();
+  });
+  connect(run, &PingRun::finished, this, [this, d] {
+    action(QStringLiteral("mnuStop"))->setEnabled(true);
+    d->ShowLastPage();
+  });
+  connect(run, &PingRun::reportLinkVisible, this, [this, d](bool visible) {
+    d->PingReport()->setVisible(visible && !scheduleCheck_->awaitingStart());
+  });
+  connect(run, &PingRun::problem, this, [this](const QString& text) {
+    if (services_.prompter)
+      services_.prompter->message(text, QStringLiteral("Information"), IPrompter::Icon::Warning);
+  });
+  connect(run, &PingRun::reloadStarted, this, [this, d](const QString& title2) {
+    d->LabelTittle2()->setText(title2);
+    d->LabelTittle3()->show();
+    if (!reloadCursor_) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    reloadCursor_ = true;
+  });
+  connect(run, &PingRun::reloadProgress, this,
+          [d](qint64 remaining) { d->LabelTittle3()->setText(QString::number(remaining)); });
+  connect(runLog_.get(), &RunLog::reloadFinished, this, [this, d] {
+    d->LabelTittle3()->hide();
+    if (reloadCursor_) QGuiApplication::restoreOverrideCursor();
+    reloadCursor_ = false;
+  });
+  connect(run, &PingRun::previousRunLoaded, this, [d, run] { d->ShowReloadedRun(run->rowCount()); });
+
+  connect(scheduleCheck_.get(), &ScheduleCheck::startRequested, this, [this] {
+    scheduleCheck_->setArmed(true);
+    pingRun_->StartPingTest();
+  });
+  connect(scheduleCheck_.get(), &ScheduleCheck::awaitingStartChanged, this, [d](bool awaiting) {
+    if (awaiting) d->PingReport()->hide();
+  });
+  connect(scheduleFrame_, &ScheduleFrame::scheduleShown, this, [this, d](const QString& title) {
+    d->ClearRows();
+    d->ClearStatistics();
+    ShowPingPanel();
+    d->PingReport()->hide();
+    d->LabelTittle2()->setText(title);
+  });
+  connect(scheduleFrame_, &ScheduleFrame::scheduleTitleCleared, this, [d] {
+    if (d->LabelTittle2()->text().contains(QStringLiteral("Ping Test will auto run at")))
+      d->LabelTittle2()->clear();
+  });
+}
+
+void FormMain::showStatistics(const RunStatistics& stats) {
+  // A run that has sent nothing yet shows an empty column.
+  if (stats.sent == 0)
+    display_->ClearStatistics();
+  else
+    display_->ShowRunStatistics(stats);
+}
+
+void FormMain::CommandStart_Click() {
+  scheduleFrame_->selectImmediately();
+  if (!pingRun_ || pingRun_->testRunning()) return;
+  scheduleCheck_->setArmed(true);
+  pingRun_->StartPingTest();
+}
+
+void FormMain::CommandStop_Click() {
+  if (pingRun_) pingRun_->StopPingTest();
+}
+
+bool FormMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress && (watched == client_ || watched == frame1_))
+    hideSchedulePopup();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void FormMain::tellIfNoIcmp() {
@@ -450,14 +612,17 @@ void FormMain::ShowDosPanel() {
 
 void FormMain::ExpandTargetList() {
   hideSelectionPopup();
-  picture1_0_->resize(picture1_0_->width(), kListBoxExpanded);
+  targetList_->SetListExpanded(true);
+  targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   picture1_[1]->hide();
   picture1_[2]->show();
-  picture1_0_->raise();
+  targetList_->raise();
+  picture1_[2]->raise();
 }
 
 void FormMain::CollapseTargetList() {
-  picture1_0_->resize(picture1_0_->width(), kListBoxCollapsed);
+  targetList_->SetListExpanded(false);
+  targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   picture1_[1]->show();
   picture1_[2]->hide();
 }
@@ -532,6 +697,9 @@ void FormMain::hideSchedulePopup() {
 int RunMainWindow(QApplication& app) {
   Services services;
   services.clock = std::make_shared<SystemClock>();
+  services.icmp = SystemIcmpCarrier();
+  services.resolver = SystemResolver();
+  services.keepAwake = std::make_shared<DBusKeepAwake>();
   services.prompter = std::make_shared<QtPrompter>();
   services.launcher = std::make_shared<DesktopLauncher>();
   FormMain w(services, ApplicationDataFolder());

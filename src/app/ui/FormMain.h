@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "app/Services.h"
+#include "core/PingParameters.h"
 
 class QAbstractButton;
 class QAction;
@@ -24,7 +26,14 @@ class QToolButton;
 
 namespace sondrel {
 
+class ParameterFrame;
+class PingRun;
 class ResultsDisplay;
+class RunLog;
+class ScheduleCheck;
+class ScheduleFrame;
+class TargetListPanel;
+struct RunStatistics;
 
 inline constexpr char kCaption[] = " Network Connectivity Tester & Logger  8.23";
 inline constexpr char kWebsite[] = "https://sondrel.example.org/";
@@ -74,12 +83,25 @@ class FormMain final : public QMainWindow {
   std::int16_t scanParameter2() const { return scanParameter2_; }
 
   ResultsDisplay* display() const { return display_; }
+  // The run engine and its log, made by Form_Load once the data folder is known.
+  PingRun* pingRun() const { return pingRun_.get(); }
+  RunLog* runLog() const { return runLog_.get(); }
+  ScheduleCheck& scheduleCheck() const { return *scheduleCheck_; }
+  ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
+  ParameterFrame* parameterFrame() const { return frame1_; }
+  TargetListPanel* targetList() const { return targetList_; }
+  const PingParameters& parameters() const { return params_; }
+
+  // The start buttons: "Immediately", then a run.
+  void CommandStart_Click();
+  void CommandStop_Click();
   QLineEdit* Text402() const { return text402_; }
   QAction* action(const QString& name) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildPanels();
@@ -93,6 +115,8 @@ class FormMain final : public QMainWindow {
   void hideSelectionPopup();
   void hideSchedulePopup();
   void tellIfNoIcmp();
+  void makeRun();
+  void showStatistics(const RunStatistics& stats);
 
   // Start-up steps served by pieces that plug in later.
   void FillCommandList() {}
@@ -118,7 +142,7 @@ class FormMain final : public QMainWindow {
 
   QWidget* client_ = nullptr;
   QWidget* parameterArea_ = nullptr;
-  QFrame* picture1_0_ = nullptr;
+  TargetListPanel* targetList_ = nullptr;
   std::array<QToolButton*, 3> picture1_{};
   ResultsDisplay* display_ = nullptr;
   QFrame* picture3_ = nullptr;
@@ -129,6 +153,14 @@ class FormMain final : public QMainWindow {
   QPointer<QWidget> pictureShowIP_;
   QPointer<QWidget> frameTime_;
   std::map<QString, QAction*> actions_;
+
+  PingParameters params_;
+  std::unique_ptr<ScheduleCheck> scheduleCheck_;
+  ParameterFrame* frame1_ = nullptr;
+  ScheduleFrame* scheduleFrame_ = nullptr;
+  std::unique_ptr<RunLog> runLog_;
+  std::unique_ptr<PingRun> pingRun_;
+  bool reloadCursor_ = false;
 };
 
 // Builds the real services, shows the main window and runs the event loop.

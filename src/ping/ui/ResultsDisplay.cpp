@@ -64,41 +64,9 @@ void SetTextColour(QLabel* label, const QColor& text) {
   label->setPalette(p);
 }
 
-QString TimeText(std::int64_t ms) { return QString::number(ms) + QStringLiteral(" ms"); }
-
 int ToScroll(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, 0, INT_MAX)); }
 
 }  // namespace
-
-QString LossRateText(std::int64_t sent, std::int64_t lost) {
-  std::int64_t hundredths = 0;  // of a percent: the ratio in units of 1/10000
-  if (sent > 0) {
-    hundredths = lost * 10000 / sent;
-    const std::int64_t twiceRest = 2 * (lost * 10000 % sent);
-    if (twiceRest > sent || (twiceRest == sent && hundredths % 2 == 1)) ++hundredths;
-  }
-  return QStringLiteral("%1.%2 %")
-      .arg(hundredths / 100)
-      .arg(hundredths % 100, 2, 10, QLatin1Char('0'));
-}
-
-std::array<QString, 9> StatisticsTexts(const ShownStatistics& s) {
-  std::array<QString, 9> out;
-  out[0] = QString::number(s.sent);
-  out[1] = QString::number(s.sent - s.lost);
-  out[2] = QString::number(s.lost);
-  out[3] = LossRateText(s.sent, s.lost);
-  if (s.minTime == kNoReplyYet) {
-    out[5] = out[6] = out[7] = QStringLiteral("0 ms");
-  } else {
-    // A reply under 1 ms is stored as 0 but counts as 1 ms in the figures.
-    out[5] = TimeText(std::max<std::int64_t>(s.minTime, 1));
-    out[6] = TimeText(std::max<std::int64_t>(s.maxTime, 1));
-    out[7] = TimeText(std::max<std::int64_t>(s.avgTime, 1));
-  }
-  out[8] = QString::number(s.avgTtl);
-  return out;
-}
 
 ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("Picture2"));
@@ -241,7 +209,7 @@ void ResultsDisplay::ShowResultRow(std::int64_t index) {
   scheduleFlush();
 }
 
-void ResultsDisplay::ShowRunStatistics(const ShownStatistics& statistics) {
+void ResultsDisplay::ShowRunStatistics(const RunStatistics& statistics) {
   statistics_ = statistics;
   statisticsShown_ = true;
   statisticsDirty_ = true;
@@ -324,9 +292,12 @@ void ResultsDisplay::flush() {
   }
   if (statisticsDirty_) {
     statisticsDirty_ = false;
-    const std::array<QString, 9> texts =
-        statisticsShown_ ? StatisticsTexts(statistics_) : std::array<QString, 9>{};
-    for (int i = 0; i < 9; ++i) sIP4[i]->setText(texts[i]);
+    std::array<std::string, 9> texts{};
+    if (statisticsShown_) {
+      const StatisticsTexts t = FormatStatistics(statistics_);
+      texts = {t.sent, t.received, t.lost, t.lossRate, {}, t.minTime, t.maxTime, t.avgTime, t.avgTtl};
+    }
+    for (int i = 0; i < 9; ++i) sIP4[i]->setText(QString::fromStdString(texts[i]));
   }
   if (scrollDirty_) {
     scrollDirty_ = false;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/RunRecords.h"
+
 class QLabel;
 class QScrollBar;
 class QToolButton;
@@ -27,26 +29,6 @@ struct RowTexts {
 
 // The run's records by index, formatted as rows.
 using RowTextSource = std::function<RowTexts(std::int64_t index)>;
-
-// The figures of the statistics column (times in ms; minimum 999999 = no reply yet).
-struct ShownStatistics {
-  std::int64_t sent = 0;
-  std::int64_t lost = 0;
-  std::int64_t minTime = 999999;
-  std::int64_t maxTime = 0;
-  std::int64_t avgTime = 0;
-  std::int64_t avgTtl = 0;
-};
-
-inline constexpr std::int64_t kNoReplyYet = 999999;
-
-// lost ÷ sent rounded to four places (halves to even), as a percentage with
-// two decimals and " %": 1 of 3 gives "33.33 %". Nothing sent reads "0.00 %".
-QString LossRateText(std::int64_t sent, std::int64_t lost);
-
-// The texts of sIP4(0) to sIP4(8) (index 4 blank): a run with replies shows
-// times of 0 (under 1 ms) as 1 ms; a run without replies shows "0 ms".
-std::array<QString, 9> StatisticsTexts(const ShownStatistics& s);
 
 class ResultsDisplay final : public QFrame {
   Q_OBJECT
@@ -64,7 +46,9 @@ class ResultsDisplay final : public QFrame {
   // Places record `index` on the current page; index 0, 20, 40 … starts a new,
   // empty page.
   void ShowResultRow(std::int64_t index);
-  void ShowRunStatistics(const ShownStatistics& statistics);
+  // The statistics column: counts, loss rate, times (1 ms for replies under
+  // 1 ms, "0 ms" before any reply) and average TTL.
+  void ShowRunStatistics(const RunStatistics& statistics);
   // The scroll bar for a run whose latest record is `index`.
   void SetupScrollBar(std::int64_t index);
   // Shows the page the scroll position selects (the 20 records ending there).
@@ -136,7 +120,7 @@ class ResultsDisplay final : public QFrame {
   bool rowsDirty_ = false;
   bool statisticsDirty_ = false;
   bool statisticsShown_ = false;
-  ShownStatistics statistics_;
+  RunStatistics statistics_;
   bool scrollDirty_ = false;
   int scrollMaximum_ = 0;
   int scrollValue_ = 0;
