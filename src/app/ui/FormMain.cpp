@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -39,8 +40,7 @@ constexpr int kMargin = 8;
 constexpr int kToolTop = 4;
 constexpr int kToolSize = 30;
 constexpr int kTopAreaTop = kToolTop + kToolSize + 6;
-constexpr int kParameterWidth = 380;
-constexpr int kListLeft = kMargin + kParameterWidth + 8;
+constexpr int kListWidth = 300;
 constexpr int kResultsTop = Px(2760);
 constexpr int kResultsLeft = Px(120);
 constexpr int kDosLeft = Px(5450);
@@ -64,10 +64,7 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   buildPanels();
   buildMenus();
   buildButtons();
-
-  const int width = display_->x() + display_->width() + kMargin;
-  const int height = display_->y() + display_->height() + 8 + kButtonHeight + 10;
-  client_->setFixedSize(width, height);
+  layoutFrame();
 
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
     if (s != Qt::ApplicationActive) appWasInactive_ = true;
@@ -81,10 +78,32 @@ FormMain::~FormMain() {
   delete client_;
 }
 
+void FormMain::layoutFrame() {
+  client_->ensurePolished();
+  // Size hints cached before the lists were filled and widened are stale.
+  for (QWidget* w : {static_cast<QWidget*>(frame1_), static_cast<QWidget*>(scheduleFrame_), parameterArea_})
+    w->layout()->invalidate();
+  const int parameterWidth = parameterArea_->sizeHint().width();
+  parameterArea_->setGeometry(kMargin, kTopAreaTop, parameterWidth, kResultsTop - kTopAreaTop - 4);
+  const int listLeft = kMargin + parameterWidth + 8;
+  display_->setPanelWidth(listLeft + kListWidth - kResultsLeft);
+  picture3_->setGeometry(display_->geometry());
+  image1_->setGeometry(picture3_->width() - 22, 2, 18, 18);
+  pictureDOS_->setGeometry(kDosLeft, kDosTop, display_->x() + display_->width() - kDosLeft,
+                           display_->height() - (kDosTop - kResultsTop));
+  targetList_->setGeometry(listLeft, kTopAreaTop, kListWidth - 22, targetList_->height());
+  CollapseTargetList();
+  for (int i = 1; i <= 2; ++i) picture1_[i]->move(listLeft + kListWidth - 20, kTopAreaTop + 2);
+  const int y = display_->y() + display_->height() + 8;
+  for (QAbstractButton* b : bottomRow_) b->move(b->x(), y);
+  client_->setFixedSize(display_->x() + display_->width() + kMargin, y + kButtonHeight + 10);
+  layout()->activate();
+  adjustSize();
+}
+
 void FormMain::buildPanels() {
   parameterArea_ = new QWidget(client_);
   parameterArea_->setObjectName(QStringLiteral("ParameterArea"));
-  parameterArea_->setGeometry(kMargin, kTopAreaTop, kParameterWidth, kResultsTop - kTopAreaTop - 4);
   scheduleCheck_ = std::make_unique<ScheduleCheck>(services_.clock, services_.keepAwake);
   frame1_ = new ParameterFrame(services_, params_, parameterArea_);
   scheduleFrame_ = new ScheduleFrame(services_, *scheduleCheck_, parameterArea_);
@@ -92,6 +111,15 @@ void FormMain::buildPanels() {
   parameters->setContentsMargins(0, 0, 0, 0);
   parameters->addWidget(frame1_);
   parameters->addWidget(scheduleFrame_);
+  // Lists wide enough for their usual texts ("1000  Milliseconds", a
+  // full date and time).
+  for (QComboBox* combo : parameterArea_->findChildren<QComboBox*>()) {
+    const bool time = combo->objectName() == QStringLiteral("ComboFrom") ||
+                      combo->objectName() == QStringLiteral("ComboTo");
+    if (!time && combo->parentWidget() != frame1_) continue;
+    combo->setMinimumContentsLength(time ? 16 : 15);
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  }
   frameTime_ = scheduleFrame_->frameTime();
   // Clicks beside the time editor close it.
   client_->installEventFilter(this);
@@ -104,14 +132,12 @@ void FormMain::buildPanels() {
   picture3_ = new QFrame(client_);
   picture3_->setObjectName(QStringLiteral("Picture3"));
   picture3_->setFrameShape(QFrame::Box);
-  picture3_->setGeometry(display_->geometry());
   picture3_->hide();
   image1_ = new QToolButton(picture3_);
   image1_->setObjectName(QStringLiteral("Image1"));
   image1_->setToolTip(QStringLiteral("Minimize IP Scan Form"));
   image1_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
   image1_->setAutoRaise(true);
-  image1_->setGeometry(picture3_->width() - 22, 2, 18, 18);
   connect(image1_, &QToolButton::clicked, this, [this] {
     ShowPingPanel();
     focusNeutral();
@@ -125,15 +151,10 @@ void FormMain::buildPanels() {
   pictureDOS_->setObjectName(QStringLiteral("PictureDOS"));
   pictureDOS_->setFrameShape(QFrame::Box);
   pictureDOS_->setAutoFillBackground(true);
-  pictureDOS_->setGeometry(kDosLeft, kDosTop, display_->x() + display_->width() - kDosLeft,
-                           display_->height() - (kDosTop - kResultsTop));
   pictureDOS_->hide();
 
-  // The target list and its buttons live in this box; it grows over the results.
-  const int listWidth = display_->x() + display_->width() - kListLeft;
+  // The target list grows over the results when expanded.
   targetList_ = new TargetListPanel(client_);
-  targetList_->setGeometry(kListLeft, kTopAreaTop, listWidth - 22, 10);
-  targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   targetList_->SetDetailHost(client_);
   pictureShowIP_ = targetList_->PictureShowIP();
   connect(targetList_, &TargetListPanel::StartRequested, this, &FormMain::CommandStart_Click);
@@ -141,7 +162,6 @@ void FormMain::buildPanels() {
     auto* b = new QToolButton(client_);
     b->setObjectName(QStringLiteral("Picture1_%1").arg(i));
     b->setAutoRaise(true);
-    b->setGeometry(kListLeft + listWidth - 20, kTopAreaTop + 2, 18, 18);
     picture1_[i] = b;
   }
   picture1_[1]->setToolTip(QStringLiteral("Maximize the IP Listbox"));
@@ -321,10 +341,10 @@ void FormMain::buildButtons() {
       {"Command5", "mnuExport", QStyle::SP_DialogSaveButton,
        "Export the test results to a txt or csv file"},
       {"Command6", "mnuOpen", QStyle::SP_DialogOpenButton, "Open test results file"},
-      {"Command7", "mnuCopy", QStyle::SP_FileDialogContentsView,
+      {"Command7", "mnuCopy", QStyle::SP_FileIcon,
        "Copy the test result screen to clipboard"},
       {"Command11", "mnuDos", QStyle::SP_ComputerIcon, "Run Other DOS Commands"},
-      {"Command12", "mnuHowto", QStyle::SP_DialogHelpButton, "How to use?"},
+      {"Command12", "mnuHowto", QStyle::SP_MessageBoxQuestion, "How to use?"},
   };
   int x = kMargin;
   for (const Picture& p : kPictures) {
@@ -361,6 +381,7 @@ void FormMain::buildButtons() {
     b->setToolTip(Q(t.tip));
     b->setGeometry(x, y, 90, kButtonHeight);
     bind(b, Q(t.action));
+    bottomRow_.push_back(b);
     x += 96;
   }
   auto* dos = new QToolButton(client_);
@@ -369,6 +390,7 @@ void FormMain::buildButtons() {
   dos->setToolTip(QStringLiteral("Run Other DOS Commands"));
   dos->setGeometry(x, y, kButtonHeight + 4, kButtonHeight);
   bind(dos, QStringLiteral("mnuDos"));
+  bottomRow_.push_back(dos);
 
   static constexpr std::array<const char*, 5> kListCommands = {"mnuAddS", "mnuAddG", "munAddR",
                                                                "mnuEdit", "mnuDelete"};
@@ -393,6 +415,7 @@ void FormMain::Form_Load() {
   scheduleFrame_->FillScheduleLists();
   show();
   QCoreApplication::processEvents();
+  layoutFrame();  // the filled lists and their buttons have their sizes now
   FillCommandList();
   LoadCommandHistory();
   pingRun_->ReloadPreviousRun();
@@ -405,6 +428,10 @@ void FormMain::Form_Load() {
   InstallMessageHook();
   PrepareScanGrid();
   loaded_ = true;
+  // The first activation may come before the window is loaded, or never
+  // without a window manager: place it now.
+  Form_Activate();
+  placed_ = true;
   tellIfNoIcmp();
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Services.h"
 #include "core/PingParameters.h"
@@ -105,6 +106,7 @@ class FormMain final : public QMainWindow {
 
  private:
   void buildPanels();
+  void layoutFrame();
   void buildButtons();
   void buildMenus();
   QAction* addEntry(QMenu* menu, const QString& name, const QString& caption,
@@ -144,6 +146,7 @@ class FormMain final : public QMainWindow {
   QWidget* parameterArea_ = nullptr;
   TargetListPanel* targetList_ = nullptr;
   std::array<QToolButton*, 3> picture1_{};
+  std::vector<QAbstractButton*> bottomRow_;
   ResultsDisplay* display_ = nullptr;
   QFrame* picture3_ = nullptr;
   QToolButton* image1_ = nullptr;

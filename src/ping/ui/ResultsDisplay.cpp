@@ -23,14 +23,10 @@ constexpr int kTypeWidth = 58;
 constexpr int kIPLeft = kTypeLeft + kTypeWidth;
 constexpr int kIP2Left = 4715 / 15;
 constexpr int kIP2LeftLong = 4815 / 15;
-constexpr int kIP2Right = 580;
-constexpr int kScrollLeft = kIP2Right + 2;
 constexpr int kScrollWidth = 16;
-constexpr int kCaptionLeft = kScrollLeft + kScrollWidth + 6;
 constexpr int kCaptionWidth = 70;
-constexpr int kValueLeft = kCaptionLeft + kCaptionWidth;
 constexpr int kValueWidth = 104;
-constexpr int kPanelWidth = kValueLeft + kValueWidth + 4;
+constexpr int kDefaultWidth = 780;
 constexpr int kPanelHeight = kRowTop + ResultsDisplay::kRows * kRowHeight + 6;
 
 constexpr std::array<const char*, ResultsDisplay::kStatisticsCaptions> kCaptions = {
@@ -72,17 +68,15 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   setObjectName(QStringLiteral("Picture2"));
   setFrameShape(QFrame::Box);
   setAutoFillBackground(true);
-  setFixedSize(kPanelWidth, kPanelHeight);
+  setFixedSize(kDefaultWidth, kPanelHeight);
   QFont f = font();
   f.setPixelSize(11);
   setFont(f);
 
   labelTittle1_ = makeLabel(QStringLiteral("LabelTittle1"),
                             {kTypeLeft, kTitleTop, kTypeWidth, kRowHeight + 2});
-  labelTittle2_ = makeLabel(QStringLiteral("LabelTittle2"),
-                            {kIPLeft, kTitleTop, kIP2Right - kIPLeft - 70, kRowHeight + 2});
-  labelTittle3_ = makeLabel(QStringLiteral("LabelTittle3"),
-                            {kIP2Right - 70, kTitleTop, 70, kRowHeight + 2});
+  labelTittle2_ = makeLabel(QStringLiteral("LabelTittle2"), {});
+  labelTittle3_ = makeLabel(QStringLiteral("LabelTittle3"), {});
   labelTittle3_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   labelTittle3_->hide();
   for (QLabel* l : {labelTittle1_, labelTittle2_, labelTittle3_}) l->installEventFilter(this);
@@ -91,25 +85,23 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
     const int y = kRowTop + r * kRowHeight;
     const QString n = QString::number(r);
     sTYPE[r] = makeLabel(QStringLiteral("sTYPE_") + n, {kTypeLeft, y, kTypeWidth, kRowHeight});
-    sIP[r] = makeLabel(QStringLiteral("sIP_") + n, {kIPLeft, y, kIP2Left - kIPLeft, kRowHeight});
-    sIP2[r] = makeLabel(QStringLiteral("sIP2_") + n, {kIP2Left, y, kIP2Right - kIP2Left, kRowHeight});
-    sIP3[r] = makeLabel(QStringLiteral("sIP3_") + n, {kCaptionLeft, y, kCaptionWidth, kRowHeight});
-    sIP4[r] = makeLabel(QStringLiteral("sIP4_") + n, {kValueLeft, y, kValueWidth, kRowHeight});
+    sIP[r] = makeLabel(QStringLiteral("sIP_") + n, {});
+    sIP2[r] = makeLabel(QStringLiteral("sIP2_") + n, {});
+    sIP3[r] = makeLabel(QStringLiteral("sIP3_") + n, {});
+    sIP4[r] = makeLabel(QStringLiteral("sIP4_") + n, {});
     sIP3[r]->setText(r < kStatisticsCaptions ? QString::fromLatin1(kCaptions[r]) : QString());
     for (QLabel* l : {sTYPE[r], sIP[r], sIP2[r]}) l->installEventFilter(this);
   }
 
   vScroll1_ = new QScrollBar(Qt::Vertical, this);
   vScroll1_->setObjectName(QStringLiteral("VScroll1"));
-  vScroll1_->setGeometry(kScrollLeft, kRowTop, kScrollWidth, kRows * kRowHeight);
   vScroll1_->setRange(0, 0);
   vScroll1_->setSingleStep(1);
   vScroll1_->setPageStep(kRows);
   connect(vScroll1_, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
 
   // "Open" sits in the value column beside "Report:".
-  pingReport_ = makeLabel(QStringLiteral("PingReport"),
-                          {kValueLeft, kRowTop + 10 * kRowHeight, kValueWidth, kRowHeight});
+  pingReport_ = makeLabel(QStringLiteral("PingReport"), {});
   pingReport_->setText(QStringLiteral("Open"));
   pingReport_->setToolTip(QStringLiteral("Open Summary Report"));
   pingReport_->setCursor(Qt::PointingHandCursor);
@@ -119,9 +111,7 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   pingReport_->hide();
   pingReport_->installEventFilter(this);
 
-  labelWebsite_ = makeLabel(QStringLiteral("LabelWebsite"),
-                            {kCaptionLeft, kRowTop + 18 * kRowHeight,
-                             kCaptionWidth + kValueWidth, 2 * kRowHeight});
+  labelWebsite_ = makeLabel(QStringLiteral("LabelWebsite"), {});
   labelWebsite_->setFont(underlined);
   labelWebsite_->setCursor(Qt::PointingHandCursor);
   labelWebsite_->setWordWrap(true);
@@ -132,7 +122,7 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   image2_->setToolTip(QStringLiteral("Minimize Ping Form"));
   image2_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
   image2_->setAutoRaise(true);
-  image2_->setGeometry(kPanelWidth - 22, 2, 18, 18);
+  setPanelWidth(kDefaultWidth);
 
   SetTextColour(pingReport_, kReportIdle);
   SetTextColour(labelWebsite_, kWebsiteIdle);
@@ -173,11 +163,36 @@ void ResultsDisplay::PaintIdle() { setRowColours(kGrey); }
 void ResultsDisplay::PaintRunning() { setRowColours(kBlack); }
 
 void ResultsDisplay::PlaceSecondColumn(bool longAddress) {
-  const int left = longAddress ? kIP2LeftLong : kIP2Left;
+  secondLeft_ = longAddress ? kIP2LeftLong : kIP2Left;
+  layoutColumns();
+}
+
+void ResultsDisplay::setPanelWidth(int width) {
+  setFixedWidth(width);
+  layoutColumns();
+}
+
+void ResultsDisplay::layoutColumns() {
+  // The statistics column keeps to the right edge; the second text takes
+  // what is left between its fixed left position and the scroll bar.
+  const int valueLeft = width() - 4 - kValueWidth;
+  const int captionLeft = valueLeft - kCaptionWidth;
+  const int scrollLeft = captionLeft - 6 - kScrollWidth;
+  const int secondRight = scrollLeft - 2;
   for (int r = 0; r < kRows; ++r) {
-    sIP2[r]->setGeometry(left, sIP2[r]->y(), kIP2Right - left, kRowHeight);
-    sIP[r]->setGeometry(kIPLeft, sIP[r]->y(), left - kIPLeft, kRowHeight);
+    const int y = kRowTop + r * kRowHeight;
+    sIP[r]->setGeometry(kIPLeft, y, secondLeft_ - kIPLeft, kRowHeight);
+    sIP2[r]->setGeometry(secondLeft_, y, secondRight - secondLeft_, kRowHeight);
+    sIP3[r]->setGeometry(captionLeft, y, kCaptionWidth, kRowHeight);
+    sIP4[r]->setGeometry(valueLeft, y, kValueWidth, kRowHeight);
   }
+  labelTittle2_->setGeometry(kIPLeft, kTitleTop, secondRight - kIPLeft - 70, kRowHeight + 2);
+  labelTittle3_->setGeometry(secondRight - 70, kTitleTop, 70, kRowHeight + 2);
+  vScroll1_->setGeometry(scrollLeft, kRowTop, kScrollWidth, kRows * kRowHeight);
+  pingReport_->setGeometry(valueLeft, kRowTop + 10 * kRowHeight, kValueWidth, kRowHeight);
+  labelWebsite_->setGeometry(captionLeft, kRowTop + 18 * kRowHeight, kCaptionWidth + kValueWidth,
+                             2 * kRowHeight);
+  image2_->setGeometry(width() - 22, 2, 18, 18);
 }
 
 void ResultsDisplay::ShowStatisticsCaptions() {

@@ -68,6 +68,8 @@ class ResultsDisplay final : public QFrame {
   // The second column further right when some address is long.
   void PlaceSecondColumn(bool longAddress);
   void ShowStatisticsCaptions();
+  // The panel's width; the statistics column keeps to its right edge.
+  void setPanelWidth(int width);
 
   std::int64_t rowCount() const { return rowCount_; }
 
@@ -109,8 +111,10 @@ class ResultsDisplay final : public QFrame {
   void scheduleFlush();
   void setRowColours(const QColor& background);
   QLabel* makeLabel(const QString& name, const QRect& geometry);
+  void layoutColumns();
 
   RowTextSource source_;
+  int secondLeft_ = 4715 / 15;
   bool running_ = false;
   std::int64_t rowCount_ = 0;
   // Records pageFirst_ .. pageLast_ fill rows 0 … of the page; none when
