@@ -3,7 +3,7 @@
 // the other (a few dead targets, to extrapolate). Run it through
 // bench/run_pass.sh, which makes the private network where the dead targets
 // are routed into loopback and dropped; it refuses to run anywhere else.
-#include <benchmark/benchmark.h>
+#include "run_bench_main.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -91,10 +91,4 @@ BENCHMARK(BM_PassOneByOne4)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 }  // namespace
 }  // namespace sondrel
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarksWithQt(argc, argv); }
