@@ -3,7 +3,7 @@
 // the same log lines written alone as the floor of what the file costs.
 // Then the reload of a 100 MB log, against reading the same file line by
 // line with std::getline, and the memory a reloaded record takes.
-#include <benchmark/benchmark.h>
+#include "run_bench_main.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -139,10 +139,4 @@ BENCHMARK(BM_GetlineSameFile)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 }  // namespace
 }  // namespace sondrel
 
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarksWithQt(argc, argv); }

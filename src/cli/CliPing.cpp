@@ -7,8 +7,11 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <csignal>
+#include <fstream>
+#include <sstream>
 
 #include "core/AddressHelpers.h"
+#include "core/DataFolder.h"
 #include "core/PingMoudle.h"
 #include "platform/IcmpCarrier.h"
 #include "platform/Prompter.h"
@@ -162,8 +165,48 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
   return c;
 }
 
+Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
+                                             const std::vector<std::string>& titles) {
+  std::vector<std::string> out;
+  if (titles.empty()) return out;
+  std::ifstream in(ipListPath, std::ios::binary);
+  if (!in) return Error{kExitUsage, "cannot read the IP list " + ipListPath};
+  // The stored lines up to the first empty one; "=" lines are comments.
+  std::vector<std::string> entries;
+  for (std::string line = ReadLineTrimmed(in); !line.empty(); line = ReadLineTrimmed(in))
+    if (line[0] != '=') entries.push_back(line);
+  for (const std::string& title : titles) {
+    const std::string wanted = TrimBlanks(title);
+    bool found = false;
+    for (const std::string& entry : entries) {
+      const char kind = entry[0];
+      if (kind != 'B' && kind != 'C') continue;
+      std::vector<std::string> fields;
+      std::stringstream body(TrimBlanks(entry.substr(1)));
+      for (std::string f; std::getline(body, f, ',');) fields.push_back(f);
+      if (fields.empty() || TrimBlanks(fields[0]) != wanted) continue;
+      if (kind == 'B') {
+        out.insert(out.end(), fields.begin() + 1, fields.end());
+      } else if (fields.size() >= 3) {
+        out.push_back(TrimBlanks(fields[1]) + "-" + TrimBlanks(fields[2]));
+      }
+      found = true;
+      break;
+    }
+    if (!found) return Error{kExitUsage, "no group or range titled '" + title + "' in the IP list"};
+  }
+  return out;
+}
+
 int RunPing(const CliOptions& options, const CliServices& services) {
-  auto collected = CollectCommandLineTargets(options.targets, *services.resolver);
+  auto fromLists = ListTargets(services.dataFolder + std::string(kIPListFile), options.lists);
+  if (!fromLists) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", fromLists.error().message.c_str());
+    return kExitUsage;
+  }
+  std::vector<std::string> args = options.targets;
+  args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
+  auto collected = CollectCommandLineTargets(args, *services.resolver);
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return kExitUsage;

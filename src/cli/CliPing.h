@@ -46,6 +46,12 @@ struct CollectedTargets {
 Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string>& args,
                                                    IResolver& resolver);
 
+// The targets of the IP list's groups and ranges of those titles, as command
+// line targets: a group gives its members, a range "FIRST-LAST". Fails when
+// the list cannot be read or holds no group or range of a title.
+Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
+                                             const std::vector<std::string>& titles);
+
 // Runs the ping command to its end in the current QCoreApplication's event
 // loop; SIGINT stops the run like Stop. Returns the exit status.
 int RunPing(const CliOptions& options, const CliServices& services);

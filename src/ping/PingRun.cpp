@@ -243,6 +243,10 @@ void PingRun::StartPingTest() {
 }
 
 void PingRun::abandonStart() {
+  // A run that never began must not leave the schedule armed: the start check
+  // would do nothing for ever after.
+  scheduleArmed_ = false;
+  timer3_.stop();
   stopRequested_ = false;
   setTitles(title1_, QString());
   SetTestIdle();

@@ -287,8 +287,12 @@ TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {
 TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
   targets = {};
   run->StartPingTest();
+  EXPECT_TRUE(run->scheduleArmed());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
   EXPECT_TRUE(prompter->messages().isEmpty());
+  // A later scheduled start is not blocked by the run that never began.
+  EXPECT_FALSE(run->scheduleArmed());
+  EXPECT_FALSE(run->scheduleTimerActive());
 
   targets = {"127.0.0.1"};
   icmp->setAvailable(false, "No ICMP socket can be opened.");
