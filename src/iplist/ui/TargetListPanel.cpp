@@ -143,6 +143,10 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   SetListExpanded(false);
 
   connect(ui_->listIP, &QListWidget::itemClicked, this, [this] { ListIP_Click(); });
+  // Keyboard selection (Space, Ctrl+A) keeps the summary right as clicks do.
+  connect(ui_->listIP, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!selectionUpdating_ && ui_->listIP->hasFocus()) UpdateSelectionSummary();
+  });
   connect(ui_->checkReset, &QCheckBox::clicked, this, [this] { CheckReset_Click(); });
   connect(ui_->mnuReset, &QAction::triggered, this, [this] { mnuReset_Click(); });
   connect(ui_->command18, &QPushButton::clicked, this, [this] { Command18_Click(); });
