@@ -97,6 +97,7 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
     b->setObjectName(QStringLiteral("CommandAdd_%1").arg(i));
     b->setToolTip(QString::fromLatin1(kCommandAdd[i].tip));
     b->setFocusPolicy(Qt::NoFocus);
+    b->setFixedHeight(Px(kListCollapsedTwips) / 5);  // the five fit beside the short list
     buttons->addWidget(b);
     ui_->commandAdd[i] = b;
   }
