@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "core/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
@@ -66,6 +67,7 @@ struct TargetListPanel::Ui {
   QLineEdit* textPing = nullptr;
   QCheckBox* checkReset = nullptr;
   std::array<QPushButton*, 5> commandAdd{};
+  std::array<std::pair<QMetaObject::Connection, QMetaObject::Connection>, 5> commandBindings{};
   QFrame* pictureShowIP = nullptr;
   QLineEdit* textShowIPsT = nullptr;
   QLineEdit* textShowIPsT2 = nullptr;
@@ -177,9 +179,14 @@ QAction* TargetListPanel::ResetAction() const { return ui_->mnuReset; }
 
 void TargetListPanel::BindCommandAdd(int index, QAction* action) {
   QPushButton* button = ui_->commandAdd.at(index);
-  connect(button, &QPushButton::clicked, action, &QAction::trigger);
+  // One action per button: a later binding replaces the earlier one, so a
+  // click never runs an operation twice.
+  auto& bound = ui_->commandBindings.at(index);
+  QObject::disconnect(bound.first);
+  QObject::disconnect(bound.second);
+  bound.first = connect(button, &QPushButton::clicked, action, &QAction::trigger);
   auto follow = [button, action] { button->setEnabled(action->isEnabled()); };
-  connect(action, &QAction::changed, button, follow);
+  bound.second = connect(action, &QAction::changed, button, follow);
   follow();
 }
 
