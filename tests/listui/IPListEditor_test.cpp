@@ -330,6 +330,21 @@ TEST_F(EditorTest, TestNowButtonsSetThePendingEntryAndAskForARun) {
   EXPECT_EQ(fileText(), before);  // nothing stored
 }
 
+TEST_F(EditorTest, TestNowFromAnEditRunsOnlyWhatThatDialogEntered) {
+  start({"A127.0.0.1", "CNet,127.0.1.1,127.0.1.9"});
+  const std::string before = fileText();
+  QSignalSpy pings(editor.get(), &IPListEditor::PingTestRequested);
+  QSignalSpy scans(editor.get(), &IPListEditor::ScanRequested);
+  exchange.PendingSingle = "127.0.0.99";  // left over, never used
+  panel->SetCurrentIndex(1);
+  script({range(nullptr, "127.0.1.2", "127.0.1.3", true)});
+  editor->EditEntry();
+  EXPECT_EQ(exchange.PendingRange, "CIP_Range_Manual,127.0.1.2,127.0.1.3");
+  EXPECT_EQ(scans.count(), 1);
+  EXPECT_EQ(pings.count(), 0);
+  EXPECT_EQ(fileText(), before);
+}
+
 TEST_F(EditorTest, ActionsAreSharedWithTheButtonsAndPresetsReachTheDialogs) {
   start({"A127.0.0.1"});
   const char* names[] = {"mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete"};

@@ -186,12 +186,9 @@ void IPListEditor::EditEntry() {
     runDialog(*dialog);
     if (exchange_.DialogValue == DialogLeftValue) {
       // The stored list is untouched until a save, so leaving keeps the
-      // original line even after a refused title.
-      requestPending(Kind::Range);
-      if (exchange_.PendingRange.empty()) {
-        requestPending(Kind::Single);
-        if (exchange_.PendingSingle.empty()) requestPending(Kind::Group);
-      }
+      // original line even after a refused title. Only this dialog's own
+      // test-now entry counts: one left unused by another kind is stale.
+      requestPending(kind);
       return;
     }
     if (exchange_.DialogValue.empty()) continue;
