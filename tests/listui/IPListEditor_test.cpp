@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -381,6 +383,29 @@ TEST_F(EditorTest, DialogsSitAtTheMainWindowAnchor) {
   editor->AddSingle();
   EXPECT_EQ(exchange.DialogAnchorLeft, window.pos().x() * 15);
   EXPECT_EQ(exchange.DialogAnchorTop, window.pos().y() * 15);
+}
+
+TEST_F(EditorTest, DefaultRunnerShowsTheDialogModally) {
+  start({"A127.0.0.1"});
+  // While the real modal loop runs, type into the dialog and leave it.
+  QStringList seen;
+  QTimer poke;
+  poke.setInterval(0);
+  QObject::connect(&poke, &QTimer::timeout, [&] {
+    auto* d = qobject_cast<FormAddIP*>(QApplication::activeModalWidget());
+    if (!d) return;
+    seen << d->windowTitle();
+    if (seen.size() == 1) {
+      d->Text2()->setText(QStringLiteral("127.0.0.6"));
+      d->Command1()->click();
+    } else {
+      d->Command2()->click();
+    }
+  });
+  poke.start();
+  editor->AddSingle();
+  EXPECT_EQ(seen, QStringList({QStringLiteral(" Add Single IP"), QStringLiteral(" Add Single IP")}));
+  EXPECT_EQ(items(), QStringList({"127.0.0.1", "127.0.0.6"}));
 }
 
 }  // namespace
