@@ -249,6 +249,17 @@ TEST_F(PanelTest, CollectionHelpersAndBoundButtons) {
   EXPECT_EQ(triggered.count(), 1);
   add.setEnabled(false);
   EXPECT_FALSE(panel->CommandAdd(0)->isEnabled());
+
+  QAction other;
+  QSignalSpy otherTriggered(&other, &QAction::triggered);
+  panel->BindCommandAdd(0, &other);  // replaces the first binding
+  EXPECT_TRUE(panel->CommandAdd(0)->isEnabled());
+  panel->CommandAdd(0)->click();
+  EXPECT_EQ(otherTriggered.count(), 1);
+  EXPECT_EQ(triggered.count(), 1);
+  add.setEnabled(true);
+  other.setEnabled(false);
+  EXPECT_FALSE(panel->CommandAdd(0)->isEnabled());
 }
 
 }  // namespace

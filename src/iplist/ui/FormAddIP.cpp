@@ -54,6 +54,9 @@ FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* par
 void FormAddIP::Activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
+  // Like the other two dialogs: a test-now entry left from an earlier showing
+  // must not start a run when this one is merely closed.
+  exchange_.PendingSingle.clear();
   if (!exchange_.EditOriginal.empty()) {
     text2_->setText(Q(exchange_.EditOriginal.substr(1)));
     SetTextColour(*text2_, kDarkBlue);

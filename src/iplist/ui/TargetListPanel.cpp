@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "core/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
@@ -66,6 +67,7 @@ struct TargetListPanel::Ui {
   QLineEdit* textPing = nullptr;
   QCheckBox* checkReset = nullptr;
   std::array<QPushButton*, 5> commandAdd{};
+  std::array<std::pair<QMetaObject::Connection, QMetaObject::Connection>, 5> commandBindings{};
   QFrame* pictureShowIP = nullptr;
   QLineEdit* textShowIPsT = nullptr;
   QLineEdit* textShowIPsT2 = nullptr;
@@ -97,6 +99,7 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
     b->setObjectName(QStringLiteral("CommandAdd_%1").arg(i));
     b->setToolTip(QString::fromLatin1(kCommandAdd[i].tip));
     b->setFocusPolicy(Qt::NoFocus);
+    b->setFixedHeight(Px(kListCollapsedTwips) / 5);  // the five fit beside the short list
     buttons->addWidget(b);
     ui_->commandAdd[i] = b;
   }
@@ -143,6 +146,10 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   SetListExpanded(false);
 
   connect(ui_->listIP, &QListWidget::itemClicked, this, [this] { ListIP_Click(); });
+  // Keyboard selection (Space, Ctrl+A) keeps the summary right as clicks do.
+  connect(ui_->listIP, &QListWidget::itemSelectionChanged, this, [this] {
+    if (!selectionUpdating_ && ui_->listIP->hasFocus()) UpdateSelectionSummary();
+  });
   connect(ui_->checkReset, &QCheckBox::clicked, this, [this] { CheckReset_Click(); });
   connect(ui_->mnuReset, &QAction::triggered, this, [this] { mnuReset_Click(); });
   connect(ui_->command18, &QPushButton::clicked, this, [this] { Command18_Click(); });
@@ -172,9 +179,14 @@ QAction* TargetListPanel::ResetAction() const { return ui_->mnuReset; }
 
 void TargetListPanel::BindCommandAdd(int index, QAction* action) {
   QPushButton* button = ui_->commandAdd.at(index);
-  connect(button, &QPushButton::clicked, action, &QAction::trigger);
+  // One action per button: a later binding replaces the earlier one, so a
+  // click never runs an operation twice.
+  auto& bound = ui_->commandBindings.at(index);
+  QObject::disconnect(bound.first);
+  QObject::disconnect(bound.second);
+  bound.first = connect(button, &QPushButton::clicked, action, &QAction::trigger);
   auto follow = [button, action] { button->setEnabled(action->isEnabled()); };
-  connect(action, &QAction::changed, button, follow);
+  bound.second = connect(action, &QAction::changed, button, follow);
   follow();
 }
 
