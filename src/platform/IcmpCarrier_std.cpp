@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 using icmp::Received;
 
 constexpr std::size_t kSlots = 65536;      // one per sequence number
-constexpr std::size_t kChunk = 64;         // sends between two reads of the socket
+constexpr std::size_t kChunk = 8;         // sends between two reads of the socket
 constexpr std::size_t kRxMessages = 64;    // packets per recvmmsg
 constexpr std::size_t kRxRoom = 65536;     // the largest IPv4 packet
 constexpr std::size_t kControlRoom = 64;
