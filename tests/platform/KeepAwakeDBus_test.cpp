@@ -105,14 +105,26 @@ bool Serve(QDBusConnection& bus, const QString& service, const QString& path, QO
   return bus.registerService(service) && bus.registerObject(path, object, QDBusConnection::ExportAllSlots);
 }
 
-TEST(DBusKeepAwake, ScreenSaverInhibitIsTakenOnceAndDroppedByTheLastRelease) {
-  PrivateBus session(QStringLiteral("keepawake-session"));
-  if (!session.ok()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
+// A session bus of our own with a screen saver on it, and no system bus.
+class ScreenSaverBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!session_.ok()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
+    serviceBus_ = session_.service();
+    ASSERT_TRUE(Serve(serviceBus_, QStringLiteral("org.freedesktop.ScreenSaver"),
+                      QStringLiteral("/org/freedesktop/ScreenSaver"), &saver));
+    keep = std::make_unique<DBusKeepAwake>(session_.client(), QDBusConnection(QStringLiteral("none")));
+  }
+  void TearDown() override { keep.reset(); }
+
+  PrivateBus session_{QStringLiteral("keepawake-session")};
+  QDBusConnection serviceBus_{QStringLiteral("none")};
   ScreenSaverService saver;
-  QDBusConnection serviceBus = session.service();
-  ASSERT_TRUE(Serve(serviceBus, QStringLiteral("org.freedesktop.ScreenSaver"),
-                    QStringLiteral("/org/freedesktop/ScreenSaver"), &saver));
-  DBusKeepAwake keep(session.client(), QDBusConnection(QStringLiteral("none")));
+  std::unique_ptr<DBusKeepAwake> keep;
+};
+
+TEST_F(ScreenSaverBus, InhibitIsTakenOnceAndDroppedByTheLastRelease) {
+  DBusKeepAwake& keep = *this->keep;
   keep.acquire();
   keep.acquire();
   ASSERT_TRUE(QTest::qWaitFor([&] { return keep.inhibited(); }, 5000));
@@ -139,14 +151,8 @@ TEST(DBusKeepAwake, ScreenSaverInhibitIsTakenOnceAndDroppedByTheLastRelease) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return saver.active == 0; }, 5000));
 }
 
-TEST(DBusKeepAwake, ReleaseBeforeTheAnswerStillDropsTheInhibit) {
-  PrivateBus session(QStringLiteral("keepawake-early"));
-  if (!session.ok()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
-  ScreenSaverService saver;
-  QDBusConnection serviceBus = session.service();
-  ASSERT_TRUE(Serve(serviceBus, QStringLiteral("org.freedesktop.ScreenSaver"),
-                    QStringLiteral("/org/freedesktop/ScreenSaver"), &saver));
-  DBusKeepAwake keep(session.client(), QDBusConnection(QStringLiteral("none")));
+TEST_F(ScreenSaverBus, ReleaseBeforeTheAnswerStillDropsTheInhibit) {
+  DBusKeepAwake& keep = *this->keep;
   keep.acquire();
   keep.release();  // before the event loop has delivered the answer
   ASSERT_TRUE(QTest::qWaitFor([&] { return saver.inhibits == 1 && saver.active == 0; }, 5000));
