@@ -283,6 +283,25 @@ TEST(SystemIcmpCarrier, IsOneSharedCarrierThatEchoesLoopback) {
   EXPECT_EQ(a->echo({Addr("127.0.0.1"), "hello", 1000}).status, 0);
 }
 
+TEST(SocketIcmpCarrier, PrefersADatagramSocketWhereTheGroupMayOpenOne) {
+  if (geteuid() != 0 || !testing::Isolated()) {
+    GTEST_SKIP() << "needs root in the private namespace to change who may open datagram sockets";
+  }
+  const struct {
+    const char* range;
+    IcmpSocketKind expected;
+  } cases[] = {{"0 2147483647", IcmpSocketKind::Datagram}, {"1 0", IcmpSocketKind::Raw}};
+  for (const auto& c : cases) {
+    testing::ScopedSysctl range(testing::kPingGroupRange, c.range);
+    ASSERT_TRUE(range.ok());
+    SocketIcmpCarrier carrier;
+    EXPECT_EQ(carrier.openKind(), IcmpSocketKind::Automatic) << "opened before first use";
+    ASSERT_TRUE(carrier.available(nullptr)) << c.range;
+    EXPECT_EQ(carrier.openKind(), c.expected) << c.range;
+    EXPECT_EQ(carrier.echo({Addr("127.0.0.1"), c.range, 1000}).data, c.range);
+  }
+}
+
 TEST(SocketIcmpCarrier, WithoutPermissionExplainsHowToAllowAndNeverSucceeds) {
   if (geteuid() != 0 || !testing::Isolated()) {
     GTEST_SKIP() << "needs root in the private namespace to take the permission away";
