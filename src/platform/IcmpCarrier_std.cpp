@@ -31,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 using icmp::Received;
 
 constexpr std::size_t kSlots = 65536;      // one per sequence number
-constexpr std::size_t kChunk = 64;         // sends between two reads of the socket
+constexpr std::size_t kChunk = 8;         // sends between two reads of the socket
 constexpr std::size_t kRxMessages = 64;    // packets per recvmmsg
 constexpr std::size_t kRxRoom = 65536;     // the largest IPv4 packet
 constexpr std::size_t kControlRoom = 64;
@@ -306,7 +306,7 @@ std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<Ech
 bool SocketIcmpCarrier::Engine::allocate(Batch& batch, std::size_t index, const EchoRequest& request,
                                          Clock::time_point now) {
   // Round robin: a sequence number comes back only after all others were
-  // used, so a reply that is very late finds its slot free and is dropped.
+  // used, so a reply that comes very late finds its slot free and is dropped.
   while (slots_[nextSequence_].active) ++nextSequence_;
   const std::uint16_t sequence = nextSequence_++;
   Slot& slot = slots_[sequence];
