@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
@@ -231,6 +232,34 @@ TEST_F(DisplayTest, NamesAndTheSecondColumnsPlace) {
   EXPECT_EQ(display_.sIP2[7]->x(), 4815 / 15);
   display_.PlaceSecondColumn(false);
   EXPECT_EQ(display_.sIP2[7]->x(), 4715 / 15);
+}
+
+TEST_F(DisplayTest, LinksLightUpUnderTheMouse) {
+  auto text = [](QWidget* w) { return w->palette().color(QPalette::WindowText).rgb() & 0xFFFFFF; };
+  struct Case {
+    QLabel* label;
+    unsigned idle;
+  };
+  for (const Case c : {Case{display_.LabelWebsite(), 0x404040u}, Case{display_.PingReport(), 0xC0C0C0u}}) {
+    SCOPED_TRACE(c.label->objectName().toStdString());
+    EXPECT_EQ(text(c.label), c.idle);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(c.label, &enter);
+    EXPECT_EQ(text(c.label), 0x00FF00u);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(c.label, &leave);
+    EXPECT_EQ(text(c.label), c.idle);
+  }
+}
+
+TEST_F(DisplayTest, AWiderPanelKeepsTheStatisticsAtItsRightEdge) {
+  display_.setPanelWidth(1000);
+  EXPECT_EQ(display_.width(), 1000);
+  EXPECT_EQ(display_.sIP4[0]->geometry().right(), 1000 - 5);
+  EXPECT_EQ(display_.sIP2[0]->x(), 4715 / 15);
+  EXPECT_LT(display_.sIP2[0]->geometry().right(), display_.VScroll1()->x());
+  EXPECT_LT(display_.VScroll1()->geometry().right(), display_.sIP3[0]->x());
+  EXPECT_EQ(display_.PingReport()->x(), display_.sIP4[10]->x());
 }
 
 }  // namespace
