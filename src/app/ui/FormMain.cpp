@@ -413,6 +413,7 @@ void FormMain::Form_Load() {
   makeRun();
   frame1_->FillParameterLists();
   scheduleFrame_->FillScheduleLists();
+  params_.numberOfSizes = 1;  // the run sets its step length when it starts
   show();
   QCoreApplication::processEvents();
   layoutFrame();  // the filled lists and their buttons have their sizes now
