@@ -38,6 +38,7 @@ constexpr std::size_t kControlRoom = 128;  // TTL and arrival stamp
 constexpr std::size_t kErrorRoom = 4096;   // ICMP errors quote at most 576 bytes
 constexpr int kBufferBytes = 8 << 20;      // replies of a large batch wait here until read
 constexpr int kSendAttempts = 4;
+constexpr std::int64_t kClockPairSlackNs = 2000;
 constexpr int kSolRaw = 255;               // SOL_RAW and ICMP_FILTER from <linux/icmp.h>,
 constexpr int kIcmpFilter = 1;             // which clashes with the libc headers
 
@@ -60,7 +61,7 @@ std::int64_t wallNs() {
 std::int64_t ArrivalOnMonotonicClock(std::int64_t readAt, std::int64_t wallAt, const timespec& stamp) {
   const std::int64_t waited = wallAt - (static_cast<std::int64_t>(stamp.tv_sec) * 1'000'000'000 + stamp.tv_nsec);
   constexpr std::int64_t kMostPlausible = 10'000'000'000;
-  return waited >= 0 && waited < kMostPlausible ? readAt - waited : readAt;
+  return wallAt > 0 && waited >= 0 && waited < kMostPlausible ? readAt - waited : readAt;
 }
 
 std::string errnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
@@ -517,8 +518,13 @@ bool SocketIcmpCarrier::Engine::receive() {
     got = !arrivals_.empty();
   }
   const int n = recvmmsg(fd, rxMessages_.data(), kRxMessages, MSG_DONTWAIT, nullptr);
-  const std::int64_t at = nowNs();
-  const std::int64_t wallAt = wallNs();
+  std::int64_t at = nowNs();
+  std::int64_t wallAt = wallNs();
+  // Read the two clocks as one instant; if we were preempted between them,
+  // the stamps cannot be moved across and the read time stands.
+  const std::int64_t atAfter = nowNs();
+  if (atAfter - at > kClockPairSlackNs) wallAt = 0;
+  at += (atAfter - at) / 2;
   if (n < 0) {
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && kind_ == IcmpSocketKind::Datagram) {
       // An ICMP error was reported in place of data; its details are queued.
