@@ -1,0 +1,627 @@
+// ICMP echo over one socket shared by every caller: each echo gets a sequence
+// number of its own in a table, replies and errors are matched back by
+// identifier and sequence, and whichever caller is waiting reads the socket
+// for all of them (one reader at a time), sleeping until the next deadline.
+#include <arpa/inet.h>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <queue>
+#include <random>
+#include <system_error>
+
+#include "platform/IcmpPacket_std.h"
+#include "platform/IcmpSocketCarrier_std.h"
+
+namespace sondrel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using icmp::Received;
+
+constexpr std::size_t kSlots = 65536;      // one per sequence number
+constexpr std::size_t kChunk = 64;         // sends between two reads of the socket
+constexpr std::size_t kRxMessages = 64;    // packets per recvmmsg
+constexpr std::size_t kRxRoom = 65536;     // the largest IPv4 packet
+constexpr std::size_t kControlRoom = 64;
+constexpr std::size_t kErrorRoom = 4096;   // ICMP errors quote at most 576 bytes
+constexpr int kBufferBytes = 8 << 20;      // replies of a large batch wait here until read
+constexpr int kSendAttempts = 4;
+constexpr int kSolRaw = 255;               // SOL_RAW and ICMP_FILTER from <linux/icmp.h>,
+constexpr int kIcmpFilter = 1;             // which clashes with the libc headers
+
+std::int64_t nowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+      .count();
+}
+
+std::string errnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+std::string programPath() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string("<program>");
+}
+
+// Distinct per carrier within the process, unlikely to meet another process's.
+std::uint16_t nextRawIdentifier() {
+  static std::atomic<std::uint32_t> counter{std::random_device{}()};
+  return static_cast<std::uint16_t>(counter.fetch_add(1) ^ static_cast<std::uint32_t>(getpid()));
+}
+
+int openDatagram(std::uint16_t& identifier, int& error) {
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  // Binding to port 0 makes the kernel choose the echo identifier now.
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  socklen_t size = sizeof local;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+    error = errno;
+    close(fd);
+    return -1;
+  }
+  identifier = ntohs(local.sin_port);
+  const int on = 1;
+  setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+  setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+  return fd;
+}
+
+int openRaw(std::uint16_t& identifier, int& error) {
+  const int fd = socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  // Only replies and errors reach us; on loopback this keeps our own requests out.
+  const std::uint32_t filter =
+      ~((1u << icmp::kEchoReply) | (1u << icmp::kDestUnreachable) | (1u << icmp::kSourceQuench) |
+        (1u << icmp::kTimeExceeded) | (1u << icmp::kParameterProblem));
+  setsockopt(fd, kSolRaw, kIcmpFilter, &filter, sizeof filter);
+  identifier = nextRawIdentifier();
+  return fd;
+}
+
+void tune(int fd) {
+  const int size = kBufferBytes;
+  if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  }
+  if (setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &size, sizeof size) != 0) {
+    setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+  }
+  // Large echoes go out in fragments instead of being refused for the path MTU.
+  const int pmtu = IP_PMTUDISC_DONT;
+  setsockopt(fd, IPPROTO_IP, IP_MTU_DISCOVER, &pmtu, sizeof pmtu);
+}
+
+bool isMulticast(std::uint32_t address) { return (ntohl(address) >> 28) == 0xe; }
+
+}  // namespace
+
+class SocketIcmpCarrier::Engine {
+ public:
+  explicit Engine(IcmpSocketKind want) : want_(want), slots_(kSlots) {}
+  ~Engine() {
+    if (fd_ >= 0) close(fd_);
+    if (wakeFd_ >= 0) close(wakeFd_);
+  }
+
+  int ensureOpen(std::string* why);
+  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests);
+  IcmpSocketKind openKind() const { return fd_.load() >= 0 ? kind_ : IcmpSocketKind::Automatic; }
+  std::uint16_t identifier() const { return fd_.load() >= 0 ? identifier_ : 0; }
+
+ private:
+  struct Entry {
+    std::int32_t sequence = -1;  // -1: not sent
+    std::uint32_t ticket = 0;
+    Clock::time_point deadline;
+    std::atomic<std::int64_t> sentNs{0};
+  };
+  // The echoes of one echoMany call, on its caller's stack.
+  struct Batch {
+    Batch(std::vector<EchoReply>& r, std::size_t n)
+        : replies(r), remaining(n), entries(new Entry[n]) {}
+    std::vector<EchoReply>& replies;
+    std::size_t remaining;
+    std::unique_ptr<Entry[]> entries;
+  };
+  struct Slot {
+    Batch* batch = nullptr;
+    std::uint32_t index = 0;
+    std::uint32_t destination = 0;
+    std::uint32_t ticket = 0;  // tells a reused slot from the one a deadline was set for
+    bool active = false;
+  };
+  struct Deadline {
+    Clock::time_point at;
+    std::uint16_t sequence;
+    std::uint32_t ticket;
+    bool operator>(const Deadline& other) const { return at > other.at; }
+  };
+  struct Arrival {
+    Received what;
+    std::int64_t atNs;
+  };
+  using Lock = std::unique_lock<std::mutex>;
+
+  bool allocate(Batch& batch, std::size_t index, const EchoRequest& request, Clock::time_point now);
+  void send(int fd, Batch& batch, std::size_t index, const EchoRequest& request,
+            std::vector<std::uint8_t>& packet);
+  void fail(Batch& batch, std::size_t index, std::int32_t status);
+  void complete(Slot& slot, std::int32_t status, const Arrival* arrival);
+  void waitUntil(Lock& lock, const std::function<bool()>& done);
+  void lead(Lock& lock, const std::function<bool()>& done);
+  void drainUnlessLed();
+  void expire(Clock::time_point now);
+  Clock::time_point nextDeadline();
+  bool receive();
+  void readErrorQueue();
+  void waitReadable(Clock::time_point wake);
+  void deliver();
+  void wakeLeader();
+
+  const IcmpSocketKind want_;
+
+  std::mutex openMutex_;
+  std::atomic<int> fd_{-1};
+  int wakeFd_ = -1;
+  IcmpSocketKind kind_ = IcmpSocketKind::Automatic;
+  std::uint16_t identifier_ = 0;
+
+  std::mutex mutex_;  // guards everything below except the reader's own buffers
+  std::condition_variable cv_;
+  std::vector<Slot> slots_;
+  std::size_t freeSlots_ = kSlots;
+  std::uint16_t nextSequence_ = 0;
+  std::uint32_t nextTicket_ = 0;
+  std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>> deadlines_;
+  bool leader_ = false;  // someone is reading the socket
+  // When the reader's sleep ends; earlier deadlines must wake it. min while
+  // it does not sleep.
+  Clock::time_point leaderWake_ = Clock::time_point::min();
+  int waiters_ = 0;
+  bool completed_ = false;
+
+  // The reader's own, touched only while leader_ is held.
+  std::unique_ptr<std::uint8_t[]> rxData_;
+  std::vector<mmsghdr> rxMessages_;
+  std::vector<iovec> rxVectors_;
+  std::vector<sockaddr_in> rxNames_;
+  std::vector<std::uint8_t> rxControl_;
+  std::vector<std::uint8_t> errorData_;
+  std::vector<Arrival> arrivals_;
+  bool errorPending_ = false;
+};
+
+int SocketIcmpCarrier::Engine::ensureOpen(std::string* why) {
+  int fd = fd_.load(std::memory_order_acquire);
+  if (fd >= 0) return fd;
+  std::lock_guard guard(openMutex_);
+  fd = fd_.load(std::memory_order_acquire);
+  if (fd >= 0) return fd;
+
+  std::string failures;
+  std::uint16_t identifier = 0;
+  IcmpSocketKind kind = IcmpSocketKind::Automatic;
+  int error = 0;
+  if (want_ != IcmpSocketKind::Raw) {
+    fd = openDatagram(identifier, error);
+    if (fd >= 0) {
+      kind = IcmpSocketKind::Datagram;
+    } else {
+      failures = "datagram socket: " + errnoText(error);
+    }
+  }
+  if (fd < 0 && want_ != IcmpSocketKind::Datagram) {
+    fd = openRaw(identifier, error);
+    if (fd >= 0) {
+      kind = IcmpSocketKind::Raw;
+    } else {
+      failures += (failures.empty() ? "" : "; ") + ("raw socket: " + errnoText(error));
+    }
+  }
+  if (fd >= 0 && wakeFd_ < 0) {
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+      failures = "eventfd: " + errnoText(errno);
+      close(fd);
+      fd = -1;
+    }
+  }
+  if (fd < 0) {
+    if (why) {
+      *why = "No ICMP socket can be opened (" + failures +
+             "). To allow ping, either let your group open ICMP datagram sockets, as root: "
+             "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\" (put it in /etc/sysctl.d "
+             "to keep it), or give the program the raw-socket capability: "
+             "setcap cap_net_raw+ep " + programPath();
+    }
+    return -1;
+  }
+  tune(fd);
+  identifier_ = identifier;
+  kind_ = kind;
+  fd_.store(fd, std::memory_order_release);
+  if (why) why->clear();
+  return fd;
+}
+
+std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<EchoRequest>& requests) {
+  const std::size_t n = requests.size();
+  std::vector<EchoReply> replies(n);  // each says 11050 until answered
+  if (n == 0) return replies;
+  const int fd = ensureOpen(nullptr);
+  if (fd < 0) return replies;
+
+  Batch batch(replies, n);
+  std::vector<std::uint8_t> packet;
+  std::size_t next = 0;
+  while (next < n) {
+    const std::size_t begin = next;
+    bool wake = false;
+    {
+      Lock lock(mutex_);
+      if (freeSlots_ == 0) waitUntil(lock, [this] { return freeSlots_ > 0; });
+      const Clock::time_point now = Clock::now();
+      for (; next < n && next - begin < kChunk && freeSlots_ > 0; ++next) {
+        if (requests[next].data.size() > icmp::kMaxPayload) {
+          replies[next].status = icmp::kBufTooSmall;
+          --batch.remaining;
+          continue;
+        }
+        wake |= allocate(batch, next, requests[next], now);
+      }
+    }
+    if (wake) wakeLeader();
+    for (std::size_t i = begin; i < next; ++i) {
+      if (batch.entries[i].sequence >= 0) send(fd, batch, i, requests[i], packet);
+    }
+    // Replies of a long batch are read between its sends, so the socket's
+    // queue never has to hold them all.
+    drainUnlessLed();
+  }
+  Lock lock(mutex_);
+  waitUntil(lock, [&batch] { return batch.remaining == 0; });
+  return replies;
+}
+
+bool SocketIcmpCarrier::Engine::allocate(Batch& batch, std::size_t index, const EchoRequest& request,
+                                         Clock::time_point now) {
+  // Round robin: a sequence number comes back only after all others were
+  // used, so a reply that is very late finds its slot free and is dropped.
+  while (slots_[nextSequence_].active) ++nextSequence_;
+  const std::uint16_t sequence = nextSequence_++;
+  Slot& slot = slots_[sequence];
+  slot.active = true;
+  slot.batch = &batch;
+  slot.index = static_cast<std::uint32_t>(index);
+  slot.destination = request.address;
+  slot.ticket = ++nextTicket_;
+  --freeSlots_;
+  Entry& entry = batch.entries[index];
+  entry.sequence = sequence;
+  entry.ticket = slot.ticket;
+  entry.deadline = now + std::chrono::milliseconds(request.timeoutMs);
+  deadlines_.push({entry.deadline, sequence, slot.ticket});
+  if (leader_ && entry.deadline < leaderWake_) {
+    leaderWake_ = entry.deadline;
+    return true;
+  }
+  return false;
+}
+
+void SocketIcmpCarrier::Engine::send(int fd, Batch& batch, std::size_t index,
+                                     const EchoRequest& request, std::vector<std::uint8_t>& packet) {
+  Entry& entry = batch.entries[index];
+  // A datagram socket puts in its own identifier and checksum.
+  icmp::BuildEchoRequest(packet, identifier_, static_cast<std::uint16_t>(entry.sequence),
+                         request.data);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = request.address;
+  int attempts = 0;
+  for (;;) {
+    entry.sentNs.store(nowNs());
+    if (sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) >= 0) {
+      return;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    // A send also fails with the error an ICMP message left pending on the
+    // socket for an earlier echo (its details are in the error queue); only
+    // a failure that repeats belongs to this echo.
+    if (error != EAGAIN && error != ENOBUFS && ++attempts < kSendAttempts) continue;
+    if ((error == EAGAIN || error == ENOBUFS) && Clock::now() < entry.deadline) {
+      // The send queue is full: read what has come back and wait for room.
+      drainUnlessLed();
+      pollfd room{fd, POLLOUT, 0};
+      poll(&room, 1, 10);
+      continue;
+    }
+    fail(batch, index, icmp::StatusOfErrno(error));
+    return;
+  }
+}
+
+void SocketIcmpCarrier::Engine::fail(Batch& batch, std::size_t index, std::int32_t status) {
+  Lock lock(mutex_);
+  const Entry& entry = batch.entries[index];
+  Slot& slot = slots_[static_cast<std::uint16_t>(entry.sequence)];
+  if (slot.active && slot.ticket == entry.ticket) complete(slot, status, nullptr);
+  if (completed_ && waiters_ > 0) cv_.notify_all();
+  completed_ = false;
+}
+
+void SocketIcmpCarrier::Engine::complete(Slot& slot, std::int32_t status, const Arrival* arrival) {
+  Batch& batch = *slot.batch;
+  EchoReply& out = batch.replies[slot.index];
+  out.status = status;
+  if (arrival) {
+    const Received& r = arrival->what;
+    out.replyAddress = r.from;
+    const std::int64_t sent = batch.entries[slot.index].sentNs.load();
+    const std::int64_t us = sent > 0 && arrival->atNs > sent ? (arrival->atNs - sent) / 1000 : 0;
+    out.roundTripUs = static_cast<std::uint32_t>(std::min<std::int64_t>(us, UINT32_MAX));
+    out.roundTripMs = out.roundTripUs / 1000;
+    if (!r.error) {
+      out.ttl = r.ttl;
+      out.data.assign(reinterpret_cast<const char*>(r.data), r.size);
+      out.dataSize = static_cast<std::uint32_t>(r.size);
+    }
+  }
+  slot.active = false;
+  slot.batch = nullptr;
+  ++freeSlots_;
+  --batch.remaining;
+  completed_ = true;
+}
+
+void SocketIcmpCarrier::Engine::waitUntil(Lock& lock, const std::function<bool()>& done) {
+  while (!done()) {
+    if (!leader_) {
+      lead(lock, done);
+    } else {
+      ++waiters_;
+      cv_.wait(lock);
+      --waiters_;
+    }
+  }
+}
+
+void SocketIcmpCarrier::Engine::lead(Lock& lock, const std::function<bool()>& done) {
+  leader_ = true;
+  while (!done()) {
+    expire(Clock::now());
+    if (done()) break;
+    const Clock::time_point wake = nextDeadline();
+    leaderWake_ = wake;
+    lock.unlock();
+    if (!receive()) waitReadable(wake);
+    lock.lock();
+    deliver();
+  }
+  leader_ = false;
+  leaderWake_ = Clock::time_point::min();
+  completed_ = false;
+  // Someone else may still wait for replies and must take over the reading.
+  if (waiters_ > 0) cv_.notify_all();
+}
+
+void SocketIcmpCarrier::Engine::drainUnlessLed() {
+  {
+    Lock lock(mutex_);
+    if (leader_) return;
+    leader_ = true;
+    leaderWake_ = Clock::time_point::min();
+  }
+  receive();
+  Lock lock(mutex_);
+  deliver();
+  leader_ = false;
+  completed_ = false;
+  if (waiters_ > 0) cv_.notify_all();
+}
+
+void SocketIcmpCarrier::Engine::expire(Clock::time_point now) {
+  while (!deadlines_.empty() && deadlines_.top().at <= now) {
+    const Deadline d = deadlines_.top();
+    deadlines_.pop();
+    Slot& slot = slots_[d.sequence];
+    if (slot.active && slot.ticket == d.ticket) complete(slot, icmp::kTimedOut, nullptr);
+  }
+  if (completed_ && waiters_ > 0) cv_.notify_all();
+  completed_ = false;
+}
+
+Clock::time_point SocketIcmpCarrier::Engine::nextDeadline() {
+  while (!deadlines_.empty()) {
+    const Deadline& d = deadlines_.top();
+    const Slot& slot = slots_[d.sequence];
+    if (slot.active && slot.ticket == d.ticket) return d.at;
+    deadlines_.pop();  // answered already
+  }
+  return Clock::time_point::max();
+}
+
+bool SocketIcmpCarrier::Engine::receive() {
+  arrivals_.clear();
+  const int fd = fd_.load();
+  if (!rxData_) {
+    rxData_.reset(new std::uint8_t[kRxMessages * kRxRoom]);  // untouched pages cost nothing
+    rxMessages_.resize(kRxMessages);
+    rxVectors_.resize(kRxMessages);
+    rxNames_.resize(kRxMessages);
+    rxControl_.resize(kRxMessages * kControlRoom);
+    errorData_.resize(kErrorRoom);
+    arrivals_.reserve(kRxMessages);
+  }
+  bool got = false;
+  if (errorPending_) {
+    readErrorQueue();
+    got = !arrivals_.empty();
+  }
+  for (std::size_t i = 0; i < kRxMessages; ++i) {
+    rxVectors_[i] = {rxData_.get() + i * kRxRoom, kRxRoom};
+    msghdr& m = rxMessages_[i].msg_hdr;
+    m = {};
+    m.msg_name = &rxNames_[i];
+    m.msg_namelen = sizeof(sockaddr_in);
+    m.msg_iov = &rxVectors_[i];
+    m.msg_iovlen = 1;
+    m.msg_control = rxControl_.data() + i * kControlRoom;
+    m.msg_controllen = kControlRoom;
+  }
+  const int n = recvmmsg(fd, rxMessages_.data(), kRxMessages, MSG_DONTWAIT, nullptr);
+  const std::int64_t at = nowNs();
+  if (n < 0) {
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && kind_ == IcmpSocketKind::Datagram) {
+      // An ICMP error was reported in place of data; its details are queued.
+      readErrorQueue();
+      return true;
+    }
+    return got;
+  }
+  for (int i = 0; i < n; ++i) {
+    const msghdr& m = rxMessages_[i].msg_hdr;
+    const std::uint8_t* data = rxData_.get() + static_cast<std::size_t>(i) * kRxRoom;
+    const std::size_t size = std::min<std::size_t>(rxMessages_[i].msg_len, kRxRoom);
+    if (kind_ == IcmpSocketKind::Raw) {
+      arrivals_.push_back({icmp::ParseRawPacket(data, size, identifier_), at});
+      continue;
+    }
+    std::uint8_t ttl = 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(const_cast<msghdr*>(&m), c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+        int value = 0;
+        std::memcpy(&value, CMSG_DATA(c), sizeof value);
+        ttl = static_cast<std::uint8_t>(value);
+      }
+    }
+    arrivals_.push_back(
+        {icmp::ParseDatagramReply(data, size, identifier_, rxNames_[i].sin_addr.s_addr, ttl), at});
+  }
+  return true;
+}
+
+void SocketIcmpCarrier::Engine::readErrorQueue() {
+  errorPending_ = false;
+  const int fd = fd_.load();
+  for (int k = 0; k < 64; ++k) {  // the rest wakes the next poll
+    sockaddr_in original{};
+    iovec vector{errorData_.data(), errorData_.size()};
+    alignas(cmsghdr) std::uint8_t control[512];
+    msghdr m{};
+    m.msg_name = &original;
+    m.msg_namelen = sizeof original;
+    m.msg_iov = &vector;
+    m.msg_iovlen = 1;
+    m.msg_control = control;
+    m.msg_controllen = sizeof control;
+    const ssize_t size = recvmsg(fd, &m, MSG_ERRQUEUE | MSG_DONTWAIT);
+    if (size < 0) return;
+    const std::int64_t at = nowNs();
+    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(&m, c)) {
+      if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
+      sock_extended_err error;
+      std::memcpy(&error, CMSG_DATA(c), sizeof error);
+      const std::int32_t status = error.ee_origin == SO_EE_ORIGIN_ICMP
+                                      ? icmp::StatusOfIcmpError(error.ee_type, error.ee_code)
+                                      : icmp::StatusOfErrno(static_cast<int>(error.ee_errno));
+      sockaddr_in offender{};
+      const auto* from = SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(c)));
+      std::memcpy(&offender, from, sizeof offender);
+      const std::uint32_t sender = offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0;
+      arrivals_.push_back({icmp::ParseDatagramError(errorData_.data(), static_cast<std::size_t>(size),
+                                                    identifier_, sender, original.sin_addr.s_addr,
+                                                    status),
+                           at});
+    }
+  }
+}
+
+void SocketIcmpCarrier::Engine::waitReadable(Clock::time_point wake) {
+  pollfd fds[2] = {{fd_.load(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  timespec left{};
+  timespec* timeout = nullptr;
+  if (wake != Clock::time_point::max()) {
+    const auto ns = std::max<std::int64_t>(
+        0, std::chrono::duration_cast<std::chrono::nanoseconds>(wake - Clock::now()).count());
+    left.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+    left.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+    timeout = &left;
+  }
+  if (ppoll(fds, 2, timeout, nullptr) <= 0) return;
+  if (fds[1].revents & POLLIN) {
+    std::uint64_t count;
+    [[maybe_unused]] ssize_t r = read(wakeFd_, &count, sizeof count);
+  }
+  if (fds[0].revents & POLLERR) {
+    if (kind_ == IcmpSocketKind::Datagram) {
+      errorPending_ = true;
+    } else {
+      int error = 0;  // clear it, or every poll would return at once
+      socklen_t size = sizeof error;
+      getsockopt(fds[0].fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    }
+  }
+}
+
+void SocketIcmpCarrier::Engine::deliver() {
+  for (const Arrival& a : arrivals_) {
+    const Received& r = a.what;
+    if (!r.ours) continue;
+    Slot& slot = slots_[r.sequence];
+    if (!slot.active) continue;  // late, or never ours
+    if (r.error) {
+      if (r.echoedTo != 0 && r.echoedTo != slot.destination) continue;
+    } else if (r.from != slot.destination && !isMulticast(slot.destination)) {
+      continue;  // another program's echo that happens to share our identifier
+    }
+    complete(slot, r.status, &a);
+  }
+  arrivals_.clear();
+  if (completed_ && waiters_ > 0) cv_.notify_all();
+  completed_ = false;
+}
+
+void SocketIcmpCarrier::Engine::wakeLeader() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t r = write(wakeFd_, &one, sizeof one);
+}
+
+SocketIcmpCarrier::SocketIcmpCarrier(IcmpSocketKind kind) : engine_(std::make_unique<Engine>(kind)) {}
+SocketIcmpCarrier::~SocketIcmpCarrier() = default;
+
+std::vector<EchoReply> SocketIcmpCarrier::echoMany(const std::vector<EchoRequest>& requests) {
+  return engine_->echoMany(requests);
+}
+
+bool SocketIcmpCarrier::available(std::string* why) { return engine_->ensureOpen(why) >= 0; }
+
+IcmpSocketKind SocketIcmpCarrier::openKind() const { return engine_->openKind(); }
+std::uint16_t SocketIcmpCarrier::identifier() const { return engine_->identifier(); }
+
+std::shared_ptr<IIcmpCarrier> SystemIcmpCarrier() {
+  static const std::shared_ptr<IIcmpCarrier> carrier = std::make_shared<SocketIcmpCarrier>();
+  return carrier;
+}
+
+}  // namespace sondrel
