@@ -1,0 +1,33 @@
+// The program's entry, apart from the run itself so that tests can drive
+// RunPing with fakes.
+#include <QCoreApplication>
+
+#include "cli/CliPing.h"
+#include "core/DataFolder.h"
+#include "platform/Clock.h"
+#include "platform/IcmpCarrier.h"
+#include "platform/Resolver.h"
+
+namespace sondrel::cli {
+
+int Main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  if (parsed.options.help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return kExitReplied;
+  }
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli --help'.\n", parsed.error.c_str());
+    return kExitUsage;
+  }
+  CliServices services;
+  services.clock = std::make_shared<SystemClock>();
+  services.icmp = SystemIcmpCarrier();
+  services.resolver = SystemResolver();
+  services.dataFolder = DataFolder();
+  return RunPing(parsed.options, services);
+}
+
+}  // namespace sondrel::cli

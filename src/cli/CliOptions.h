@@ -1,0 +1,32 @@
+#pragma once
+// The command line of sondrel-cli: "ping [options] TARGET...". The options
+// mirror the parameter lists of the window and go through the same rules.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/PingParameters.h"
+
+namespace sondrel::cli {
+
+struct CliOptions {
+  bool help = false;
+  PingParameters params;
+  std::vector<std::string> targets;  // addresses, names or ranges FIRST-LAST
+  std::vector<std::string> lists;    // titles of stored groups and ranges
+};
+
+struct ParsedCommandLine {
+  CliOptions options;
+  std::string error;  // empty when the command line was understood
+  bool ok() const { return error.empty(); }
+};
+
+// argv without the program name.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text.
+std::string UsageText();
+
+}  // namespace sondrel::cli

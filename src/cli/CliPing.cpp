@@ -1,0 +1,268 @@
+#include "cli/CliPing.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+#include "core/AddressHelpers.h"
+#include "core/DataFolder.h"
+#include "core/PingMoudle.h"
+#include "platform/IcmpCarrier.h"
+#include "platform/Prompter.h"
+#include "platform/Resolver.h"
+#include "results/RunLog.h"
+
+namespace sondrel::cli {
+namespace {
+
+// Messages of the engine go to standard error; nothing is asked on a terminal
+// run, so a question is answered No.
+class StreamPrompter final : public IPrompter {
+ public:
+  explicit StreamPrompter(std::FILE* err) : err_(err) {}
+  Answer message(const QString& text, const QString&, Icon, Buttons buttons) override {
+    std::fprintf(err_, "sondrel-cli: %s\n", text.toLocal8Bit().constData());
+    return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
+  }
+  QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
+  QString inputText(const QString&, const QString&, const QString&, bool* ok) override {
+    if (ok) *ok = false;
+    return {};
+  }
+
+ private:
+  std::FILE* err_;
+};
+
+// SIGINT reaches the event loop through a pipe.
+int gSignalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
+}
+
+class SignalStop {
+ public:
+  explicit SignalStop(PingRun& run) {
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier_ = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &run, [&run] {
+      char buf[16];
+      while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
+      }
+      run.StopPingTest();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, &previous_);
+    sigaction(SIGTERM, &sa, &previousTerm_);
+    installed_ = true;
+  }
+  ~SignalStop() {
+    if (!installed_) return;
+    sigaction(SIGINT, &previous_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+    notifier_.reset();
+    ::close(gSignalPipe[0]);
+    ::close(gSignalPipe[1]);
+    gSignalPipe[0] = gSignalPipe[1] = -1;
+  }
+  SignalStop(const SignalStop&) = delete;
+  SignalStop& operator=(const SignalStop&) = delete;
+
+ private:
+  std::unique_ptr<QSocketNotifier> notifier_;
+  struct sigaction previous_ {};
+  struct sigaction previousTerm_ {};
+  bool installed_ = false;
+};
+
+bool splitRange(const std::string& arg, std::string& first, std::string& last) {
+  const size_t dash = arg.find('-');
+  if (dash == std::string::npos) return false;
+  first = CheckRangeIP(arg.substr(0, dash));
+  last = CheckRangeIP(arg.substr(dash + 1));
+  return !first.empty() && !last.empty();
+}
+
+// The box of the four octet intervals, walked octet by octet; each octet
+// counts down when its first value is above its last.
+Result<void> walkRange(const std::string& first, const std::string& last, RunTargets& out) {
+  int a[4];
+  int b[4];
+  std::sscanf(first.c_str(), "%d.%d.%d.%d", &a[0], &a[1], &a[2], &a[3]);
+  std::sscanf(last.c_str(), "%d.%d.%d.%d", &b[0], &b[1], &b[2], &b[3]);
+  std::size_t count = 1;
+  for (int k = 0; k < 4; ++k) count *= static_cast<std::size_t>(std::abs(a[k] - b[k]) + 1);
+  if (count + out.addresses.size() > kMaxTargets)
+    return Error{kExitUsage, "the range " + first + "-" + last + " holds more than " +
+                                 std::to_string(kMaxTargets) + " addresses"};
+  int i[4];
+  auto step = [&](int k) { return a[k] > b[k] ? -1 : 1; };
+  for (i[0] = a[0];; i[0] += step(0)) {
+    for (i[1] = a[1];; i[1] += step(1)) {
+      for (i[2] = a[2];; i[2] += step(2)) {
+        for (i[3] = a[3];; i[3] += step(3)) {
+          std::string ip = std::to_string(i[0]) + "." + std::to_string(i[1]) + "." +
+                           std::to_string(i[2]) + "." + std::to_string(i[3]);
+          if (ip.size() > 13) out.longAddressFlag = true;
+          out.labels.push_back(ip);
+          out.addresses.push_back(std::move(ip));
+          if (i[3] == b[3]) break;
+        }
+        if (i[2] == b[2]) break;
+      }
+      if (i[1] == b[1]) break;
+    }
+    if (i[0] == b[0]) break;
+  }
+  return {};
+}
+
+std::string rowText(qint64 row, const QString& first, const QString& second) {
+  return std::to_string(row + 1) + ". " + first.toStdString() + "  " + second.toStdString();
+}
+
+}  // namespace
+
+Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string>& args,
+                                                   IResolver& resolver) {
+  CollectedTargets c;
+  for (const std::string& arg : args) {
+    std::string first;
+    std::string last;
+    if (splitRange(arg, first, last)) {
+      if (auto walked = walkRange(first, last, c.targets); !walked) return walked.error();
+      continue;
+    }
+    if (c.targets.addresses.size() >= kMaxTargets)
+      return Error{kExitUsage, "more than " + std::to_string(kMaxTargets) + " targets"};
+    const std::string text = StripNote(arg);
+    std::string address = text;
+    std::string label = text;
+    if (CheckIP(text) == NotAnAddress) {
+      address = PingMoudle::GetIPFromHostName(resolver, text);
+      if (address.empty()) {
+        c.unresolved.push_back(text);
+        continue;
+      }
+      label = text + " / " + address;
+    }
+    if (address.size() > 13) c.targets.longAddressFlag = true;
+    c.targets.addresses.push_back(address);
+    c.targets.labels.push_back(label);
+  }
+  return c;
+}
+
+Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
+                                             const std::vector<std::string>& titles) {
+  std::vector<std::string> out;
+  if (titles.empty()) return out;
+  std::ifstream in(ipListPath, std::ios::binary);
+  if (!in) return Error{kExitUsage, "cannot read the IP list " + ipListPath};
+  // The stored lines up to the first empty one; "=" lines are comments.
+  std::vector<std::string> entries;
+  for (std::string line = ReadLineTrimmed(in); !line.empty(); line = ReadLineTrimmed(in))
+    if (line[0] != '=') entries.push_back(line);
+  for (const std::string& title : titles) {
+    const std::string wanted = TrimBlanks(title);
+    bool found = false;
+    for (const std::string& entry : entries) {
+      const char kind = entry[0];
+      if (kind != 'B' && kind != 'C') continue;
+      std::vector<std::string> fields;
+      std::stringstream body(TrimBlanks(entry.substr(1)));
+      for (std::string f; std::getline(body, f, ',');) fields.push_back(f);
+      if (fields.empty() || TrimBlanks(fields[0]) != wanted) continue;
+      if (kind == 'B') {
+        out.insert(out.end(), fields.begin() + 1, fields.end());
+      } else if (fields.size() >= 3) {
+        out.push_back(TrimBlanks(fields[1]) + "-" + TrimBlanks(fields[2]));
+      }
+      found = true;
+      break;
+    }
+    if (!found) return Error{kExitUsage, "no group or range titled '" + title + "' in the IP list"};
+  }
+  return out;
+}
+
+int RunPing(const CliOptions& options, const CliServices& services) {
+  auto fromLists = ListTargets(services.dataFolder + std::string(kIPListFile), options.lists);
+  if (!fromLists) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", fromLists.error().message.c_str());
+    return kExitUsage;
+  }
+  std::vector<std::string> args = options.targets;
+  args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
+  auto collected = CollectCommandLineTargets(args, *services.resolver);
+  if (!collected) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
+    return kExitUsage;
+  }
+  CollectedTargets& c = collected.value();
+  if (!c.unresolved.empty()) {
+    std::fprintf(services.err, "Cannot find the IP address for the following %zu host:\n",
+                 c.unresolved.size());
+    for (const std::string& name : c.unresolved)
+      std::fprintf(services.err, "       %s\n", name.c_str());
+  }
+  if (c.targets.addresses.empty()) {
+    std::fprintf(services.err, "sondrel-cli: nothing to test\n");
+    return kExitNoReply;
+  }
+
+  RunLog log(services.dataFolder);
+  PingRun::Services engine{services.clock, services.icmp,
+                           std::make_shared<StreamPrompter>(services.err), nullptr};
+  PingRun run(engine, options.params, log);
+  run.setTargetSource([&c] { return c.targets; });
+
+  QEventLoop loop;
+  bool started = false;
+  int status = kExitNoReply;
+  std::FILE* out = services.out;
+  QObject::connect(&run, &PingRun::runStarted, &loop,
+                   [&](const QString&, const QString& title2) {
+                     started = true;
+                     std::fprintf(out, "%s\n", title2.toLocal8Bit().constData());
+                   });
+  QObject::connect(&run, &PingRun::resultAdded, &loop,
+                   [out](qint64 row, const ResultRecord&, const QString& first,
+                         const QString& second) {
+                     std::fprintf(out, "%s\n", rowText(row, first, second).c_str());
+                   });
+  QObject::connect(&run, &PingRun::resultsAdded, &loop, [out] { std::fflush(out); });
+  QObject::connect(&run, &PingRun::problem, &loop, [&](const QString& text) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", text.toLocal8Bit().constData());
+  });
+  QObject::connect(&run, &PingRun::testRunningChanged, &loop, [&](bool running) {
+    if (!running && !started) loop.quit();  // refused; the reason is printed
+  });
+  QObject::connect(&run, &PingRun::finished, &loop, [&] {
+    std::fprintf(out, "\nReault:\n \n");
+    for (const std::string& line : FormatStatisticsLines(run.data().stats))
+      std::fprintf(out, "%s\n", line.c_str());
+    std::fflush(out);
+    status = run.data().stats.received() > 0 ? kExitReplied : kExitNoReply;
+    loop.quit();
+  });
+
+  SignalStop signals(run);
+  run.StartPingTest();
+  loop.exec();
+  return status;
+}
+
+}  // namespace sondrel::cli

@@ -1,0 +1,62 @@
+#pragma once
+// "sondrel-cli ping": the window's ping run without a window. Same engine,
+// same data-folder log; results are printed as the display's rows and the
+// statistics block follows at the end.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "core/Result.h"
+#include "ping/PingRun.h"
+
+namespace sondrel {
+class IClock;
+class IIcmpCarrier;
+class IResolver;
+}  // namespace sondrel
+
+namespace sondrel::cli {
+
+inline constexpr int kExitReplied = 0;
+inline constexpr int kExitNoReply = 1;
+inline constexpr int kExitUsage = 2;
+
+// Largest number of targets one command line may ask for.
+inline constexpr std::size_t kMaxTargets = 65536;
+
+struct CliServices {
+  std::shared_ptr<IClock> clock;
+  std::shared_ptr<IIcmpCarrier> icmp;
+  std::shared_ptr<IResolver> resolver;
+  std::string dataFolder;  // ends in "/"
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+};
+
+// The targets of the command line in order: addresses as given, names
+// resolved (labelled "name / address"), ranges walked octet by octet. Names
+// that do not resolve are listed in `unresolved`. Fails for a range too large.
+struct CollectedTargets {
+  RunTargets targets;
+  std::vector<std::string> unresolved;
+};
+Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string>& args,
+                                                   IResolver& resolver);
+
+// The targets of the IP list's groups and ranges of those titles, as command
+// line targets: a group gives its members, a range "FIRST-LAST". Fails when
+// the list cannot be read or holds no group or range of a title.
+Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
+                                             const std::vector<std::string>& titles);
+
+// Runs the ping command to its end in the current QCoreApplication's event
+// loop; SIGINT stops the run like Stop. Returns the exit status.
+int RunPing(const CliOptions& options, const CliServices& services);
+
+// The whole program: argv in, exit status out.
+int Main(int argc, char** argv);
+
+}  // namespace sondrel::cli

@@ -1,0 +1,427 @@
+#include "core/RunRecords.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+#include <limits>
+
+#include "core/PingMoudle.h"
+
+namespace sondrel {
+namespace {
+
+constexpr std::int64_t kLinesPerProgress = 65536;
+// Bound on the empty labels a damaged header can ask for.
+constexpr std::int64_t kMaxPaddedLabels = 1 << 24;
+
+// Two-digit field: "0" before a value below 10; blanks when the field is missing.
+void appendField2(std::string& out, std::uint8_t v) {
+  if (v == ResultTime::kNoField) {
+    out += "  ";
+    return;
+  }
+  if (v < 10) out += '0';
+  out += std::to_string(v);
+}
+
+void appendYear(std::string& out, std::uint16_t v) {
+  if (v == ResultTime::kNoYear) {
+    out += "    ";
+    return;
+  }
+  out += std::to_string(v);
+}
+
+std::string_view trimBlanks(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}
+
+// Whole decimal number of a field (outer blanks allowed); false when the
+// field is not one or does not fit T.
+template <typename T>
+bool parseNumber(std::string_view field, T& out) {
+  field = trimBlanks(field);
+  if (!field.empty() && field.front() == '+') field.remove_prefix(1);
+  std::int64_t v = 0;
+  auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), v);
+  if (field.empty() || ec != std::errc() || end != field.data() + field.size()) return false;
+  if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) return false;
+  out = static_cast<T>(v);
+  return true;
+}
+
+// A date or time field cut to its width, as a number; `none` when it is not one.
+template <typename T>
+T parseTimeField(std::string_view field, size_t width, T none, int limit) {
+  field = trimBlanks(field).substr(0, width);
+  int v = 0;
+  if (!parseNumber(field, v) || v < 0 || v > limit) return none;
+  return static_cast<T>(v);
+}
+
+std::vector<std::string_view> splitCommas(std::string_view line) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  while (true) {
+    size_t comma = line.find(',', start);
+    if (comma == std::string_view::npos) {
+      fields.push_back(line.substr(start));
+      return fields;
+    }
+    fields.push_back(line.substr(start, comma - start));
+    start = comma + 1;
+  }
+}
+
+std::string msText(std::int64_t v) { return std::to_string(v) + " ms"; }
+
+}  // namespace
+
+ResultTime ResultTime::From(const LocalDateTime& t) {
+  ResultTime r;
+  r.year = static_cast<std::uint16_t>(t.year);
+  r.month = static_cast<std::uint8_t>(t.month);
+  r.day = static_cast<std::uint8_t>(t.day);
+  r.hour = static_cast<std::uint8_t>(t.hour);
+  r.minute = static_cast<std::uint8_t>(t.minute);
+  r.second = static_cast<std::uint8_t>(t.second);
+  return r;
+}
+
+void CountResult(RunStatistics& stats, const ResultRecord& record) {
+  ++stats.sent;
+  if (record.time < 0) {
+    ++stats.lost;
+    return;
+  }
+  stats.timeSum += record.time;
+  stats.ttlSum += record.ttl;
+  if (record.time > stats.maxTime) stats.maxTime = record.time;
+  if (record.time < stats.minTime) stats.minTime = record.time;
+  // floor(sum / received + 0.5) in whole numbers; sums are never negative.
+  const std::int64_t received = stats.received();
+  stats.avgTime = (2 * stats.timeSum + received) / (2 * received);
+  stats.avgTtl = (2 * stats.ttlSum + received) / (2 * received);
+}
+
+void RaiseZeroTimes(RunStatistics& stats) {
+  if (stats.received() < 1) return;  // all lost: the figures stay unset
+  if (stats.maxTime == 0) stats.maxTime = 1;
+  if (stats.minTime == 0) stats.minTime = 1;
+  if (stats.avgTime == 0) stats.avgTime = 1;
+}
+
+std::string FormatLossRate(std::int64_t sent, std::int64_t lost) {
+  std::int64_t hundredths = 0;  // lost/sent in units of 1/10000
+  if (sent > 0) {
+    // Past 9e14 results the last digits cannot matter; scale down to stay exact
+    // in 64 bits.
+    while (sent > std::numeric_limits<std::int64_t>::max() / 20000) {
+      sent /= 2;
+      lost /= 2;
+    }
+    // lost * 10000 / sent to a whole number, halves to even.
+    const std::int64_t num = lost * 10000;
+    std::int64_t q = num / sent;
+    const std::int64_t rem2 = (num % sent) * 2;
+    if (rem2 > sent || (rem2 == sent && (q % 2) == 1)) ++q;
+    hundredths = q;
+  }
+  std::string frac = std::to_string(hundredths % 100);
+  if (frac.size() < 2) frac.insert(0, 1, '0');
+  return std::to_string(hundredths / 100) + "." + frac + " %";
+}
+
+StatisticsTexts FormatStatistics(const RunStatistics& in) {
+  RunStatistics s = in;
+  StatisticsTexts t;
+  t.sent = std::to_string(s.sent);
+  t.received = std::to_string(s.received());
+  t.lost = std::to_string(s.lost);
+  t.lossRate = FormatLossRate(s.sent, s.lost);
+  if (!s.anyReply()) {
+    t.minTime = t.maxTime = t.avgTime = "0 ms";
+  } else {
+    RaiseZeroTimes(s);
+    t.minTime = msText(s.minTime);
+    t.maxTime = msText(s.maxTime);
+    t.avgTime = msText(s.avgTime);
+  }
+  t.avgTtl = std::to_string(s.avgTtl);
+  return t;
+}
+
+std::vector<std::string> FormatStatisticsLines(const RunStatistics& stats) {
+  const StatisticsTexts t = FormatStatistics(stats);
+  return {
+      "Sent:       " + t.sent,    "Received:   " + t.received, "Lost:       " + t.lost,
+      "Loss Rate:  " + t.lossRate, "Min Time:   " + t.minTime,  "Max Time:   " + t.maxTime,
+      "Avg Time:   " + t.avgTime, "Avg TTL:    " + t.avgTtl,
+  };
+}
+
+std::string_view RunData::ip(const ResultRecord& record) const {
+  if (record.target >= addresses.size()) return {};
+  return addresses[record.target];
+}
+
+std::uint32_t RunData::internAddress(std::string_view address) {
+  std::string ip = RecordIP(address);
+  // Records come in target order, so the entry after the last one found is
+  // nearly always the one wanted.
+  if (lookupHint_ < addresses.size() && addresses[lookupHint_] == ip) return lookupHint_++;
+  auto [it, added] = lookup_.try_emplace(ip, static_cast<std::uint32_t>(addresses.size()));
+  if (added) addresses.push_back(std::move(ip));
+  lookupHint_ = it->second + 1;
+  return it->second;
+}
+
+void RunData::clear() { *this = RunData(); }
+
+std::string RecordIP(std::string_view address) {
+  return std::string(trimBlanks(address.substr(0, kRecordIPWidth)));
+}
+
+std::string FormatResultTimeShort(const ResultRecord& r) {
+  std::string out;
+  out.reserve(14);
+  appendField2(out, r.when.month);
+  out += '/';
+  appendField2(out, r.when.day);
+  out += ' ';
+  appendField2(out, r.when.hour);
+  out += ':';
+  appendField2(out, r.when.minute);
+  out += ':';
+  appendField2(out, r.when.second);
+  return out;
+}
+
+std::string FormatResultTimeLong(const ResultRecord& r) {
+  std::string out;
+  appendYear(out, r.when.year);
+  out += '/';
+  return out + FormatResultTimeShort(r);
+}
+
+ResultRowTexts FormatResultRow(const ResultRecord& r, std::string_view ip) {
+  ResultRowTexts t;
+  t.first = FormatResultTimeShort(r);
+  t.first += "   Reply from ";
+  t.first += ip;
+  t.second = "bytes=" + std::to_string(r.bufferSize);
+  if (r.time == -1) {
+    t.second += "  ";
+    t.second += PingMoudle::GetStatusCode(r.status);
+  } else {
+    t.second += r.time == 0 ? "  time<1" : "  time=" + std::to_string(r.time);
+    t.second += "ms  TTL=" + std::to_string(r.ttl) + "  ok";
+  }
+  return t;
+}
+
+std::string FormatLastReplyLine(const ResultRecord& r, std::string_view target,
+                                std::string_view statusText) {
+  std::string line = FormatResultTimeShort(r);
+  line += "   Reply from ";
+  line += target;
+  line += ":  bytes=" + std::to_string(r.bufferSize);
+  if (r.time >= 0) {
+    line += r.time == 0 ? "  time<1" : "  time=" + std::to_string(r.time);
+    line += "ms  TTL=" + std::to_string(r.ttl);
+  } else {
+    line += "  ";
+    line += statusText;
+  }
+  line.resize(kLastReplyLineWidth, ' ');
+  return line;
+}
+
+std::string ReadLineTrimmed(std::istream& in) {
+  std::string line;
+  if (!std::getline(in, line)) return {};
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return std::string(trimBlanks(line));
+}
+
+std::string FormatLogHeader(std::int32_t targetCount, std::int32_t stepLength) {
+  return std::to_string(targetCount) + "," + std::to_string(stepLength);
+}
+
+std::string FormatLogLine(const ResultRecord& r, std::string_view ip) {
+  std::string line;
+  line.reserve(48);
+  appendYear(line, r.when.year);
+  for (std::uint8_t v : {r.when.month, r.when.day, r.when.hour, r.when.minute, r.when.second}) {
+    line += ',';
+    appendField2(line, v);
+  }
+  line += ',';
+  line += ip;
+  for (std::int64_t v : {std::int64_t{r.bufferSize}, std::int64_t{r.time}, std::int64_t{r.ttl},
+                         std::int64_t{r.status}}) {
+    line += ',';
+    line += std::to_string(v);
+  }
+  return line;
+}
+
+bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32_t& stepLength) {
+  const auto fields = splitCommas(line);
+  targetCount = 0;
+  stepLength = 1;
+  bool ok = parseNumber(fields[0], targetCount) && targetCount >= 0;
+  if (!ok) targetCount = 0;
+  if (fields.size() < 2 || !parseNumber(fields[1], stepLength)) {
+    stepLength = 1;
+    ok = false;
+  }
+  return ok;
+}
+
+bool ParseLogLine(std::string_view line, RunData& run, ResultRecord& r) {
+  auto f = splitCommas(line);
+  r = ResultRecord{};
+  r.time = 0;
+  if (f.size() > 11) {
+    // An address holding a comma: the fields around it stay in place.
+    const size_t extra = f.size() - 11;
+    const char* begin = f[6].data();
+    const char* end = f[6 + extra].data() + f[6 + extra].size();
+    f[6] = std::string_view(begin, static_cast<size_t>(end - begin));
+    f.erase(f.begin() + 7, f.begin() + 7 + static_cast<std::ptrdiff_t>(extra));
+  }
+  const size_t n = f.size();
+  if (n > 0) r.when.year = parseTimeField<std::uint16_t>(f[0], 4, ResultTime::kNoYear, 9999);
+  std::uint8_t* two[] = {&r.when.month, &r.when.day, &r.when.hour, &r.when.minute,
+                         &r.when.second};
+  for (size_t i = 0; i < 5 && i + 1 < n; ++i)
+    *two[i] = parseTimeField<std::uint8_t>(f[i + 1], 2, ResultTime::kNoField, 99);
+  r.target = run.internAddress(n > 6 ? f[6] : std::string_view{});
+  if (n > 7 && !parseNumber(f[7], r.bufferSize)) r.bufferSize = 0;
+  if (n > 8 && !parseNumber(f[8], r.time)) r.time = 0;
+  if (n > 9 && !parseNumber(f[9], r.ttl)) r.ttl = 0;
+  if (n > 10 && !parseNumber(f[10], r.status)) r.status = 0;
+  return n >= 11;
+}
+
+bool LoadRunLog(std::string_view log, const std::string_view* targets, RunData& run,
+                const std::function<void(std::int64_t)>& progress) {
+  // First find where the log ends (first empty line, or a last line without
+  // its line end, which a crash cut short), so the lines still to go are known
+  // while parsing.
+  std::vector<std::string_view> lines;
+  for (size_t pos = 0; pos < log.size();) {
+    const size_t nl = log.find('\n', pos);
+    if (nl == std::string_view::npos) break;
+    std::string_view line = log.substr(pos, nl - pos);
+    pos = nl + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line = trimBlanks(line);
+    if (line.empty()) break;
+    lines.push_back(line);
+  }
+  // A header alone is a run without results: nothing to show.
+  if (lines.size() < 2) return false;
+
+  run.clear();
+  const std::int64_t total = static_cast<std::int64_t>(lines.size()) - 1;
+  run.records.resize(static_cast<size_t>(total));
+  for (std::int64_t i = 1; i <= total; ++i) {
+    ResultRecord& r = run.records[static_cast<size_t>(i - 1)];
+    ParseLogLine(lines[static_cast<size_t>(i)], run, r);
+    CountResult(run.stats, r);
+    if (progress && i % kLinesPerProgress == 0) progress(total - i);
+  }
+  RaiseZeroTimes(run.stats);
+  ParseLogHeader(lines[0], run.targetCount, run.stepLength);
+
+  if (targets) {
+    // One label per target; a missing line gives an empty label.
+    const auto wanted = std::min<std::int64_t>(run.targetCount, kMaxPaddedLabels);
+    std::string_view rest = *targets;
+    while (static_cast<std::int64_t>(run.targetLabels.size()) < wanted && !rest.empty()) {
+      const size_t nl = rest.find('\n');
+      std::string_view line = rest.substr(0, nl);
+      rest = nl == std::string_view::npos ? std::string_view{} : rest.substr(nl + 1);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      run.targetLabels.emplace_back(trimBlanks(line));
+    }
+    run.targetLabels.resize(static_cast<size_t>(wanted));
+  }
+  if (progress) progress(0);
+  return true;
+}
+
+bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,
+                const std::function<void(std::int64_t)>& progress) {
+  auto slurp = [](std::istream& in) {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string content = slurp(log);
+  if (!targets) return LoadRunLog(content, nullptr, run, progress);
+  const std::string labels = slurp(*targets);
+  const std::string_view view = labels;
+  return LoadRunLog(content, &view, run, progress);
+}
+
+SendChoice NextSend(const PingParameters& p, SizeCycle& c, std::int32_t stepLength) {
+  auto advance = [&](std::int32_t numberOfSizes) {
+    ++c.stepCounter;
+    if (c.stepCounter >= stepLength + 1) {
+      ++c.index;
+      c.stepCounter = 1;
+    }
+    if (c.index >= numberOfSizes) c.index = 0;
+  };
+  SendChoice s;
+  switch (p.mode) {
+    case BufferMode::Incremental:
+      advance(std::max(p.numberOfSizes, 1));
+      s.size = c.index * p.step + p.startSize;
+      s.data.assign(s.size > 0 ? static_cast<size_t>(std::min<std::int64_t>(
+                                     s.size, PingMoudle::kReplyRoom + 1))
+                               : 0,
+                    ' ');
+      break;
+    case BufferMode::Multiple: {
+      const auto n = static_cast<std::int32_t>(std::min(p.sizes.size(), p.sizeData.size()));
+      if (n == 0) {
+        s.size = p.size;
+        s.data = p.sendData;
+        break;
+      }
+      advance(std::min(std::max(p.numberOfSizes, 1), n));
+      s.size = p.sizes[static_cast<size_t>(c.index)];
+      s.data = p.sizeData[static_cast<size_t>(c.index)];
+      break;
+    }
+    case BufferMode::Single:
+      s.size = p.size;
+      s.data = p.sendData;
+      break;
+  }
+  return s;
+}
+
+std::int32_t StepLengthFor(const PingParameters& p, std::int32_t targetCount) {
+  if (p.mode == BufferMode::Single) return 1;
+  const std::int64_t len = std::int64_t{p.pingsPerSize} * targetCount;
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(len, 1, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string FormatRunTitle(std::size_t sendDataLength, std::int32_t targetCount) {
+  return "Ping testing with " + std::to_string(sendDataLength) +
+         " bytes of data:            " + std::to_string(targetCount) + "  IP ";
+}
+
+bool PingsDone(const RunStatistics& stats, std::int32_t pingsPerTarget,
+               std::int32_t targetCount) {
+  return pingsPerTarget > 0 && targetCount > 0 && stats.sent / targetCount >= pingsPerTarget;
+}
+
+}  // namespace sondrel

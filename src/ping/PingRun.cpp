@@ -1,0 +1,467 @@
+#include "ping/PingRun.h"
+
+#include <arpa/inet.h>
+
+#include <QMetaObject>
+#include <algorithm>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "core/PingMoudle.h"
+#include "platform/Clock.h"
+#include "platform/IcmpCarrier.h"
+#include "platform/KeepAwake.h"
+#include "platform/Prompter.h"
+#include "results/RunLog.h"
+
+namespace sondrel {
+namespace {
+
+// A slot whose echo is to be sent; any other value is the outcome already.
+constexpr std::int32_t kToSend = std::numeric_limits<std::int32_t>::min();
+
+std::string trimmed(const std::string& s) {
+  const size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+}  // namespace
+
+// One target's echo in a pass.
+struct Slot {
+  std::int32_t preStatus = kToSend;
+  EchoRequest request;
+};
+
+// The pass under way: the sizes its records carry, and which of its results
+// have been recorded.
+struct PingRun::Pass {
+  std::uint64_t serial = 0;
+  std::vector<std::int32_t> sizes;
+  std::size_t recorded = 0;
+};
+
+// Sends the echoes of one pass at a time on its own thread and hands the
+// outcomes back through `deliver`, in slot order.
+class PingRun::Worker {
+ public:
+  using Deliver = std::function<void(std::uint64_t serial, std::size_t firstSlot,
+                                     std::vector<EchoOutcome> outcomes, bool passDone)>;
+
+  Worker(std::shared_ptr<IIcmpCarrier> icmp, Deliver deliver)
+      : icmp_(std::move(icmp)), deliver_(std::move(deliver)), thread_([this] { loop(); }) {}
+  ~Worker() {
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+      stop_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+  void start(std::uint64_t serial, std::vector<Slot> slots, PassMode mode) {
+    {
+      std::lock_guard lock(mutex_);
+      job_ = Job{serial, std::move(slots), mode};
+      stop_ = false;
+    }
+    cv_.notify_all();
+  }
+  // Echoes not yet begun are not sent.
+  void requestStop() { stop_ = true; }
+
+ private:
+  struct Job {
+    std::uint64_t serial;
+    std::vector<Slot> slots;
+    PassMode mode;
+  };
+
+  static EchoOutcome outcomeOf(const EchoReply& r) {
+    return {r.status, r.roundTripMs, r.ttl};
+  }
+
+  void loop() {
+    while (true) {
+      Job job;
+      {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [&] { return quit_ || job_.has_value(); });
+        if (quit_) return;
+        job = std::move(*job_);
+        job_.reset();
+      }
+      if (job.mode == PassMode::Together)
+        together(job);
+      else
+        oneByOne(job);
+    }
+  }
+
+  void together(Job& job) {
+    std::vector<EchoRequest> requests;
+    for (Slot& s : job.slots)
+      if (s.preStatus == kToSend) requests.push_back(std::move(s.request));
+    std::vector<EchoReply> replies;
+    if (!requests.empty()) replies = icmp_->echoMany(requests);
+    std::vector<EchoOutcome> outcomes;
+    outcomes.reserve(job.slots.size());
+    std::size_t next = 0;
+    for (const Slot& s : job.slots) {
+      if (s.preStatus != kToSend)
+        outcomes.push_back({s.preStatus, 0, 0});
+      else if (next < replies.size())
+        outcomes.push_back(outcomeOf(replies[next++]));
+      else
+        outcomes.push_back({11050, 0, 0});
+    }
+    deliver_(job.serial, 0, std::move(outcomes), true);
+  }
+
+  void oneByOne(Job& job) {
+    for (std::size_t k = 0; k < job.slots.size(); ++k) {
+      if (stop_) break;
+      const Slot& s = job.slots[k];
+      EchoOutcome o{s.preStatus, 0, 0};
+      if (s.preStatus == kToSend) o = outcomeOf(icmp_->echo(s.request));
+      deliver_(job.serial, k, {o}, k + 1 == job.slots.size());
+      if (k + 1 == job.slots.size()) return;
+    }
+    deliver_(job.serial, job.slots.size(), {}, true);
+  }
+
+  std::shared_ptr<IIcmpCarrier> icmp_;
+  Deliver deliver_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::optional<Job> job_;
+  bool quit_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, QObject* parent)
+    : QObject(parent), services_(std::move(services)), params_(params), log_(log) {
+  timer1_.setObjectName(QStringLiteral("Timer1"));
+  timer2_.setObjectName(QStringLiteral("Timer2"));
+  timer3_.setObjectName(QStringLiteral("Timer3"));
+  timer1_.setInterval(static_cast<int>(std::max<std::uint32_t>(params_.intervalMs, 1)));
+  timer2_.setInterval(kStopPollMs);
+  timer3_.setInterval(kScheduleCheckMs);
+  connect(&timer1_, &QTimer::timeout, this, &PingRun::PingTick);
+  connect(&timer2_, &QTimer::timeout, this, &PingRun::FinishStop);
+  connect(&timer3_, &QTimer::timeout, this, [this] {
+    if (!scheduleArmed_ && scheduleCheck_) scheduleCheck_();
+  });
+
+  connect(&log_, &RunLog::reloadStarted, this,
+          [this] { Q_EMIT reloadStarted(QString::fromLatin1(kLoadingText)); });
+  connect(&log_, &RunLog::reloadProgress, this, &PingRun::reloadProgress);
+  connect(&log_, &RunLog::reloadFinished, this, [this](std::shared_ptr<RunData> run) {
+    if (run && !testRunning_) {
+      setPreviousRun(std::move(*run));
+    } else if (!testRunning_) {
+      setTitles(title1_, QString());
+    }
+  });
+
+  worker_ = std::make_unique<Worker>(
+      services_.icmp, [this](std::uint64_t serial, std::size_t first,
+                             std::vector<EchoOutcome> outcomes, bool done) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, first, outcomes = std::move(outcomes), done] {
+              PassDelivered(serial, first, outcomes, done);
+            },
+            Qt::QueuedConnection);
+      });
+}
+
+PingRun::~PingRun() {
+  // Waits for an echo under way; nothing is posted after this.
+  worker_.reset();
+  if (testRunning_) log_.CloseRunLog();
+  if (keptAwake_ && services_.keepAwake) services_.keepAwake->release();
+}
+
+void PingRun::enableScheduleTimer(bool on) {
+  if (on)
+    timer3_.start();
+  else
+    timer3_.stop();
+}
+
+void PingRun::setTitles(const QString& title1, const QString& title2) {
+  title1_ = title1;
+  title2_ = title2;
+  Q_EMIT titlesChanged(title1_, title2_);
+}
+
+void PingRun::showMessage(const QString& text) {
+  if (services_.prompter)
+    services_.prompter->message(text, QStringLiteral("Information"),
+                                IPrompter::Icon::Information);
+}
+
+void PingRun::SetTestRunning() {
+  testRunning_ = true;
+  Q_EMIT testRunningChanged(true);
+}
+
+void PingRun::SetTestIdle() {
+  testRunning_ = false;
+  Q_EMIT testRunningChanged(false);
+}
+
+void PingRun::StartPingTest() {
+  enableScheduleTimer(true);
+  // A start while a run is going leaves that run alone.
+  if (testRunning_) return;
+
+  targets_.clear();
+  cycle_ = SizeCycle{};
+  SetTestRunning();
+  stopRequested_ = false;
+  echoBusy_ = false;
+  tickWaiting_ = false;
+  logProblemShown_ = false;
+  run_.clear();
+  scheduleArmed_ = true;
+  timer1_.stop();
+  lastReplyLine_.clear();
+  title2_ = QString::fromLatin1(kCheckingText);
+  Q_EMIT runPreparing(title2_);
+  Q_EMIT statisticsChanged(run_.stats);
+  Q_EMIT reportLinkVisible(false);
+  // The collection may resolve names; let the window paint the title first.
+  QTimer::singleShot(0, this, &PingRun::ContinueStart);
+}
+
+void PingRun::abandonStart() {
+  // A run that never began must not leave the schedule armed: the start check
+  // would do nothing for ever after.
+  scheduleArmed_ = false;
+  timer3_.stop();
+  stopRequested_ = false;
+  setTitles(title1_, QString());
+  SetTestIdle();
+}
+
+void PingRun::ContinueStart() {
+  if (!testRunning_ || stopRequested_) return abandonStart();
+
+  RunTargets collected;
+  if (targetSource_)
+    collected = targetSource_();
+  else
+    collected.nothingToTest = true;
+  // Stop may have been pressed while the names were being resolved.
+  if (stopRequested_ || collected.nothingToTest || collected.addresses.empty()) return abandonStart();
+
+  std::string why;
+  if (!services_.icmp->available(&why)) {
+    showMessage(QString::fromStdString(why));
+    return abandonStart();
+  }
+
+  targets_ = std::move(collected.addresses);
+  longAddressFlag_ = collected.longAddressFlag;
+  const auto count = static_cast<std::int32_t>(targets_.size());
+  run_.targetCount = count;
+  run_.stepLength = StepLengthFor(params_, count);
+  run_.targetLabels = std::move(collected.labels);
+  run_.targetLabels.resize(targets_.size());
+  for (const std::string& t : targets_) run_.addresses.push_back(RecordIP(t));
+
+  const QString title1 = QStringLiteral("No.");
+  const QString title2 = QString::fromStdString(FormatRunTitle(params_.sendData.size(), count));
+  if (auto started = log_.StartRunLog(count, run_.stepLength, run_.targetLabels); !started) {
+    showMessage(QString::fromStdString(started.error().message));
+    return abandonStart();
+  }
+
+  run_.stats.firstTarget = targets_.front();
+  run_.stats.minTime = kNoMinimum;
+  if (services_.keepAwake && !keptAwake_) {
+    services_.keepAwake->acquire();
+    keptAwake_ = true;
+  }
+  firstTick_ = true;
+  advancedActive_ = false;
+  timer1_.setInterval(kFirstTickMs);
+  timer1_.start();
+  title1_ = title1;
+  title2_ = title2;
+  Q_EMIT runStarted(title1_, title2_, longAddressFlag_, count);
+  Q_EMIT titlesChanged(title1_, title2_);
+}
+
+std::uint32_t PingRun::NextIntervalMs() {
+  if (!params_.advancedInterval) {
+    advancedActive_ = false;
+    return std::max<std::uint32_t>(params_.intervalMs, 1);
+  }
+  if (!advancedActive_) {
+    advancedActive_ = true;
+    advancedMs_ = params_.intervalStart;
+  }
+  const std::uint32_t now = advancedMs_;
+  // Moves towards the limit by the step, then stays there.
+  const std::int64_t limit = params_.intervalLimit;
+  std::int64_t next = std::int64_t{advancedMs_} + params_.intervalStep;
+  if ((params_.intervalStep > 0 && next > limit) || (params_.intervalStep < 0 && next < limit))
+    next = limit;
+  advancedMs_ = static_cast<std::uint32_t>(
+      std::clamp<std::int64_t>(next, 0, std::numeric_limits<std::int32_t>::max()));
+  return std::clamp<std::uint32_t>(now, 1, std::numeric_limits<std::int32_t>::max());
+}
+
+void PingRun::PingTick() {
+  if (!testRunning_ || stopRequested_ || targets_.empty()) return;
+  if (echoBusy_) {
+    // Passes never overlap: this tick runs once the pass under way is in.
+    tickWaiting_ = true;
+    return;
+  }
+  tickWaiting_ = false;
+  const int interval = static_cast<int>(NextIntervalMs());
+  if (firstTick_ || timer1_.interval() != interval) timer1_.setInterval(interval);
+  firstTick_ = false;
+  BeginPass();
+}
+
+void PingRun::BeginPass() {
+  echoBusy_ = true;
+  pass_ = std::make_unique<Pass>();
+  pass_->serial = ++passSerial_;
+  std::vector<Slot> slots(targets_.size());
+  pass_->sizes.resize(targets_.size());
+  for (std::size_t k = 0; k < targets_.size(); ++k) {
+    SendChoice send = NextSend(params_, cycle_, run_.stepLength);
+    pass_->sizes[k] = send.size;
+    Slot& slot = slots[k];
+    // The echo module's rules: a malformed address is never sent (-1), nor
+    // data larger than the reply room (11001).
+    const in_addr_t address = ::inet_addr(trimmed(targets_[k]).c_str());
+    if (address == INADDR_NONE)
+      slot.preStatus = -1;
+    else if (send.data.size() > PingMoudle::kReplyRoom)
+      slot.preStatus = 11001;
+    else
+      slot.request = EchoRequest{address, std::move(send.data), params_.timeoutMs};
+  }
+  worker_->start(pass_->serial, std::move(slots), params_.passMode);
+}
+
+void PingRun::PassDelivered(std::uint64_t serial, std::size_t firstSlot,
+                            const std::vector<EchoOutcome>& outcomes, bool passDone) {
+  if (!pass_ || serial != pass_->serial) return;
+  const qint64 firstRow = rowCount();
+  for (std::size_t i = 0; i < outcomes.size(); ++i) PingOneTarget(firstSlot + i, outcomes[i]);
+  if (!outcomes.empty()) {
+    Q_EMIT resultsAdded(firstRow, static_cast<qint64>(outcomes.size()));
+    Q_EMIT statisticsChanged(run_.stats);
+  }
+  if (passDone) EndOfPass();
+}
+
+void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
+  ResultRecord r;
+  r.when = ResultTime::From(services_.clock->now());
+  r.target = static_cast<std::uint32_t>(slot);
+  r.bufferSize = pass_->sizes[slot];
+  r.status = outcome.status;
+  if (outcome.status == 0) {
+    r.time = static_cast<std::int32_t>(
+        std::min<std::uint32_t>(outcome.roundTripMs, std::numeric_limits<std::int32_t>::max()));
+    r.ttl = outcome.ttl;
+  } else {
+    r.time = -1;
+    r.ttl = 0;
+  }
+  CountResult(run_.stats, r);
+  run_.records.push_back(r);
+  ++pass_->recorded;
+  lastReplyLine_ =
+      FormatLastReplyLine(r, targets_[slot], r.time < 0 ? PingMoudle::GetStatusCode(r.status) : "");
+
+  const std::string_view ip = run_.ip(r);
+  const ResultRowTexts texts = FormatResultRow(r, ip);
+  Q_EMIT resultAdded(rowCount() - 1, r, QString::fromStdString(texts.first),
+                     QString::fromStdString(texts.second));
+  if (auto written = log_.AppendResult(r, ip); !written && !logProblemShown_) {
+    logProblemShown_ = true;
+    Q_EMIT problem(QString::fromStdString(written.error().message));
+  }
+}
+
+void PingRun::EndOfPass() {
+  pass_.reset();
+  echoBusy_ = false;
+  if (stopRequested_) return FinishStop();
+  if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return StopPingTest();
+  if (pastEndCheck_ && pastEndCheck_()) {
+    scheduleArmed_ = false;
+    return StopPingTest();
+  }
+  if (tickWaiting_) PingTick();
+}
+
+void PingRun::StopPingTest() {
+  if (!testRunning_ || stopRequested_) return;
+  timer1_.stop();
+  timer3_.stop();
+  scheduleArmed_ = false;
+  stopRequested_ = true;
+  tickWaiting_ = false;
+  worker_->requestStop();
+  Q_EMIT stopping();
+  if (targets_.empty()) return;  // still collecting: the start gives up by itself
+  timer2_.start();
+  if (!echoBusy_) FinishStop();
+}
+
+void PingRun::FinishStop() {
+  // The run stays marked as running until the echoes under way are recorded
+  // and the log is closed, so no new run can start over this one's log.
+  if (echoBusy_) return;
+  timer2_.stop();
+  log_.CloseRunLog();
+  stopRequested_ = false;
+  if (keptAwake_ && services_.keepAwake) {
+    services_.keepAwake->release();
+    keptAwake_ = false;
+  }
+  SetTestIdle();
+  Q_EMIT finished();
+  Q_EMIT reportLinkVisible(true);
+}
+
+bool PingRun::ReloadPreviousRun() {
+  if (testRunning_) return false;
+  if (services_.prompter) return log_.ReloadPreviousRun(*services_.prompter);
+  auto loaded = log_.LoadPreviousRun();
+  if (!loaded) return false;
+  setPreviousRun(std::move(loaded.value()));
+  return true;
+}
+
+void PingRun::setPreviousRun(RunData run) {
+  if (testRunning_) return;
+  run_ = std::move(run);
+  targets_.clear();
+  lastReplyLine_.clear();
+  title1_ = QStringLiteral("No.");
+  title2_ = QString::fromLatin1(kPreviousRunTitle);
+  Q_EMIT statisticsChanged(run_.stats);
+  Q_EMIT previousRunLoaded(title2_);
+  Q_EMIT titlesChanged(title1_, title2_);
+  Q_EMIT reportLinkVisible(true);
+}
+
+}  // namespace sondrel

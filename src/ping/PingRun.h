@@ -1,0 +1,202 @@
+#pragma once
+// The ping test run: one pass over all targets on every tick of Timer1, one
+// result record, statistics update, display row and log line per echo.
+//
+// The window thread owns all state. The echoes of a pass go out on a worker
+// thread (all together, or one after the other) and their results come back
+// to the window thread, where they are processed in target order exactly as
+// one-at-a-time processing would. Passes never overlap: a tick that comes
+// while a pass is under way waits for it. Stop waits for the echoes under way,
+// records them, and only then closes the log.
+//
+// The window reflects the run through the signals; the steps that belong to
+// its widgets (panels, colours, buttons, scroll bar) are left to it.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/PingParameters.h"
+#include "core/RunRecords.h"
+
+namespace sondrel {
+
+class IClock;
+class IIcmpCarrier;
+class IKeepAwake;
+class IPrompter;
+class RunLog;
+
+inline constexpr const char* kCheckingText = "   Checking IP address, Please wait ...";
+inline constexpr int kFirstTickMs = 99;
+inline constexpr int kStopPollMs = 500;
+inline constexpr int kScheduleCheckMs = 3000;
+
+// The outcome of one echo as the run records it.
+struct EchoOutcome {
+  std::int32_t status = 0;
+  std::uint32_t roundTripMs = 0;
+  std::uint8_t ttl = 0;
+};
+
+// What the target collection gives a run.
+struct RunTargets {
+  std::vector<std::string> addresses;  // in ping order
+  std::vector<std::string> labels;     // parallel to addresses
+  bool longAddressFlag = false;        // some address longer than 13 characters
+  bool nothingToTest = false;          // nothing selected or typed
+};
+
+class PingRun final : public QObject {
+  Q_OBJECT
+ public:
+  struct Services {
+    std::shared_ptr<IClock> clock;
+    std::shared_ptr<IIcmpCarrier> icmp;
+    std::shared_ptr<IPrompter> prompter;   // messages of the run (may be null: then none)
+    std::shared_ptr<IKeepAwake> keepAwake;  // may be null
+  };
+
+  // `params` is read live at every pass; the parameter lists own it and must
+  // outlive the run. `log` must outlive it too.
+  PingRun(Services services, const PingParameters& params, RunLog& log,
+          QObject* parent = nullptr);
+  ~PingRun() override;
+  Q_DISABLE_COPY_MOVE(PingRun)
+
+  // Collects the targets (CollectTargets of the selection, which also reports
+  // the unresolved names to the user). Called by StartPingTest.
+  using TargetSource = std::function<RunTargets()>;
+  void setTargetSource(TargetSource source) { targetSource_ = std::move(source); }
+
+  // Schedule hooks: the start check run by Timer3 every 3 s, and the end
+  // check asked after every pass (true once the scheduled end has passed; it
+  // answers false while "Immediately" is chosen).
+  void setScheduleCheck(std::function<void()> check) { scheduleCheck_ = std::move(check); }
+  void setPastEndCheck(std::function<bool()> check) { pastEndCheck_ = std::move(check); }
+  void enableScheduleTimer(bool on);
+  bool scheduleTimerActive() const { return timer3_.isActive(); }
+  bool scheduleArmed() const { return scheduleArmed_; }
+  void setScheduleArmed(bool armed) { scheduleArmed_ = armed; }
+
+  // Prepares and starts a run; nothing when one is going. The collection and
+  // the log start follow once the window has painted the "Checking" title.
+  void StartPingTest();
+  // Stop: no further echoes begin; the run finishes once those under way are in.
+  void StopPingTest();
+
+  bool testRunning() const { return testRunning_; }
+  bool stopRequested() const { return stopRequested_; }
+  bool echoBusy() const { return echoBusy_; }
+
+  // The records of the current run, or of the reloaded previous one.
+  const RunData& data() const { return run_; }
+  std::int64_t rowCount() const { return static_cast<std::int64_t>(run_.records.size()); }
+  const std::string& lastReplyLine() const { return lastReplyLine_; }
+  bool longAddressFlag() const { return longAddressFlag_; }
+
+  // Start-up: reloads the previous run through the log (asking first when it
+  // is large) and shows it through previousRunLoaded. False when nothing is
+  // to be loaded.
+  bool ReloadPreviousRun();
+  // Takes a reloaded run as the current data (not while a run is going).
+  void setPreviousRun(RunData run);
+
+  // The timers, for the window's tests and the schedule.
+  const QTimer& timer1() const { return timer1_; }
+  const QTimer& timer2() const { return timer2_; }
+
+ Q_SIGNALS:
+  // StartPingTest step 1 and 5: show the ping panel, paint it black, clear the
+  // rows, statistics values and report link; title line `title2`.
+  void runPreparing(const QString& title2);
+  // SetTestRunning / SetTestIdle: the start buttons follow.
+  void testRunningChanged(bool running);
+  // The title lines (LabelTittle1, LabelTittle2) changed.
+  void titlesChanged(const QString& title1, const QString& title2);
+  // The log is started and Timer1 armed: titles, the row layout (long
+  // addresses widen the first column) and the number of targets.
+  void runStarted(const QString& title1, const QString& title2, bool longAddressFlag,
+                  int targetCount);
+  // One result, in order: its row index (0-based), the record and the row texts.
+  void resultAdded(qint64 row, const sondrel::ResultRecord& record, const QString& first,
+                   const QString& second);
+  // A batch of results is in (rows firstRow .. firstRow + count - 1); the
+  // display may repaint once for all of them.
+  void resultsAdded(qint64 firstRow, qint64 count);
+  void statisticsChanged(const sondrel::RunStatistics& stats);
+  // Stop was taken: the window moves the scroll bar to the last page and
+  // selects "Immediately".
+  void stopping();
+  // The run is over and its log closed.
+  void finished();
+  void reportLinkVisible(bool visible);
+  // A message for the user that needs no answer (log write failure).
+  void problem(const QString& text);
+  // Reload: progress, and the previous run now in data().
+  void reloadStarted(const QString& title2);
+  void reloadProgress(qint64 remaining);
+  void previousRunLoaded(const QString& title2);
+
+ private:
+  struct Pass;
+  class Worker;
+
+  Services services_;
+  const PingParameters& params_;
+  RunLog& log_;
+  TargetSource targetSource_;
+  std::function<void()> scheduleCheck_;
+  std::function<bool()> pastEndCheck_;
+
+  QTimer timer1_;  // the ping tick
+  QTimer timer2_;  // finishes a stopped run once the echoes under way are in
+  QTimer timer3_;  // the schedule check
+
+  RunData run_;
+  std::vector<std::string> targets_;  // addresses in ping order
+  SizeCycle cycle_;
+  std::string lastReplyLine_;
+  QString title1_;
+  QString title2_;
+  bool testRunning_ = false;
+  bool stopRequested_ = false;
+  bool echoBusy_ = false;
+  bool tickWaiting_ = false;
+  bool firstTick_ = false;
+  bool scheduleArmed_ = false;
+  bool longAddressFlag_ = false;
+  bool keptAwake_ = false;
+  bool logProblemShown_ = false;
+  bool advancedActive_ = false;
+  std::uint32_t advancedMs_ = 0;
+  std::uint64_t passSerial_ = 0;
+  std::unique_ptr<Pass> pass_;
+  std::unique_ptr<Worker> worker_;
+
+  void SetTestRunning();
+  void SetTestIdle();
+  void ContinueStart();
+  void PingTick();
+  void BeginPass();
+  void PingOneTarget(std::size_t slot, const EchoOutcome& outcome);
+  void PassDelivered(std::uint64_t serial, std::size_t firstSlot,
+                     const std::vector<EchoOutcome>& outcomes, bool passDone);
+  void EndOfPass();
+  void FinishStop();
+  std::uint32_t NextIntervalMs();
+  void setTitles(const QString& title1, const QString& title2);
+  void abandonStart();
+  void showMessage(const QString& text);
+};
+
+}  // namespace sondrel
+
+Q_DECLARE_METATYPE(sondrel::ResultRecord)
+Q_DECLARE_METATYPE(sondrel::RunStatistics)

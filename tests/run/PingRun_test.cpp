@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <arpa/inet.h>
+#include <fstream>
+#include <sstream>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeIcmpCarrier.h"
+#include "fakes/FakeKeepAwake.h"
+#include "fakes/FakePrompter.h"
+#include "ping/PingRun.h"
+#include "results/RunLog.h"
+
+namespace sondrel {
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+std::vector<std::string> FileLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) {
+    EXPECT_FALSE(line.empty() || line.back() != '\r') << "line without CR LF: " << line;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string Dotted(std::uint32_t address) {
+  in_addr a{address};
+  return inet_ntoa(a);
+}
+
+class PingRunTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  std::shared_ptr<fakes::FakeClock> clock = std::make_shared<fakes::FakeClock>();
+  std::shared_ptr<fakes::FakeIcmpCarrier> icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+  std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
+  std::shared_ptr<fakes::FakeKeepAwake> awake = std::make_shared<fakes::FakeKeepAwake>();
+  PingParameters params;
+  RunLog log{dir.path().toStdString() + "/"};
+  std::unique_ptr<PingRun> run;
+  std::vector<std::string> targets;
+
+  void SetUp() override {
+    params.intervalMs = 5;
+    run = std::make_unique<PingRun>(PingRun::Services{clock, icmp, prompter, awake}, params, log);
+    run->setTargetSource([this] {
+      RunTargets t;
+      t.addresses = targets;
+      t.labels = targets;
+      return t;
+    });
+  }
+  void TearDown() override {
+    icmp->release();
+    run.reset();
+  }
+
+  // Starts a run and waits until it has finished by itself.
+  void RunToEnd() {
+    QSignalSpy finished(run.get(), &PingRun::finished);
+    run->StartPingTest();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
+    EXPECT_FALSE(run->testRunning());
+    EXPECT_FALSE(log.isOpen());
+  }
+  std::vector<std::string> LogLines() { return FileLines(log.logPath()); }
+};
+
+TEST_F(PingRunTest, ThreeTargetsFivePingsGiveFifteenResultsInTargetOrder) {
+  targets = {"127.0.0.1", "127.0.0.2", "127.0.0.3"};
+  icmp->script("127.0.0.1", {0, 15'000, 64});
+  icmp->script("127.0.0.3", {0, 2'000, 60});
+  params.pingsPerTarget = 5;
+  QSignalSpy started(run.get(), &PingRun::runStarted);
+  QSignalSpy added(run.get(), &PingRun::resultAdded);
+  QSignalSpy running(run.get(), &PingRun::testRunningChanged);
+  RunToEnd();
+
+  ASSERT_EQ(started.count(), 1);
+  EXPECT_EQ(started.at(0).at(0).toString(), QStringLiteral("No."));
+  EXPECT_EQ(started.at(0).at(1).toString(),
+            QStringLiteral("Ping testing with 32 bytes of data:            3  IP "));
+  ASSERT_EQ(running.count(), 2);
+  EXPECT_TRUE(running.at(0).at(0).toBool());
+  EXPECT_FALSE(running.at(1).at(0).toBool());
+  EXPECT_EQ(awake->acquired, 1);
+  EXPECT_EQ(awake->holds, 0);
+
+  const RunData& data = run->data();
+  ASSERT_EQ(data.records.size(), 15u);
+  EXPECT_EQ(icmp->requests().size(), 15u);
+  EXPECT_EQ(data.stats.sent, 15);
+  EXPECT_EQ(data.stats.lost, 5);
+  EXPECT_EQ(data.stats.minTime, 2);
+  EXPECT_EQ(data.stats.maxTime, 15);
+  EXPECT_EQ(data.stats.firstTarget, "127.0.0.1");
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(lines[0], "3,1");
+  EXPECT_EQ(FileLines(log.targetsPath()), targets);
+  ASSERT_EQ(added.count(), 15);
+  for (size_t i = 0; i < 15; ++i) {
+    SCOPED_TRACE(i);
+    const ResultRecord& r = data.records[i];
+    EXPECT_EQ(data.ip(r), targets[i % 3]);
+    EXPECT_EQ(lines[i + 1], "2026,03,07,14,05,09," + FormatLogLine(r, data.ip(r)).substr(20));
+    EXPECT_EQ(added.at(static_cast<int>(i)).at(0).toLongLong(), static_cast<qint64>(i));
+    const ResultRowTexts texts = FormatResultRow(data, r);
+    EXPECT_EQ(added.at(static_cast<int>(i)).at(3).toString().toStdString(), texts.second);
+  }
+  EXPECT_EQ(lines[1], "2026,03,07,14,05,09,127.0.0.1,32,15,64,0");
+  EXPECT_EQ(lines[2], "2026,03,07,14,05,09,127.0.0.2,32,-1,0,11010");
+  EXPECT_EQ(lines[3], "2026,03,07,14,05,09,127.0.0.3,32,2,60,0");
+  const std::string& last = run->lastReplyLine();
+  EXPECT_EQ(last.size(), kLastReplyLineWidth);
+  EXPECT_EQ(last.substr(0, last.find_last_not_of(' ') + 1),
+            "03/07 14:05:09   Reply from 127.0.0.3:  bytes=32  time=2ms  TTL=60");
+}
+
+TEST_F(PingRunTest, FourPingsOverTwoTargetsStopAfterTheFourthPass) {
+  targets = {"127.0.0.1", "127.0.0.2"};
+  params.pingsPerTarget = 4;
+  QSignalSpy batches(run.get(), &PingRun::resultsAdded);
+  RunToEnd();
+  EXPECT_EQ(run->rowCount(), 8);
+  EXPECT_EQ(batches.count(), 4);  // one batch per pass when sent together
+  EXPECT_EQ(LogLines().size(), 9u);
+}
+
+TEST_F(PingRunTest, BufferSizeCyclesReachTheEchoesRecordsAndLog) {
+  struct Case {
+    const char* name;
+    BufferMode mode;
+    std::vector<std::string> targets;
+    int pings;
+    const char* header;
+    std::vector<std::int32_t> sizes;
+  };
+  const Case cases[] = {
+      {"step up with 32 bytes", BufferMode::Incremental, {"127.0.0.1", "127.0.0.2"}, 3, "2,2",
+       {32, 32, 64, 64, 96, 96}},
+      {"16,32,64,1024", BufferMode::Multiple, {"127.0.0.1"}, 17, "1,4",
+       {16, 16, 16, 16, 32, 32, 32, 32, 64, 64, 64, 64, 1024, 1024, 1024, 1024, 16}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+    params = PingParameters{};
+    params.mode = c.mode;
+    if (c.mode == BufferMode::Incremental) {
+      params.numberOfSizes = 1000;
+      params.pingsPerSize = 1;
+    } else {
+      params.sizes = {16, 32, 64, 1024};
+      for (int n : params.sizes) params.sizeData.emplace_back(static_cast<size_t>(n), ' ');
+      params.numberOfSizes = 4;
+      params.pingsPerSize = 4;
+    }
+    params.pingsPerTarget = c.pings;
+    SetUp();
+    targets = c.targets;
+    RunToEnd();
+    const auto requests = icmp->requests();
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(requests.size(), c.sizes.size());
+    ASSERT_EQ(lines.size(), c.sizes.size() + 1);
+    EXPECT_EQ(lines[0], c.header);
+    for (size_t i = 0; i < c.sizes.size(); ++i) {
+      EXPECT_EQ(requests[i].data.size(), static_cast<size_t>(c.sizes[i])) << i;
+      EXPECT_EQ(run->data().records[i].bufferSize, c.sizes[i]) << i;
+      EXPECT_NE(lines[i + 1].find("," + std::to_string(c.sizes[i]) + ",-1,0,11010"),
+                std::string::npos)
+          << lines[i + 1];
+    }
+  }
+}
+
+TEST_F(PingRunTest, RepliesUnderOneMillisecondAndAllLost) {
+  targets = {"127.0.0.1"};
+  icmp->script("127.0.0.1", {0, 400, 64});
+  params.pingsPerTarget = 3;
+  QSignalSpy added(run.get(), &PingRun::resultAdded);
+  RunToEnd();
+  ASSERT_EQ(added.count(), 3);
+  EXPECT_EQ(added.at(0).at(3).toString(), QStringLiteral("bytes=32  time<1ms  TTL=64  ok"));
+  EXPECT_EQ(run->data().records[0].time, 0);
+  const StatisticsTexts shown = FormatStatistics(run->data().stats);
+  EXPECT_EQ(shown.minTime, "1 ms");
+  EXPECT_EQ(shown.maxTime, "1 ms");
+  EXPECT_EQ(shown.avgTime, "1 ms");
+  EXPECT_EQ(LogLines()[1], "2026,03,07,14,05,09,127.0.0.1,32,0,64,0");
+
+  targets = {"127.0.0.2", "127.0.0.3"};
+  RunToEnd();
+  const RunStatistics& s = run->data().stats;
+  EXPECT_EQ(s.sent, 6);
+  EXPECT_EQ(s.received(), 0);
+  const StatisticsTexts lost = FormatStatistics(s);
+  EXPECT_EQ(lost.minTime, "0 ms");
+  EXPECT_EQ(lost.avgTime, "0 ms");
+  EXPECT_EQ(lost.lossRate, "100.00 %");
+  EXPECT_EQ(LogLines()[0], "2,1");  // the new run replaced the old log
+}
+
+TEST_F(PingRunTest, StopDuringALongEchoClosesTheLogOnlyAfterIt) {
+  for (PassMode mode : {PassMode::Together, PassMode::OneByOne}) {
+    SCOPED_TRACE(mode == PassMode::Together ? "together" : "one by one");
+    params.passMode = mode;
+    targets = {"127.0.0.1", "127.0.0.2", "127.0.0.3"};
+    icmp->hold();
+    const size_t before = icmp->requests().size();
+    QSignalSpy finished(run.get(), &PingRun::finished);
+    run->StartPingTest();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return icmp->requests().size() > before; }, kWaitMs));
+    // Ticks that come meanwhile wait for the pass under way.
+    QTest::qWait(30);
+    run->StopPingTest();
+    QTest::qWait(30);
+    EXPECT_TRUE(run->testRunning());
+    EXPECT_TRUE(log.isOpen());
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(run->rowCount(), 0);
+    icmp->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
+    EXPECT_FALSE(log.isOpen());
+    EXPECT_FALSE(run->testRunning());
+    // Together: the whole pass was under way; one by one: only the first echo.
+    const size_t expected = mode == PassMode::Together ? 3 : 1;
+    EXPECT_EQ(run->rowCount(), static_cast<qint64>(expected));
+    EXPECT_EQ(icmp->requests().size() - before, expected);
+    EXPECT_EQ(LogLines().size(), expected + 1);
+  }
+}
+
+TEST_F(PingRunTest, OneByOneKeepsOrderAndBadAddressesAreNotSent) {
+  params.passMode = PassMode::OneByOne;
+  params.pingsPerTarget = 2;
+  targets = {"127.0.0.1", "300.1.1.1", "127.0.0.2"};
+  icmp->script("127.0.0.1", {0, 1'000, 64});
+  icmp->script("127.0.0.2", {0, 3'000, 64});
+  RunToEnd();
+  ASSERT_EQ(run->rowCount(), 6);
+  EXPECT_EQ(icmp->requests().size(), 4u);
+  for (const auto& r : icmp->requests()) EXPECT_NE(Dotted(r.address), "300.1.1.1");
+  const RunData& d = run->data();
+  const std::vector<std::int32_t> times = {1, -1, 3, 1, -1, 3};
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(d.records[i].time, times[i]) << i;
+  EXPECT_EQ(d.records[1].status, -1);
+  EXPECT_EQ(FormatResultRow(d, d.records[1]).second, "bytes=32  inet_addr: bad IP format");
+}
+
+TEST_F(PingRunTest, TypedSizesAboveTheReplyRoomAreKeptAndNotSent) {
+  targets = {"127.0.0.1"};
+  params.size = 40000;
+  params.sendData = std::string(40000, ' ');
+  params.pingsPerTarget = 1;
+  RunToEnd();
+  EXPECT_TRUE(icmp->requests().empty());
+  EXPECT_EQ(run->data().records[0].bufferSize, 40000);
+  EXPECT_EQ(LogLines()[1], "2026,03,07,14,05,09,127.0.0.1,40000,-1,0,11001");
+}
+
+TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {
+  RunLog other(log.dataFolder());
+  ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
+  targets = {"127.0.0.1"};
+  QSignalSpy running(run.get(), &PingRun::testRunningChanged);
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
+  ASSERT_EQ(prompter->messages().size(), 1);
+  EXPECT_TRUE(prompter->messages()[0].text.startsWith(
+      QStringLiteral("Another copy of the program is running a ping test")));
+  EXPECT_TRUE(icmp->requests().empty());
+  EXPECT_EQ(FileLines(other.logPath()), std::vector<std::string>{"1,1"});
+  EXPECT_EQ(awake->acquired, 0);
+}
+
+TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
+  targets = {};
+  run->StartPingTest();
+  EXPECT_TRUE(run->scheduleArmed());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
+  EXPECT_TRUE(prompter->messages().isEmpty());
+  // A later scheduled start is not blocked by the run that never began.
+  EXPECT_FALSE(run->scheduleArmed());
+  EXPECT_FALSE(run->scheduleTimerActive());
+
+  targets = {"127.0.0.1"};
+  icmp->setAvailable(false, "No ICMP socket can be opened.");
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
+  ASSERT_EQ(prompter->messages().size(), 1);
+  EXPECT_EQ(prompter->messages()[0].text, QStringLiteral("No ICMP socket can be opened."));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(log.logPath())));
+}
+
+TEST_F(PingRunTest, StartWhileRunningLeavesTheRunAlone) {
+  targets = {"127.0.0.1", "127.0.0.2"};
+  QSignalSpy batches(run.get(), &PingRun::resultsAdded);
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return batches.count() >= 1; }, kWaitMs));
+  targets = {"10.0.0.1"};
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return batches.count() >= 3; }, kWaitMs));
+  QSignalSpy finished(run.get(), &PingRun::finished);
+  run->StopPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
+  EXPECT_EQ(run->data().targetCount, 2);
+  EXPECT_EQ(run->rowCount() % 2, 0);
+  for (const auto& r : icmp->requests()) EXPECT_NE(Dotted(r.address), "10.0.0.1");
+}
+
+TEST_F(PingRunTest, ScheduledEndStopsAfterThePassAndDisarms) {
+  targets = {"127.0.0.1"};
+  int asked = 0;
+  run->setPastEndCheck([&] { return ++asked == 3; });
+  RunToEnd();
+  EXPECT_EQ(run->rowCount(), 3);
+  EXPECT_FALSE(run->scheduleArmed());
+  EXPECT_FALSE(run->scheduleTimerActive());
+}
+
+TEST_F(PingRunTest, AdvancedIntervalMovesPerPassToItsLimit) {
+  targets = {"127.0.0.1"};
+  params.advancedInterval = true;
+  params.intervalStart = 40;
+  params.intervalStep = -15;
+  params.intervalLimit = 5;
+  params.pingsPerTarget = 5;
+  std::vector<int> intervals;
+  QObject::connect(run.get(), &PingRun::resultsAdded, run.get(),
+          [&] { intervals.push_back(run->timer1().interval()); });
+  RunToEnd();
+  EXPECT_EQ(intervals, (std::vector<int>{40, 25, 10, 5, 5}));
+}
+
+TEST_F(PingRunTest, ReloadedRunBecomesTheShownData) {
+  {
+    std::ofstream out(log.logPath(), std::ios::binary);
+    out << "1,1\r\n2026,03,07,14,05,09,127.0.0.1,32,7,64,0\r\n";
+  }
+  QSignalSpy loaded(run.get(), &PingRun::previousRunLoaded);
+  QSignalSpy loading(run.get(), &PingRun::reloadStarted);
+  ASSERT_TRUE(run->ReloadPreviousRun());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() == 1; }, kWaitMs));
+  EXPECT_EQ(loading.at(0).at(0).toString(),
+            QStringLiteral("Loading previous test results, please wait ....."));
+  EXPECT_EQ(loaded.at(0).at(0).toString(), QStringLiteral("Previous Ping Test Result"));
+  ASSERT_EQ(run->rowCount(), 1);
+  EXPECT_EQ(FormatResultRow(run->data(), run->data().records[0]).first,
+            "03/07 14:05:09   Reply from 127.0.0.1");
+}
+
+}  // namespace
+}  // namespace sondrel
