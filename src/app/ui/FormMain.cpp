@@ -411,6 +411,7 @@ void FormMain::Form_Load() {
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   makeRun();
+  LoadIPList();
   frame1_->FillParameterLists();
   scheduleFrame_->FillScheduleLists();
   params_.numberOfSizes = 1;  // the run sets its step length when it starts

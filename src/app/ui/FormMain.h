@@ -120,7 +120,9 @@ class FormMain final : public QMainWindow {
   void makeRun();
   void showStatistics(const RunStatistics& stats);
 
-  // Start-up steps served by pieces that plug in later.
+  // Start-up steps served by pieces that plug in later: the IP list store,
+  // the command utility, the scan's report channel and grid.
+  void LoadIPList() {}
   void FillCommandList() {}
   void LoadCommandHistory() {}
   void InstallMessageHook() {}
