@@ -1,0 +1,21 @@
+#pragma once
+// The stored target list as the editing operations see it: the loaded lines
+// and a whole-file rewrite. The list store provides it; the editor needs no
+// more than this.
+
+#include <string>
+#include <vector>
+
+namespace sondrel {
+
+class IIPListLines {
+ public:
+  virtual ~IIPListLines() = default;
+  // IPEntries as last loaded: sorted, kind letter first; empty for an empty list.
+  virtual std::vector<std::string> Lines() const = 0;
+  // Writes `lines` in this order, ends the file with its blank stop line and
+  // reloads, so that Lines() is the new, sorted list afterwards.
+  virtual void Rewrite(const std::vector<std::string>& lines) = 0;
+};
+
+}  // namespace sondrel

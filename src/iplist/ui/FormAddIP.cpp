@@ -1,0 +1,113 @@
+#include "iplist/ui/FormAddIP.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "core/AddressHelpers.h"
+#include "iplist/ui/DialogCommon.h"
+#include "platform/Prompter.h"
+
+namespace sondrel {
+
+using namespace listui;
+
+namespace {
+const QString kPlaceholder = QStringLiteral("0.  0.  0.  0");
+}  // namespace
+
+FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
+    : QDialog(parent), exchange_(exchange), prompter_(prompter) {
+  setObjectName(QStringLiteral("FormAddIP"));
+  setWindowTitle(QStringLiteral(" Add Single IP"));
+  setModal(true);
+
+  auto* caption = new QLabel(QStringLiteral("Add a IP or URL to the List:"), this);
+  caption->setObjectName(QStringLiteral("Label1"));
+  text2_ = new QLineEdit(kPlaceholder, this);
+  text2_->setObjectName(QStringLiteral("Text2"));
+  SetTextColour(*text2_, kPlaceholderGrey);
+  text2_->installEventFilter(this);
+  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  command3_ = MakeButton("Command3", QStringLiteral("Ping"), this);
+  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
+  label2_ = new QLabel(this);
+  label2_->setObjectName(QStringLiteral("Label2"));
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(caption, 0, 0, 1, 3);
+  grid->addWidget(text2_, 1, 0, 1, 3);
+  grid->addWidget(command1_, 2, 0);
+  grid->addWidget(command3_, 2, 1);
+  grid->addWidget(command2_, 2, 2);
+  grid->addWidget(label2_, 3, 0, 1, 3);
+  setMinimumWidth(Px(4800));
+
+  connect(command1_, &QPushButton::clicked, this, &FormAddIP::Command1_Click);
+  connect(command2_, &QPushButton::clicked, this, &FormAddIP::Command2_Click);
+  connect(command3_, &QPushButton::clicked, this, &FormAddIP::Command3_Click);
+  connect(text2_, &QLineEdit::returnPressed, this, &FormAddIP::Command1_Click);
+}
+
+void FormAddIP::Activate() {
+  PlaceAtAnchor(*this, exchange_);
+  command1_->setText(TakeAddCaption(exchange_));
+  // Like the other two dialogs: a test-now entry left from an earlier showing
+  // must not start a run when this one is merely closed.
+  exchange_.PendingSingle.clear();
+  if (!exchange_.EditOriginal.empty()) {
+    text2_->setText(Q(exchange_.EditOriginal.substr(1)));
+    SetTextColour(*text2_, kDarkBlue);
+  }
+  exchange_.DialogValue.clear();
+  FocusAt(*text2_, 99);
+  ShowStatus(*label2_, exchange_);
+}
+
+bool FormAddIP::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == text2_ && event->type() == QEvent::FocusIn && text2_->text() == kPlaceholder) {
+    text2_->clear();
+    SetTextColour(*text2_, kDarkBlue);
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+// The target as stored: blanks dropped, line breaks too (they would split the
+// stored line), otherwise as typed. False after telling the user it is invalid.
+bool FormAddIP::checkedTarget(std::string* target) {
+  QString text = text2_->text();
+  text.remove(u' ').remove(u'\r').remove(u'\n');
+  if (CheckIP(S(text)).empty()) {
+    ShowIPError(prompter_, QStringLiteral("Invalid IP entry, Please check.   "));
+    text2_->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+  *target = S(text);
+  return true;
+}
+
+void FormAddIP::Command1_Click() {
+  std::string target;
+  if (!checkedTarget(&target)) return;
+  exchange_.DialogValue = target;
+  accept();
+}
+
+void FormAddIP::Command3_Click() {
+  std::string target;
+  if (!checkedTarget(&target)) return;
+  exchange_.DialogValue = DialogLeftValue;
+  exchange_.PendingSingle = target;
+  accept();
+}
+
+void FormAddIP::Command2_Click() { reject(); }
+
+void FormAddIP::reject() {
+  exchange_.DialogValue = DialogLeftValue;
+  QDialog::reject();
+}
+
+}  // namespace sondrel

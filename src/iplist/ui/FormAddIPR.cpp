@@ -1,0 +1,151 @@
+#include "iplist/ui/FormAddIPR.h"
+
+#include <QEvent>
+#include <algorithm>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "core/AddressHelpers.h"
+#include "iplist/ui/DialogCommon.h"
+#include "platform/Prompter.h"
+
+namespace sondrel {
+
+using namespace listui;
+
+namespace {
+QLineEdit* makeBox(const char* name, QWidget* parent) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(QString::fromLatin1(name));
+  return box;
+}
+}  // namespace
+
+FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
+    : QDialog(parent), exchange_(exchange), prompter_(prompter) {
+  setObjectName(QStringLiteral("FormAddIPR"));
+  setWindowTitle(QStringLiteral(" Add a Range of IP Addresses:"));
+  setModal(true);
+
+  auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
+  titleLabel->setObjectName(QStringLiteral("Label2"));
+  textTittle_ = makeBox("TextTittle", this);
+  textTittle_->setText(QStringLiteral("IP_Range_"));
+  auto* rangeLabel = new QLabel(QStringLiteral("IP Range:"), this);
+  rangeLabel->setObjectName(QStringLiteral("Label3"));
+  textIP_ = makeBox("TextIP", this);
+  textIP2_ = makeBox("TextIP2", this);
+  textIP2_->installEventFilter(this);
+  command3_ = MakeButton("Command3", QStringLiteral(">>"), this);
+  command3_->setToolTip(QStringLiteral("Copy the first address into the second field"));
+  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  command4_ = MakeButton("Command4", QStringLiteral("Scan IP"), this);
+  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
+  label1_ = new QLabel(this);
+  label1_->setObjectName(QStringLiteral("Label1"));
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(titleLabel, 0, 0);
+  grid->addWidget(textTittle_, 0, 1, 1, 3);
+  grid->addWidget(rangeLabel, 1, 0, 1, 4);
+  grid->addWidget(textIP_, 2, 0, 1, 2);
+  grid->addWidget(command3_, 2, 2);
+  grid->addWidget(textIP2_, 2, 3);
+  grid->addWidget(command1_, 3, 1);
+  grid->addWidget(command4_, 3, 2);
+  grid->addWidget(command2_, 3, 3);
+  grid->addWidget(label1_, 4, 0, 1, 4);
+  setMinimumWidth(Px(5600));
+
+  connect(command1_, &QPushButton::clicked, this, &FormAddIPR::Command1_Click);
+  connect(command2_, &QPushButton::clicked, this, &FormAddIPR::Command2_Click);
+  connect(command3_, &QPushButton::clicked, this, &FormAddIPR::Command3_Click);
+  connect(command4_, &QPushButton::clicked, this, &FormAddIPR::Command4_Click);
+  connect(textIP_, &QLineEdit::returnPressed, this, [this] {
+    textIP2_->setFocus(Qt::OtherFocusReason);
+    textIP2_->setSelection(0, 55);
+  });
+  connect(textIP2_, &QLineEdit::returnPressed, this, &FormAddIPR::Command1_Click);
+}
+
+void FormAddIPR::Activate() {
+  PlaceAtAnchor(*this, exchange_);
+  exchange_.PendingRange.clear();
+  const bool edit = exchange_.EditMode;
+  command1_->setText(TakeAddCaption(exchange_));
+  if (!edit) textTittle_->setText(QStringLiteral("IP_Range_"));
+  if (!exchange_.PresetRangeFirst.empty()) {
+    textIP_->setText(Q(exchange_.PresetRangeFirst));
+    textIP2_->setText(Q(exchange_.PresetRangeLast));
+    exchange_.PresetRangeFirst.clear();
+    exchange_.PresetRangeLast.clear();
+  } else if (!exchange_.EditOriginal.empty()) {
+    const QStringList fields = Q(exchange_.EditOriginal.substr(1)).split(u',');
+    textTittle_->setText(fields.value(0));
+    textIP_->setText(fields.value(1));
+    textIP2_->setText(fields.value(2));
+  }
+  exchange_.DialogValue.clear();
+  FocusAt(*textTittle_, 99);
+  ShowStatus(*label1_, exchange_);
+}
+
+bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == textIP2_ && event->type() == QEvent::FocusIn &&
+      TrimBlanks(S(textIP2_->text())).empty()) {
+    textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+    textIP2_->setCursorPosition(std::min<int>(55, static_cast<int>(textIP2_->text().size())));
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+bool FormAddIPR::checkedEnds(std::string* first, std::string* last) {
+  *first = CheckRangeIP(S(textIP_->text()));
+  if (first->empty()) {
+    ShowIPError(prompter_, QStringLiteral(
+                               "Invalid IP entry, Please check IP Field 1, Cannot enter URL.   "));
+    textIP_->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+  *last = CheckRangeIP(S(textIP2_->text()));
+  if (last->empty()) {
+    ShowIPError(prompter_, QStringLiteral(
+                               "Invalid IP entry, Please check IP Field 2, Cannot enter URL.   "));
+    textIP2_->setFocus(Qt::OtherFocusReason);
+    return false;
+  }
+  return true;
+}
+
+void FormAddIPR::Command1_Click() {
+  if (!AcceptTitle(prompter_, *textTittle_)) return;
+  std::string first, last;
+  if (!checkedEnds(&first, &last)) return;
+  exchange_.DialogValue = first + "," + last;
+  exchange_.DialogTitle = TrimBlanks(S(textTittle_->text()));
+  accept();
+}
+
+void FormAddIPR::Command4_Click() {
+  std::string first, last;
+  if (!checkedEnds(&first, &last)) return;
+  exchange_.DialogValue = DialogLeftValue;
+  exchange_.PendingRange = "CIP_Range_Manual," + first + "," + last;
+  accept();
+}
+
+void FormAddIPR::Command2_Click() { reject(); }
+
+void FormAddIPR::Command3_Click() {
+  textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+  textIP2_->setFocus(Qt::OtherFocusReason);
+}
+
+void FormAddIPR::reject() {
+  exchange_.DialogValue = DialogLeftValue;
+  QDialog::reject();
+}
+
+}  // namespace sondrel

@@ -1,0 +1,249 @@
+#include "iplist/ui/IPListEditor.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QListWidget>
+#include <QWidget>
+#include <algorithm>
+
+#include "app/Services.h"
+#include "iplist/IPListLines.h"
+#include "iplist/ui/DialogCommon.h"
+#include "iplist/ui/FormAddIP.h"
+#include "iplist/ui/FormAddIPG.h"
+#include "iplist/ui/FormAddIPR.h"
+#include "iplist/ui/TargetListPanel.h"
+#include "platform/Prompter.h"
+
+namespace sondrel {
+
+using listui::Q;
+using listui::S;
+
+namespace {
+struct ActionText {
+  const char* name;
+  const char* caption;
+};
+constexpr std::array<ActionText, 5> kActions{{
+    {"mnuAddS", "Add a single IP or URL"},
+    {"mnuAddG", "Add a group of IP addresses"},
+    {"munAddR", "Add a range of IP addresses"},
+    {"mnuEdit", "Edit the seleted item"},
+    {"mnuDelete", "Detete the seleted item"},
+}};
+
+constexpr int kListedForDelete = 9;
+
+std::string existedText(bool single, const std::string& key) {
+  return (single ? "The same ip/url '" : "The same tittle '") + key + "' has existed.";
+}
+}  // namespace
+
+IPListEditor::IPListEditor(const Services& services, IIPListLines& store, DialogExchange& exchange,
+                           TargetListPanel& panel, QWidget* window, QObject* parent)
+    : QObject(parent),
+      prompter_(services.prompter),
+      store_(store),
+      exchange_(exchange),
+      panel_(panel),
+      window_(window),
+      runner_([](QDialog& d) { d.exec(); }) {
+  using Op = void (IPListEditor::*)();
+  const std::array<Op, 5> ops{&IPListEditor::AddSingle, &IPListEditor::AddGroup,
+                              &IPListEditor::AddRange, &IPListEditor::EditEntry,
+                              &IPListEditor::DeleteEntries};
+  for (size_t i = 0; i < actions_.size(); ++i) {
+    auto* a = new QAction(QString::fromLatin1(kActions[i].caption), this);
+    a->setObjectName(QString::fromLatin1(kActions[i].name));
+    a->setToolTip(a->text());
+    connect(a, &QAction::triggered, this, ops[i]);
+    actions_[i] = a;
+    panel_.BindCommandAdd(static_cast<int>(i), a);
+  }
+}
+
+IPListEditor::~IPListEditor() = default;
+
+void IPListEditor::SetDialogRunner(DialogRunner runner) { runner_ = std::move(runner); }
+
+QAction* IPListEditor::CommandAction(int index) const { return actions_.at(index); }
+
+void IPListEditor::storeAnchor() {
+  const QPoint at = window_ ? window_->pos() : QPoint();
+  exchange_.DialogAnchorLeft = at.x() * listui::kTwipsPerPixel;
+  exchange_.DialogAnchorTop = at.y() * listui::kTwipsPerPixel;
+}
+
+std::unique_ptr<QDialog> IPListEditor::makeDialog(Kind kind) {
+  switch (kind) {
+    case Kind::Single:
+      return std::make_unique<FormAddIP>(exchange_, *prompter_, window_);
+    case Kind::Group:
+      return std::make_unique<FormAddIPG>(exchange_, *prompter_, window_);
+    case Kind::Range:
+      break;
+  }
+  return std::make_unique<FormAddIPR>(exchange_, *prompter_, window_);
+}
+
+void IPListEditor::runDialog(QDialog& dialog) {
+  if (auto* d = qobject_cast<FormAddIP*>(&dialog)) d->Activate();
+  if (auto* d = qobject_cast<FormAddIPG*>(&dialog)) d->Activate();
+  if (auto* d = qobject_cast<FormAddIPR*>(&dialog)) d->Activate();
+  runner_(dialog);
+}
+
+void IPListEditor::requestPending(Kind kind) {
+  if (kind == Kind::Range && !exchange_.PendingRange.empty()) Q_EMIT ScanRequested();
+  if (kind == Kind::Single && !exchange_.PendingSingle.empty()) Q_EMIT PingTestRequested();
+  if (kind == Kind::Group && !exchange_.PendingGroup.empty()) Q_EMIT PingTestRequested();
+}
+
+// First ListIP item showing `text`, ignoring case; -1 when none.
+int IPListEditor::findItem(const std::string& text, int skip) const {
+  const QString wanted = Q(text);
+  QListWidget* list = panel_.ListIP();
+  for (int i = 0; i < list->count(); ++i)
+    if (i != skip && list->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) return i;
+  return -1;
+}
+
+std::string IPListEditor::titleOrDefault(Kind kind) const {
+  if (!exchange_.DialogTitle.empty()) return exchange_.DialogTitle;
+  return kind == Kind::Group ? "IP_Group" : "IP_Range";
+}
+
+std::string IPListEditor::lineFor(Kind kind) const {
+  if (kind == Kind::Single) return "A" + exchange_.DialogValue;
+  return (kind == Kind::Group ? "B" : "C") + titleOrDefault(kind) + "," + exchange_.DialogValue;
+}
+
+void IPListEditor::addLoop(Kind kind) {
+  storeAnchor();
+  exchange_.DialogValue.clear();
+  exchange_.EditOriginal.clear();
+  if (kind != Kind::Single) exchange_.DialogTitle.clear();
+  const std::unique_ptr<QDialog> dialog = makeDialog(kind);
+  while (true) {
+    runDialog(*dialog);
+    if (exchange_.DialogValue == DialogLeftValue) {
+      requestPending(kind);
+      return;
+    }
+    if (exchange_.DialogValue.empty()) continue;
+    const bool single = kind == Kind::Single;
+    const std::string key = single ? exchange_.DialogValue : titleOrDefault(kind);
+    if (findItem(key) >= 0) {
+      exchange_.DialogStatus = existedText(single, key);
+      continue;
+    }
+    const std::string line = lineFor(kind);
+    std::vector<std::string> lines = currentLines();
+    lines.push_back(line);
+    rewrite(lines, line);
+    exchange_.DialogStatus = "'" + key + "' has been added to the list.";
+  }
+}
+
+std::vector<std::string> IPListEditor::currentLines() const {
+  std::vector<std::string> lines = store_.Lines();
+  // An empty list is one empty element; writing it would end the file at once.
+  std::erase_if(lines, [](const std::string& l) { return l.empty(); });
+  return lines;
+}
+
+void IPListEditor::rewrite(const std::vector<std::string>& lines, const std::string& current) {
+  store_.Rewrite(lines);
+  panel_.ShowEntries(store_.Lines());
+  if (current.empty()) return;
+  for (int i = 0; i < panel_.ListIP()->count(); ++i) {
+    if (panel_.EntryLine(i) == current) {
+      panel_.SetCurrentIndex(i);
+      return;
+    }
+  }
+}
+
+void IPListEditor::AddSingle() { addLoop(Kind::Single); }
+void IPListEditor::AddGroup() { addLoop(Kind::Group); }
+void IPListEditor::AddRange() { addLoop(Kind::Range); }
+
+void IPListEditor::EditEntry() {
+  const int row = panel_.CurrentIndex();
+  if (row < 0 || panel_.CurrentText().isEmpty()) return;
+  std::vector<std::string> lines = currentLines();
+  if (row >= static_cast<int>(lines.size())) return;
+  storeAnchor();
+  exchange_.DialogValue.clear();
+  exchange_.DialogTitle.clear();
+  exchange_.EditOriginal = lines[static_cast<size_t>(row)];
+  const char letter = exchange_.EditOriginal.empty() ? 0 : exchange_.EditOriginal[0];
+  const Kind kind = letter == 'A' ? Kind::Single : letter == 'B' ? Kind::Group : Kind::Range;
+  const std::unique_ptr<QDialog> dialog = makeDialog(kind);
+  while (true) {
+    exchange_.EditMode = true;
+    runDialog(*dialog);
+    if (exchange_.DialogValue == DialogLeftValue) {
+      // The stored list is untouched until a save, so leaving keeps the
+      // original line even after a refused title. Only this dialog's own
+      // test-now entry counts: one left unused by another kind is stale.
+      requestPending(kind);
+      return;
+    }
+    if (exchange_.DialogValue.empty()) continue;
+    if (kind == Kind::Single) {
+      const int found = findItem(exchange_.DialogValue);
+      if (found == row) return;  // the same entry, perhaps in another case
+      if (found >= 0) {
+        exchange_.DialogStatus = existedText(true, exchange_.DialogValue);
+        continue;
+      }
+    } else if (findItem(titleOrDefault(kind), row) >= 0) {
+      exchange_.DialogStatus = existedText(false, titleOrDefault(kind));
+      continue;
+    }
+    lines[static_cast<size_t>(row)] = lineFor(kind);
+    rewrite(lines, lines[static_cast<size_t>(row)]);
+    return;
+  }
+}
+
+void IPListEditor::DeleteEntries() {
+  QListWidget* list = panel_.ListIP();
+  const std::vector<int> selected = panel_.SelectedIndices();
+  QString listed;
+  for (size_t i = 0; i < selected.size() && i < kListedForDelete; ++i)
+    listed += QStringLiteral("\r\n    ") + list->item(selected[i])->text();
+  if (selected.size() > kListedForDelete) listed += QStringLiteral("\r\n    ......");
+
+  int remembered = panel_.CurrentIndex();
+  std::vector<bool> drop(static_cast<size_t>(list->count()), false);
+  QString question;
+  if (selected.empty()) {
+    if (panel_.CurrentText().isEmpty()) {
+      remembered = -1;
+    } else {
+      drop[static_cast<size_t>(remembered)] = true;
+      question = QStringLiteral("Are you sure to delete the item '") + panel_.CurrentText() +
+                 QStringLiteral("'?");
+    }
+  } else {
+    remembered = selected.back();
+    for (int i : selected) drop[static_cast<size_t>(i)] = true;
+    question = QStringLiteral("Are you sure to delete %1 seleted items ?").arg(selected.size()) +
+               QStringLiteral("\r\n") + listed;
+  }
+  if (!question.isEmpty() &&
+      prompter_->message(question, QStringLiteral("Delete IP"), IPrompter::Icon::Information,
+                         IPrompter::Buttons::YesNo) == IPrompter::Answer::Yes) {
+    const std::vector<std::string> lines = currentLines();
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < lines.size(); ++i)
+      if (i >= drop.size() || !drop[i]) kept.push_back(lines[i]);
+    rewrite(kept, {});
+  }
+  if (remembered >= 0) panel_.SetCurrentIndex(std::min(remembered, list->count() - 1));
+}
+
+}  // namespace sondrel

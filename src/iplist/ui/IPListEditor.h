@@ -1,0 +1,86 @@
+#pragma once
+// The add, edit and delete operations of the target list: they show the list
+// dialogs in a loop, check for duplicates, rewrite the list file through the
+// store and keep ListIP's current item on the changed entry. One QAction per
+// operation, shared by the CommandAdd buttons and the "&IP" menu.
+
+#include <QObject>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "iplist/DialogExchange.h"
+
+class QAction;
+class QDialog;
+class QWidget;
+
+namespace sondrel {
+
+class IIPListLines;
+class IPrompter;
+class TargetListPanel;
+struct Services;
+
+class IPListEditor final : public QObject {
+  Q_OBJECT
+  Q_DISABLE_COPY_MOVE(IPListEditor)
+
+ public:
+  // Shows one dialog modally and returns when it has closed. The default runs
+  // exec(); tests put in one that fills the real dialog and presses its buttons.
+  using DialogRunner = std::function<void(QDialog&)>;
+
+  enum Command { kAddSingle = 0, kAddGroup, kAddRange, kEdit, kDelete };
+
+  // `window` is the main window: the dialogs' parent and position anchor.
+  IPListEditor(const Services& services, IIPListLines& store, DialogExchange& exchange,
+               TargetListPanel& panel, QWidget* window, QObject* parent = nullptr);
+  ~IPListEditor() override;
+
+  void SetDialogRunner(DialogRunner runner);
+
+  // "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete"; CommandAdd(i)
+  // of the panel triggers CommandAction(i).
+  QAction* CommandAction(int index) const;
+
+  void AddSingle();
+  void AddGroup();
+  void AddRange();
+  void EditEntry();
+  void DeleteEntries();
+
+ Q_SIGNALS:
+  // A test-now button left PendingSingle or PendingGroup: start a ping run.
+  void PingTestRequested();
+  // The range dialog's scan button left PendingRange: start an IP scan.
+  void ScanRequested();
+
+ private:
+  enum class Kind { Single, Group, Range };
+  void addLoop(Kind kind);
+  void runDialog(QDialog& dialog);
+  void storeAnchor();
+  void requestPending(Kind kind);
+  std::unique_ptr<QDialog> makeDialog(Kind kind);
+  int findItem(const std::string& text, int skip = -1) const;
+  std::string titleOrDefault(Kind kind) const;
+  std::string lineFor(Kind kind) const;
+  // The store's lines as they stand (without the empty list's placeholder).
+  std::vector<std::string> currentLines() const;
+  // Rewrites the list file with `lines`, reloads it and makes the first item
+  // showing `current` the current one.
+  void rewrite(const std::vector<std::string>& lines, const std::string& current);
+
+  std::shared_ptr<IPrompter> prompter_;
+  IIPListLines& store_;
+  DialogExchange& exchange_;
+  TargetListPanel& panel_;
+  QWidget* window_;
+  DialogRunner runner_;
+  std::array<QAction*, 5> actions_{};
+};
+
+}  // namespace sondrel

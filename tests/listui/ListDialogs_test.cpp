@@ -1,0 +1,347 @@
+// The three list dialogs on their own: what each activation shows, what each
+// button leaves in the exchange record, and the exact error boxes.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "fakes/FakePrompter.h"
+#include "iplist/DialogExchange.h"
+#include "iplist/ui/FormAddIP.h"
+#include "iplist/ui/FormAddIPG.h"
+#include "iplist/ui/FormAddIPR.h"
+
+namespace sondrel {
+namespace {
+
+using fakes::FakePrompter;
+
+void focusIn(QWidget* w) {
+  QFocusEvent e(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(w, &e);
+}
+
+QColor textColour(QWidget* w) { return w->palette().color(QPalette::Text); }
+QColor statusColour(QLabel* l) { return l->palette().color(QPalette::WindowText); }
+
+std::string lastMessage(const FakePrompter& p) {
+  auto m = p.messages();
+  return m.isEmpty() ? std::string() : m.back().text.toStdString();
+}
+
+struct DialogTest : ::testing::Test {
+  DialogExchange ex;
+  FakePrompter prompter;
+};
+
+// ---- FormAddIP ----
+
+struct SingleCase {
+  const char* typed;
+  const char* value;  // nullptr: refused
+};
+
+class SingleAdd : public DialogTest, public ::testing::WithParamInterface<SingleCase> {};
+
+TEST_P(SingleAdd, StoresTheBlankFreeTextOrRefusesIt) {
+  FormAddIP d(ex, prompter);
+  d.Activate();
+  d.Text2()->setText(QString::fromUtf8(GetParam().typed));
+  d.Command1()->click();
+  if (GetParam().value) {
+    EXPECT_EQ(ex.DialogValue, GetParam().value);
+    EXPECT_TRUE(prompter.messages().isEmpty());
+  } else {
+    EXPECT_EQ(ex.DialogValue, "");
+    ASSERT_EQ(prompter.messages().size(), 1);
+    EXPECT_EQ(lastMessage(prompter), "Invalid IP entry, Please check.   ");
+    EXPECT_EQ(prompter.messages().back().caption, QStringLiteral("IP Error"));
+    EXPECT_EQ(prompter.messages().back().icon, IPrompter::Icon::Critical);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SingleAdd,
+    ::testing::Values(SingleCase{"0.0.0.0", nullptr}, SingleCase{"0.  0.  0.  0", nullptr},
+                      SingleCase{"1.2.3", nullptr}, SingleCase{"256.1.1.1", nullptr},
+                      SingleCase{" 192. 168.1.1 ", "192.168.1.1"},
+                      SingleCase{"010.001.000.001", "010.001.000.001"},
+                      SingleCase{"host.example", "host.example"},
+                      SingleCase{"router (my box)", "router(mybox)"}));
+
+TEST_F(DialogTest, SingleActivationShowsEditedLineAndStatusColours) {
+  FormAddIP d(ex, prompter);
+  EXPECT_EQ(d.windowTitle(), QStringLiteral(" Add Single IP"));
+  ex.DialogAnchorLeft = 1500;
+  ex.DialogAnchorTop = 300;
+  ex.EditMode = true;
+  ex.EditOriginal = "A10.0.0.7";
+  ex.DialogStatus = "The same ip/url '10.0.0.7' has existed.";
+  ex.DialogValue = "stale";
+  d.Activate();
+  EXPECT_EQ(d.pos(), QPoint(333, 105));  // anchor + 3500, 1280 twips
+  EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
+  EXPECT_FALSE(ex.EditMode);
+  EXPECT_EQ(d.Text2()->text(), QStringLiteral("10.0.0.7"));
+  EXPECT_EQ(textColour(d.Text2()), QColor(0, 0, 128));
+  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_EQ(d.Label2()->text(), QStringLiteral("The same ip/url '10.0.0.7' has existed."));
+  EXPECT_EQ(statusColour(d.Label2()), QColor(255, 0, 0));
+  EXPECT_EQ(ex.DialogStatus, "");
+
+  ex.EditOriginal.clear();
+  ex.DialogStatus = "'10.0.0.7' has been added to the list.";
+  d.Activate();
+  EXPECT_EQ(d.Command1()->text(), QStringLiteral("Add to IP List"));
+  EXPECT_EQ(d.Text2()->text(), QStringLiteral("10.0.0.7"));  // kept as typed
+  EXPECT_EQ(statusColour(d.Label2()), QColor(0, 192, 0));
+}
+
+TEST_F(DialogTest, SinglePlaceholderClearsOnFocus) {
+  FormAddIP d(ex, prompter);
+  EXPECT_EQ(d.Text2()->text(), QStringLiteral("0.  0.  0.  0"));
+  focusIn(d.Text2());
+  EXPECT_EQ(d.Text2()->text(), QString());
+  EXPECT_EQ(textColour(d.Text2()), QColor(0, 0, 128));
+  d.Text2()->setText(QStringLiteral("1.1.1.1"));
+  focusIn(d.Text2());
+  EXPECT_EQ(d.Text2()->text(), QStringLiteral("1.1.1.1"));
+}
+
+TEST_F(DialogTest, SinglePingEnterAndExit) {
+  FormAddIP d(ex, prompter);
+  d.Activate();
+  d.Text2()->setText(QStringLiteral("1.2.3"));
+  d.Command3()->click();
+  EXPECT_EQ(ex.PendingSingle, "");
+  EXPECT_EQ(prompter.messages().size(), 1);
+
+  d.Text2()->setText(QStringLiteral("127.0.0. 5"));
+  d.Command3()->click();
+  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(ex.PendingSingle, "127.0.0.5");
+
+  d.Activate();
+  EXPECT_EQ(ex.PendingSingle, "");  // a new showing starts without a test-now entry
+  QTest::keyClick(d.Text2(), Qt::Key_Return);
+  EXPECT_EQ(ex.DialogValue, "127.0.0.5");
+
+  d.Activate();
+  d.Command2()->click();
+  EXPECT_EQ(ex.DialogValue, "-");
+  d.Activate();
+  d.reject();  // close box, Escape
+  EXPECT_EQ(ex.DialogValue, "-");
+}
+
+// ---- FormAddIPG ----
+
+struct GroupCase {
+  const char* members;
+  const char* value;    // nullptr: refused
+  const char* message;  // the error box when refused
+};
+
+class GroupAdd : public DialogTest, public ::testing::WithParamInterface<GroupCase> {};
+
+TEST_P(GroupAdd, JoinsMembersOrQuotesTheFirstBadOne) {
+  FormAddIPG d(ex, prompter);
+  d.Activate();
+  d.TextTittle()->setText(QStringLiteral("  Lab  "));
+  d.TextIPs()->setPlainText(QString::fromUtf8(GetParam().members));
+  d.Command1()->click();
+  if (GetParam().value) {
+    EXPECT_TRUE(prompter.messages().isEmpty()) << lastMessage(prompter);
+    EXPECT_EQ(ex.DialogValue, GetParam().value);
+    EXPECT_EQ(ex.DialogTitle, "Lab");
+  } else {
+    EXPECT_EQ(ex.DialogValue, "");
+    ASSERT_EQ(prompter.messages().size(), 1);
+    EXPECT_EQ(lastMessage(prompter), GetParam().message);
+    EXPECT_EQ(prompter.messages().back().caption, QStringLiteral("IP Error"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, GroupAdd,
+    ::testing::Values(
+        GroupCase{"10.0.0.1\n10.0.0.2", "10.0.0.1,10.0.0.2", nullptr},
+        GroupCase{"10.0.0.1  (Host A)\nrouter\n", "10.0.0.1  (Host A),router", nullptr},
+        GroupCase{"10.0.0.1\r\n10.0.0.2\r\n", "10.0.0.1,10.0.0.2", nullptr},
+        GroupCase{"10.0.0.1\n\n10.0.0.2", nullptr, "Invalid IP entry ''.   "},
+        GroupCase{"10.0.0.1\n10. 0.0 (note)", nullptr, "Invalid IP entry '10.0.0'.   "},
+        GroupCase{"   ", nullptr, "Invalid IP entry, Please check.   "},
+        GroupCase{"0.0.0.0", nullptr, "Invalid IP entry '0.0.0.0'.   "}));
+
+TEST_F(DialogTest, GroupPlaceholderGivesNoValue) {
+  FormAddIPG d(ex, prompter);
+  d.Activate();
+  EXPECT_TRUE(d.TextIPs()->toPlainText().startsWith(QStringLiteral("Enter a group of ip/url at here:\nExample:")));
+  d.Command1()->click();
+  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_TRUE(prompter.messages().isEmpty());
+  focusIn(d.TextIPs());
+  EXPECT_EQ(d.TextIPs()->toPlainText(), QString());
+  EXPECT_EQ(textColour(d.TextIPs()), QColor(0, 0, 128));
+}
+
+TEST_F(DialogTest, GroupTitleWithCommaIsRefused) {
+  FormAddIPG d(ex, prompter);
+  d.Activate();
+  d.TextTittle()->setText(QStringLiteral("a,b"));
+  d.TextIPs()->setPlainText(QStringLiteral("10.0.0.1"));
+  d.Command1()->click();
+  EXPECT_EQ(ex.DialogValue, "");
+  ASSERT_EQ(prompter.messages().size(), 1);
+  EXPECT_EQ(prompter.messages()[0].icon, IPrompter::Icon::Critical);
+  EXPECT_EQ(lastMessage(prompter), "Invalid tittle 'a,b', a tittle cannot contain ','.   ");
+}
+
+TEST_F(DialogTest, GroupActivationPresetsAndEdit) {
+  FormAddIPG d(ex, prompter);
+  ex.PendingGroup = "Bold,1.1.1.1";
+  ex.NewGroupMembers = "10.0.0.1 (a)\r\n10.0.0.2";
+  d.Activate();
+  EXPECT_EQ(ex.PendingGroup, "");
+  EXPECT_EQ(ex.NewGroupMembers, "");
+  EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1 (a)\n10.0.0.2"));
+  EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Group_"));
+
+  ex.EditMode = true;
+  ex.EditOriginal = "BOffice,10.0.0.1,host (x)";
+  d.Activate();
+  EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
+  EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("Office"));
+  EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1\nhost (x)"));
+  EXPECT_EQ(ex.EditOriginal, "");  // consumed
+  EXPECT_EQ(textColour(d.TextTittle()), QColor(0, 0, 128));
+
+  d.Activate();
+  EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Group_"));
+  EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1\nhost (x)"));
+}
+
+TEST_F(DialogTest, GroupPingAndHelpPicture) {
+  FormAddIPG d(ex, prompter);
+  d.Activate();
+  d.TextIPs()->setPlainText(QStringLiteral("127.0.0.1\n127.0.0.2 (b)"));
+  d.Command4()->click();
+  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(ex.PendingGroup, "BManual,127.0.0.1,127.0.0.2 (b)");
+
+  d.show();
+  EXPECT_FALSE(d.Picture1()->isVisible());
+  d.Image1()->click();
+  EXPECT_TRUE(d.Picture1()->isVisible());
+  d.Command3()->click();
+  EXPECT_FALSE(d.Picture1()->isVisible());
+  d.Command2()->click();
+  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_FALSE(d.isVisible());
+}
+
+// ---- FormAddIPR ----
+
+struct RangeCase {
+  const char* first;
+  const char* last;
+  const char* value;  // nullptr: refused with message
+  const char* message;
+};
+
+class RangeAdd : public DialogTest, public ::testing::WithParamInterface<RangeCase> {};
+
+TEST_P(RangeAdd, NormalisesBothEndsOrNamesTheBadField) {
+  FormAddIPR d(ex, prompter);
+  d.Activate();
+  d.TextIP()->setText(QString::fromUtf8(GetParam().first));
+  d.TextIP2()->setText(QString::fromUtf8(GetParam().last));
+  d.Command1()->click();
+  if (GetParam().value) {
+    EXPECT_TRUE(prompter.messages().isEmpty()) << lastMessage(prompter);
+    EXPECT_EQ(ex.DialogValue, GetParam().value);
+    EXPECT_EQ(ex.DialogTitle, "IP_Range_");
+  } else {
+    EXPECT_EQ(ex.DialogValue, "");
+    EXPECT_EQ(lastMessage(prompter), GetParam().message);
+  }
+}
+
+constexpr const char* kField1 = "Invalid IP entry, Please check IP Field 1, Cannot enter URL.   ";
+constexpr const char* kField2 = "Invalid IP entry, Please check IP Field 2, Cannot enter URL.   ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, RangeAdd,
+    ::testing::Values(RangeCase{"010.1.1.1", " 10.1.1.9 ", "10.1.1.1,10.1.1.9", nullptr},
+                      RangeCase{"0.0.0.0", "0.0.0.0", "0.0.0.0,0.0.0.0", nullptr},
+                      RangeCase{"1.2.3", "1.2.3.4", nullptr, kField1},
+                      RangeCase{"host", "1.2.3.4", nullptr, kField1},
+                      RangeCase{"1.2.3.4", "1.2. 3.4", nullptr, kField2},
+                      RangeCase{"1.2.3.4", "", nullptr, kField2}));
+
+TEST_F(DialogTest, RangeActivationPresetsEditAndCopy) {
+  FormAddIPR d(ex, prompter);
+  EXPECT_EQ(d.windowTitle(), QStringLiteral(" Add a Range of IP Addresses:"));
+  ex.PendingRange = "Cold,1.1.1.1,1.1.1.2";
+  ex.PresetRangeFirst = "10.1.2.0";
+  ex.PresetRangeLast = "10.1.2.255";
+  d.Activate();
+  EXPECT_EQ(ex.PendingRange, "");
+  EXPECT_EQ(d.TextIP()->text(), QStringLiteral("10.1.2.0"));
+  EXPECT_EQ(d.TextIP2()->text(), QStringLiteral("10.1.2.255"));
+  EXPECT_EQ(ex.PresetRangeFirst, "");
+  EXPECT_EQ(ex.PresetRangeLast, "");
+
+  ex.EditMode = true;
+  ex.EditOriginal = "CNet,10.0.0.1,10.0.0.9";
+  d.Activate();
+  EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
+  EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("Net"));
+  EXPECT_EQ(d.TextIP()->text(), QStringLiteral("10.0.0.1"));
+  EXPECT_EQ(d.TextIP2()->text(), QStringLiteral("10.0.0.9"));
+  EXPECT_EQ(ex.EditOriginal, "CNet,10.0.0.1,10.0.0.9");  // kept for the next showing
+
+  d.TextIP()->setText(QStringLiteral(" 10.0.0.3 "));
+  d.Command3()->click();
+  EXPECT_EQ(d.TextIP2()->text(), QStringLiteral("10.0.0.3"));
+  d.TextIP2()->setText(QStringLiteral("  "));
+  focusIn(d.TextIP2());
+  EXPECT_EQ(d.TextIP2()->text(), QStringLiteral("10.0.0.3"));
+}
+
+TEST_F(DialogTest, RangeTitleCommaScanAndExit) {
+  FormAddIPR d(ex, prompter);
+  d.Activate();
+  d.TextTittle()->setText(QStringLiteral("x,y"));
+  d.TextIP()->setText(QStringLiteral("127.0.0.1"));
+  d.TextIP2()->setText(QStringLiteral("127.0.0.9"));
+  d.Command1()->click();
+  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_EQ(lastMessage(prompter), "Invalid tittle 'x,y', a tittle cannot contain ','.   ");
+
+  d.Command4()->click();  // the scan uses its own title
+  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(ex.PendingRange, "CIP_Range_Manual,127.0.0.1,127.0.0.9");
+
+  d.Activate();
+  EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Range_"));
+  d.TextTittle()->setText(QStringLiteral("x,y"));
+  QTest::keyClick(d.TextIP2(), Qt::Key_Return);  // Enter in the second field is Add
+  EXPECT_EQ(prompter.messages().size(), 2);
+  d.TextTittle()->setText(QStringLiteral(" Lab "));
+  QTest::keyClick(d.TextIP2(), Qt::Key_Return);
+  EXPECT_EQ(ex.DialogValue, "127.0.0.1,127.0.0.9");
+  EXPECT_EQ(ex.DialogTitle, "Lab");
+  d.reject();
+  EXPECT_EQ(ex.DialogValue, "-");
+}
+
+}  // namespace
+}  // namespace sondrel
