@@ -31,19 +31,37 @@ using Clock = std::chrono::steady_clock;
 using icmp::Received;
 
 constexpr std::size_t kSlots = 65536;      // one per sequence number
-constexpr std::size_t kChunk = 64;         // sends between two reads of the socket
+constexpr std::size_t kChunk = 8;         // sends between two reads of the socket
 constexpr std::size_t kRxMessages = 64;    // packets per recvmmsg
 constexpr std::size_t kRxRoom = 65536;     // the largest IPv4 packet
-constexpr std::size_t kControlRoom = 64;
+constexpr std::size_t kControlRoom = 128;  // TTL and arrival stamp
 constexpr std::size_t kErrorRoom = 4096;   // ICMP errors quote at most 576 bytes
 constexpr int kBufferBytes = 8 << 20;      // replies of a large batch wait here until read
 constexpr int kSendAttempts = 4;
+constexpr std::int64_t kClockPairSlackNs = 2000;
 constexpr int kSolRaw = 255;               // SOL_RAW and ICMP_FILTER from <linux/icmp.h>,
 constexpr int kIcmpFilter = 1;             // which clashes with the libc headers
 
 std::int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
       .count();
+}
+
+std::int64_t wallNs() {
+  timespec t;
+  clock_gettime(CLOCK_REALTIME, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// The kernel stamps a packet's arrival on the wall clock only. How long it
+// then waited in the socket's queue is the wall-clock difference over those
+// few microseconds; taken from the monotonic time of the read it gives the
+// arrival on the monotonic clock, which the send times use. A stamp that
+// makes no sense (the wall clock was set meanwhile) leaves the read time.
+std::int64_t ArrivalOnMonotonicClock(std::int64_t readAt, std::int64_t wallAt, const timespec& stamp) {
+  const std::int64_t waited = wallAt - (static_cast<std::int64_t>(stamp.tv_sec) * 1'000'000'000 + stamp.tv_nsec);
+  constexpr std::int64_t kMostPlausible = 10'000'000'000;
+  return wallAt > 0 && waited >= 0 && waited < kMostPlausible ? readAt - waited : readAt;
 }
 
 std::string errnoText(int error) { return std::error_code(error, std::generic_category()).message(); }
@@ -106,6 +124,10 @@ void tune(int fd) {
   if (setsockopt(fd, SOL_SOCKET, SO_SNDBUFFORCE, &size, sizeof size) != 0) {
     setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
   }
+  // Arrival times from the kernel, so that a reply's time does not grow
+  // while it waits for us to read it.
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
   // Large echoes go out in fragments instead of being refused for the path MTU.
   const int pmtu = IP_PMTUDISC_DONT;
   setsockopt(fd, IPPROTO_IP, IP_MTU_DISCOVER, &pmtu, sizeof pmtu);
@@ -158,7 +180,8 @@ class SocketIcmpCarrier::Engine {
   };
   struct Arrival {
     Received what;
-    std::int64_t atNs;
+    std::int64_t atNs;    // when it came, as near as known
+    std::int64_t readNs;  // when we read it
   };
   using Lock = std::unique_lock<std::mutex>;
 
@@ -173,6 +196,7 @@ class SocketIcmpCarrier::Engine {
   void expire(Clock::time_point now);
   Clock::time_point nextDeadline();
   bool receive();
+  void resetMessage(std::size_t index);
   void readErrorQueue();
   void waitReadable(Clock::time_point wake);
   void deliver();
@@ -306,7 +330,7 @@ std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<Ech
 bool SocketIcmpCarrier::Engine::allocate(Batch& batch, std::size_t index, const EchoRequest& request,
                                          Clock::time_point now) {
   // Round robin: a sequence number comes back only after all others were
-  // used, so a reply that is very late finds its slot free and is dropped.
+  // used, so a reply that comes very late finds its slot free and is dropped.
   while (slots_[nextSequence_].active) ++nextSequence_;
   const std::uint16_t sequence = nextSequence_++;
   Slot& slot = slots_[sequence];
@@ -378,7 +402,9 @@ void SocketIcmpCarrier::Engine::complete(Slot& slot, std::int32_t status, const 
     const Received& r = arrival->what;
     out.replyAddress = r.from;
     const std::int64_t sent = batch.entries[slot.index].sentNs.load();
-    const std::int64_t us = sent > 0 && arrival->atNs > sent ? (arrival->atNs - sent) / 1000 : 0;
+    // An arrival before the send means the kernel's stamp misled us.
+    const std::int64_t came = arrival->atNs > sent ? arrival->atNs : arrival->readNs;
+    const std::int64_t us = sent > 0 && came > sent ? (came - sent) / 1000 : 0;
     out.roundTripUs = static_cast<std::uint32_t>(std::min<std::int64_t>(us, UINT32_MAX));
     out.roundTripMs = out.roundTripUs / 1000;
     if (!r.error) {
@@ -461,6 +487,18 @@ Clock::time_point SocketIcmpCarrier::Engine::nextDeadline() {
   return Clock::time_point::max();
 }
 
+void SocketIcmpCarrier::Engine::resetMessage(std::size_t i) {
+  rxVectors_[i] = {rxData_.get() + i * kRxRoom, kRxRoom};
+  msghdr& m = rxMessages_[i].msg_hdr;
+  m = {};
+  m.msg_name = &rxNames_[i];
+  m.msg_namelen = sizeof(sockaddr_in);
+  m.msg_iov = &rxVectors_[i];
+  m.msg_iovlen = 1;
+  m.msg_control = rxControl_.data() + i * kControlRoom;
+  m.msg_controllen = kControlRoom;
+}
+
 bool SocketIcmpCarrier::Engine::receive() {
   arrivals_.clear();
   const int fd = fd_.load();
@@ -472,25 +510,21 @@ bool SocketIcmpCarrier::Engine::receive() {
     rxControl_.resize(kRxMessages * kControlRoom);
     errorData_.resize(kErrorRoom);
     arrivals_.reserve(kRxMessages);
+    for (std::size_t i = 0; i < kRxMessages; ++i) resetMessage(i);
   }
   bool got = false;
   if (errorPending_) {
     readErrorQueue();
     got = !arrivals_.empty();
   }
-  for (std::size_t i = 0; i < kRxMessages; ++i) {
-    rxVectors_[i] = {rxData_.get() + i * kRxRoom, kRxRoom};
-    msghdr& m = rxMessages_[i].msg_hdr;
-    m = {};
-    m.msg_name = &rxNames_[i];
-    m.msg_namelen = sizeof(sockaddr_in);
-    m.msg_iov = &rxVectors_[i];
-    m.msg_iovlen = 1;
-    m.msg_control = rxControl_.data() + i * kControlRoom;
-    m.msg_controllen = kControlRoom;
-  }
   const int n = recvmmsg(fd, rxMessages_.data(), kRxMessages, MSG_DONTWAIT, nullptr);
-  const std::int64_t at = nowNs();
+  std::int64_t at = nowNs();
+  std::int64_t wallAt = wallNs();
+  // Read the two clocks as one instant; if we were preempted between them,
+  // the stamps cannot be moved across and the read time stands.
+  const std::int64_t atAfter = nowNs();
+  if (atAfter - at > kClockPairSlackNs) wallAt = 0;
+  at += (atAfter - at) / 2;
   if (n < 0) {
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && kind_ == IcmpSocketKind::Datagram) {
       // An ICMP error was reported in place of data; its details are queued.
@@ -499,24 +533,38 @@ bool SocketIcmpCarrier::Engine::receive() {
     }
     return got;
   }
+  // Only the headers a call filled need setting up again: a single reply
+  // touches one, not all of them.
+  struct ResetAfter {
+    Engine* engine;
+    int used;
+    ~ResetAfter() {
+      for (int i = 0; i < used; ++i) engine->resetMessage(static_cast<std::size_t>(i));
+    }
+  } resetAfter{this, n};
   for (int i = 0; i < n; ++i) {
     const msghdr& m = rxMessages_[i].msg_hdr;
     const std::uint8_t* data = rxData_.get() + static_cast<std::size_t>(i) * kRxRoom;
     const std::size_t size = std::min<std::size_t>(rxMessages_[i].msg_len, kRxRoom);
-    if (kind_ == IcmpSocketKind::Raw) {
-      arrivals_.push_back({icmp::ParseRawPacket(data, size, identifier_), at});
-      continue;
-    }
     std::uint8_t ttl = 0;
+    std::int64_t arrived = at;
     for (cmsghdr* c = CMSG_FIRSTHDR(&m); c; c = CMSG_NXTHDR(const_cast<msghdr*>(&m), c)) {
       if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
         int value = 0;
         std::memcpy(&value, CMSG_DATA(c), sizeof value);
         ttl = static_cast<std::uint8_t>(value);
+      } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+        timespec stamp;
+        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+        arrived = ArrivalOnMonotonicClock(at, wallAt, stamp);
       }
     }
-    arrivals_.push_back(
-        {icmp::ParseDatagramReply(data, size, identifier_, rxNames_[i].sin_addr.s_addr, ttl), at});
+    if (kind_ == IcmpSocketKind::Raw) {
+      arrivals_.push_back({icmp::ParseRawPacket(data, size, identifier_), arrived, at});
+    } else {
+      arrivals_.push_back(
+          {icmp::ParseDatagramReply(data, size, identifier_, rxNames_[i].sin_addr.s_addr, ttl), arrived, at});
+    }
   }
   return true;
 }
@@ -552,7 +600,7 @@ void SocketIcmpCarrier::Engine::readErrorQueue() {
       arrivals_.push_back({icmp::ParseDatagramError(errorData_.data(), static_cast<std::size_t>(size),
                                                     identifier_, sender, original.sin_addr.s_addr,
                                                     status),
-                           at});
+                           at, at});
     }
   }
 }

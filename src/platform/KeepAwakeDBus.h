@@ -3,7 +3,8 @@
 // D-Bus inhibit: the screen saver's on the session bus, else logind's "idle"
 // lock on the system bus. Without a bus it still counts holds and does
 // nothing else. Calls never block the caller: the inhibit is asked for
-// asynchronously, so the object needs an event loop in its thread.
+// asynchronously, so the object needs an event loop in its thread, and is
+// used from that thread only.
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>

@@ -169,6 +169,58 @@ TEST_P(CarrierTest, SilentOrMissingPeerTimesOutWithinTheTimeout) {
   EXPECT_EQ(carrier().echo({Addr("127.0.0.1"), "after", 1000}).status, 0);
 }
 
+TEST_P(CarrierTest, UnansweredNeighbourIsHostUnreachableAndLateErrorsAreDropped) {
+  const std::string why = testing::WhyNoNamespaces();
+  if (!why.empty()) GTEST_SKIP() << why;
+  PeerNamespace peer("arp", "sarp0", "10.234.0.1", "10.234.0.2");
+  if (!peer.ok()) GTEST_SKIP() << "could not make the peer namespace";
+  // Give up on the neighbour after one query of 300 ms instead of three seconds.
+  testing::ScopedSysctl solicit("/proc/sys/net/ipv4/neigh/sarp0/mcast_solicit", "1");
+  testing::ScopedSysctl retrans("/proc/sys/net/ipv4/neigh/sarp0/retrans_time_ms", "300");
+  ASSERT_TRUE(solicit.ok() && retrans.ok());
+  // The first echo gives up before the neighbour does; its error comes late,
+  // while the second is waiting on the same neighbour.
+  const EchoReply first = carrier().echo({Addr("10.234.0.77"), "first", 100});
+  const EchoReply second = carrier().echo({Addr("10.234.0.77"), "second", 3000});
+  EXPECT_EQ(first.status, 11010);
+  EXPECT_EQ(second.status, 11003);
+  EXPECT_EQ(second.replyAddress, Addr("10.234.0.1")) << "reported by our own end";
+  EXPECT_GE(second.roundTripMs, 100u) << "took the first echo's error";
+  EXPECT_EQ(carrier().echo({Addr("127.0.0.1"), "after", 1000}).data, "after");
+}
+
+TEST_P(CarrierTest, MoreEchoesThanSequenceNumbersInOneBatch) {
+  constexpr std::size_t kCount = 70000;
+  std::vector<EchoRequest> batch;
+  batch.reserve(kCount);
+  for (std::size_t i = 0; i < kCount; ++i) {
+    batch.push_back({Addr("127.0.0.1"), std::string(reinterpret_cast<const char*>(&i), sizeof i), 300});
+  }
+  // Answered, the numbers are reused as replies free them.
+  std::vector<EchoReply> replies = carrier().echoMany(batch);
+  ASSERT_EQ(replies.size(), kCount);
+  std::size_t wrong = 0;
+  for (std::size_t i = 0; i < kCount; ++i) {
+    if (replies[i].status != 0 || replies[i].data != batch[i].data) ++wrong;
+  }
+  EXPECT_EQ(wrong, 0u);
+
+  if (!testing::Isolated()) GTEST_SKIP() << "silencing loopback needs the private namespace";
+  // Unanswered, every number is taken and the rest of the batch waits for
+  // the first time-outs to free them.
+  testing::ScopedSysctl silent("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1");
+  ASSERT_TRUE(silent.ok());
+  const auto began = std::chrono::steady_clock::now();
+  replies = carrier().echoMany(batch);
+  const auto took = std::chrono::steady_clock::now() - began;
+  ASSERT_EQ(replies.size(), kCount);
+  wrong = 0;
+  for (const EchoReply& r : replies) wrong += r.status != 11010;
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_GE(took, 600ms) << "the second round cannot start before the first times out";
+  EXPECT_LT(took, 20s);
+}
+
 TEST_P(CarrierTest, RouterErrorsMapToTheirStatus) {
   const std::string why = testing::WhyNoNamespaces();
   if (!why.empty()) GTEST_SKIP() << why;
@@ -229,6 +281,25 @@ TEST(SystemIcmpCarrier, IsOneSharedCarrierThatEchoesLoopback) {
   if (!a->available(&why)) GTEST_SKIP() << why;
   EXPECT_TRUE(why.empty());
   EXPECT_EQ(a->echo({Addr("127.0.0.1"), "hello", 1000}).status, 0);
+}
+
+TEST(SocketIcmpCarrier, PrefersADatagramSocketWhereTheGroupMayOpenOne) {
+  if (geteuid() != 0 || !testing::Isolated()) {
+    GTEST_SKIP() << "needs root in the private namespace to change who may open datagram sockets";
+  }
+  const struct {
+    const char* range;
+    IcmpSocketKind expected;
+  } cases[] = {{"0 2147483647", IcmpSocketKind::Datagram}, {"1 0", IcmpSocketKind::Raw}};
+  for (const auto& c : cases) {
+    testing::ScopedSysctl range(testing::kPingGroupRange, c.range);
+    ASSERT_TRUE(range.ok());
+    SocketIcmpCarrier carrier;
+    EXPECT_EQ(carrier.openKind(), IcmpSocketKind::Automatic) << "opened before first use";
+    ASSERT_TRUE(carrier.available(nullptr)) << c.range;
+    EXPECT_EQ(carrier.openKind(), c.expected) << c.range;
+    EXPECT_EQ(carrier.echo({Addr("127.0.0.1"), c.range, 1000}).data, c.range);
+  }
 }
 
 TEST(SocketIcmpCarrier, WithoutPermissionExplainsHowToAllowAndNeverSucceeds) {
