@@ -12,6 +12,8 @@
 
 #include "core/AddressHelpers.h"
 #include "core/DataFolder.h"
+#include "core/IPListFile.h"
+#include "core/Targets.h"
 #include "core/PingMoudle.h"
 #include "platform/IcmpCarrier.h"
 #include "platform/Prompter.h"
@@ -95,38 +97,14 @@ bool splitRange(const std::string& arg, std::string& first, std::string& last) {
   return !first.empty() && !last.empty();
 }
 
-// The box of the four octet intervals, walked octet by octet; each octet
-// counts down when its first value is above its last.
-Result<void> walkRange(const std::string& first, const std::string& last, RunTargets& out) {
+std::size_t rangeSize(const std::string& first, const std::string& last) {
   int a[4];
   int b[4];
   std::sscanf(first.c_str(), "%d.%d.%d.%d", &a[0], &a[1], &a[2], &a[3]);
   std::sscanf(last.c_str(), "%d.%d.%d.%d", &b[0], &b[1], &b[2], &b[3]);
   std::size_t count = 1;
   for (int k = 0; k < 4; ++k) count *= static_cast<std::size_t>(std::abs(a[k] - b[k]) + 1);
-  if (count + out.addresses.size() > kMaxTargets)
-    return Error{kExitUsage, "the range " + first + "-" + last + " holds more than " +
-                                 std::to_string(kMaxTargets) + " addresses"};
-  int i[4];
-  auto step = [&](int k) { return a[k] > b[k] ? -1 : 1; };
-  for (i[0] = a[0];; i[0] += step(0)) {
-    for (i[1] = a[1];; i[1] += step(1)) {
-      for (i[2] = a[2];; i[2] += step(2)) {
-        for (i[3] = a[3];; i[3] += step(3)) {
-          std::string ip = std::to_string(i[0]) + "." + std::to_string(i[1]) + "." +
-                           std::to_string(i[2]) + "." + std::to_string(i[3]);
-          if (ip.size() > 13) out.longAddressFlag = true;
-          out.labels.push_back(ip);
-          out.addresses.push_back(std::move(ip));
-          if (i[3] == b[3]) break;
-        }
-        if (i[2] == b[2]) break;
-      }
-      if (i[1] == b[1]) break;
-    }
-    if (i[0] == b[0]) break;
-  }
-  return {};
+  return count;
 }
 
 std::string rowText(qint64 row, const QString& first, const QString& second) {
@@ -137,31 +115,30 @@ std::string rowText(qint64 row, const QString& first, const QString& second) {
 
 Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string>& args,
                                                    IResolver& resolver) {
+  RunTargetState state;
   CollectedTargets c;
+  const NameResolver resolve = [&resolver](const std::string& name) {
+    return PingMoudle::GetIPFromHostName(resolver, name);
+  };
   for (const std::string& arg : args) {
     std::string first;
     std::string last;
     if (splitRange(arg, first, last)) {
-      if (auto walked = walkRange(first, last, c.targets); !walked) return walked.error();
+      if (rangeSize(first, last) + state.TargetCount() > kMaxTargets)
+        return Error{kExitUsage, "the range " + first + "-" + last + " holds more than " +
+                                     std::to_string(kMaxTargets) + " addresses"};
+      ExpandRange(state, first, last);
       continue;
     }
-    if (c.targets.addresses.size() >= kMaxTargets)
+    if (state.TargetCount() >= kMaxTargets)
       return Error{kExitUsage, "more than " + std::to_string(kMaxTargets) + " targets"};
-    const std::string text = StripNote(arg);
-    std::string address = text;
-    std::string label = text;
-    if (CheckIP(text) == NotAnAddress) {
-      address = PingMoudle::GetIPFromHostName(resolver, text);
-      if (address.empty()) {
-        c.unresolved.push_back(text);
-        continue;
-      }
-      label = text + " / " + address;
-    }
-    if (address.size() > 13) c.targets.longAddressFlag = true;
-    c.targets.addresses.push_back(address);
-    c.targets.labels.push_back(label);
+    if (ResolveTarget(state, arg, resolve).empty()) c.unresolved.push_back(StripNote(arg));
   }
+  for (const std::string& address : state.TargetAddresses)
+    if (address.size() > 13) state.LongAddressFlag = true;
+  c.targets.addresses = std::move(state.TargetAddresses);
+  c.targets.labels = std::move(state.TargetLabels);
+  c.targets.longAddressFlag = state.LongAddressFlag;
   return c;
 }
 
@@ -171,10 +148,7 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
   if (titles.empty()) return out;
   std::ifstream in(ipListPath, std::ios::binary);
   if (!in) return Error{kExitUsage, "cannot read the IP list " + ipListPath};
-  // The stored lines up to the first empty one; "=" lines are comments.
-  std::vector<std::string> entries;
-  for (std::string line = ReadLineTrimmed(in); !line.empty(); line = ReadLineTrimmed(in))
-    if (line[0] != '=') entries.push_back(line);
+  const std::vector<std::string> entries = ParseIPList(in);
   for (const std::string& title : titles) {
     const std::string wanted = TrimBlanks(title);
     bool found = false;

@@ -10,6 +10,7 @@
 
 #include "cli/CliOptions.h"
 #include "core/Result.h"
+#include "core/Targets.h"
 #include "ping/PingRun.h"
 
 namespace sondrel {
@@ -23,9 +24,6 @@ namespace sondrel::cli {
 inline constexpr int kExitReplied = 0;
 inline constexpr int kExitNoReply = 1;
 inline constexpr int kExitUsage = 2;
-
-// Largest number of targets one command line may ask for.
-inline constexpr std::size_t kMaxTargets = 65536;
 
 struct CliServices {
   std::shared_ptr<IClock> clock;

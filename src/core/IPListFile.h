@@ -1,0 +1,42 @@
+#pragma once
+// The stored target list file: one entry per line, kind letter first
+// ("A" single target, "B" group, "C" range), "=" lines are comments, reading
+// stops at the first blank line, every rewrite ends with a line of one blank.
+
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/NetworkSettings.h"
+
+namespace sondrel {
+
+inline constexpr std::string_view kListIP2Separator = "----------------------------";
+inline constexpr std::string_view kListIP2AddItem = "Add a IP / URL";
+// Two well-known public sites for a new list; names only, nothing is resolved.
+inline constexpr std::string_view kDefaultSite1 = "www.wikipedia.org";
+inline constexpr std::string_view kDefaultSite2 = "www.debian.org";
+
+// The entries of a list file, trimmed, comments skipped, up to the first
+// blank line, sorted. Empty when the first line is blank.
+std::vector<std::string> ParseIPList(std::istream& in);
+
+// What the list box shows for a line: for "A" characters 2 to 100 trimmed,
+// otherwise the title between the kind letter and the first ",".
+std::string EntryDisplayName(std::string_view line);
+
+// The address picker's items: the single entries, then the two fixed items.
+std::vector<std::string> ListIP2Items(const std::vector<std::string>& entries);
+
+// The bytes of a rewrite: each line and CR LF, then the closing " " CR LF.
+std::string FormatIPList(const std::vector<std::string>& lines);
+
+// The lines of a new list built from the machine's own settings: the router
+// (else the machine's own address), the name servers, two public sites, and
+// the local subnet's group, whole-subnet group and range. Without any adapter
+// address the group and range lines are left out.
+std::vector<std::string> DefaultIPListLines(const std::vector<Adapter>& adapters,
+                                            const std::vector<std::string>& nameServers);
+
+}  // namespace sondrel

@@ -1,0 +1,131 @@
+#include "iplist/IPListStore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include <QString>
+
+#include "core/DataFolder.h"
+#include "core/IPListFile.h"
+#include "platform/NetworkSettings.h"
+#include "platform/Prompter.h"
+
+namespace sondrel {
+namespace {
+
+constexpr const char* kFailureTag = "    Fill_IP_List_2";
+
+std::string errnoText(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
+
+// Makes the finished temporary file durable before it replaces the list.
+bool syncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+void IPListStore::RewriteStream::WriteLine(const std::string& line) {
+  out_ << line << "\r\n";
+}
+
+IPListStore::IPListStore(std::string dataFolder, std::shared_ptr<INetworkSettings> network,
+                         std::shared_ptr<IPrompter> prompter)
+    : folder_(AddSlash(dataFolder)),
+      path_(folder_ + std::string(kIPListFile)),
+      network_(std::move(network)),
+      prompter_(std::move(prompter)) {}
+
+void IPListStore::showFailure(const std::string& description) {
+  if (prompter_)
+    prompter_->message(QString::fromLocal8Bit(description + kFailureTag),
+                       QString::fromUtf8(kProductTitle.data(), kProductTitle.size()),
+                       IPrompter::Icon::Warning);
+}
+
+bool IPListStore::writeDefaultList() {
+  std::vector<Adapter> adapters;
+  std::vector<std::string> servers;
+  if (network_) {
+    adapters = network_->adapters();
+    servers = network_->nameServers();
+  }
+  auto rewrite = BeginIPListRewrite();
+  if (!rewrite) return false;
+  for (const auto& line : DefaultIPListLines(adapters, servers)) rewrite->WriteLine(line);
+  return finishRewrite(*rewrite);
+}
+
+bool IPListStore::FillIPList() {
+  entries_.clear();
+  std::error_code ec;
+  if (!std::filesystem::exists(path_, ec) && !writeDefaultList()) return false;
+
+  std::ifstream in(path_, std::ios::binary);
+  if (!in) {
+    showFailure(errnoText("Cannot open " + path_));
+    return false;
+  }
+  auto loaded = ParseIPList(in);
+  if (loaded.empty()) return true;  // the picker keeps its previous items
+  entries_ = std::move(loaded);
+  listIP2_ = ListIP2Items(entries_);
+  return true;
+}
+
+std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
+  auto rewrite = std::make_unique<RewriteStream>();
+  rewrite->tempPath_ = path_ + ".new";
+  rewrite->out_.open(rewrite->tempPath_, std::ios::binary | std::ios::trunc);
+  if (!rewrite->out_) {
+    showFailure(errnoText("Cannot create " + rewrite->tempPath_));
+    return nullptr;
+  }
+  return rewrite;
+}
+
+bool IPListStore::finishRewrite(RewriteStream& rewrite) {
+  rewrite.out_ << " \r\n";
+  rewrite.out_.close();
+  std::error_code ec;
+  bool ok = static_cast<bool>(rewrite.out_) && syncFile(rewrite.tempPath_);
+  if (!ok) showFailure(errnoText("Cannot write " + rewrite.tempPath_));
+  if (ok && beforeReplace_ && !beforeReplace_()) {
+    ok = false;
+    showFailure("The list was not replaced: " + path_);
+  }
+  if (ok) {
+    std::filesystem::rename(rewrite.tempPath_, path_, ec);
+    if (ec) {
+      ok = false;
+      showFailure("Cannot replace " + path_ + ": " + ec.message());
+    }
+  }
+  if (!ok) std::filesystem::remove(rewrite.tempPath_, ec);
+  return ok;
+}
+
+bool IPListStore::EndIPListRewrite(std::unique_ptr<RewriteStream> rewrite) {
+  const bool ok = rewrite && finishRewrite(*rewrite);
+  FillIPList();
+  return ok;
+}
+
+void IPListStore::Rewrite(const std::vector<std::string>& lines) {
+  auto rewrite = BeginIPListRewrite();
+  if (rewrite)
+    for (const auto& line : lines) rewrite->WriteLine(line);
+  EndIPListRewrite(std::move(rewrite));
+}
+
+}  // namespace sondrel

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "core/DataFolder.h"
+#include "fakes/FakeNetworkSettings.h"
+#include "fakes/FakePrompter.h"
+#include "iplist/IPListStore.h"
+
+namespace sondrel {
+namespace {
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct StoreFixture : ::testing::Test {
+  QTemporaryDir dir;
+  std::string folder = DataFolder(dir.path().toStdString());
+  std::shared_ptr<fakes::FakeNetworkSettings> network = std::make_shared<fakes::FakeNetworkSettings>();
+  std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
+  IPListStore store{folder, network, prompter};
+};
+
+TEST_F(StoreFixture, FirstStartWritesTheDefaultListAndShowsItSorted) {
+  network->adapterList = {{"eth0", "192.168.7.20", "255.255.255.0", "AA-BB-CC-DD-EE-FF", "192.168.7.1"}};
+  network->servers = {"192.168.7.1", "192.168.7.53"};
+  ASSERT_TRUE(store.FillIPList());
+
+  const std::string bytes = readAll(store.path());
+  EXPECT_EQ(bytes.rfind("A192.168.7.1\r\nA192.168.7.53\r\nAwww.wikipedia.org\r\nAwww.debian.org\r\n"
+                        "BIP_Group_01,192.168.7.1,",
+                        0),
+            0u);
+  EXPECT_EQ(bytes.substr(bytes.size() - 58), "CIP_Range_01_Subnet_(0-255),192.168.7.0,192.168.7.255\r\n \r\n");
+  EXPECT_EQ(store.IPEntryCount(), 7);
+  EXPECT_EQ(store.IPEntries()[0], "A192.168.7.1");
+  EXPECT_EQ(store.IPEntries()[2], "Awww.debian.org") << "sorted after loading";
+  EXPECT_EQ(store.ListIP2().size(), 6u);
+  EXPECT_EQ(store.ListIP2().back(), "Add a IP / URL");
+  EXPECT_TRUE(prompter->calls.isEmpty());
+
+  // A second start reads the file as it is.
+  network->adapterList.clear();
+  IPListStore again{folder, network, prompter};
+  ASSERT_TRUE(again.FillIPList());
+  EXPECT_EQ(again.IPEntries(), store.IPEntries());
+}
+
+TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
+  writeAll(store.path(), "A1.1.1.1\r\n \r\n");
+  ASSERT_TRUE(store.FillIPList());
+  auto picker = store.ListIP2();
+  writeAll(store.path(), " \r\nA2.2.2.2\r\n");
+  ASSERT_TRUE(store.FillIPList());
+  EXPECT_EQ(store.IPEntryCount(), 0);
+  EXPECT_TRUE(store.Lines().empty());
+  EXPECT_EQ(store.ListIP2(), picker);
+}
+
+TEST_F(StoreFixture, RewritesGiveTheExactBytesAndReload) {
+  writeAll(store.path(), "A9.9.9.9\r\nA10.0.0.1\r\n \r\n");
+  ASSERT_TRUE(store.FillIPList());
+  auto lines = store.Lines();
+  lines.push_back("Anew.host");
+  store.Rewrite(lines);
+  EXPECT_EQ(readAll(store.path()), "A10.0.0.1\r\nA9.9.9.9\r\nAnew.host\r\n \r\n");
+  EXPECT_EQ(store.IPEntryCount(), 3);
+
+  // A read-only list is replaced all the same.
+  ASSERT_EQ(chmod(store.path().c_str(), 0444), 0);
+  store.Rewrite({"Aonly"});
+  EXPECT_EQ(readAll(store.path()), "Aonly\r\n \r\n");
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(store.path() + ".new")));
+}
+
+TEST_F(StoreFixture, AFailedRewriteLeavesTheOldListWhole) {
+  const std::string old = "A10.0.0.1\r\nBG,1.1.1.1\r\n \r\n";
+  writeAll(store.path(), old);
+  ASSERT_TRUE(store.FillIPList());
+  bool hookRan = false;
+  store.setBeforeReplaceHook([&] {
+    hookRan = true;
+    // The temporary file is complete at this point.
+    EXPECT_EQ(readAll(store.path() + ".new"), "A10.0.0.1\r\nBG,1.1.1.1\r\nAextra\r\n \r\n");
+    return false;
+  });
+  auto lines = store.Lines();
+  lines.push_back("Aextra");
+  store.Rewrite(lines);
+  EXPECT_TRUE(hookRan);
+  EXPECT_EQ(readAll(store.path()), old);
+  EXPECT_EQ(store.IPEntryCount(), 2) << "the old list is shown again";
+  ASSERT_EQ(prompter->messages().size(), 1);
+  EXPECT_TRUE(prompter->messages()[0].text.endsWith(QStringLiteral("    Fill_IP_List_2")));
+  EXPECT_EQ(prompter->messages()[0].icon, IPrompter::Icon::Warning);
+}
+
+TEST(IPListStore, AnUnusableFolderIsReportedNotFatal) {
+  QTemporaryDir dir;
+  const std::string notAFolder = dir.path().toStdString() + "/file";
+  writeAll(notAFolder, "x");
+  auto prompter = std::make_shared<fakes::FakePrompter>();
+  IPListStore store{notAFolder + "/", std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  EXPECT_FALSE(store.FillIPList());
+  EXPECT_EQ(store.IPEntryCount(), 0);
+  ASSERT_FALSE(prompter->messages().isEmpty());
+  EXPECT_TRUE(prompter->messages()[0].text.endsWith(QStringLiteral("    Fill_IP_List_2")));
+}
+
+}  // namespace
+}  // namespace sondrel

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "fakes/FakePrompter.h"
+#include "fakes/FakeResolver.h"
+#include "iplist/DialogExchange.h"
+#include "iplist/TargetSelection.h"
+
+namespace sondrel {
+namespace {
+
+CollectRequest groupRequest(int members, int knownEvery) {
+  CollectRequest r;
+  r.currentIndex = 0;
+  r.currentText = "G";
+  std::string group = "BG";
+  for (int i = 0; i < members; ++i)
+    group += i % knownEvery == 0 ? ",known" + std::to_string(i) + ".lan"
+                                 : ",name" + std::to_string(i) + ".lan";
+  r.entries = {group, "A10.0.0.1"};
+  r.selected = {0, 1};
+  return r;
+}
+
+TEST(TargetCollector, AsyncCollectionEqualsTheOneAtATimeResult) {
+  auto resolver = std::make_shared<fakes::FakeResolver>();
+  for (int i = 0; i < 40; i += 3) resolver->add("known" + std::to_string(i) + ".lan", "10.1.0." + std::to_string(i));
+  const CollectRequest request = groupRequest(40, 3);
+
+  const CollectResult sequential = CollectTargets(request, [&](const std::string& n) {
+    return resolver->firstIPv4(n);
+  });
+
+  TargetCollector collector(resolver);
+  QSignalSpy spy(&collector, &TargetCollector::finished);
+  collector.start(request);
+  EXPECT_TRUE(collector.busy());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() == 1; }, 5000));
+  EXPECT_FALSE(collector.busy());
+  const auto result = spy.at(0).at(0).value<CollectResult>();
+  EXPECT_EQ(result.targets.TargetAddresses, sequential.targets.TargetAddresses);
+  EXPECT_EQ(result.targets.TargetLabels, sequential.targets.TargetLabels);
+  EXPECT_EQ(result.targets.UnresolvedText, sequential.targets.UnresolvedText);
+  EXPECT_EQ(result.targets.UnresolvedCount, 26);
+  EXPECT_EQ(result.targets.TargetAddresses.back(), "10.0.0.1");
+}
+
+TEST(TargetCollector, ARestartDropsTheEarlierResultAndDeletionIsSafe) {
+  auto resolver = std::make_shared<fakes::FakeResolver>();
+  TargetCollector collector(resolver);
+  QSignalSpy spy(&collector, &TargetCollector::finished);
+  collector.start(groupRequest(30, 1));
+  CollectRequest second;
+  second.textPing = "10.0.0.9";
+  collector.start(second);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() >= 1; }, 5000));
+  QTest::qWait(50);
+  ASSERT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy.at(0).at(0).value<CollectResult>().targets.TargetAddresses,
+            std::vector<std::string>{"10.0.0.9"});
+
+  // A collector deleted while its thread works must not be called back.
+  auto doomed = std::make_unique<TargetCollector>(resolver);
+  doomed->start(groupRequest(200, 1));
+  doomed.reset();
+  QTest::qWait(100);
+}
+
+TEST(TargetCollector, PendingEntriesAreTakenOnceForTheirPurpose) {
+  DialogExchange exchange;
+  exchange.PendingSingle = "10.0.0.5";
+  exchange.PendingGroup = "BG,10.0.0.6";
+  exchange.PendingRange = "CR,10.0.0.7,10.0.0.8";
+
+  auto scan = TakeCollectRequest(CollectPurpose::Scan, exchange);
+  EXPECT_EQ(scan.PendingRange, "CR,10.0.0.7,10.0.0.8");
+  EXPECT_TRUE(exchange.PendingRange.empty());
+  EXPECT_EQ(exchange.PendingSingle, "10.0.0.5") << "a scan leaves the ping entries";
+
+  auto ping = TakeCollectRequest(CollectPurpose::PingTest, exchange);
+  EXPECT_EQ(ping.PendingSingle, "10.0.0.5");
+  EXPECT_TRUE(ping.PendingGroup.empty());
+  auto next = TakeCollectRequest(CollectPurpose::PingTest, exchange);
+  EXPECT_EQ(next.PendingGroup, "BG,10.0.0.6");
+  EXPECT_TRUE(exchange.PendingSingle.empty());
+  EXPECT_TRUE(exchange.PendingGroup.empty());
+}
+
+TEST(TargetCollector, UnresolvedNamesAreReportedOnce) {
+  fakes::FakePrompter prompter;
+  RunTargetState state;
+  EXPECT_FALSE(ReportUnresolved(state, prompter));
+  state.UnresolvedCount = 1;
+  state.UnresolvedText = "\r\n       gone.lan";
+  EXPECT_TRUE(ReportUnresolved(state, prompter));
+  ASSERT_EQ(prompter.messages().size(), 1);
+  EXPECT_EQ(prompter.messages()[0].text,
+            QStringLiteral("Cannot find the IP address for the following 1 host:\r\n\r\n       gone.lan"));
+  EXPECT_EQ(prompter.messages()[0].icon, IPrompter::Icon::Information);
+}
+
+}  // namespace
+}  // namespace sondrel
