@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -10,6 +12,7 @@
 #include <fstream>
 
 #include "app/AppFixture.h"
+#include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
@@ -124,6 +127,41 @@ TEST_F(FormMainRunTest, StartUpReloadsThePreviousRun) {
   // The reloaded run pages on to its last results.
   d().VScroll1()->triggerAction(QAbstractSlider::SliderToMaximum);
   EXPECT_EQ(d().sTYPE[19]->text().toStdString(), "25.");
+}
+
+TEST_F(FormMainRunTest, TheTargetBoxIsCollectedAndUnknownNamesAreReportedOnce) {
+  fakes_.icmp->script("127.0.0.1", {0, 2000, 64});
+  Load();
+  QComboBox* interval = w().parameterFrame()->comboInv();
+  interval->setCurrentIndex(0);
+  Q_EMIT interval->activated(0);
+  TargetListPanel* list = w().targetList();
+  ASSERT_GT(list->ListIP()->count(), 0) << "the default list is loaded at start-up";
+
+  list->SetCurrentIndex(-1);
+  list->ClearSelection();
+  list->TextPing()->setText(QStringLiteral("no-such-host.invalid"));
+  QTest::mouseClick(find<QPushButton>("CommandStart"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
+  const auto messages = fakes_.prompter->messages();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].text.startsWith(
+      QStringLiteral("Cannot find the IP address for the following 1 host:")));
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("no-such-host.invalid")));
+  EXPECT_EQ(w().pingRun()->rowCount(), 0);
+  EXPECT_TRUE(find<QPushButton>("CommandStart")->isEnabled());
+
+  list->SetCurrentIndex(-1);
+  list->TextPing()->setText(QStringLiteral("127.0.0.1"));
+  QTest::mouseClick(find<QPushButton>("CommandStart"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() >= 3; }, 10000));
+  w().action(QStringLiteral("mnuStop"))->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
+  d().flush();
+  EXPECT_EQ(d().sIP[0]->text().right(20).toStdString(), "Reply from 127.0.0.1");
+  EXPECT_EQ(d().sIP2[0]->text().toStdString(), "bytes=32  time=2ms  TTL=64  ok");
+  EXPECT_EQ(fakes_.prompter->messages().size(), 1);
 }
 
 }  // namespace

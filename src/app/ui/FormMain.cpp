@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,6 +20,9 @@
 #include "app/ui/DesktopLauncher.h"
 #include "app/ui/QtPrompter.h"
 #include "core/DataFolder.h"
+#include "iplist/IPListStore.h"
+#include "iplist/TargetSelection.h"
+#include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "platform/KeepAwakeDBus.h"
 #include "ping/PingRun.h"
@@ -312,7 +316,8 @@ void FormMain::buildMenus() {
   connect(action(S("mnuAbout")), &QAction::triggered, this, &FormMain::ShowAbout);
   connect(action(S("mnuDos")), &QAction::triggered, this, &FormMain::ShowDosPanel);
 
-  // Entries whose pieces plug in later stay greyed until then.
+  // Entries whose pieces plug in later stay greyed until then; the list
+  // entries until the list is loaded.
   for (const char* name :
        {"mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuIpscanner", "mnuExport",
         "mnuOpen", "mnuReport", "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete",
@@ -536,6 +541,71 @@ void FormMain::makeRun() {
   });
 }
 
+void FormMain::LoadIPList() {
+  store_ = std::make_unique<IPListStore>(dataFolder_, services_.network, services_.prompter);
+  store_->FillIPList();
+  targetList_->ShowEntries(store_->IPEntries());
+
+  editor_ = new IPListEditor(services_, *store_, exchange_, *targetList_, this, this);
+  // The editor's actions take the places of the menu's entries.
+  static constexpr std::array<const char*, 5> kNames = {"mnuAddS", "mnuAddG", "munAddR",
+                                                        "mnuEdit", "mnuDelete"};
+  for (int i = 0; i < 5; ++i) {
+    QAction* placeholder = action(Q(kNames[i]));
+    QAction* real = editor_->CommandAction(i);
+    auto* menu = findChild<QMenu*>(QStringLiteral("mnuIPList"));
+    menu->insertAction(placeholder, real);
+    menu->removeAction(placeholder);
+    actions_[Q(kNames[i])] = real;
+    delete placeholder;
+  }
+  connect(editor_, &IPListEditor::PingTestRequested, this, &FormMain::CommandStart_Click);
+  // Scans come later; a range left for one must not slip into a ping test.
+  connect(editor_, &IPListEditor::ScanRequested, this, [this] { exchange_.PendingRange.clear(); });
+
+  collector_ = new TargetCollector(services_.resolver, this);
+  pingRun_->setTargetSource([this] { return CollectPingTargets(); });
+}
+
+RunTargets FormMain::CollectPingTargets() {
+  CollectRequest request = TakeCollectRequest(CollectPurpose::PingTest, exchange_);
+  request.currentIndex = targetList_->CurrentIndex();
+  request.currentText = targetList_->CurrentText().toStdString();
+  request.textPing = targetList_->PingText().toStdString();
+  request.selected = targetList_->SelectedIndices();
+  request.entries = store_->IPEntries();
+
+  // Names resolve on the collector's threads; the window keeps painting and
+  // takes Stop meanwhile.
+  CollectResult result;
+  bool done = false;
+  QEventLoop wait;
+  const auto connection = connect(collector_, &TargetCollector::finished, &wait,
+                                  [&](const CollectResult& r) {
+                                    result = r;
+                                    done = true;
+                                    wait.quit();
+                                  });
+  collector_->start(std::move(request));
+  if (!done) wait.exec();
+  disconnect(connection);
+
+  if (result.markCurrentSelected) targetList_->SelectCurrentItem();
+  if (services_.prompter) {
+    ReportUnresolved(result.targets, *services_.prompter);
+    if (result.targets.Truncated)
+      services_.prompter->message(
+          QStringLiteral("Only the first %1 addresses of the selection are tested.").arg(kMaxTargets),
+          QStringLiteral("Information"), IPrompter::Icon::Information);
+  }
+  RunTargets targets;
+  targets.addresses = std::move(result.targets.TargetAddresses);
+  targets.labels = std::move(result.targets.TargetLabels);
+  targets.longAddressFlag = result.targets.LongAddressFlag;
+  targets.nothingToTest = result.nothingToTest;
+  return targets;
+}
+
 void FormMain::showStatistics(const RunStatistics& stats) {
   // A run that has sent nothing yet shows an empty column.
   if (stats.sent == 0)
@@ -728,6 +798,7 @@ int RunMainWindow(QApplication& app) {
   services.clock = std::make_shared<SystemClock>();
   services.icmp = SystemIcmpCarrier();
   services.resolver = SystemResolver();
+  services.network = SystemNetworkSettings();
   services.keepAwake = std::make_shared<DBusKeepAwake>();
   services.prompter = std::make_shared<QtPrompter>();
   services.launcher = std::make_shared<DesktopLauncher>();

@@ -14,6 +14,7 @@
 
 #include "app/Services.h"
 #include "core/PingParameters.h"
+#include "iplist/DialogExchange.h"
 
 class QAbstractButton;
 class QAction;
@@ -27,7 +28,10 @@ class QToolButton;
 
 namespace sondrel {
 
+class IPListEditor;
+class IPListStore;
 class ParameterFrame;
+class TargetCollector;
 class PingRun;
 class ResultsDisplay;
 class RunLog;
@@ -35,6 +39,7 @@ class ScheduleCheck;
 class ScheduleFrame;
 class TargetListPanel;
 struct RunStatistics;
+struct RunTargets;
 
 inline constexpr char kCaption[] = " Network Connectivity Tester & Logger  8.23";
 inline constexpr char kWebsite[] = "https://sondrel.example.org/";
@@ -91,6 +96,8 @@ class FormMain final : public QMainWindow {
   ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
   ParameterFrame* parameterFrame() const { return frame1_; }
   TargetListPanel* targetList() const { return targetList_; }
+  IPListStore* ipListStore() const { return store_.get(); }
+  IPListEditor* ipListEditor() const { return editor_; }
   const PingParameters& parameters() const { return params_; }
 
   // The start buttons: "Immediately", then a run.
@@ -118,11 +125,12 @@ class FormMain final : public QMainWindow {
   void hideSchedulePopup();
   void tellIfNoIcmp();
   void makeRun();
+  void LoadIPList();
+  RunTargets CollectPingTargets();
   void showStatistics(const RunStatistics& stats);
 
-  // Start-up steps served by pieces that plug in later: the IP list store,
-  // the command utility, the scan's report channel and grid.
-  void LoadIPList() {}
+  // Start-up steps served by pieces that plug in later: the command utility,
+  // the scan's report channel and grid.
   void FillCommandList() {}
   void LoadCommandHistory() {}
   void InstallMessageHook() {}
@@ -163,6 +171,10 @@ class FormMain final : public QMainWindow {
   std::unique_ptr<ScheduleCheck> scheduleCheck_;
   ParameterFrame* frame1_ = nullptr;
   ScheduleFrame* scheduleFrame_ = nullptr;
+  std::unique_ptr<IPListStore> store_;
+  DialogExchange exchange_;
+  IPListEditor* editor_ = nullptr;
+  TargetCollector* collector_ = nullptr;
   std::unique_ptr<RunLog> runLog_;
   std::unique_ptr<PingRun> pingRun_;
   bool reloadCursor_ = false;
