@@ -125,7 +125,8 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   setPanelWidth(kDefaultWidth);
 
   SetTextColour(pingReport_, kReportIdle);
-  SetTextColour(labelWebsite_, kWebsiteIdle);
+  // Its dark grey text needs a light ground, also on a running (black) panel.
+  SetColours(labelWebsite_, kGrey, kWebsiteIdle);
   PaintIdle();
 
   flushTimer_.setSingleShot(true);
