@@ -169,7 +169,11 @@ CollectResult CollectTargets(const CollectRequest& r, const NameResolver& resolv
   }
 
   if (r.currentIndex < 0) {
-    resolveCounted(s, r.textPing, resolve);
+    // An empty box names no host; looking it up would only report a blank.
+    if (TrimBlanks(r.textPing).empty())
+      result.nothingToTest = true;
+    else
+      resolveCounted(s, r.textPing, resolve);
     return result;
   }
 
@@ -208,6 +212,13 @@ std::string UnresolvedReportText(const RunTargetState& state) {
   if (state.UnresolvedCount > 9) list = list.substr(0, 20) + "  ........";
   return "Cannot find the IP address for the following " + std::to_string(state.UnresolvedCount) +
          " host:" + "\r\n" + list;
+}
+
+std::string TruncationReportText(const RunTargetState& state) {
+  if (!state.Truncated) return {};
+  const std::string cap = std::to_string(kMaxTargets);
+  return "The selection holds more than " + cap + " addresses; only the first " + cap +
+         " are used.";
 }
 
 }  // namespace sondrel

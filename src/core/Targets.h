@@ -56,7 +56,7 @@ struct CollectRequest {
 
 struct CollectResult {
   RunTargetState targets;
-  bool nothingToTest = false;        // nothing selected, typed or current
+  bool nothingToTest = false;        // nothing selected, typed (blanks only) or current
   bool markCurrentSelected = false;  // the current item was taken: show it selected
 };
 
@@ -68,5 +68,8 @@ std::vector<std::string> NamesToResolve(const CollectRequest& request);
 
 // "" when everything resolved, else the message listing the failures.
 std::string UnresolvedReportText(const RunTargetState& state);
+
+// "" unless targets were left out at kMaxTargets, else the note saying so.
+std::string TruncationReportText(const RunTargetState& state);
 
 }  // namespace sondrel

@@ -56,12 +56,23 @@ CollectRequest TakeCollectRequest(CollectPurpose purpose, DialogExchange& exchan
   return r;
 }
 
-bool ReportUnresolved(const RunTargetState& state, IPrompter& prompter) {
-  const std::string text = UnresolvedReportText(state);
+namespace {
+
+bool inform(const std::string& text, IPrompter& prompter) {
   if (text.empty()) return false;
   prompter.message(QString::fromLocal8Bit(text), QStringLiteral("Information"),
                    IPrompter::Icon::Information);
   return true;
+}
+
+}  // namespace
+
+bool ReportUnresolved(const RunTargetState& state, IPrompter& prompter) {
+  return inform(UnresolvedReportText(state), prompter);
+}
+
+bool ReportTruncated(const RunTargetState& state, IPrompter& prompter) {
+  return inform(TruncationReportText(state), prompter);
 }
 
 // What the worker threads share with the collector. The collector clears

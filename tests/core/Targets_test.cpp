@@ -66,9 +66,18 @@ TEST(Targets, HugeRangesStopAtTheCap) {
   EXPECT_TRUE(s.Truncated);
   EXPECT_EQ(s.TargetAddresses.back(), "10.0.255.255") << "a whole /16 still fits";
 
+  EXPECT_EQ(TruncationReportText(s),
+            "The selection holds more than 65536 addresses; only the first 65536 are used.");
+
   RunTargetState all;
   ExpandRange(all, "0.0.0.0", "255.255.255.255");
   EXPECT_EQ(all.TargetCount(), kMaxTargets);
+
+  // Exactly the cap is not a cut.
+  RunTargetState whole;
+  ExpandRange(whole, "10.5.0.0", "10.5.255.255");
+  EXPECT_FALSE(whole.Truncated);
+  EXPECT_EQ(TruncationReportText(whole), "");
 }
 
 TEST(Targets, EntriesOfEachKind) {
@@ -131,6 +140,14 @@ TEST(Targets, CollectionTakesTheFirstCaseThatApplies) {
     EXPECT_EQ(res.targets.TargetCount(), 0u);
     EXPECT_EQ(res.targets.UnresolvedCount, 1);
     EXPECT_FALSE(res.nothingToTest);
+  }
+  for (const char* box : {"", "   "}) {  // an empty box with no current item: nothing to test
+    CollectRequest r = base;
+    r.currentIndex = -1;
+    r.textPing = box;
+    auto res = CollectTargets(r, resolve);
+    EXPECT_TRUE(res.nothingToTest);
+    EXPECT_EQ(res.targets.UnresolvedCount, 0);
   }
   {  // selected items in ascending order
     CollectRequest r = base;

@@ -99,6 +99,12 @@ TEST(TargetCollector, UnresolvedNamesAreReportedOnce) {
   EXPECT_EQ(prompter.messages()[0].text,
             QStringLiteral("Cannot find the IP address for the following 1 host:\r\n\r\n       gone.lan"));
   EXPECT_EQ(prompter.messages()[0].icon, IPrompter::Icon::Information);
+
+  EXPECT_FALSE(ReportTruncated(state, prompter));
+  state.Truncated = true;
+  EXPECT_TRUE(ReportTruncated(state, prompter));
+  ASSERT_EQ(prompter.messages().size(), 2);
+  EXPECT_TRUE(prompter.messages()[1].text.startsWith(QStringLiteral("The selection holds more than 65536")));
 }
 
 }  // namespace
