@@ -73,7 +73,8 @@ void resolveCounted(RunTargetState& state, std::string_view text, const NameReso
 std::string ResolveTarget(RunTargetState& state, std::string_view text,
                           const NameResolver& resolve) {
   std::string target = StripNote(text);
-  if (CheckIP(target) == NotAnAddress) {
+  const std::string checked = CheckIP(target);
+  if (checked == NotAnAddress) {
     std::string address = resolve ? resolve(target) : std::string();
     if (address.empty()) return {};
     if (full(state)) {
@@ -87,6 +88,11 @@ std::string ResolveTarget(RunTargetState& state, std::string_view text,
     state.Truncated = true;
     return {};
   }
+  // A valid address is pinged in its canonical form: as typed, a member with
+  // a blank is refused by the echo and a leading zero would be read as octal
+  // (010.0.0.1 is 8.0.0.1 there). Anything malformed goes on unchanged, so
+  // that the echo reports it.
+  if (!checked.empty()) target = checked;
   append(state, target, target);
   return target;
 }
@@ -177,8 +183,11 @@ CollectResult CollectTargets(const CollectRequest& r, const NameResolver& resolv
     return result;
   }
 
+  std::vector<int> selected = r.selected;
+  std::sort(selected.begin(), selected.end());
+  selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
   bool anySelected = false;
-  for (int i : r.selected) {
+  for (int i : selected) {
     if (i < 0 || static_cast<size_t>(i) >= r.entries.size()) continue;
     anySelected = true;
     ExpandEntry(s, r.entries[i], resolve);

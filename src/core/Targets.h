@@ -28,8 +28,9 @@ struct RunTargetState {
 // Name to first IPv4 address, "" when unknown.
 using NameResolver = std::function<std::string(const std::string&)>;
 
-// Appends one target: an address as written, or a name as its address with
-// the label "name / address". The address, or "" when a name is unknown.
+// Appends one target: an address (canonical when valid, else as written), or
+// a name as its address with the label "name / address". The address, or ""
+// when a name is unknown.
 std::string ResolveTarget(RunTargetState& state, std::string_view text,
                           const NameResolver& resolve);
 
@@ -50,7 +51,7 @@ struct CollectRequest {
   int currentIndex = -1;            // ListIP's current item, -1 for none
   std::string currentText;          // its text
   std::string textPing;             // the target box
-  std::vector<int> selected;        // selected items, ascending
+  std::vector<int> selected;        // selected items (taken in ascending order)
   std::vector<std::string> entries; // IPEntries
 };
 
