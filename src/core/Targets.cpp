@@ -104,12 +104,14 @@ void ExpandRange(RunTargetState& state, std::string_view first, std::string_view
   int step[4];
   for (int k = 0; k < 4; ++k) step[k] = a[k] > b[k] ? -1 : 1;
 
-  // Reserve once for the whole box (bounded by the cap).
+  // Room for the whole box (bounded by the cap) at once; growing at least
+  // geometrically keeps many small ranges in a row from copying every time.
   std::size_t boxSize = 1;
   for (int k = 0; k < 4; ++k) boxSize *= static_cast<std::size_t>(std::abs(b[k] - a[k]) + 1);
   const std::size_t room = kMaxTargets - std::min(kMaxTargets, state.TargetAddresses.size());
-  state.TargetAddresses.reserve(state.TargetAddresses.size() + std::min(boxSize, room));
-  state.TargetLabels.reserve(state.TargetLabels.size() + std::min(boxSize, room));
+  const std::size_t needed = state.TargetAddresses.size() + std::min(boxSize, room);
+  for (auto* v : {&state.TargetAddresses, &state.TargetLabels})
+    if (needed > v->capacity()) v->reserve(std::max(needed, 2 * v->capacity()));
 
   char buf[16];
   for (int i0 = a[0];; i0 += step[0]) {

@@ -66,6 +66,14 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
   EXPECT_EQ(store.IPEntryCount(), 0);
   EXPECT_TRUE(store.Lines().empty());
   EXPECT_EQ(store.ListIP2(), picker);
+
+  // Adding to the empty list stores the new line alone: no empty first line
+  // that would make the file read as empty again.
+  auto lines = store.Lines();
+  lines.push_back("Anew.host");
+  store.Rewrite(lines);
+  EXPECT_EQ(readAll(store.path()), "Anew.host\r\n \r\n");
+  EXPECT_EQ(store.IPEntries(), std::vector<std::string>{"Anew.host"});
 }
 
 TEST_F(StoreFixture, RewritesGiveTheExactBytesAndReload) {
