@@ -16,6 +16,7 @@
 
 #include "core/AddressHelpers.h"
 #include "core/IPListFile.h"
+#include "core/Targets.h"
 #include "iplist/ui/DialogCommon.h"
 
 namespace sondrel {
@@ -269,6 +270,14 @@ void TargetListPanel::ClearSelection() {
   setSelectionUpdating(true);
   ui_->listIP->selectionModel()->clearSelection();
   setSelectionUpdating(false);
+}
+
+void TargetListPanel::FillListState(CollectRequest& request) const {
+  request.currentIndex = CurrentIndex();
+  request.currentText = S(CurrentText());
+  request.textPing = S(PingText());
+  request.selected = SelectedIndices();
+  request.entries = lines_;
 }
 
 void TargetListPanel::setSelectionUpdating(bool on) { selectionUpdating_ = on; }
