@@ -3,10 +3,12 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netpacket/packet.h>
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -30,6 +32,17 @@ bool parseHex(std::string_view text, unsigned long& out) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
+// The link address getifaddrs reports for an interface, as sysfs writes it.
+std::string linkAddress(const sockaddr* sa) {
+  if (!sa || sa->sa_family != AF_PACKET) return {};
+  auto* ll = reinterpret_cast<const sockaddr_ll*>(sa);
+  if (ll->sll_halen != 6) return {};
+  char buf[18];
+  std::snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x", ll->sll_addr[0], ll->sll_addr[1],
+                ll->sll_addr[2], ll->sll_addr[3], ll->sll_addr[4], ll->sll_addr[5]);
+  return buf;
+}
+
 bool isLoopback(const std::string& address) { return address.rfind("127.", 0) == 0; }
 
 std::vector<std::string> nameServersIn(const char* path) {
@@ -48,16 +61,27 @@ class SystemNetworkSettingsImpl final : public INetworkSettings {
       std::ifstream route("/proc/net/route");
       for (auto& [iface, gateway] : DefaultRoutes(route)) gateways.emplace(iface, gateway);
     }
+    std::map<std::string, std::string> links;
+    for (ifaddrs* it = list; it; it = it->ifa_next)
+      if (auto mac = linkAddress(it->ifa_addr); !mac.empty()) links.emplace(it->ifa_name, mac);
     for (ifaddrs* it = list; it; it = it->ifa_next) {
       if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET) continue;
-      if (it->ifa_flags & IFF_LOOPBACK) continue;
+      // A down interface may still hold a stale address; it is not the machine's.
+      if ((it->ifa_flags & IFF_LOOPBACK) || !(it->ifa_flags & IFF_UP)) continue;
       Adapter a;
       a.name = it->ifa_name;
       a.address = dotted(it->ifa_addr);
       a.netmask = dotted(it->ifa_netmask);
-      std::ifstream macFile("/sys/class/net/" + a.name + "/address");
+      // The link address getifaddrs gives belongs to this network namespace;
+      // sysfs shows the one it was mounted in, so it only stands in.
       std::string mac;
-      if (macFile >> mac) a.mac = FormatMac(mac);
+      if (auto l = links.find(a.name); l != links.end()) {
+        mac = l->second;
+      } else {
+        std::ifstream macFile("/sys/class/net/" + a.name + "/address");
+        macFile >> mac;
+      }
+      a.mac = FormatMac(mac);
       if (auto g = gateways.find(a.name); g != gateways.end()) a.gateway = g->second;
       out.push_back(std::move(a));
     }
