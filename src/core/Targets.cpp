@@ -73,7 +73,8 @@ void resolveCounted(RunTargetState& state, std::string_view text, const NameReso
 std::string ResolveTarget(RunTargetState& state, std::string_view text,
                           const NameResolver& resolve) {
   std::string target = StripNote(text);
-  if (CheckIP(target) == NotAnAddress) {
+  const std::string checked = CheckIP(target);
+  if (checked == NotAnAddress) {
     std::string address = resolve ? resolve(target) : std::string();
     if (address.empty()) return {};
     if (full(state)) {
@@ -87,6 +88,11 @@ std::string ResolveTarget(RunTargetState& state, std::string_view text,
     state.Truncated = true;
     return {};
   }
+  // A valid address is pinged in its canonical form: as typed, a member with
+  // a blank is refused by the echo and a leading zero would be read as octal
+  // (010.0.0.1 is 8.0.0.1 there). Anything malformed goes on unchanged, so
+  // that the echo reports it.
+  if (!checked.empty()) target = checked;
   append(state, target, target);
   return target;
 }
@@ -98,12 +104,14 @@ void ExpandRange(RunTargetState& state, std::string_view first, std::string_view
   int step[4];
   for (int k = 0; k < 4; ++k) step[k] = a[k] > b[k] ? -1 : 1;
 
-  // Reserve once for the whole box (bounded by the cap).
+  // Room for the whole box (bounded by the cap) at once; growing at least
+  // geometrically keeps many small ranges in a row from copying every time.
   std::size_t boxSize = 1;
   for (int k = 0; k < 4; ++k) boxSize *= static_cast<std::size_t>(std::abs(b[k] - a[k]) + 1);
   const std::size_t room = kMaxTargets - std::min(kMaxTargets, state.TargetAddresses.size());
-  state.TargetAddresses.reserve(state.TargetAddresses.size() + std::min(boxSize, room));
-  state.TargetLabels.reserve(state.TargetLabels.size() + std::min(boxSize, room));
+  const std::size_t needed = state.TargetAddresses.size() + std::min(boxSize, room);
+  for (auto* v : {&state.TargetAddresses, &state.TargetLabels})
+    if (needed > v->capacity()) v->reserve(std::max(needed, 2 * v->capacity()));
 
   char buf[16];
   for (int i0 = a[0];; i0 += step[0]) {
@@ -169,12 +177,19 @@ CollectResult CollectTargets(const CollectRequest& r, const NameResolver& resolv
   }
 
   if (r.currentIndex < 0) {
-    resolveCounted(s, r.textPing, resolve);
+    // An empty box names no host; looking it up would only report a blank.
+    if (TrimBlanks(r.textPing).empty())
+      result.nothingToTest = true;
+    else
+      resolveCounted(s, r.textPing, resolve);
     return result;
   }
 
+  std::vector<int> selected = r.selected;
+  std::sort(selected.begin(), selected.end());
+  selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
   bool anySelected = false;
-  for (int i : r.selected) {
+  for (int i : selected) {
     if (i < 0 || static_cast<size_t>(i) >= r.entries.size()) continue;
     anySelected = true;
     ExpandEntry(s, r.entries[i], resolve);
@@ -208,6 +223,13 @@ std::string UnresolvedReportText(const RunTargetState& state) {
   if (state.UnresolvedCount > 9) list = list.substr(0, 20) + "  ........";
   return "Cannot find the IP address for the following " + std::to_string(state.UnresolvedCount) +
          " host:" + "\r\n" + list;
+}
+
+std::string TruncationReportText(const RunTargetState& state) {
+  if (!state.Truncated) return {};
+  const std::string cap = std::to_string(kMaxTargets);
+  return "The selection holds more than " + cap + " addresses; only the first " + cap +
+         " are used.";
 }
 
 }  // namespace sondrel

@@ -28,8 +28,9 @@ struct RunTargetState {
 // Name to first IPv4 address, "" when unknown.
 using NameResolver = std::function<std::string(const std::string&)>;
 
-// Appends one target: an address as written, or a name as its address with
-// the label "name / address". The address, or "" when a name is unknown.
+// Appends one target: an address (canonical when valid, else as written), or
+// a name as its address with the label "name / address". The address, or ""
+// when a name is unknown.
 std::string ResolveTarget(RunTargetState& state, std::string_view text,
                           const NameResolver& resolve);
 
@@ -50,13 +51,13 @@ struct CollectRequest {
   int currentIndex = -1;            // ListIP's current item, -1 for none
   std::string currentText;          // its text
   std::string textPing;             // the target box
-  std::vector<int> selected;        // selected items, ascending
+  std::vector<int> selected;        // selected items (taken in ascending order)
   std::vector<std::string> entries; // IPEntries
 };
 
 struct CollectResult {
   RunTargetState targets;
-  bool nothingToTest = false;        // nothing selected, typed or current
+  bool nothingToTest = false;        // nothing selected, typed (blanks only) or current
   bool markCurrentSelected = false;  // the current item was taken: show it selected
 };
 
@@ -68,5 +69,8 @@ std::vector<std::string> NamesToResolve(const CollectRequest& request);
 
 // "" when everything resolved, else the message listing the failures.
 std::string UnresolvedReportText(const RunTargetState& state);
+
+// "" unless targets were left out at kMaxTargets, else the note saying so.
+std::string TruncationReportText(const RunTargetState& state);
 
 }  // namespace sondrel

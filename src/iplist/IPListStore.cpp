@@ -83,6 +83,13 @@ bool IPListStore::FillIPList() {
   return true;
 }
 
+std::vector<std::string> IPListStore::DisplayNames() const {
+  std::vector<std::string> names;
+  names.reserve(entries_.size());
+  for (const auto& e : entries_) names.push_back(EntryDisplayName(e));
+  return names;
+}
+
 std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
   auto rewrite = std::make_unique<RewriteStream>();
   rewrite->tempPath_ = path_ + ".new";

@@ -45,6 +45,8 @@ class IPListStore final : public IIPListLines {
   // The sorted entries as loaded, kind letter first; empty for an empty list.
   const std::vector<std::string>& IPEntries() const { return entries_; }
   int IPEntryCount() const { return static_cast<int>(entries_.size()); }
+  // What ListIP shows, item i for IPEntries()[i] (EntryDisplayName of each).
+  std::vector<std::string> DisplayNames() const;
   // Single entries for the command utility's picker, then the two fixed items.
   const std::vector<std::string>& ListIP2() const { return listIP2_; }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -31,7 +32,11 @@ std::unordered_map<std::string, std::string> resolveAll(const std::vector<std::s
   };
   std::vector<std::thread> threads;
   const std::size_t count = std::min(kLookupThreads, names.size());
-  for (std::size_t t = 1; t < count; ++t) threads.emplace_back(work);
+  try {
+    for (std::size_t t = 1; t < count; ++t) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Out of threads: the ones started (and this one) share all the names.
+  }
   work();
   for (auto& t : threads) t.join();
 
@@ -56,12 +61,23 @@ CollectRequest TakeCollectRequest(CollectPurpose purpose, DialogExchange& exchan
   return r;
 }
 
-bool ReportUnresolved(const RunTargetState& state, IPrompter& prompter) {
-  const std::string text = UnresolvedReportText(state);
+namespace {
+
+bool inform(const std::string& text, IPrompter& prompter) {
   if (text.empty()) return false;
   prompter.message(QString::fromLocal8Bit(text), QStringLiteral("Information"),
                    IPrompter::Icon::Information);
   return true;
+}
+
+}  // namespace
+
+bool ReportUnresolved(const RunTargetState& state, IPrompter& prompter) {
+  return inform(UnresolvedReportText(state), prompter);
+}
+
+bool ReportTruncated(const RunTargetState& state, IPrompter& prompter) {
+  return inform(TruncationReportText(state), prompter);
 }
 
 // What the worker threads share with the collector. The collector clears
@@ -95,7 +111,7 @@ CollectResult TargetCollector::collectNow(const CollectRequest& request, IResolv
 void TargetCollector::start(CollectRequest request) {
   const std::uint64_t serial = ++shared_->serial;
   busy_ = true;
-  std::thread([shared = shared_, resolver = resolver_, serial,
+  auto work = [shared = shared_, resolver = resolver_, serial,
                request = std::move(request)]() mutable {
     auto result = std::make_shared<CollectResult>(collectNow(request, *resolver));
     std::lock_guard lock(shared->mutex);
@@ -109,7 +125,15 @@ void TargetCollector::start(CollectRequest request) {
           Q_EMIT owner->finished(*result);
         },
         Qt::QueuedConnection);
-  }).detach();
+  };
+  // Shared, so that the work is still at hand when no thread can be made.
+  auto job = std::make_shared<decltype(work)>(std::move(work));
+  try {
+    std::thread([job] { (*job)(); }).detach();
+  } catch (const std::system_error&) {
+    // Collect here instead; the result still arrives queued.
+    (*job)();
+  }
 }
 
 void TargetCollector::cancel() {

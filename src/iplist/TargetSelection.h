@@ -15,13 +15,18 @@ struct DialogExchange;
 class IPrompter;
 class IResolver;
 
-// Moves the pending test-now entries of the exchange record into a request
-// (they are used once) and fills the rest from the caller's list state.
+// A request for `purpose` holding the pending test-now entry it uses, moved
+// out of the exchange record (each is used once). The caller adds the list
+// state (current item, selection, TextPing, IPEntries).
 CollectRequest TakeCollectRequest(CollectPurpose purpose, DialogExchange& exchange);
 
 // Shows the unresolved names once, as an information message. True when a
 // message was shown.
 bool ReportUnresolved(const RunTargetState& state, IPrompter& prompter);
+
+// Tells the user when a selection was cut at kMaxTargets (information
+// message). True when a message was shown.
+bool ReportTruncated(const RunTargetState& state, IPrompter& prompter);
 
 class TargetCollector final : public QObject {
   Q_OBJECT

@@ -3,14 +3,19 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <netpacket/packet.h>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include "core/AddressHelpers.h"
 #include "platform/NetworkSettings.h"
+#include "platform/NetworkSettingsFiles.h"
 
 namespace sondrel {
 namespace {
@@ -22,41 +27,102 @@ std::string dotted(const sockaddr* sa) {
   return inet_ntop(AF_INET, &in->sin_addr, buf, sizeof buf) ? buf : "";
 }
 
-std::string readMac(const std::string& interface) {
-  std::ifstream in("/sys/class/net/" + interface + "/address");
-  std::string mac;
-  if (!(in >> mac) || mac == "00:00:00:00:00:00") return {};
-  std::replace(mac.begin(), mac.end(), ':', '-');
-  for (char& c : mac) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return mac;
+bool parseHex(std::string_view text, unsigned long& out) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out, 16);
+  return ec == std::errc() && end == text.data() + text.size();
 }
 
-// Default gateways by interface, from the kernel's routing table (first wins).
-std::map<std::string, std::string> defaultGateways() {
-  std::map<std::string, std::string> gateways;
-  std::ifstream in("/proc/net/route");
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string iface, destination, gateway;
-    unsigned flags = 0;
-    if (!(fields >> iface >> destination >> gateway >> std::hex >> flags)) continue;
-    constexpr unsigned kUp = 0x1, kGateway = 0x2;
-    if (destination != "00000000" || (flags & (kUp | kGateway)) != (kUp | kGateway)) continue;
-    in_addr addr{};
-    addr.s_addr = static_cast<in_addr_t>(std::stoul(gateway, nullptr, 16));
-    char buf[INET_ADDRSTRLEN];
-    if (inet_ntop(AF_INET, &addr, buf, sizeof buf)) gateways.emplace(iface, buf);
-  }
-  return gateways;
+// The link address getifaddrs reports for an interface, as sysfs writes it.
+std::string linkAddress(const sockaddr* sa) {
+  if (!sa || sa->sa_family != AF_PACKET) return {};
+  auto* ll = reinterpret_cast<const sockaddr_ll*>(sa);
+  if (ll->sll_halen != 6) return {};
+  char buf[18];
+  std::snprintf(buf, sizeof buf, "%02x:%02x:%02x:%02x:%02x:%02x", ll->sll_addr[0], ll->sll_addr[1],
+                ll->sll_addr[2], ll->sll_addr[3], ll->sll_addr[4], ll->sll_addr[5]);
+  return buf;
 }
 
-std::vector<std::string> nameServersIn(const std::string& path) {
-  std::vector<std::string> servers;
+bool isLoopback(const std::string& address) { return address.rfind("127.", 0) == 0; }
+
+std::vector<std::string> nameServersIn(const char* path) {
   std::ifstream in(path);
+  return ResolvConfNameServers(in);
+}
+
+class SystemNetworkSettingsImpl final : public INetworkSettings {
+ public:
+  std::vector<Adapter> adapters() override {
+    std::vector<Adapter> out;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return out;
+    std::map<std::string, std::string> gateways;
+    {
+      std::ifstream route("/proc/net/route");
+      for (auto& [iface, gateway] : DefaultRoutes(route)) gateways.emplace(iface, gateway);
+    }
+    std::map<std::string, std::string> links;
+    for (ifaddrs* it = list; it; it = it->ifa_next)
+      if (auto mac = linkAddress(it->ifa_addr); !mac.empty()) links.emplace(it->ifa_name, mac);
+    for (ifaddrs* it = list; it; it = it->ifa_next) {
+      if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET) continue;
+      // A down interface may still hold a stale address; it is not the machine's.
+      if ((it->ifa_flags & IFF_LOOPBACK) || !(it->ifa_flags & IFF_UP)) continue;
+      Adapter a;
+      a.name = it->ifa_name;
+      a.address = dotted(it->ifa_addr);
+      a.netmask = dotted(it->ifa_netmask);
+      // The link address getifaddrs gives belongs to this network namespace;
+      // sysfs shows the one it was mounted in, so it only stands in.
+      std::string mac;
+      if (auto l = links.find(a.name); l != links.end()) {
+        mac = l->second;
+      } else {
+        std::ifstream macFile("/sys/class/net/" + a.name + "/address");
+        macFile >> mac;
+      }
+      a.mac = FormatMac(mac);
+      if (auto g = gateways.find(a.name); g != gateways.end()) a.gateway = g->second;
+      out.push_back(std::move(a));
+    }
+    freeifaddrs(list);
+    return out;
+  }
+
+  std::vector<std::string> nameServers() override {
+    return ChooseNameServers(nameServersIn("/etc/resolv.conf"),
+                             nameServersIn("/run/systemd/resolve/resolv.conf"));
+  }
+};
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> DefaultRoutes(std::istream& routeTable) {
+  std::vector<std::pair<std::string, std::string>> routes;
   std::string line;
-  while (std::getline(in, line)) {
+  std::getline(routeTable, line);  // header
+  while (std::getline(routeTable, line)) {
+    std::istringstream fields(line);
+    std::string iface, destination, gateway, flagText;
+    if (!(fields >> iface >> destination >> gateway >> flagText)) continue;
+    unsigned long dest = 0, gw = 0, flags = 0;
+    if (!parseHex(destination, dest) || !parseHex(gateway, gw) || !parseHex(flagText, flags))
+      continue;
+    constexpr unsigned long kUp = 0x1, kGateway = 0x2;
+    if (dest != 0 || (flags & (kUp | kGateway)) != (kUp | kGateway) || gw > 0xFFFFFFFFul) continue;
+    // The kernel writes the address in network byte order as one host-order word.
+    in_addr addr{};
+    addr.s_addr = static_cast<in_addr_t>(gw);
+    char buf[INET_ADDRSTRLEN];
+    if (inet_ntop(AF_INET, &addr, buf, sizeof buf)) routes.emplace_back(iface, buf);
+  }
+  return routes;
+}
+
+std::vector<std::string> ResolvConfNameServers(std::istream& resolvConf) {
+  std::vector<std::string> servers;
+  std::string line;
+  while (std::getline(resolvConf, line)) {
     std::istringstream fields(line);
     std::string key, value;
     if (!(fields >> key >> value) || key != "nameserver") continue;
@@ -66,42 +132,30 @@ std::vector<std::string> nameServersIn(const std::string& path) {
   return servers;
 }
 
-bool isLoopback(const std::string& address) { return address.rfind("127.", 0) == 0; }
+std::vector<std::string> ChooseNameServers(const std::vector<std::string>& configured,
+                                           const std::vector<std::string>& upstream) {
+  const bool onlyStub =
+      !configured.empty() && std::all_of(configured.begin(), configured.end(), isLoopback);
+  return onlyStub && !upstream.empty() ? upstream : configured;
+}
 
-class SystemNetworkSettingsImpl final : public INetworkSettings {
- public:
-  std::vector<Adapter> adapters() override {
-    std::vector<Adapter> out;
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) return out;
-    const auto gateways = defaultGateways();
-    for (ifaddrs* it = list; it; it = it->ifa_next) {
-      if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET) continue;
-      if (it->ifa_flags & IFF_LOOPBACK) continue;
-      Adapter a;
-      a.name = it->ifa_name;
-      a.address = dotted(it->ifa_addr);
-      a.netmask = dotted(it->ifa_netmask);
-      a.mac = readMac(a.name);
-      if (auto g = gateways.find(a.name); g != gateways.end()) a.gateway = g->second;
-      out.push_back(std::move(a));
+std::string FormatMac(std::string_view sysfsAddress) {
+  std::string mac = TrimBlanks(sysfsAddress);
+  if (mac.size() != 17) return {};
+  bool allZero = true;
+  for (size_t i = 0; i < mac.size(); ++i) {
+    char& c = mac[i];
+    if (i % 3 == 2) {
+      if (c != ':' && c != '-') return {};
+      c = '-';
+      continue;
     }
-    freeifaddrs(list);
-    return out;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
+    if (c != '0') allZero = false;
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
-
-  std::vector<std::string> nameServers() override {
-    auto servers = nameServersIn("/etc/resolv.conf");
-    // A local stub resolver stands in front of the real servers; list those.
-    if (!servers.empty() && std::all_of(servers.begin(), servers.end(), isLoopback)) {
-      auto upstream = nameServersIn("/run/systemd/resolve/resolv.conf");
-      if (!upstream.empty()) return upstream;
-    }
-    return servers;
-  }
-};
-
-}  // namespace
+  return allZero ? std::string() : mac;
+}
 
 std::shared_ptr<INetworkSettings> SystemNetworkSettings() {
   static auto settings = std::make_shared<SystemNetworkSettingsImpl>();

@@ -24,10 +24,11 @@ TEST(IPListFile, LoadingTrimsSkipsCommentsStopsAtBlankAndSorts) {
       "=another\r\n"
       "BGrp,1.1.1.1,host\r\n"
       "A10.0.0.1\tx\r\n"
+      "A10.0.0.3\t \r\n"
       "A10.0.0.1\r\n"
       " \r\n"
       "Aafter.the.stop\r\n");
-  EXPECT_EQ(entries, (std::vector<std::string>{"A10.0.0.1", "A10.0.0.1\tx", "A9.9.9.9",
+  EXPECT_EQ(entries, (std::vector<std::string>{"A10.0.0.1", "A10.0.0.1\tx", "A10.0.0.3\t", "A9.9.9.9",
                                                "BGrp,1.1.1.1,host", "CR1,1.1.1.1,1.1.1.9"}));
 
   // Plain LF files read the same.

@@ -14,14 +14,20 @@ NameResolver table(std::map<std::string, std::string> names) {
   };
 }
 
-TEST(Targets, ResolveKeepsAddressesAsWrittenAndLabelsNames) {
+TEST(Targets, ResolveGivesCanonicalAddressesAndLabelsNames) {
   RunTargetState s;
   auto resolve = table({{"gw.lan", "10.0.0.1"}});
-  EXPECT_EQ(ResolveTarget(s, "010.0.0.1", resolve), "010.0.0.1") << "no normalisation";
+  // Leading zeros would be octal to the echo; blanks would make it refuse.
+  EXPECT_EQ(ResolveTarget(s, "010.001.000.001", resolve), "10.1.0.1");
+  EXPECT_EQ(ResolveTarget(s, " 10.0.0.2 (note)", resolve), "10.0.0.2");
+  EXPECT_EQ(ResolveTarget(s, " 10.0.0.3", resolve), "10.0.0.3");
+  EXPECT_EQ(ResolveTarget(s, "10.0.0.300", resolve), "10.0.0.300") << "malformed: the echo reports it";
   EXPECT_EQ(ResolveTarget(s, "gw.lan (router)", resolve), "10.0.0.1");
   EXPECT_EQ(ResolveTarget(s, "unknown.lan", resolve), "");
-  EXPECT_EQ(s.TargetAddresses, (std::vector<std::string>{"010.0.0.1", "10.0.0.1"}));
-  EXPECT_EQ(s.TargetLabels, (std::vector<std::string>{"010.0.0.1", "gw.lan / 10.0.0.1"}));
+  EXPECT_EQ(s.TargetAddresses, (std::vector<std::string>{"10.1.0.1", "10.0.0.2", "10.0.0.3",
+                                                         "10.0.0.300", "10.0.0.1"}));
+  EXPECT_EQ(s.TargetLabels, (std::vector<std::string>{"10.1.0.1", "10.0.0.2", "10.0.0.3",
+                                                      "10.0.0.300", "gw.lan / 10.0.0.1"}));
   EXPECT_EQ(s.UnresolvedCount, 0) << "ResolveTarget alone does not count failures";
 }
 
@@ -66,9 +72,18 @@ TEST(Targets, HugeRangesStopAtTheCap) {
   EXPECT_TRUE(s.Truncated);
   EXPECT_EQ(s.TargetAddresses.back(), "10.0.255.255") << "a whole /16 still fits";
 
+  EXPECT_EQ(TruncationReportText(s),
+            "The selection holds more than 65536 addresses; only the first 65536 are used.");
+
   RunTargetState all;
   ExpandRange(all, "0.0.0.0", "255.255.255.255");
   EXPECT_EQ(all.TargetCount(), kMaxTargets);
+
+  // Exactly the cap is not a cut.
+  RunTargetState whole;
+  ExpandRange(whole, "10.5.0.0", "10.5.255.255");
+  EXPECT_FALSE(whole.Truncated);
+  EXPECT_EQ(TruncationReportText(whole), "");
 }
 
 TEST(Targets, EntriesOfEachKind) {
@@ -80,9 +95,8 @@ TEST(Targets, EntriesOfEachKind) {
   ExpandEntry(s, "CR,10.0.0.3,10.0.0.4", resolve);
   ExpandEntry(s, "Xjunk", resolve);
   ExpandEntry(s, "", resolve);
-  // Members are taken as they were typed; the ping trims them.
   EXPECT_EQ(s.TargetAddresses, (std::vector<std::string>{"192.168.100.10", "10.0.0.1", "10.1.1.1",
-                                                         " 10.0.0.2", "10.0.0.3", "10.0.0.4"}));
+                                                         "10.0.0.2", "10.0.0.3", "10.0.0.4"}));
   EXPECT_EQ(s.TargetLabels[1], "10.0.0.1") << "the note is dropped from the label too";
   EXPECT_EQ(s.TargetLabels[2], "host.lan / 10.1.1.1");
   EXPECT_EQ(s.UnresolvedCount, 1);
@@ -132,9 +146,17 @@ TEST(Targets, CollectionTakesTheFirstCaseThatApplies) {
     EXPECT_EQ(res.targets.UnresolvedCount, 1);
     EXPECT_FALSE(res.nothingToTest);
   }
+  for (const char* box : {"", "   "}) {  // an empty box with no current item: nothing to test
+    CollectRequest r = base;
+    r.currentIndex = -1;
+    r.textPing = box;
+    auto res = CollectTargets(r, resolve);
+    EXPECT_TRUE(res.nothingToTest);
+    EXPECT_EQ(res.targets.UnresolvedCount, 0);
+  }
   {  // selected items in ascending order
     CollectRequest r = base;
-    r.selected = {0, 2, 3};
+    r.selected = {3, 0, 2, 0, 9};
     auto res = CollectTargets(r, resolve);
     EXPECT_EQ(res.targets.TargetAddresses,
               (std::vector<std::string>{"10.0.0.1", "10.0.1.1", "10.0.1.2", "10.0.2.1", "10.0.2.2",

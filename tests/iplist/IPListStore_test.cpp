@@ -66,6 +66,14 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
   EXPECT_EQ(store.IPEntryCount(), 0);
   EXPECT_TRUE(store.Lines().empty());
   EXPECT_EQ(store.ListIP2(), picker);
+
+  // Adding to the empty list stores the new line alone: no empty first line
+  // that would make the file read as empty again.
+  auto lines = store.Lines();
+  lines.push_back("Anew.host");
+  store.Rewrite(lines);
+  EXPECT_EQ(readAll(store.path()), "Anew.host\r\n \r\n");
+  EXPECT_EQ(store.IPEntries(), std::vector<std::string>{"Anew.host"});
 }
 
 TEST_F(StoreFixture, RewritesGiveTheExactBytesAndReload) {
@@ -104,6 +112,36 @@ TEST_F(StoreFixture, AFailedRewriteLeavesTheOldListWhole) {
   ASSERT_EQ(prompter->messages().size(), 1);
   EXPECT_TRUE(prompter->messages()[0].text.endsWith(QStringLiteral("    Fill_IP_List_2")));
   EXPECT_EQ(prompter->messages()[0].icon, IPrompter::Icon::Warning);
+}
+
+TEST(IPListStore, AFirstStartInAnEmptyDataFolderWritesTheDefaultList) {
+  QTemporaryDir home;
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", home.path().toLocal8Bit());
+  const std::string folder = DataFolder();
+  qputenv("XDG_DATA_HOME", saved);
+  ASSERT_EQ(folder, home.path().toStdString() + "/SondrelDataBas/");
+
+  // A machine without any adapter: only the two sites, no group or range.
+  auto prompter = std::make_shared<fakes::FakePrompter>();
+  IPListStore store{folder, std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  ASSERT_TRUE(store.FillIPList());
+  EXPECT_EQ(readAll(folder + "Tolvane_DB.txt"), "Awww.wikipedia.org\r\nAwww.debian.org\r\n \r\n");
+  EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org"}));
+  EXPECT_EQ(store.ListIP2(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org",
+                                                       "----------------------------",
+                                                       "Add a IP / URL"}));
+  EXPECT_TRUE(prompter->calls.isEmpty());
+}
+
+TEST_F(StoreFixture, DisplayNamesFollowTheSortedEntries) {
+  writeAll(store.path(), "CRange,10.0.0.1,10.0.0.9\nB Group ,10.0.0.1\nA  " + std::string(120, 'h') +
+                             "\nA10.0.0.1 (router)\n");
+  ASSERT_TRUE(store.FillIPList());
+  EXPECT_EQ(store.IPEntries()[0], "A  " + std::string(120, 'h')) << "the whole line is kept";
+  // Characters 2 to 100 (two blanks and 97 letters), then trimmed.
+  EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{std::string(97, 'h'), "10.0.0.1 (router)",
+                                                            " Group ", "Range"}));
 }
 
 TEST(IPListStore, AnUnusableFolderIsReportedNotFatal) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QSignalSpy>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <QTest>
 
 #include "fakes/FakePrompter.h"
@@ -47,25 +51,85 @@ TEST(TargetCollector, AsyncCollectionEqualsTheOneAtATimeResult) {
   EXPECT_EQ(result.targets.TargetAddresses.back(), "10.0.0.1");
 }
 
-TEST(TargetCollector, ARestartDropsTheEarlierResultAndDeletionIsSafe) {
-  auto resolver = std::make_shared<fakes::FakeResolver>();
-  TargetCollector collector(resolver);
-  QSignalSpy spy(&collector, &TargetCollector::finished);
-  collector.start(groupRequest(30, 1));
+// Lookups of "held.lan" wait until the test opens the gate.
+class GateResolver final : public IResolver {
+ public:
+  std::string firstIPv4(const std::string& name) override {
+    std::unique_lock lock(mutex_);
+    if (name == "held.lan") {
+      ++waiting_;
+      changed_.notify_all();
+      changed_.wait(lock, [&] { return open_; });
+      return "10.7.7.7";
+    }
+    return {};
+  }
+  std::string nameOf(const std::string&) override { return {}; }
+  bool awaitWaiting(int n) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= n; });
+  }
+  void open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int waiting_ = 0;
+  bool open_ = false;
+};
+
+CollectRequest heldRequest() {
+  CollectRequest r;
+  r.textPing = "held.lan";
+  return r;
+}
+
+// The collection threads hold the resolver until they end; once they have,
+// anything they posted is delivered by one round of events.
+bool awaitThreadsDone(const std::shared_ptr<GateResolver>& resolver) {
+  const bool done = QTest::qWaitFor([&] { return resolver.use_count() == 1; }, 5000);
+  QCoreApplication::processEvents();
+  return done;
+}
+
+TEST(TargetCollector, ARestartDropsTheEarlierResult) {
+  auto resolver = std::make_shared<GateResolver>();
+  auto collector = std::make_unique<TargetCollector>(resolver);
+  QSignalSpy spy(collector.get(), &TargetCollector::finished);
+  collector->start(heldRequest());
+  ASSERT_TRUE(resolver->awaitWaiting(1));
   CollectRequest second;
   second.textPing = "10.0.0.9";
-  collector.start(second);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() >= 1; }, 5000));
-  QTest::qWait(50);
+  collector->start(second);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() == 1; }, 5000));
+  resolver->open();
+  collector.reset();  // the resolver's only other holders are the threads
+  ASSERT_TRUE(awaitThreadsDone(resolver));
   ASSERT_EQ(spy.count(), 1);
   EXPECT_EQ(spy.at(0).at(0).value<CollectResult>().targets.TargetAddresses,
             std::vector<std::string>{"10.0.0.9"});
+}
 
-  // A collector deleted while its thread works must not be called back.
+TEST(TargetCollector, CancelledOrDeletedCollectorsAreNotCalledBack) {
+  auto resolver = std::make_shared<GateResolver>();
+  TargetCollector cancelled(resolver);
+  QSignalSpy spy(&cancelled, &TargetCollector::finished);
+  cancelled.start(heldRequest());
   auto doomed = std::make_unique<TargetCollector>(resolver);
-  doomed->start(groupRequest(200, 1));
+  doomed->start(heldRequest());
+  ASSERT_TRUE(resolver->awaitWaiting(2));
+  cancelled.cancel();
+  EXPECT_FALSE(cancelled.busy());
   doomed.reset();
-  QTest::qWait(100);
+  resolver->open();
+  const auto holders = [&] { return resolver.use_count(); };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return holders() == 2; }, 5000)) << "the test and `cancelled`";
+  QCoreApplication::processEvents();
+  EXPECT_EQ(spy.count(), 0);
 }
 
 TEST(TargetCollector, PendingEntriesAreTakenOnceForTheirPurpose) {
@@ -99,6 +163,12 @@ TEST(TargetCollector, UnresolvedNamesAreReportedOnce) {
   EXPECT_EQ(prompter.messages()[0].text,
             QStringLiteral("Cannot find the IP address for the following 1 host:\r\n\r\n       gone.lan"));
   EXPECT_EQ(prompter.messages()[0].icon, IPrompter::Icon::Information);
+
+  EXPECT_FALSE(ReportTruncated(state, prompter));
+  state.Truncated = true;
+  EXPECT_TRUE(ReportTruncated(state, prompter));
+  ASSERT_EQ(prompter.messages().size(), 2);
+  EXPECT_TRUE(prompter.messages()[1].text.startsWith(QStringLiteral("The selection holds more than 65536")));
 }
 
 }  // namespace

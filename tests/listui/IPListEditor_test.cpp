@@ -20,13 +20,15 @@
 
 #include "app/Services.h"
 #include "core/DataFolder.h"
+#include "core/IPListFile.h"
+#include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
+#include "iplist/IPListStore.h"
 #include "iplist/ui/FormAddIP.h"
 #include "iplist/ui/FormAddIPG.h"
 #include "iplist/ui/FormAddIPR.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
-#include "listui/ListFileStore.h"
 
 namespace sondrel {
 namespace {
@@ -50,7 +52,7 @@ class EditorTest : public ::testing::Test {
   Services services;
   DialogExchange exchange;
   QWidget window;
-  std::unique_ptr<testing_support::ListFileStore> store;
+  std::unique_ptr<IPListStore> store;
   TargetListPanel* panel = nullptr;
   std::unique_ptr<IPListEditor> editor;
   std::deque<std::function<void(QDialog&)>> steps;
@@ -66,11 +68,15 @@ class EditorTest : public ::testing::Test {
 
   // A list file with `fileLines`, loaded into the panel, with the editor on top.
   void start(const std::vector<std::string>& fileLines) {
-    store = std::make_unique<testing_support::ListFileStore>();
-    store->Write(fileLines);
-    store->Load();
+    store = std::make_unique<IPListStore>(DataFolder(), std::make_shared<fakes::FakeNetworkSettings>(),
+                                          prompter);
+    {
+      std::ofstream out(store->path(), std::ios::binary | std::ios::trunc);
+      out << FormatIPList(fileLines);
+    }
+    ASSERT_TRUE(store->FillIPList());
     panel = new TargetListPanel(&window);
-    panel->ShowEntries(store->Lines());
+    panel->ShowEntries(store->IPEntries());
     editor = std::make_unique<IPListEditor>(services, *store, exchange, *panel, &window);
   }
 
@@ -238,7 +244,7 @@ TEST_F(EditorTest, AbandonedGroupEditAfterDuplicateTitleKeepsTheOriginal) {
   EXPECT_EQ(shown[1].field1, QStringLiteral("IP_Group_"));
   EXPECT_EQ(shown[1].command1, QStringLiteral("Save"));
   EXPECT_EQ(fileText(), before);
-  EXPECT_EQ(store->Lines()[0], "BLab,127.0.0.2,127.0.0.3");
+  EXPECT_EQ(store->IPEntries()[0], "BLab,127.0.0.2,127.0.0.3");
 
   // A later add must not store the refused edit either.
   shown.clear();

@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "core/Targets.h"
 #include "iplist/ui/TargetListPanel.h"
 
 namespace sondrel {
@@ -239,6 +240,16 @@ TEST_F(PanelTest, CollectionHelpersAndBoundButtons) {
   EXPECT_TRUE(panel->SelectedIndices().empty());  // making an item current selects nothing
   panel->SelectCurrentItem();
   EXPECT_EQ(panel->SelectedIndices(), std::vector<int>({3}));
+  click(1);
+  panel->TextPing()->setText(QStringLiteral("typed"));
+  CollectRequest request;
+  panel->FillListState(request);
+  EXPECT_EQ(request.currentIndex, 1);
+  EXPECT_EQ(request.currentText, "router (home)");
+  EXPECT_EQ(request.textPing, "typed");
+  EXPECT_EQ(request.selected, std::vector<int>({1, 3}));
+  EXPECT_EQ(request.entries, lines);
+
   panel->SetCurrentIndex(-1);
   EXPECT_EQ(panel->CurrentText(), QString());
 

@@ -15,6 +15,8 @@
 #include <utility>
 
 #include "core/AddressHelpers.h"
+#include "core/IPListFile.h"
+#include "core/Targets.h"
 #include "iplist/ui/DialogCommon.h"
 
 namespace sondrel {
@@ -39,15 +41,6 @@ constexpr std::array<ButtonText, 5> kCommandAdd{{
     {"Edit", "Edit the seleted item"},
     {"Delete", "Detete the seleted item"},
 }};
-
-// What ListIP shows for a stored line: the target of a single entry, the
-// title of a group or range.
-QString displayName(const std::string& line) {
-  if (line.empty()) return {};
-  if (line[0] == 'A') return Q(TrimBlanks(line.substr(1, 99)));
-  const std::string body = line.substr(1);
-  return Q(body.substr(0, body.find(',')));
-}
 
 QLineEdit* captionBox(const char* name, QWidget* parent) {
   auto* box = new QLineEdit(parent);
@@ -225,7 +218,7 @@ void TargetListPanel::ShowEntries(const std::vector<std::string>& ipEntries) {
   for (const std::string& line : ipEntries) {
     if (line.empty()) continue;  // the empty list's placeholder element
     lines_.push_back(line);
-    ui_->listIP->addItem(displayName(line));
+    ui_->listIP->addItem(Q(EntryDisplayName(line)));
   }
   setSelectionUpdating(false);
   HideEntryDetails();
@@ -277,6 +270,14 @@ void TargetListPanel::ClearSelection() {
   setSelectionUpdating(true);
   ui_->listIP->selectionModel()->clearSelection();
   setSelectionUpdating(false);
+}
+
+void TargetListPanel::FillListState(CollectRequest& request) const {
+  request.currentIndex = CurrentIndex();
+  request.currentText = S(CurrentText());
+  request.textPing = S(PingText());
+  request.selected = SelectedIndices();
+  request.entries = lines_;
 }
 
 void TargetListPanel::setSelectionUpdating(bool on) { selectionUpdating_ = on; }

@@ -19,6 +19,8 @@ class QPushButton;
 
 namespace sondrel {
 
+struct CollectRequest;
+
 class TargetListPanel final : public QWidget {
   Q_OBJECT
   Q_DISABLE_COPY_MOVE(TargetListPanel)
@@ -85,6 +87,9 @@ class TargetListPanel final : public QWidget {
   // Makes `index` the current item without changing the selection; -1 for none.
   void SetCurrentIndex(int index);
   void ClearSelection();  // deselect all, leaving the current item
+  // The list state a target collection starts from: current item and text,
+  // target box, selection and the lines ListIP shows.
+  void FillListState(CollectRequest& request) const;
 
   // --- Selection behaviour ---
   void ShowEntryDetails(const std::string& line);
