@@ -569,11 +569,7 @@ void FormMain::LoadIPList() {
 
 RunTargets FormMain::CollectPingTargets() {
   CollectRequest request = TakeCollectRequest(CollectPurpose::PingTest, exchange_);
-  request.currentIndex = targetList_->CurrentIndex();
-  request.currentText = targetList_->CurrentText().toStdString();
-  request.textPing = targetList_->PingText().toStdString();
-  request.selected = targetList_->SelectedIndices();
-  request.entries = store_->IPEntries();
+  targetList_->FillListState(request);
 
   // Names resolve on the collector's threads; the window keeps painting and
   // takes Stop meanwhile.
