@@ -9,7 +9,7 @@
 #include "core/Targets.h"
 #include "fakes/FakeResolver.h"
 #include "iplist/TargetSelection.h"
-#include "run_bench_main.h"
+#include "bench_main.h"
 
 namespace {
 

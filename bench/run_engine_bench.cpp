@@ -3,7 +3,7 @@
 // the same log lines written alone as the floor of what the file costs.
 // Then the reload of a 100 MB log, against reading the same file line by
 // line with std::getline, and the memory a reloaded record takes.
-#include "run_bench_main.h"
+#include "bench_main.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // the other (a few dead targets, to extrapolate). Run it through
 // bench/run_pass.sh, which makes the private network where the dead targets
 // are routed into loopback and dropped; it refuses to run anywhere else.
-#include "run_bench_main.h"
+#include "bench_main.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
