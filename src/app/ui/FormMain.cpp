@@ -589,10 +589,7 @@ RunTargets FormMain::CollectPingTargets() {
   if (result.markCurrentSelected) targetList_->SelectCurrentItem();
   if (services_.prompter) {
     ReportUnresolved(result.targets, *services_.prompter);
-    if (result.targets.Truncated)
-      services_.prompter->message(
-          QStringLiteral("Only the first %1 addresses of the selection are tested.").arg(kMaxTargets),
-          QStringLiteral("Information"), IPrompter::Icon::Information);
+    ReportTruncated(result.targets, *services_.prompter);
   }
   RunTargets targets;
   targets.addresses = std::move(result.targets.TargetAddresses);
