@@ -1,5 +1,7 @@
 #include "ping/PingRun.h"
 
+#include <QPointer>
+
 #include <arpa/inet.h>
 
 #include <QMetaObject>
@@ -255,13 +257,27 @@ void PingRun::abandonStart() {
 void PingRun::ContinueStart() {
   if (!testRunning_ || stopRequested_) return abandonStart();
 
+  if (asyncTargetSource_) {
+    const std::uint64_t serial = ++startSerial_;
+    QPointer<PingRun> self(this);
+    asyncTargetSource_([self, serial](RunTargets collected) {
+      if (self && self->startSerial_ == serial) self->CompleteStart(std::move(collected));
+    });
+    return;
+  }
   RunTargets collected;
   if (targetSource_)
     collected = targetSource_();
   else
     collected.nothingToTest = true;
+  CompleteStart(std::move(collected));
+}
+
+void PingRun::CompleteStart(RunTargets collected) {
+  ++startSerial_;  // a collection answers once
   // Stop may have been pressed while the names were being resolved.
-  if (stopRequested_ || collected.nothingToTest || collected.addresses.empty()) return abandonStart();
+  if (!testRunning_ || stopRequested_ || collected.nothingToTest || collected.addresses.empty())
+    return abandonStart();
 
   std::string why;
   if (!services_.icmp->available(&why)) {

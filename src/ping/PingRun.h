@@ -73,7 +73,19 @@ class PingRun final : public QObject {
   // Collects the targets (CollectTargets of the selection, which also reports
   // the unresolved names to the user). Called by StartPingTest.
   using TargetSource = std::function<RunTargets()>;
-  void setTargetSource(TargetSource source) { targetSource_ = std::move(source); }
+  void setTargetSource(TargetSource source) {
+    targetSource_ = std::move(source);
+    asyncTargetSource_ = nullptr;
+  }
+  // The same for a collection that finishes later (names resolving on other
+  // threads): the source is handed a function to call once, on this thread,
+  // with the targets. Each setter replaces the other kind of source.
+  using TargetsReady = std::function<void(RunTargets)>;
+  using AsyncTargetSource = std::function<void(TargetsReady)>;
+  void setAsyncTargetSource(AsyncTargetSource source) {
+    asyncTargetSource_ = std::move(source);
+    targetSource_ = nullptr;
+  }
 
   // Schedule hooks: the start check run by Timer3 every 3 s, and the end
   // check asked after every pass (true once the scheduled end has passed; it
@@ -152,6 +164,8 @@ class PingRun final : public QObject {
   const PingParameters& params_;
   RunLog& log_;
   TargetSource targetSource_;
+  AsyncTargetSource asyncTargetSource_;
+  std::uint64_t startSerial_ = 0;  // tells a late collection from the current one
   std::function<void()> scheduleCheck_;
   std::function<bool()> pastEndCheck_;
 
@@ -183,6 +197,7 @@ class PingRun final : public QObject {
   void SetTestRunning();
   void SetTestIdle();
   void ContinueStart();
+  void CompleteStart(RunTargets collected);
   void PingTick();
   void BeginPass();
   void PingOneTarget(std::size_t slot, const EchoOutcome& outcome);

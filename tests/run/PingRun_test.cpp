@@ -362,3 +362,43 @@ TEST_F(PingRunTest, ReloadedRunBecomesTheShownData) {
 
 }  // namespace
 }  // namespace sondrel
+
+namespace sondrel {
+namespace {
+
+// A collection that answers later, as names resolving on other threads do.
+TEST_F(PingRunTest, ALateCollectionStartsTheRunUnlessStopCameFirst) {
+  std::vector<PingRun::TargetsReady> pending;
+  run->setAsyncTargetSource([&](PingRun::TargetsReady ready) { pending.push_back(std::move(ready)); });
+  RunTargets one;
+  one.addresses = one.labels = {"127.0.0.1"};
+  icmp->script("127.0.0.1", {0, 1'000, 64});
+  params.pingsPerTarget = 1;
+
+  // Stop while the names resolve: the start gives up, no log is begun.
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 1; }, kWaitMs));
+  EXPECT_TRUE(run->testRunning());
+  run->StopPingTest();
+  pending[0](one);
+  EXPECT_FALSE(run->testRunning());
+  EXPECT_FALSE(log.isOpen());
+  EXPECT_TRUE(icmp->requests().empty());
+
+  // An answer for a start that is over is ignored; the current one runs.
+  QSignalSpy finished(run.get(), &PingRun::finished);
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 2; }, kWaitMs));
+  pending[0](one);
+  EXPECT_EQ(run->rowCount(), 0);
+  pending[1](one);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
+  EXPECT_EQ(run->rowCount(), 1);
+  EXPECT_EQ(LogLines().size(), 2u);
+  pending[1](one);  // a second answer to the same start changes nothing
+  EXPECT_FALSE(run->testRunning());
+  EXPECT_EQ(run->rowCount(), 1);
+}
+
+}  // namespace
+}  // namespace sondrel

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -564,39 +563,33 @@ void FormMain::LoadIPList() {
   connect(editor_, &IPListEditor::ScanRequested, this, [this] { exchange_.PendingRange.clear(); });
 
   collector_ = new TargetCollector(services_.resolver, this);
-  pingRun_->setTargetSource([this] { return CollectPingTargets(); });
+  connect(collector_, &TargetCollector::finished, this, &FormMain::PingTargetsCollected);
+  pingRun_->setAsyncTargetSource(
+      [this](PingRun::TargetsReady ready) { CollectPingTargets(std::move(ready)); });
 }
 
-RunTargets FormMain::CollectPingTargets() {
+void FormMain::CollectPingTargets(PingRun::TargetsReady ready) {
   CollectRequest request = TakeCollectRequest(CollectPurpose::PingTest, exchange_);
   targetList_->FillListState(request);
-
   // Names resolve on the collector's threads; the window keeps painting and
-  // takes Stop meanwhile.
-  CollectResult result;
-  bool done = false;
-  QEventLoop wait;
-  const auto connection = connect(collector_, &TargetCollector::finished, &wait,
-                                  [&](const CollectResult& r) {
-                                    result = r;
-                                    done = true;
-                                    wait.quit();
-                                  });
+  // takes Stop meanwhile. A new collection replaces one still under way.
+  targetsReady_ = std::move(ready);
   collector_->start(std::move(request));
-  if (!done) wait.exec();
-  disconnect(connection);
+}
 
+void FormMain::PingTargetsCollected(const CollectResult& result) {
+  if (!targetsReady_) return;
   if (result.markCurrentSelected) targetList_->SelectCurrentItem();
   if (services_.prompter) {
     ReportUnresolved(result.targets, *services_.prompter);
     ReportTruncated(result.targets, *services_.prompter);
   }
   RunTargets targets;
-  targets.addresses = std::move(result.targets.TargetAddresses);
-  targets.labels = std::move(result.targets.TargetLabels);
+  targets.addresses = result.targets.TargetAddresses;
+  targets.labels = result.targets.TargetLabels;
   targets.longAddressFlag = result.targets.LongAddressFlag;
   targets.nothingToTest = result.nothingToTest;
-  return targets;
+  std::exchange(targetsReady_, {})(std::move(targets));
 }
 
 void FormMain::showStatistics(const RunStatistics& stats) {

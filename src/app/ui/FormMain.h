@@ -15,6 +15,7 @@
 #include "app/Services.h"
 #include "core/PingParameters.h"
 #include "iplist/DialogExchange.h"
+#include "ping/PingRun.h"
 
 class QAbstractButton;
 class QAction;
@@ -32,7 +33,8 @@ class IPListEditor;
 class IPListStore;
 class ParameterFrame;
 class TargetCollector;
-class PingRun;
+struct CollectResult;
+
 class ResultsDisplay;
 class RunLog;
 class ScheduleCheck;
@@ -126,7 +128,9 @@ class FormMain final : public QMainWindow {
   void tellIfNoIcmp();
   void makeRun();
   void LoadIPList();
-  RunTargets CollectPingTargets();
+  // Starts collecting the run's targets; `ready` gets them on this thread.
+  void CollectPingTargets(PingRun::TargetsReady ready);
+  void PingTargetsCollected(const sondrel::CollectResult& result);
   void showStatistics(const RunStatistics& stats);
 
   // Start-up steps served by pieces that plug in later: the command utility,
@@ -175,6 +179,7 @@ class FormMain final : public QMainWindow {
   DialogExchange exchange_;
   IPListEditor* editor_ = nullptr;
   TargetCollector* collector_ = nullptr;
+  PingRun::TargetsReady targetsReady_;  // the run waiting for the collection
   std::unique_ptr<RunLog> runLog_;
   std::unique_ptr<PingRun> pingRun_;
   bool reloadCursor_ = false;
