@@ -8,20 +8,6 @@ namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::vector<std::string_view> splitDots(std::string_view text) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  while (true) {
-    size_t dot = text.find('.', start);
-    if (dot == std::string_view::npos) {
-      fields.push_back(text.substr(start));
-      return fields;
-    }
-    fields.push_back(text.substr(start, dot - start));
-    start = dot + 1;
-  }
-}
-
 // Value of a field of digits, saturated so that long fields stay "too large".
 long fieldValue(std::string_view field) {
   long v = 0;
@@ -36,7 +22,7 @@ long fieldValue(std::string_view field) {
 // Steps shared by both checkers: four non-empty fields of 0..255, written
 // canonically; "" otherwise.
 std::string canonicalFour(std::string_view text) {
-  auto fields = splitDots(text);
+  auto fields = SplitFields(text, '.');
   if (fields.size() != 4) return {};
   std::string out;
   for (size_t i = 0; i < 4; ++i) {
@@ -50,6 +36,20 @@ std::string canonicalFour(std::string_view text) {
 }
 
 }  // namespace
+
+std::vector<std::string_view> SplitFields(std::string_view text, char separator) {
+  std::vector<std::string_view> fields;
+  size_t start = 0;
+  while (true) {
+    size_t at = text.find(separator, start);
+    if (at == std::string_view::npos) {
+      fields.push_back(text.substr(start));
+      return fields;
+    }
+    fields.push_back(text.substr(start, at - start));
+    start = at + 1;
+  }
+}
 
 std::string& LastCheckedIP() {
   thread_local std::string last;
@@ -73,7 +73,7 @@ std::string CheckIP(std::string_view text) {
   if (std::count(s.begin(), s.end(), '.') < 2) return std::string(NotAnAddress);
   if (!std::all_of(s.begin(), s.end(), [](char c) { return isDigit(c) || c == '.'; }))
     return std::string(NotAnAddress);
-  auto fields = splitDots(s);
+  auto fields = SplitFields(s, '.');
   if (fields.size() != 4) return {};
   if (std::all_of(fields.begin(), fields.end(),
                   [](std::string_view f) { return fieldValue(f) == 0; }))
@@ -116,7 +116,7 @@ std::string IPSortKey(std::string_view text) {
   LastCheckedIP() = std::move(saved);
   if (isName) return std::string(text);
 
-  auto fields = splitDots(text);
+  auto fields = SplitFields(text, '.');
   if (fields.size() < 4) return std::string(text);
   std::string key;
   for (size_t i = 0; i < 4; ++i) {

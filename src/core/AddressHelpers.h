@@ -40,6 +40,9 @@ std::string IPSortKey(std::string_view text);
 // sort (also where distinct texts share a key).
 void SortEntries(std::vector<std::string>& entries);
 
+// The fields between separators; n separators give n + 1 fields.
+std::vector<std::string_view> SplitFields(std::string_view text, char separator);
+
 // Blank (U+0020) trimming as the list files use it; tabs are kept.
 std::string TrimBlanks(std::string_view text);
 

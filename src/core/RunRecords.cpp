@@ -1,5 +1,7 @@
 #include "core/RunRecords.h"
 
+#include "core/AddressHelpers.h"
+
 #include <algorithm>
 #include <charconv>
 #include <iterator>
@@ -60,20 +62,6 @@ T parseTimeField(std::string_view field, size_t width, T none, int limit) {
   int v = 0;
   if (!parseNumber(field, v) || v < 0 || v > limit) return none;
   return static_cast<T>(v);
-}
-
-std::vector<std::string_view> splitCommas(std::string_view line) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  while (true) {
-    size_t comma = line.find(',', start);
-    if (comma == std::string_view::npos) {
-      fields.push_back(line.substr(start));
-      return fields;
-    }
-    fields.push_back(line.substr(start, comma - start));
-    start = comma + 1;
-  }
 }
 
 std::string msText(std::int64_t v) { return std::to_string(v) + " ms"; }
@@ -270,7 +258,7 @@ std::string FormatLogLine(const ResultRecord& r, std::string_view ip) {
 }
 
 bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32_t& stepLength) {
-  const auto fields = splitCommas(line);
+  const auto fields = SplitFields(line, ',');
   targetCount = 0;
   stepLength = 1;
   bool ok = parseNumber(fields[0], targetCount) && targetCount >= 0;
@@ -283,7 +271,7 @@ bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32
 }
 
 bool ParseLogLine(std::string_view line, RunData& run, ResultRecord& r) {
-  auto f = splitCommas(line);
+  auto f = SplitFields(line, ',');
   r = ResultRecord{};
   r.time = 0;
   if (f.size() > 11) {

@@ -33,17 +33,6 @@ void checkLong(RunTargetState& state) {
     state.LongAddressFlag = true;
 }
 
-std::vector<std::string_view> splitCommas(std::string_view body) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  while (true) {
-    size_t comma = body.find(',', start);
-    fields.push_back(body.substr(start, comma == std::string_view::npos ? comma : comma - start));
-    if (comma == std::string_view::npos) return fields;
-    start = comma + 1;
-  }
-}
-
 bool fourOctets(std::string_view text, int (&out)[4]) {
   std::string s = TrimBlanks(text);
   const char* p = s.data();
@@ -148,10 +137,10 @@ void ExpandEntry(RunTargetState& state, std::string_view line, const NameResolve
   if (kind == 'A') {
     resolveCounted(state, body, resolve);
   } else if (kind == 'B') {
-    auto fields = splitCommas(body);
+    auto fields = SplitFields(body, ',');
     for (size_t i = 1; i < fields.size(); ++i) resolveCounted(state, fields[i], resolve);
   } else if (kind == 'C') {
-    auto fields = splitCommas(body);
+    auto fields = SplitFields(body, ',');
     if (fields.size() >= 3) ExpandRange(state, fields[1], fields[2]);
   }
 }
