@@ -1,5 +1,7 @@
 #include "app/ui/FormMain.h"
 
+#include "core/Twips.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -35,8 +37,6 @@ namespace sondrel {
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 
 // Client-area layout in pixels.
 constexpr int kMargin = 8;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <string>
 
+#include "core/Twips.h"
+
 #include "iplist/DialogExchange.h"
 
 class QLabel;
@@ -19,8 +21,8 @@ class IPrompter;
 
 namespace listui {
 
-inline constexpr int kTwipsPerPixel = 15;
-inline int Px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+using sondrel::kTwipsPerPixel;
+using sondrel::Px;
 
 inline const QColor kDarkBlue{0, 0, 128};
 inline const QColor kStatusRed{255, 0, 0};

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "core/RunRecords.h"
+#include "core/Twips.h"
 
 class QLabel;
 class QScrollBar;
@@ -114,7 +115,7 @@ class ResultsDisplay final : public QFrame {
   void layoutColumns();
 
   RowTextSource source_;
-  int secondLeft_ = 4715 / 15;
+  int secondLeft_ = Px(4715);
   bool running_ = false;
   std::int64_t rowCount_ = 0;
   // Records pageFirst_ .. pageLast_ fill rows 0 … of the page; none when
