@@ -48,6 +48,7 @@ class ScheduleCheck final : public QObject {
   void enable();
   void disable();
   bool isEnabled() const { return timer_.isActive(); }
+  int intervalMs() const { return timer_.interval(); }
 
   // True while "Schedule" is chosen, Timer3 runs and no run is armed: the
   // report link stays hidden meanwhile.
