@@ -38,6 +38,9 @@ struct PingParameters {
   std::vector<std::string> sizeData;            // Multiple, the data of each size
   std::int32_t numberOfSizes = 1;
   std::int32_t pingsPerSize = 1;
+  // Counts buffer settings applied; a run restarts its size cycle at the
+  // first size when the count moves on.
+  std::uint32_t bufferChanges = 0;
 
   std::int32_t pingsPerTarget = 0;  // 0: until stopped
   PassMode passMode = PassMode::Together;

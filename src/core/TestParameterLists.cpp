@@ -266,6 +266,7 @@ void ApplyBufferSetting(const BufferSetting& s, PingParameters& p) {
   }
   p.size = FirstSize(s);
   p.sendData = Blanks(p.size);
+  ++p.bufferChanges;
 }
 
 std::string AdvancedBufferText(const BufferSetting& s) {

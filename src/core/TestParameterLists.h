@@ -120,7 +120,8 @@ std::string ValidateBufferSetting(const BufferSetting& s);
 std::optional<std::vector<std::int32_t>> ParseSizeList(std::string_view text);
 
 // Writes the setting into the parameters: mode, sizes, data texts of blanks,
-// and for a single size the current send data and size.
+// and for a single size the current send data and size. Counts the change,
+// so a run going restarts its size cycle.
 void ApplyBufferSetting(const BufferSetting& s, PingParameters& p);
 
 // The buffer list's text for an advanced setting: "32 to 320, 32++  Bytes,

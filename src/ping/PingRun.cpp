@@ -151,15 +151,10 @@ PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, Q
     : QObject(parent), services_(std::move(services)), params_(params), log_(log) {
   timer1_.setObjectName(QStringLiteral("Timer1"));
   timer2_.setObjectName(QStringLiteral("Timer2"));
-  timer3_.setObjectName(QStringLiteral("Timer3"));
   timer1_.setInterval(static_cast<int>(std::max<std::uint32_t>(params_.intervalMs, 1)));
   timer2_.setInterval(kStopPollMs);
-  timer3_.setInterval(kScheduleCheckMs);
   connect(&timer1_, &QTimer::timeout, this, &PingRun::PingTick);
   connect(&timer2_, &QTimer::timeout, this, &PingRun::FinishStop);
-  connect(&timer3_, &QTimer::timeout, this, [this] {
-    if (!scheduleArmed_ && scheduleCheck_) scheduleCheck_();
-  });
 
   connect(&log_, &RunLog::reloadStarted, this,
           [this] { Q_EMIT reloadStarted(QString::fromLatin1(kLoadingText)); });
@@ -191,13 +186,6 @@ PingRun::~PingRun() {
   if (keptAwake_ && services_.keepAwake) services_.keepAwake->release();
 }
 
-void PingRun::enableScheduleTimer(bool on) {
-  if (on)
-    timer3_.start();
-  else
-    timer3_.stop();
-}
-
 void PingRun::setTitles(const QString& title1, const QString& title2) {
   title1_ = title1;
   title2_ = title2;
@@ -221,7 +209,6 @@ void PingRun::SetTestIdle() {
 }
 
 void PingRun::StartPingTest() {
-  enableScheduleTimer(true);
   // A start while a run is going leaves that run alone.
   if (testRunning_) return;
 
@@ -233,7 +220,6 @@ void PingRun::StartPingTest() {
   tickWaiting_ = false;
   logProblemShown_ = false;
   run_.clear();
-  scheduleArmed_ = true;
   timer1_.stop();
   lastReplyLine_.clear();
   title2_ = QString::fromLatin1(kCheckingText);
@@ -241,24 +227,23 @@ void PingRun::StartPingTest() {
   Q_EMIT statisticsChanged(run_.stats);
   Q_EMIT reportLinkVisible(false);
   // The collection may resolve names; let the window paint the title first.
-  QTimer::singleShot(0, this, &PingRun::ContinueStart);
+  const std::uint64_t serial = ++startSerial_;
+  QTimer::singleShot(0, this, [this, serial] { ContinueStart(serial); });
 }
 
 void PingRun::abandonStart() {
-  // A run that never began must not leave the schedule armed: the start check
-  // would do nothing for ever after.
-  scheduleArmed_ = false;
-  timer3_.stop();
+  ++startSerial_;  // a collection still under way answers into nothing
   stopRequested_ = false;
   setTitles(title1_, QString());
   SetTestIdle();
+  Q_EMIT startAbandoned();
 }
 
-void PingRun::ContinueStart() {
-  if (!testRunning_ || stopRequested_) return abandonStart();
+void PingRun::ContinueStart(std::uint64_t serial) {
+  // Stop before this point has given the start up already.
+  if (serial != startSerial_ || !testRunning_) return;
 
   if (asyncTargetSource_) {
-    const std::uint64_t serial = ++startSerial_;
     QPointer<PingRun> self(this);
     asyncTargetSource_([self, serial](RunTargets collected) {
       if (self && self->startSerial_ == serial) self->CompleteStart(std::move(collected));
@@ -275,9 +260,8 @@ void PingRun::ContinueStart() {
 
 void PingRun::CompleteStart(RunTargets collected) {
   ++startSerial_;  // a collection answers once
-  // Stop may have been pressed while the names were being resolved.
-  if (!testRunning_ || stopRequested_ || collected.nothingToTest || collected.addresses.empty())
-    return abandonStart();
+  if (!testRunning_) return;
+  if (collected.nothingToTest || collected.addresses.empty()) return abandonStart();
 
   std::string why;
   if (!services_.icmp->available(&why)) {
@@ -290,6 +274,7 @@ void PingRun::CompleteStart(RunTargets collected) {
   const auto count = static_cast<std::int32_t>(targets_.size());
   run_.targetCount = count;
   run_.stepLength = StepLengthFor(params_, count);
+  bufferChanges_ = params_.bufferChanges;
   run_.targetLabels = std::move(collected.labels);
   run_.targetLabels.resize(targets_.size());
   for (const std::string& t : targets_) run_.addresses.push_back(RecordIP(t));
@@ -357,6 +342,13 @@ void PingRun::BeginPass() {
   pass_->serial = ++passSerial_;
   std::vector<Slot> slots(targets_.size());
   pass_->sizes.resize(targets_.size());
+  if (params_.bufferChanges != bufferChanges_) {
+    // A new buffer setting starts its size cycle from the first size, each
+    // size again for a whole step of pings.
+    bufferChanges_ = params_.bufferChanges;
+    cycle_ = SizeCycle{};
+    run_.stepLength = StepLengthFor(params_, run_.targetCount);
+  }
   for (std::size_t k = 0; k < targets_.size(); ++k) {
     SendChoice send = NextSend(params_, cycle_, run_.stepLength);
     pass_->sizes[k] = send.size;
@@ -421,23 +413,18 @@ void PingRun::EndOfPass() {
   echoBusy_ = false;
   if (stopRequested_) return FinishStop();
   if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return StopPingTest();
-  if (pastEndCheck_ && pastEndCheck_()) {
-    scheduleArmed_ = false;
-    return StopPingTest();
-  }
+  if (pastEndCheck_ && pastEndCheck_()) return StopPingTest();
   if (tickWaiting_) PingTick();
 }
 
 void PingRun::StopPingTest() {
   if (!testRunning_ || stopRequested_) return;
   timer1_.stop();
-  timer3_.stop();
-  scheduleArmed_ = false;
   stopRequested_ = true;
   tickWaiting_ = false;
   worker_->requestStop();
   Q_EMIT stopping();
-  if (targets_.empty()) return;  // still collecting: the start gives up by itself
+  if (targets_.empty()) return abandonStart();  // still collecting: give the start up now
   timer2_.start();
   if (!echoBusy_) FinishStop();
 }

@@ -36,7 +36,6 @@ class RunLog;
 inline constexpr const char* kCheckingText = "   Checking IP address, Please wait ...";
 inline constexpr int kFirstTickMs = 99;
 inline constexpr int kStopPollMs = 500;
-inline constexpr int kScheduleCheckMs = 3000;
 
 // The outcome of one echo as the run records it.
 struct EchoOutcome {
@@ -87,15 +86,10 @@ class PingRun final : public QObject {
     targetSource_ = nullptr;
   }
 
-  // Schedule hooks: the start check run by Timer3 every 3 s, and the end
-  // check asked after every pass (true once the scheduled end has passed; it
-  // answers false while "Immediately" is chosen).
-  void setScheduleCheck(std::function<void()> check) { scheduleCheck_ = std::move(check); }
+  // The scheduled end: asked after every pass; true once the scheduled end
+  // has passed (false while "Immediately" is chosen). The start check and the
+  // armed flag belong to the schedule, not to the run.
   void setPastEndCheck(std::function<bool()> check) { pastEndCheck_ = std::move(check); }
-  void enableScheduleTimer(bool on);
-  bool scheduleTimerActive() const { return timer3_.isActive(); }
-  bool scheduleArmed() const { return scheduleArmed_; }
-  void setScheduleArmed(bool armed) { scheduleArmed_ = armed; }
 
   // Prepares and starts a run; nothing when one is going. The collection and
   // the log start follow once the window has painted the "Checking" title.
@@ -148,6 +142,10 @@ class PingRun final : public QObject {
   void stopping();
   // The run is over and its log closed.
   void finished();
+  // A start gave up before its run began (nothing to test, Stop while the
+  // names resolved, no ICMP socket, the log refused): the run is idle again
+  // and no finished() follows.
+  void startAbandoned();
   void reportLinkVisible(bool visible);
   // A message for the user that needs no answer (log write failure).
   void problem(const QString& text);
@@ -166,16 +164,15 @@ class PingRun final : public QObject {
   TargetSource targetSource_;
   AsyncTargetSource asyncTargetSource_;
   std::uint64_t startSerial_ = 0;  // tells a late collection from the current one
-  std::function<void()> scheduleCheck_;
   std::function<bool()> pastEndCheck_;
 
   QTimer timer1_;  // the ping tick
   QTimer timer2_;  // finishes a stopped run once the echoes under way are in
-  QTimer timer3_;  // the schedule check
 
   RunData run_;
   std::vector<std::string> targets_;  // addresses in ping order
   SizeCycle cycle_;
+  std::uint32_t bufferChanges_ = 0;  // the buffer setting the cycle was started for
   std::string lastReplyLine_;
   QString title1_;
   QString title2_;
@@ -184,7 +181,6 @@ class PingRun final : public QObject {
   bool echoBusy_ = false;
   bool tickWaiting_ = false;
   bool firstTick_ = false;
-  bool scheduleArmed_ = false;
   bool longAddressFlag_ = false;
   bool keptAwake_ = false;
   bool logProblemShown_ = false;
@@ -196,7 +192,7 @@ class PingRun final : public QObject {
 
   void SetTestRunning();
   void SetTestIdle();
-  void ContinueStart();
+  void ContinueStart(std::uint64_t serial);
   void CompleteStart(RunTargets collected);
   void PingTick();
   void BeginPass();

@@ -4,8 +4,9 @@
 // reached, and the end test the run makes on every tick.
 //
 // Wiring: the run sets the armed flag when it starts (setArmed(true)) and
-// clears it when it stops (setArmed(false), disable()); while armed the check
-// does nothing. The schedule frame sets the times and enables the check when
+// clears it when it stops or its start is given up (setArmed(false),
+// disable()); while armed the check does nothing. This is the only schedule
+// state: the run itself keeps none. The schedule frame sets the times and enables the check when
 // "Schedule" is chosen.
 
 #include <QObject>
@@ -48,6 +49,7 @@ class ScheduleCheck final : public QObject {
   void enable();
   void disable();
   bool isEnabled() const { return timer_.isActive(); }
+  int intervalMs() const { return timer_.interval(); }
 
   // True while "Schedule" is chosen, Timer3 runs and no run is armed: the
   // report link stays hidden meanwhile.

@@ -85,23 +85,6 @@ TEST_F(FormMainTest, ExitFromTheMenuIsRefusedWhileATestRuns) {
   EXPECT_EQ(app_->exits, 1);
 }
 
-TEST_F(FormMainTest, StartButtonsFollowTheRunningFlag) {
-  auto* start = find<QPushButton>("CommandStart");
-  auto* picture = find<QToolButton>("Command3");
-  auto* scan = find<QPushButton>("Command8");
-  ASSERT_TRUE(start && picture && scan);
-  EXPECT_TRUE(start->isEnabled());
-  w().SetTestRunning();
-  EXPECT_TRUE(w().testRunning());
-  EXPECT_FALSE(start->isEnabled());
-  EXPECT_FALSE(picture->isEnabled());
-  EXPECT_FALSE(scan->isEnabled());
-  w().SetTestIdle();
-  EXPECT_FALSE(w().testRunning());
-  EXPECT_TRUE(start->isEnabled());
-  EXPECT_TRUE(picture->isEnabled());
-}
-
 struct MenuEntry {
   const char* name;
   const char* caption;

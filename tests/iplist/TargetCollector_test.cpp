@@ -2,13 +2,11 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <QTest>
 
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
+#include "fakes/GateResolver.h"
 #include "iplist/DialogExchange.h"
 #include "iplist/TargetSelection.h"
 
@@ -51,36 +49,7 @@ TEST(TargetCollector, AsyncCollectionEqualsTheOneAtATimeResult) {
   EXPECT_EQ(result.targets.TargetAddresses.back(), "10.0.0.1");
 }
 
-// Lookups of "held.lan" wait until the test opens the gate.
-class GateResolver final : public IResolver {
- public:
-  std::string firstIPv4(const std::string& name) override {
-    std::unique_lock lock(mutex_);
-    if (name == "held.lan") {
-      ++waiting_;
-      changed_.notify_all();
-      changed_.wait(lock, [&] { return open_; });
-      return "10.7.7.7";
-    }
-    return {};
-  }
-  std::string nameOf(const std::string&) override { return {}; }
-  bool awaitWaiting(int n) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(5), [&] { return waiting_ >= n; });
-  }
-  void open() {
-    std::lock_guard lock(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int waiting_ = 0;
-  bool open_ = false;
-};
+using fakes::GateResolver;
 
 CollectRequest heldRequest() {
   CollectRequest r;

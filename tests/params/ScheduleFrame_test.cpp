@@ -39,8 +39,8 @@ class ScheduleCheckTest : public ::testing::Test {
 
 TEST_F(ScheduleCheckTest, StartsOnceTheStartMinuteIsReached) {
   arm({2026, 3, 7, 10, 30}, {2026, 3, 7, 11, 0});
-  EXPECT_EQ(ScheduleCheck::kIntervalMs, 3000);
   EXPECT_TRUE(check.isEnabled());
+  EXPECT_EQ(check.intervalMs(), 3000);
   EXPECT_TRUE(check.awaitingStart());
 
   clock->set(At(2026, 3, 7, 10, 29, 59));

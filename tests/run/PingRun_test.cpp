@@ -285,14 +285,13 @@ TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {
 }
 
 TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
+  QSignalSpy abandoned(run.get(), &PingRun::startAbandoned);
+  QSignalSpy finished(run.get(), &PingRun::finished);
   targets = {};
   run->StartPingTest();
-  EXPECT_TRUE(run->scheduleArmed());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
   EXPECT_TRUE(prompter->messages().isEmpty());
-  // A later scheduled start is not blocked by the run that never began.
-  EXPECT_FALSE(run->scheduleArmed());
-  EXPECT_FALSE(run->scheduleTimerActive());
+  EXPECT_EQ(abandoned.count(), 1);
 
   targets = {"127.0.0.1"};
   icmp->setAvailable(false, "No ICMP socket can be opened.");
@@ -301,6 +300,8 @@ TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
   ASSERT_EQ(prompter->messages().size(), 1);
   EXPECT_EQ(prompter->messages()[0].text, QStringLiteral("No ICMP socket can be opened."));
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(log.logPath())));
+  EXPECT_EQ(abandoned.count(), 2);
+  EXPECT_EQ(finished.count(), 0);
 }
 
 TEST_F(PingRunTest, StartWhileRunningLeavesTheRunAlone) {
@@ -319,14 +320,12 @@ TEST_F(PingRunTest, StartWhileRunningLeavesTheRunAlone) {
   for (const auto& r : icmp->requests()) EXPECT_NE(Dotted(r.address), "10.0.0.1");
 }
 
-TEST_F(PingRunTest, ScheduledEndStopsAfterThePassAndDisarms) {
+TEST_F(PingRunTest, ScheduledEndStopsAfterThePass) {
   targets = {"127.0.0.1"};
   int asked = 0;
   run->setPastEndCheck([&] { return ++asked == 3; });
   RunToEnd();
   EXPECT_EQ(run->rowCount(), 3);
-  EXPECT_FALSE(run->scheduleArmed());
-  EXPECT_FALSE(run->scheduleTimerActive());
 }
 
 TEST_F(PingRunTest, AdvancedIntervalMovesPerPassToItsLimit) {
@@ -379,7 +378,11 @@ TEST_F(PingRunTest, ALateCollectionStartsTheRunUnlessStopCameFirst) {
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 1; }, kWaitMs));
   EXPECT_TRUE(run->testRunning());
+  QSignalSpy abandoned(run.get(), &PingRun::startAbandoned);
   run->StopPingTest();
+  // Idle at once: a name that never resolves must not hold the run.
+  EXPECT_FALSE(run->testRunning());
+  EXPECT_EQ(abandoned.count(), 1);
   pending[0](one);
   EXPECT_FALSE(run->testRunning());
   EXPECT_FALSE(log.isOpen());

@@ -498,6 +498,19 @@ void FormMain::makeRun() {
     action(QStringLiteral("mnuStop"))->setEnabled(true);
     d->ShowLastPage();
   });
+  connect(run, &PingRun::startAbandoned, this, [this] {
+    // No finished() follows a start that never became a run: the window goes
+    // back to idle here, and a scheduled start that found nothing ends the
+    // schedule as a stopped run would.
+    if (targetsReady_) {
+      collector_->cancel();
+      targetsReady_ = {};
+    }
+    action(QStringLiteral("mnuStop"))->setEnabled(true);
+    scheduleCheck_->setArmed(false);
+    scheduleCheck_->disable();
+    scheduleFrame_->selectImmediately();
+  });
   connect(run, &PingRun::reportLinkVisible, this, [this, d](bool visible) {
     d->PingReport()->setVisible(visible && !scheduleCheck_->awaitingStart());
   });
