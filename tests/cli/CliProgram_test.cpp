@@ -41,7 +41,7 @@ TEST(CliProgram, UsageErrorsAndHelp) {
   QTemporaryDir data;
   const Finished help = RunProgram({QStringLiteral("--help")}, data.path());
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: sondrel-cli ping [options] TARGET...")));
+  EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: sondrel-cli ping [options] [--] TARGET...\n")));
   const Finished bad = RunProgram({QStringLiteral("ping"), QStringLiteral("-w"),
                                    QStringLiteral("x"), QStringLiteral("127.0.0.1")},
                                   data.path());

@@ -174,14 +174,14 @@ TEST_F(CliRunTest, NoReplyNothingToTestAndARefusedRun) {
   EXPECT_EQ(Run({"ping", "-i", "5", "-c", "1", "127.0.0.9"}), kExitNoReply);
   EXPECT_NE(ReadAll(services.out).find("Loss Rate:  100.00 %"), std::string::npos);
 
-  EXPECT_EQ(Run({"ping", "unknown.invalid"}), kExitNoReply);
+  EXPECT_EQ(Run({"ping", "unknown.invalid"}), kExitCannotStart);
   EXPECT_NE(ReadAll(services.err).find("Cannot find the IP address for the following 1 host:\n"
                                        "       unknown.invalid\n"),
             std::string::npos);
 
   RunLog other(services.dataFolder);
   ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
-  EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitNoReply);
+  EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitCannotStart);
   EXPECT_NE(ReadAll(services.err).find("Another copy of the program is running a ping test"),
             std::string::npos);
 }
