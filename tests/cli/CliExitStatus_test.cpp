@@ -5,48 +5,22 @@
 #include <unistd.h>
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <cstdio>
 #include <fstream>
 
-#include "cli/CliOptions.h"
-#include "cli/CliPing.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeIcmpCarrier.h"
-#include "fakes/FakeResolver.h"
+#include "cli/CliTestSupport.h"
 #include "platform/IcmpCarrier.h"
 #include "results/RunLog.h"
 
 namespace sondrel::cli {
 namespace {
 
-const QString kProgram = QStringLiteral(SONDREL_BIN_DIR "/sondrel-cli");
-
-struct Finished {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Finished RunProgram(const QStringList& args, const QString& dataHome) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-  p.setProcessEnvironment(env);
-  p.start(kProgram, args);
-  Finished f;
-  if (!p.waitForFinished(60000)) {
-    p.kill();
-    p.waitForFinished(5000);
-    return f;
-  }
-  f.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  f.out = p.readAllStandardOutput().toStdString();
-  f.err = p.readAllStandardError().toStdString();
-  return f;
-}
+using clitest::CliRunTest;
+using clitest::Finished;
+using clitest::kProgram;
+using clitest::ReadAll;
+using clitest::RunProgram;
 
 bool CanPing() {
   std::string why;
@@ -57,9 +31,9 @@ TEST(CliProgramConventions, VersionHelpAndEmptyTarget) {
   QTemporaryDir data;
   const Finished version = RunProgram({QStringLiteral("--version")}, data.path());
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "sondrel-cli 8.23\n");
+  EXPECT_EQ(version.out, QStringLiteral("sondrel-cli 8.23\n"));
   EXPECT_EQ(RunProgram({QStringLiteral("ping"), QStringLiteral("--version")}, data.path()).out,
-            "sondrel-cli 8.23\n");
+            QStringLiteral("sondrel-cli 8.23\n"));
 
   const Finished help = RunProgram({QStringLiteral("--help")}, data.path());
   EXPECT_EQ(help.status, 0);
@@ -67,11 +41,11 @@ TEST(CliProgramConventions, VersionHelpAndEmptyTarget) {
        {"  0  some reply came\n", "  1  no reply came\n", "  2  bad usage",
         "  3  the run could not start", "127.0.0.1-127.0.1.10 is 20 addresses",
         "  --version ", "-c5", "--list=TITLE"})
-    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    EXPECT_TRUE(help.out.contains(QLatin1String(part))) << part;
 
   const Finished empty = RunProgram({QStringLiteral("ping"), QString()}, data.path());
   EXPECT_EQ(empty.status, 2);
-  EXPECT_EQ(empty.err, "sondrel-cli: empty target\nTry 'sondrel-cli --help'.\n");
+  EXPECT_EQ(empty.err, QStringLiteral("sondrel-cli: empty target\nTry 'sondrel-cli --help'.\n"));
 }
 
 // A data folder that cannot be made is a broken set-up, not a dead host.
@@ -83,8 +57,8 @@ TEST(CliProgramConventions, UnusableDataFolderIsACannotStart) {
   const Finished f =
       RunProgram({QStringLiteral("ping"), QStringLiteral("-c1"), QStringLiteral("127.0.0.1")},
                  notAFolder);
-  EXPECT_EQ(f.status, 3) << f.err;
-  EXPECT_EQ(f.out.find("Reault:"), std::string::npos);
+  EXPECT_EQ(f.status, 3) << f.err.toStdString();
+  EXPECT_FALSE(f.out.contains(QStringLiteral("Reault:")));
 }
 
 // Through a real pipe, rows arrive while the run still goes on.
@@ -167,42 +141,7 @@ TEST(CliTargetLimit, SeveralRangesNameTheirTotal) {
   EXPECT_EQ(got.value().targets.addresses[10], "127.0.1.1");
 }
 
-std::string ReadAll(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  return s;
-}
-
-class CliStatusTest : public ::testing::Test {
- protected:
-  QTemporaryDir dir;
-  CliServices services;
-  std::shared_ptr<fakes::FakeIcmpCarrier> icmp = std::make_shared<fakes::FakeIcmpCarrier>();
-  std::shared_ptr<fakes::FakeResolver> resolver = std::make_shared<fakes::FakeResolver>();
-  void SetUp() override {
-    services.clock = std::make_shared<fakes::FakeClock>();
-    services.icmp = icmp;
-    services.resolver = resolver;
-    services.dataFolder = dir.path().toStdString() + "/";
-    services.out = std::tmpfile();
-    services.err = std::tmpfile();
-  }
-  void TearDown() override {
-    if (services.out) std::fclose(services.out);
-    std::fclose(services.err);
-  }
-  int Run(std::vector<std::string> args) {
-    ParsedCommandLine p = ParseCommandLine(args);
-    EXPECT_TRUE(p.ok()) << p.error;
-    return RunPing(p.options, services);
-  }
-};
-
-TEST_F(CliStatusTest, ARunThatCannotStartIsNotANoReply) {
+TEST_F(CliRunTest, ARunThatCannotStartIsNotANoReply) {
   // No ICMP socket.
   icmp->setAvailable(false, "no ICMP here");
   EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitCannotStart);
@@ -235,7 +174,7 @@ TEST_F(CliStatusTest, ARunThatCannotStartIsNotANoReply) {
   EXPECT_EQ(Run({"ping", "-i", "5", "-c", "1", "--list", "IP_Group_01"}), kExitNoReply);
 }
 
-TEST_F(CliStatusTest, TheTitleLineIsWrittenBeforeTheFirstEchoReturns) {
+TEST_F(CliRunTest, TheTitleLineIsWrittenBeforeTheFirstEchoReturns) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   std::fclose(services.out);

@@ -6,36 +6,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/CliTestSupport.h"
 #include "platform/IcmpCarrier.h"
 
 namespace sondrel {
 namespace {
 
-const QString kProgram = QStringLiteral(SONDREL_BIN_DIR "/sondrel-cli");
-
-struct Finished {
-  int status = -1;
-  QString out;
-  QString err;
-};
-
-Finished RunProgram(const QStringList& args, const QString& dataHome) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-  p.setProcessEnvironment(env);
-  p.start(kProgram, args);
-  Finished f;
-  if (!p.waitForFinished(60000)) {
-    p.kill();
-    p.waitForFinished(5000);
-    return f;
-  }
-  f.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  f.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-  f.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return f;
-}
+using cli::clitest::Finished;
+using cli::clitest::RunProgram;
 
 TEST(CliProgram, UsageErrorsAndHelp) {
   QTemporaryDir data;
