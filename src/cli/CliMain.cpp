@@ -18,6 +18,10 @@ int Main(int argc, char** argv) {
     std::fputs(UsageText().c_str(), stdout);
     return kExitReplied;
   }
+  if (parsed.options.version) {
+    std::printf("sondrel-cli %s\n", std::string(kVersion).c_str());
+    return kExitReplied;
+  }
   if (!parsed.ok()) {
     std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli --help'.\n", parsed.error.c_str());
     return kExitUsage;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/AddressHelpers.h"
 #include "core/TestParameterLists.h"
 
 namespace sondrel::cli {
@@ -50,7 +51,8 @@ std::string applySize(const std::string& text, PingParameters& p) {
 }  // namespace
 
 std::string UsageText() {
-  return "Usage: sondrel-cli ping [options] TARGET...\n"
+  return "Usage: sondrel-cli ping [options] [--] TARGET...\n"
+         "       sondrel-cli --help | --version\n"
          "\n"
          "Pings every target once per pass, on a timer, as the window's ping test does,\n"
          "prints each result as a row of the results display, and the statistics at the\n"
@@ -58,8 +60,12 @@ std::string UsageText() {
          "previous run at its next start. Ctrl-C stops the run like Stop.\n"
          "\n"
          "Targets: dotted addresses, host names, or ranges FIRST-LAST (10.0.0.1-10.0.0.20).\n"
+         "A range is walked octet by octet, each octet from its value in FIRST to its\n"
+         "value in LAST (downwards when LAST is lower), not counted through as one\n"
+         "number: 127.0.0.1-127.0.1.10 is 20 addresses (127.0.0.1 to .10, then\n"
+         "127.0.1.1 to .10), not 266. A run takes at most 65536 targets in all.\n"
          "\n"
-         "Options:\n"
+         "Options (a value may also be attached: -c5, -w900, --list=TITLE):\n"
          "  -w MS          time-out of each echo in milliseconds (default 500)\n"
          "  -i MS          interval of the passes in milliseconds (default 600)\n"
          "  -s SIZE        buffer size: a number of bytes, 1 to 32000 (default 32);\n"
@@ -70,9 +76,18 @@ std::string UsageText() {
          "  --list TITLE   also test the group or range of that title in the IP list,\n"
          "                 after the targets given (may be repeated)\n"
          "  --one-by-one   send the echoes of a pass one after the other, not together\n"
+         "  --             end of the options: all that follows are targets\n"
          "  -h, --help     show this text\n"
+         "  --version      show the program's name and version\n"
          "\n"
-         "Exit status: 0 when some reply came, 1 when none did, 2 for bad usage.\n";
+         "Exit status:\n"
+         "  0  some reply came\n"
+         "  1  no reply came\n"
+         "  2  bad usage: unknown option, bad value, empty or no target, too many targets,\n"
+         "     no group or range of a --list title\n"
+         "  3  the run could not start: the data folder, its IP list or the run log\n"
+         "     cannot be used, another copy is running a ping test, no ICMP socket, or\n"
+         "     no target is left once the names are looked up\n";
 }
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -86,60 +101,91 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     o.help = true;
     return out;
   }
+  if (args[0] == "--version") {
+    o.version = true;
+    return out;
+  }
   if (args[0] != "ping") {
     out.error = "unknown command '" + args[0] + "'";
     return out;
   }
   bool countGiven = false;
   bool stepUp = false;
+  bool optionsEnded = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string& v) {
-      if (i + 1 >= args.size()) {
-        out.error = "option " + a + " needs a value";
-        return false;
+    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+      // An empty target would be pinged as a malformed address.
+      if (TrimBlanks(a).empty()) {
+        out.error = "empty target";
+        return out;
       }
-      v = args[++i];
-      return true;
-    };
-    std::string v;
-    if (a == "-h" || a == "--help") {
-      o.help = true;
-      return out;
-    } else if (a == "--one-by-one") {
-      o.params.passMode = PassMode::OneByOne;
-    } else if (a == "-w" || a == "-i" || a == "-c" || a == "-s" || a == "--list") {
-      if (!value(v)) return out;
-      if (a == "-w") {
-        auto n = wholeNumber(v, 1);
-        if (!n) out.error = refusal(kInvalidTimeOut);
-        else o.params.timeoutMs = static_cast<std::uint32_t>(*n);
-      } else if (a == "-i") {
-        auto n = wholeNumber(v, 1);
-        if (!n) out.error = refusal(kInvalidInterval);
-        else o.params.intervalMs = static_cast<std::uint32_t>(*n);
-      } else if (a == "-c") {
-        auto n = wholeNumber(v, 0);
-        if (!n) out.error = refusal(kInvalidTimes);
-        else o.params.pingsPerTarget = *n;
-        countGiven = true;
-      } else if (a == "-s") {
-        out.error = applySize(v, o.params);
-        stepUp = v == "step32";
-      } else {
-        o.lists.push_back(v);
+      o.targets.push_back(a);
+      continue;
+    }
+    // The option's name and its value, whether attached (-c5, --list=T) or
+    // the next argument.
+    std::string name = a;
+    std::optional<std::string> attached;
+    if (a.rfind("--", 0) == 0) {
+      if (const size_t eq = a.find('='); eq != std::string::npos) {
+        name = a.substr(0, eq);
+        attached = a.substr(eq + 1);
       }
-      if (!out.ok()) return out;
-    } else if (a == "--") {
-      o.targets.insert(o.targets.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                       args.end());
-      break;
-    } else if (a.size() > 1 && a[0] == '-') {
+    } else if (a.size() > 2) {
+      name = a.substr(0, 2);
+      attached = a.substr(2);
+    }
+    const bool takesValue =
+        name == "-w" || name == "-i" || name == "-c" || name == "-s" || name == "--list";
+    if (!takesValue && attached) {
       out.error = "unknown option " + a;
       return out;
-    } else {
-      o.targets.push_back(a);
     }
+    std::string v;
+    if (takesValue) {
+      if (attached) {
+        v = *attached;
+      } else if (i + 1 < args.size()) {
+        v = args[++i];
+      } else {
+        out.error = "option " + a + " needs a value";
+        return out;
+      }
+    }
+    if (name == "-h" || name == "--help") {
+      o.help = true;
+      return out;
+    } else if (name == "--version") {
+      o.version = true;
+      return out;
+    } else if (name == "--one-by-one") {
+      o.params.passMode = PassMode::OneByOne;
+    } else if (name == "--") {
+      optionsEnded = true;
+    } else if (name == "-w") {
+      auto n = wholeNumber(v, 1);
+      if (!n) out.error = refusal(kInvalidTimeOut);
+      else o.params.timeoutMs = static_cast<std::uint32_t>(*n);
+    } else if (name == "-i") {
+      auto n = wholeNumber(v, 1);
+      if (!n) out.error = refusal(kInvalidInterval);
+      else o.params.intervalMs = static_cast<std::uint32_t>(*n);
+    } else if (name == "-c") {
+      auto n = wholeNumber(v, 0);
+      if (!n) out.error = refusal(kInvalidTimes);
+      else o.params.pingsPerTarget = *n;
+      countGiven = true;
+    } else if (name == "-s") {
+      out.error = applySize(v, o.params);
+      stepUp = v == "step32";
+    } else if (name == "--list") {
+      if (TrimBlanks(v).empty()) out.error = "an empty list title";
+      else o.lists.push_back(v);
+    } else {
+      out.error = "unknown option " + a;
+    }
+    if (!out.ok()) return out;
   }
   // One step-up cycle is one run per target, as the window's list sets it.
   if (stepUp && !countGiven) o.params.pingsPerTarget = std::stoi(std::string(kStepUpTimes));

@@ -12,6 +12,7 @@ namespace sondrel::cli {
 
 struct CliOptions {
   bool help = false;
+  bool version = false;
   PingParameters params;
   std::vector<std::string> targets;  // addresses, names or ranges FIRST-LAST
   std::vector<std::string> lists;    // titles of stored groups and ranges

@@ -120,18 +120,35 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
   const NameResolver resolve = [&resolver](const std::string& name) {
     return PingMoudle::GetIPFromHostName(resolver, name);
   };
+  // The whole command line is sized before anything is walked or resolved, so
+  // that one too large for a run is refused at once and with its total. A
+  // name counts as the one address it gives.
+  std::size_t total = 0;
+  for (const std::string& arg : args) {
+    std::string first;
+    std::string last;
+    if (!splitRange(arg, first, last)) {
+      ++total;
+      continue;
+    }
+    const std::size_t size = rangeSize(first, last);
+    if (size > kMaxTargets)
+      return Error{kExitUsage, "the range " + first + "-" + last + " holds " +
+                                   std::to_string(size) + " addresses, more than " +
+                                   std::to_string(kMaxTargets)};
+    total += size;
+  }
+  if (total > kMaxTargets)
+    return Error{kExitUsage, "the targets come to " + std::to_string(total) +
+                                 " addresses, more than " + std::to_string(kMaxTargets)};
+
   for (const std::string& arg : args) {
     std::string first;
     std::string last;
     if (splitRange(arg, first, last)) {
-      if (rangeSize(first, last) + state.TargetCount() > kMaxTargets)
-        return Error{kExitUsage, "the range " + first + "-" + last + " holds more than " +
-                                     std::to_string(kMaxTargets) + " addresses"};
       ExpandRange(state, first, last);
       continue;
     }
-    if (state.TargetCount() >= kMaxTargets)
-      return Error{kExitUsage, "more than " + std::to_string(kMaxTargets) + " targets"};
     if (ResolveTarget(state, arg, resolve).empty()) c.unresolved.push_back(StripNote(arg));
   }
   for (const std::string& address : state.TargetAddresses)
@@ -147,7 +164,7 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
   std::vector<std::string> out;
   if (titles.empty()) return out;
   std::ifstream in(ipListPath, std::ios::binary);
-  if (!in) return Error{kExitUsage, "cannot read the IP list " + ipListPath};
+  if (!in) return Error{kExitCannotStart, "cannot read the IP list " + ipListPath};
   const std::vector<std::string> entries = ParseIPList(in);
   for (const std::string& title : titles) {
     const std::string wanted = TrimBlanks(title);
@@ -176,14 +193,14 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   auto fromLists = ListTargets(services.dataFolder + std::string(kIPListFile), options.lists);
   if (!fromLists) {
     std::fprintf(services.err, "sondrel-cli: %s\n", fromLists.error().message.c_str());
-    return kExitUsage;
+    return fromLists.error().code;
   }
   std::vector<std::string> args = options.targets;
   args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
   auto collected = CollectCommandLineTargets(args, *services.resolver);
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
-    return kExitUsage;
+    return collected.error().code;
   }
   CollectedTargets& c = collected.value();
   if (!c.unresolved.empty()) {
@@ -194,7 +211,7 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   }
   if (c.targets.addresses.empty()) {
     std::fprintf(services.err, "sondrel-cli: nothing to test\n");
-    return kExitNoReply;
+    return kExitCannotStart;
   }
 
   RunLog log(services.dataFolder);
@@ -205,19 +222,23 @@ int RunPing(const CliOptions& options, const CliServices& services) {
 
   QEventLoop loop;
   bool started = false;
-  int status = kExitNoReply;
+  // Stays so when the run is refused before it begins; the reason is printed.
+  int status = kExitCannotStart;
   std::FILE* out = services.out;
   QObject::connect(&run, &PingRun::runStarted, &loop,
                    [&](const QString&, const QString& title2) {
                      started = true;
                      std::fprintf(out, "%s\n", title2.toLocal8Bit().constData());
+                     std::fflush(out);
                    });
   QObject::connect(&run, &PingRun::resultAdded, &loop,
                    [out](qint64 row, const ResultRecord&, const QString& first,
                          const QString& second) {
+                     // Each row at once, also when the output is a pipe or a
+                     // file, so that a reader sees the run as it goes.
                      std::fprintf(out, "%s\n", rowText(row, first, second).c_str());
+                     std::fflush(out);
                    });
-  QObject::connect(&run, &PingRun::resultsAdded, &loop, [out] { std::fflush(out); });
   QObject::connect(&run, &PingRun::problem, &loop, [&](const QString& text) {
     std::fprintf(services.err, "sondrel-cli: %s\n", text.toLocal8Bit().constData());
   });

@@ -24,6 +24,10 @@ namespace sondrel::cli {
 inline constexpr int kExitReplied = 0;
 inline constexpr int kExitNoReply = 1;
 inline constexpr int kExitUsage = 2;
+// The run never began: data folder, log or lock, ICMP socket, or no target
+// left once names were resolved. Kept apart from 1 so that a script can tell
+// a broken set-up from a dead host.
+inline constexpr int kExitCannotStart = 3;
 
 struct CliServices {
   std::shared_ptr<IClock> clock;
@@ -36,7 +40,9 @@ struct CliServices {
 
 // The targets of the command line in order: addresses as given, names
 // resolved (labelled "name / address"), ranges walked octet by octet. Names
-// that do not resolve are listed in `unresolved`. Fails for a range too large.
+// that do not resolve are listed in `unresolved`. Fails, before walking or
+// resolving anything, when the targets come to more than kMaxTargets (a name
+// counted as one).
 struct CollectedTargets {
   RunTargets targets;
   std::vector<std::string> unresolved;

@@ -6,42 +6,20 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/CliTestSupport.h"
 #include "platform/IcmpCarrier.h"
 
 namespace sondrel {
 namespace {
 
-const QString kProgram = QStringLiteral(SONDREL_BIN_DIR "/sondrel-cli");
-
-struct Finished {
-  int status = -1;
-  QString out;
-  QString err;
-};
-
-Finished RunProgram(const QStringList& args, const QString& dataHome) {
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-  p.setProcessEnvironment(env);
-  p.start(kProgram, args);
-  Finished f;
-  if (!p.waitForFinished(60000)) {
-    p.kill();
-    p.waitForFinished(5000);
-    return f;
-  }
-  f.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  f.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-  f.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return f;
-}
+using cli::clitest::Finished;
+using cli::clitest::RunProgram;
 
 TEST(CliProgram, UsageErrorsAndHelp) {
   QTemporaryDir data;
   const Finished help = RunProgram({QStringLiteral("--help")}, data.path());
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: sondrel-cli ping [options] TARGET...")));
+  EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: sondrel-cli ping [options] [--] TARGET...\n")));
   const Finished bad = RunProgram({QStringLiteral("ping"), QStringLiteral("-w"),
                                    QStringLiteral("x"), QStringLiteral("127.0.0.1")},
                                   data.path());

@@ -10,6 +10,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliPing.h"
+#include "cli/CliTestSupport.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
@@ -113,39 +114,8 @@ TEST(CliTargets, StoredGroupsAndRangesByTitle) {
   EXPECT_FALSE(ListTargets(dir.path().toStdString() + "/none.txt", {"IP_Group_01"}));
 }
 
-std::string ReadAll(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-  return s;
-}
-
-class CliRunTest : public ::testing::Test {
- protected:
-  QTemporaryDir dir;
-  CliServices services;
-  std::shared_ptr<fakes::FakeIcmpCarrier> icmp = std::make_shared<fakes::FakeIcmpCarrier>();
-  void SetUp() override {
-    services.clock = std::make_shared<fakes::FakeClock>();
-    services.icmp = icmp;
-    services.resolver = std::make_shared<fakes::FakeResolver>();
-    services.dataFolder = dir.path().toStdString() + "/";
-    services.out = std::tmpfile();
-    services.err = std::tmpfile();
-  }
-  void TearDown() override {
-    std::fclose(services.out);
-    std::fclose(services.err);
-  }
-  int Run(std::vector<std::string> args) {
-    ParsedCommandLine p = ParseCommandLine(args);
-    EXPECT_TRUE(p.ok()) << p.error;
-    return RunPing(p.options, services);
-  }
-};
+using clitest::CliRunTest;
+using clitest::ReadAll;
 
 TEST_F(CliRunTest, PrintsRowsAndTheStatisticsBlock) {
   icmp->script("127.0.0.1", {0, 2'000, 64});
@@ -174,14 +144,14 @@ TEST_F(CliRunTest, NoReplyNothingToTestAndARefusedRun) {
   EXPECT_EQ(Run({"ping", "-i", "5", "-c", "1", "127.0.0.9"}), kExitNoReply);
   EXPECT_NE(ReadAll(services.out).find("Loss Rate:  100.00 %"), std::string::npos);
 
-  EXPECT_EQ(Run({"ping", "unknown.invalid"}), kExitNoReply);
+  EXPECT_EQ(Run({"ping", "unknown.invalid"}), kExitCannotStart);
   EXPECT_NE(ReadAll(services.err).find("Cannot find the IP address for the following 1 host:\n"
                                        "       unknown.invalid\n"),
             std::string::npos);
 
   RunLog other(services.dataFolder);
   ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
-  EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitNoReply);
+  EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitCannotStart);
   EXPECT_NE(ReadAll(services.err).find("Another copy of the program is running a ping test"),
             std::string::npos);
 }

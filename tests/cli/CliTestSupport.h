@@ -1,0 +1,83 @@
+#pragma once
+// What the sondrel-cli tests share: the real program run to its end, and the
+// run driven in process with fakes, its output caught in temporary files.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/CliPing.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeIcmpCarrier.h"
+#include "fakes/FakeResolver.h"
+
+namespace sondrel::cli::clitest {
+
+inline const QString kProgram = QStringLiteral(SONDREL_BIN_DIR "/sondrel-cli");
+
+struct Finished {
+  int status = -1;
+  QString out;
+  QString err;
+};
+
+// Runs sondrel-cli with its data folder under dataHome; status -1 when it
+// did not end by itself within a minute.
+inline Finished RunProgram(const QStringList& args, const QString& dataHome) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+  p.setProcessEnvironment(env);
+  p.start(kProgram, args);
+  Finished f;
+  if (!p.waitForFinished(60000)) {
+    p.kill();
+    p.waitForFinished(5000);
+    return f;
+  }
+  f.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  f.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  f.err = QString::fromLocal8Bit(p.readAllStandardError());
+  return f;
+}
+
+inline std::string ReadAll(std::FILE* f) {
+  std::fflush(f);
+  std::rewind(f);
+  std::string s;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+  return s;
+}
+
+class CliRunTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir;
+  CliServices services;
+  std::shared_ptr<fakes::FakeIcmpCarrier> icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+  void SetUp() override {
+    services.clock = std::make_shared<fakes::FakeClock>();
+    services.icmp = icmp;
+    services.resolver = std::make_shared<fakes::FakeResolver>();
+    services.dataFolder = dir.path().toStdString() + "/";
+    services.out = std::tmpfile();
+    services.err = std::tmpfile();
+  }
+  void TearDown() override {
+    if (services.out) std::fclose(services.out);
+    std::fclose(services.err);
+  }
+  int Run(std::vector<std::string> args) {
+    ParsedCommandLine p = ParseCommandLine(args);
+    EXPECT_TRUE(p.ok()) << p.error;
+    return RunPing(p.options, services);
+  }
+};
+
+}  // namespace sondrel::cli::clitest
