@@ -171,6 +171,35 @@ TEST_F(FormMainRunLogTest, AnUnwritableDataFolderKeepsThePreviousResultsOnScreen
   EXPECT_EQ(d().sIP4[0]->text(), QStringLiteral("3"));
 }
 
+TEST_F(FormMainRunLogTest, ALogThatCannotBeginBringsThePreviousResultsBack) {
+  { std::ofstream(folder_ + "Tolvane_DB3.txt", std::ios::binary) << OldLog(3); }
+  { std::ofstream(folder_ + "Tolvane_DB4.txt", std::ios::binary) << "10.9.9.9\r\n"; }
+  Load();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return d().LabelTittle2()->text() == QStringLiteral("Previous Ping Test Result"); },
+      10000));
+  // The folder can be written, but the targets cannot take their place.
+  fs::remove(folder_ + "Tolvane_DB4.txt");
+  fs::create_directories(folder_ + "Tolvane_DB4.txt/inside");
+  fakes_.prompter->calls.clear();
+  ClickStart();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 10000));
+  ASSERT_TRUE(WaitIdle());
+  QTest::qWait(50);
+
+  const auto messages = fakes_.prompter->messages();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_EQ(messages[0].icon, IPrompter::Icon::Warning);
+  EXPECT_TRUE(messages[0].text.startsWith(QString::fromStdString("The data folder " + folder_)))
+      << messages[0].text.toStdString();
+  EXPECT_EQ(ReadFile(folder_ + "Tolvane_DB3.txt"), OldLog(3));
+  d().flush();
+  EXPECT_EQ(w().pingRun()->rowCount(), 3);
+  EXPECT_TRUE(d().sIP[0]->text().endsWith(QStringLiteral("Reply from 10.9.9.9")));
+  EXPECT_EQ(d().LabelTittle2()->text(), QStringLiteral("Previous Ping Test Result"));
+  EXPECT_EQ(d().sIP4[0]->text(), QStringLiteral("3"));
+}
+
 TEST_F(FormMainRunLogTest, ADamagedLogIsReportedOnceAndNeverShownAsReplies) {
   std::string log = OldLog(2);
   log += "2026,03,07,14,05,09,10.9.9.9,32,zz,64,0\r\n";        // time not a number
