@@ -242,6 +242,10 @@ void PingRun::StartPingTest() {
     scheduleArmed_ = false;
     timer3_.stop();
     Q_EMIT problem(QString::fromStdString(writable.error().message));
+    // A refused start ends as every other does, from the event loop.
+    QTimer::singleShot(0, this, [this] {
+      if (!testRunning_) Q_EMIT testRunningChanged(false);
+    });
     return;
   }
   ++runsStarted_;
