@@ -203,5 +203,43 @@ TEST_F(RunLogFilesTest, AReadOnlyDataFolderIsNamedWithTheReason) {
   EXPECT_EQ(rc, 0);
 }
 
+// The address space of this process now, in bytes.
+rlim_t AddressSpace() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "VmSize:") {
+      rlim_t kb = 0;
+      status >> kb;
+      return kb * 1024;
+    }
+  }
+  return 0;
+}
+
+TEST_F(RunLogFilesTest, ALogTooLargeForTheMemoryGivesAMessage) {
+  {
+    std::ofstream out(folder + "Tolvane_DB3.txt", std::ios::binary);
+    out << "1,1\r\n";
+    for (int i = 0; i < 500'000; ++i) out << "2026,03,07,14,05,09,10.0.0.1,32,15,64,0\r\n";
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // Room for a few small pieces, not for half a million records.
+    rlimit tight {};
+    tight.rlim_cur = tight.rlim_max = AddressSpace() + (4u << 20);
+    if (::setrlimit(RLIMIT_AS, &tight) != 0) ::_exit(77);
+    RunLog log(folder);
+    const auto loaded = log.LoadPreviousRun();
+    if (loaded || loaded.error().code != ENOMEM) ::_exit(1);
+    ::_exit(loaded.error().message.find("too large") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the reload must not end the program";
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "cannot limit the address space here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 }  // namespace
 }  // namespace sondrel
