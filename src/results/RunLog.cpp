@@ -8,6 +8,7 @@
 #include <QMetaObject>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <thread>
@@ -90,11 +91,27 @@ Result<void> RunLog::checkFolder() const {
   return {};
 }
 
+void RunLog::removeStaleTemporaries() const {
+  // Only a holder of the run lock writes these, so with the lock held any
+  // left are from a start that died midway.
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
+    const std::string name = entry.path().filename().string();
+    for (std::string_view file : {kRunLogFile, kRunTargetsFile}) {
+      const std::string prefix = "." + std::string(file) + ".";
+      if (name.size() > prefix.size() + 4 && name.rfind(prefix, 0) == 0 &&
+          name.compare(name.size() - 4, 4, ".tmp") == 0)
+        RemoveFile(entry.path().string());
+    }
+  }
+}
+
 Result<void> RunLog::StartRunLog(std::int32_t targetCount, std::int32_t stepLength,
                                  const std::vector<std::string>& targetLabels) {
   CloseRunLog();
   if (auto writable = checkFolder(); !writable) return writable;
   if (auto locked = takeLock(); !locked) return locked;
+  removeStaleTemporaries();
   ++generation_;
   unwritten_ = 0;
   logError_.clear();

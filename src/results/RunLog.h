@@ -119,6 +119,7 @@ class RunLog final : public QObject {
 
   Result<void> takeLock();
   void dropLock();
+  void removeStaleTemporaries() const;
 };
 
 }  // namespace sondrel

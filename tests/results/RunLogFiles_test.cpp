@@ -79,8 +79,11 @@ TEST_F(RunLogFilesTest, AStartThatCannotWriteTheTargetsKeepsThePreviousPair) {
                                                   "Tolvane_DB4.txt"}));
   EXPECT_FALSE(RunLog(folder).lockedElsewhere());
 
-  // Once the targets can be written, the new pair replaces the old one.
+  // Once the targets can be written, the new pair replaces the old one; the
+  // temporary files of a start that died midway go with it.
   fs::remove_all(folder + "Tolvane_DB4.txt");
+  std::ofstream(folder + ".Tolvane_DB3.txt.99999.1.tmp") << "2,1\r\n";
+  std::ofstream(folder + ".Tolvane_DB4.txt.99999.2.tmp") << "a\r\nb\r\n";
   ASSERT_TRUE(log.StartRunLog(2, 1, {"127.0.0.1", "127.0.0.2"}));
   log.CloseRunLog();
   EXPECT_EQ(ReadFile(folder + "Tolvane_DB3.txt"), "2,1\r\n");
