@@ -15,7 +15,8 @@ std::string AddSlash(std::string_view path) {
 }
 
 std::string ApplicationDataFolder() {
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg) return xdg;
+  // A relative $XDG_DATA_HOME is invalid and ignored, as the XDG rules say.
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') return xdg;
   if (const char* home = std::getenv("HOME"); home && *home)
     return AddSlash(home) + ".local/share";
   return {};
@@ -28,11 +29,27 @@ std::string ProgramFolder() {
   return AddSlash(exe.parent_path().string());
 }
 
+void MakeFolders(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path p = fs::path(path).lexically_normal();
+  if (!p.has_filename()) p = p.parent_path();  // a trailing "/"
+  // Every missing level from the top: ~/.local/share is often missing on a
+  // fresh account.
+  fs::path built;
+  for (const fs::path& part : p) {
+    built /= part;
+    std::error_code ec;
+    if (fs::is_directory(built, ec)) continue;
+    if (!fs::create_directory(built, ec) || ec) return;
+    // Only folders made here are narrowed: they hold the user's data.
+    fs::permissions(built, fs::perms::owner_all, fs::perm_options::replace, ec);
+  }
+}
+
 std::string DataFolder(std::string_view base) {
   std::string root = base.size() < 3 ? ProgramFolder() : std::string(base);
   std::string folder = AddSlash(root) + std::string(kDataFolderName);
-  std::error_code ec;
-  if (!std::filesystem::is_directory(folder, ec)) std::filesystem::create_directory(folder, ec);
+  MakeFolders(folder);
   return AddSlash(folder);
 }
 

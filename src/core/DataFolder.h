@@ -18,15 +18,20 @@ inline constexpr std::string_view kProductTitle = "Network Connectivity Tester &
 // The path followed by "/" unless it already ends in one.
 std::string AddSlash(std::string_view path);
 
-// The per-user application data folder: $XDG_DATA_HOME, else
-// $HOME/.local/share; "" when neither is set.
+// The per-user application data folder: $XDG_DATA_HOME when it is an
+// absolute path, else $HOME/.local/share; "" when neither is usable.
 std::string ApplicationDataFolder();
 
 // The folder this program's executable lies in, ending in "/".
 std::string ProgramFolder();
 
-// AddSlash(base) + "SondrelDataBas" + "/", creating that one level when it
-// does not exist. A base shorter than 3 characters means the program's own
+// Creates the folder and every missing folder above it, each new one with
+// mode 0700; existing folders are left as they are. Failures are silent: the
+// files in it fail as their owners say.
+void MakeFolders(const std::string& path);
+
+// AddSlash(base) + "SondrelDataBas" + "/", creating the whole path when it
+// does not exist (new folders 0700). A base shorter than 3 characters means the program's own
 // folder. Never throws; a folder that cannot be made is still returned, and
 // the files in it fail as their owners say.
 std::string DataFolder(std::string_view base);

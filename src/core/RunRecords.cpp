@@ -4,17 +4,17 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
 #include "core/PingMoudle.h"
+#include "core/Targets.h"
 
 namespace sondrel {
 namespace {
 
 constexpr std::int64_t kLinesPerProgress = 65536;
-// Bound on the empty labels a damaged header can ask for.
-constexpr std::int64_t kMaxPaddedLabels = 1 << 24;
 
 // Two-digit field: "0" before a value below 10; blanks when the field is missing.
 void appendField2(std::string& out, std::uint8_t v) {
@@ -263,6 +263,12 @@ bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32
   stepLength = 1;
   bool ok = parseNumber(fields[0], targetCount) && targetCount >= 0;
   if (!ok) targetCount = 0;
+  // No run of this program has more targets; a damaged header must not make
+  // the reload pad millions of labels.
+  if (targetCount > static_cast<std::int32_t>(kMaxTargets)) {
+    targetCount = static_cast<std::int32_t>(kMaxTargets);
+    ok = false;
+  }
   if (fields.size() < 2 || !parseNumber(fields[1], stepLength)) {
     stepLength = 1;
     ok = false;
@@ -271,89 +277,195 @@ bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32
 }
 
 bool ParseLogLine(std::string_view line, RunData& run, ResultRecord& r) {
-  auto f = SplitFields(line, ',');
+  const auto f = SplitFields(line, ',');
   r = ResultRecord{};
-  r.time = 0;
-  if (f.size() > 11) {
-    // An address holding a comma: the fields around it stay in place.
-    const size_t extra = f.size() - 11;
-    const char* begin = f[6].data();
-    const char* end = f[6 + extra].data() + f[6 + extra].size();
-    f[6] = std::string_view(begin, static_cast<size_t>(end - begin));
-    f.erase(f.begin() + 7, f.begin() + 7 + static_cast<std::ptrdiff_t>(extra));
-  }
   const size_t n = f.size();
-  if (n > 0) r.when.year = parseTimeField<std::uint16_t>(f[0], 4, ResultTime::kNoYear, 9999);
+  // More than eleven fields is two lines glued together after a failed
+  // write, never an address: the program writes dotted addresses.
+  bool whole = n == 11;
+  // A date field wider than its width is damaged too (a glued line's year).
+  auto timeField = [&](size_t i, size_t width, int limit, auto none) {
+    using T = decltype(none);
+    if (i >= n) return none;
+    const T v = parseTimeField<T>(f[i], width, none, limit);
+    if (v == none || trimBlanks(f[i]).size() > width) whole = false;
+    return v;
+  };
+  r.when.year = timeField(0, 4, 9999, ResultTime::kNoYear);
   std::uint8_t* two[] = {&r.when.month, &r.when.day, &r.when.hour, &r.when.minute,
                          &r.when.second};
-  for (size_t i = 0; i < 5 && i + 1 < n; ++i)
-    *two[i] = parseTimeField<std::uint8_t>(f[i + 1], 2, ResultTime::kNoField, 99);
-  r.target = run.internAddress(n > 6 ? f[6] : std::string_view{});
-  if (n > 7 && !parseNumber(f[7], r.bufferSize)) r.bufferSize = 0;
-  if (n > 8 && !parseNumber(f[8], r.time)) r.time = 0;
-  if (n > 9 && !parseNumber(f[9], r.ttl)) r.ttl = 0;
-  if (n > 10 && !parseNumber(f[10], r.status)) r.status = 0;
-  return n >= 11;
-}
-
-bool LoadRunLog(std::string_view log, const std::string_view* targets, RunData& run,
-                const std::function<void(std::int64_t)>& progress) {
-  // First find where the log ends (first empty line, or a last line without
-  // its line end, which a crash cut short), so the lines still to go are known
-  // while parsing.
-  std::vector<std::string_view> lines;
-  for (size_t pos = 0; pos < log.size();) {
-    const size_t nl = log.find('\n', pos);
-    if (nl == std::string_view::npos) break;
-    std::string_view line = log.substr(pos, nl - pos);
-    pos = nl + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    line = trimBlanks(line);
-    if (line.empty()) break;
-    lines.push_back(line);
+  for (size_t i = 0; i < 5; ++i) *two[i] = timeField(i + 1, 2, 99, ResultTime::kNoField);
+  const std::string_view ip = n > 6 ? trimBlanks(f[6]) : std::string_view{};
+  if (ip.empty()) whole = false;
+  r.target = run.internAddress(ip);
+  if (n > 7 && !parseNumber(f[7], r.bufferSize)) {
+    r.bufferSize = 0;
+    whole = false;
   }
-  // A header alone is a run without results: nothing to show.
-  if (lines.size() < 2) return false;
-
-  run.clear();
-  const std::int64_t total = static_cast<std::int64_t>(lines.size()) - 1;
-  run.records.resize(static_cast<size_t>(total));
-  for (std::int64_t i = 1; i <= total; ++i) {
-    ResultRecord& r = run.records[static_cast<size_t>(i - 1)];
-    ParseLogLine(lines[static_cast<size_t>(i)], run, r);
-    CountResult(run.stats, r);
-    if (progress && i % kLinesPerProgress == 0) progress(total - i);
+  if (!whole || !parseNumber(f[8], r.time) || !parseNumber(f[9], r.ttl) ||
+      !parseNumber(f[10], r.status) || r.time < -1) {
+    // What this ping gave is not known: never shown or counted as a reply.
+    r.time = -1;
+    r.ttl = 0;
+    r.status = kDamagedLineStatus;
+    return false;
   }
-  RaiseZeroTimes(run.stats);
-  ParseLogHeader(lines[0], run.targetCount, run.stepLength);
-
-  if (targets) {
-    // One label per target; a missing line gives an empty label.
-    const auto wanted = std::min<std::int64_t>(run.targetCount, kMaxPaddedLabels);
-    std::string_view rest = *targets;
-    while (static_cast<std::int64_t>(run.targetLabels.size()) < wanted && !rest.empty()) {
-      const size_t nl = rest.find('\n');
-      std::string_view line = rest.substr(0, nl);
-      rest = nl == std::string_view::npos ? std::string_view{} : rest.substr(nl + 1);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      run.targetLabels.emplace_back(trimBlanks(line));
-    }
-    run.targetLabels.resize(static_cast<size_t>(wanted));
-  }
-  if (progress) progress(0);
+  if (r.time < 0) r.ttl = 0;
   return true;
 }
 
+namespace {
+
+// Reads a log in pieces of a fixed size and hands out its lines, so a reload
+// holds no more of the file than one piece and one line.
+class LogLines {
+ public:
+  explicit LogLines(std::istream& in) : in_(in), piece_(kPieceBytes) {}
+
+  // The next line (CR LF or LF end removed, blanks trimmed). False at the end
+  // of the file, and for a last line without its line end: a crash cut it
+  // short. A line longer than any the program writes comes back damaged.
+  bool next(std::string_view& line) {
+    carry_.clear();
+    bool overlong = false;
+    while (true) {
+      if (pos_ == len_ && !fill()) return false;
+      const char* start = piece_.data() + pos_;
+      const auto* nl = static_cast<const char*>(std::memchr(start, '\n', len_ - pos_));
+      const size_t take = nl ? static_cast<size_t>(nl - start) : len_ - pos_;
+      if (!overlong && carry_.size() + take > kLongestLine) {
+        overlong = true;
+        carry_ = "#";  // damaged: not empty, not a record
+      }
+      if (!nl && !overlong) {
+        carry_.append(start, take);
+        pos_ = len_;
+        continue;
+      }
+      pos_ += take;
+      if (!nl) continue;
+      ++pos_;
+      std::string_view view;
+      if (overlong) {
+        view = carry_;
+      } else if (carry_.empty()) {
+        view = std::string_view(start, take);
+      } else {
+        carry_.append(start, take);
+        view = carry_;
+      }
+      if (!view.empty() && view.back() == '\r') view.remove_suffix(1);
+      line = trimBlanks(view);
+      return true;
+    }
+  }
+
+  void rewind() {
+    in_.clear();
+    in_.seekg(0);
+    pos_ = len_ = 0;
+  }
+
+ private:
+  static constexpr size_t kPieceBytes = 1 << 16;
+  static constexpr size_t kLongestLine = 4096;
+
+  bool fill() {
+    if (!in_) return false;
+    in_.read(piece_.data(), static_cast<std::streamsize>(piece_.size()));
+    len_ = static_cast<size_t>(in_.gcount());
+    pos_ = 0;
+    return len_ > 0;
+  }
+
+  std::istream& in_;
+  std::vector<char> piece_;
+  size_t pos_ = 0;
+  size_t len_ = 0;
+  std::string carry_;
+};
+
+// A string_view as a stream, without copying it.
+class ViewBuf : public std::streambuf {
+ public:
+  explicit ViewBuf(std::string_view v) {
+    char* p = const_cast<char*>(v.data());
+    setg(p, p, p + v.size());
+  }
+
+ protected:
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+    char* target = dir == std::ios_base::beg ? eback() + off
+                   : dir == std::ios_base::cur ? gptr() + off
+                                               : egptr() + off;
+    if (target < eback() || target > egptr()) return pos_type(off_type(-1));
+    setg(eback(), target, egptr());
+    return pos_type(target - eback());
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
+    return seekoff(off_type(pos), std::ios_base::beg, which);
+  }
+};
+
+}  // namespace
+
 bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,
-                const std::function<void(std::int64_t)>& progress) {
-  auto slurp = [](std::istream& in) {
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
-  const std::string content = slurp(log);
-  if (!targets) return LoadRunLog(content, nullptr, run, progress);
-  const std::string labels = slurp(*targets);
-  const std::string_view view = labels;
-  return LoadRunLog(content, &view, run, progress);
+                const LoadOptions& options) {
+  auto cancelled = [&] { return options.cancel && options.cancel->load(std::memory_order_relaxed); };
+  // First count the lines up to where the log ends (first empty line, or a
+  // last line without its line end), so the lines still to go are known
+  // while parsing and the records are sized once.
+  LogLines lines(log);
+  std::string_view line;
+  std::int64_t count = 0;
+  while (lines.next(line) && !line.empty()) {
+    ++count;
+    if (count % kLinesPerProgress == 0 && cancelled()) return false;
+  }
+  // A header alone is a run without results: nothing to show.
+  if (count < 2) return false;
+
+  lines.rewind();
+  RunData loaded;
+  if (!lines.next(line)) return false;
+  ParseLogHeader(line, loaded.targetCount, loaded.stepLength);
+  const std::int64_t total = count - 1;
+  loaded.records.reserve(static_cast<size_t>(total));
+  for (std::int64_t i = 1; i <= total; ++i) {
+    // The file may have changed since it was counted.
+    if (!lines.next(line) || line.empty()) break;
+    ResultRecord& r = loaded.records.emplace_back();
+    if (!ParseLogLine(line, loaded, r)) ++loaded.damagedLines;
+    CountResult(loaded.stats, r);
+    if (i % kLinesPerProgress == 0) {
+      if (cancelled()) return false;
+      if (options.progress) options.progress(total - i);
+    }
+  }
+  if (loaded.records.empty()) return false;
+  RaiseZeroTimes(loaded.stats);
+
+  if (targets) {
+    // One label per target; a missing line gives an empty label.
+    LogLines labels(*targets);
+    while (static_cast<std::int64_t>(loaded.targetLabels.size()) < loaded.targetCount &&
+           labels.next(line))
+      loaded.targetLabels.emplace_back(line);
+    loaded.targetLabels.resize(static_cast<size_t>(loaded.targetCount));
+  }
+  if (options.progress) options.progress(0);
+  run = std::move(loaded);
+  return true;
+}
+
+bool LoadRunLog(std::string_view log, const std::string_view* targets, RunData& run,
+                const LoadOptions& options) {
+  ViewBuf logBuf(log);
+  std::istream logIn(&logBuf);
+  if (!targets) return LoadRunLog(logIn, nullptr, run, options);
+  ViewBuf labelBuf(*targets);
+  std::istream labelIn(&labelBuf);
+  return LoadRunLog(logIn, &labelIn, run, options);
 }
 
 SendChoice NextSend(const PingParameters& p, SizeCycle& c, std::int32_t stepLength) {

@@ -3,6 +3,7 @@
 // and the two run log file formats. Plain C++: the run engine, the reload, the
 // exports and the report all work on these.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -93,6 +94,7 @@ struct RunData {
   std::int32_t targetCount = 0;
   std::int32_t stepLength = 1;
   RunStatistics stats;
+  std::int64_t damagedLines = 0;  // log lines a reload could not read whole
 
   // The record's address as stored: at most 15 characters, no padding.
   std::string_view ip(const ResultRecord& record) const;
@@ -142,22 +144,38 @@ std::string FormatLogHeader(std::int32_t targetCount, std::int32_t stepLength);
 // "2026,03,07,14,05,09,10.0.0.1,32,15,64,0"
 std::string FormatLogLine(const ResultRecord& record, std::string_view ip);
 
+// The target count is capped at the program's own limit on targets.
 bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32_t& stepLength);
-// Fills the record from one result line. Missing or non-numeric fields are left
-// empty or 0; the address is interned in the run's table. False when the line
-// had fewer than eleven fields.
+
+// The status a damaged log line reloads with (shown as an unknown status).
+inline constexpr std::int32_t kDamagedLineStatus = -2;
+
+// Fills the record from one result line; the address is interned in the
+// run's table. A damaged line (not eleven fields, a field that is not a
+// number of its width, no address) still gives one record, so the records of
+// later lines keep their places, but never a reply: its time is -1, its TTL 0
+// and its status kDamagedLineStatus; date fields that are not numbers are
+// left empty. False for a damaged line.
 bool ParseLogLine(std::string_view line, RunData& run, ResultRecord& record);
 
-// Reads a whole result log, and the target file when given, into `run`.
-// Stops at the first empty line; a last line without its line end (cut short
-// by a crash) is left out. `progress` is called now and then with the number
-// of lines still to go. False when the log held no result line (nothing to
-// show); `run` is left as it was then.
+struct LoadOptions {
+  // Called now and then with the number of lines still to go, and 0 at the end.
+  std::function<void(std::int64_t remaining)> progress;
+  // Checked now and then; once true the load gives up (returns false).
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// Reads a result log, and the target file when given, into `run`, in pieces
+// of a fixed size: the memory it takes is the records and one piece. Stops at
+// the first empty line; a last line without its line end (cut short by a
+// crash) is left out. Damaged lines are counted in run.damagedLines. False
+// when the log held no result line (nothing to show); `run` is left as it was
+// then. The log stream is read twice (it must be seekable).
 bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,
-                const std::function<void(std::int64_t remaining)>& progress = {});
+                const LoadOptions& options = {});
 // The same on file contents in memory; `targets` null when there is no target file.
 bool LoadRunLog(std::string_view log, const std::string_view* targets, RunData& run,
-                const std::function<void(std::int64_t remaining)>& progress = {});
+                const LoadOptions& options = {});
 
 // ---- The run's choices made from the parameters ----
 

@@ -6,6 +6,7 @@
 
 #include <QMetaObject>
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
@@ -159,9 +160,20 @@ PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, Q
   connect(&log_, &RunLog::reloadStarted, this,
           [this] { Q_EMIT reloadStarted(QString::fromLatin1(kLoadingText)); });
   connect(&log_, &RunLog::reloadProgress, this, &PingRun::reloadProgress);
+  connect(&log_, &RunLog::reloadProblem, this, &PingRun::problem);
   connect(&log_, &RunLog::reloadFinished, this, [this](std::shared_ptr<RunData> run) {
+    if (runsStarted_ != reloadMark_) {
+      // A start came since the reload began. A run whose log has started
+      // owns the files and the screen (the log then hands back nothing);
+      // a start still collecting its targets may yet give up.
+      if (run && testRunning_)
+        pendingReload_ = std::move(run);
+      else if (run)
+        showReloaded(std::move(*run));
+      return;
+    }
     if (run && !testRunning_) {
-      setPreviousRun(std::move(*run));
+      showReloaded(std::move(*run));
     } else if (!testRunning_) {
       setTitles(title1_, QString());
     }
@@ -211,6 +223,20 @@ void PingRun::SetTestIdle() {
 void PingRun::StartPingTest() {
   // A start while a run is going leaves that run alone.
   if (testRunning_) return;
+  // A data folder that cannot take the log stops the start before the
+  // previous results leave the screen.
+  if (auto writable = log_.checkFolder(); !writable) {
+    Q_EMIT problem(QString::fromStdString(writable.error().message));
+    // A refused start ends as every other does, from the event loop.
+    QTimer::singleShot(0, this, [this] {
+      if (testRunning_) return;
+      Q_EMIT testRunningChanged(false);
+      Q_EMIT startAbandoned();
+    });
+    return;
+  }
+  ++runsStarted_;
+  previousRun_ = std::move(run_);
 
   targets_.clear();
   cycle_ = SizeCycle{};
@@ -236,6 +262,9 @@ void PingRun::abandonStart() {
   stopRequested_ = false;
   setTitles(title1_, QString());
   SetTestIdle();
+  previousRun_.clear();
+  // The previous run's files are still in place; show them again.
+  if (auto previous = std::move(pendingReload_)) showReloaded(std::move(*previous));
   Q_EMIT startAbandoned();
 }
 
@@ -282,9 +311,22 @@ void PingRun::CompleteStart(RunTargets collected) {
   const QString title1 = QStringLiteral("No.");
   const QString title2 = QString::fromStdString(FormatRunTitle(params_.sendData.size(), count));
   if (auto started = log_.StartRunLog(count, run_.stepLength, run_.targetLabels); !started) {
-    showMessage(QString::fromStdString(started.error().message));
+    const QString text = QString::fromStdString(started.error().message);
+    if (started.error().code == EWOULDBLOCK)
+      showMessage(text);
+    else
+      Q_EMIT problem(text);
+    // The previous pair of files is still in place: so are its results.
+    auto previous = std::make_shared<RunData>(std::move(previousRun_));
+    previous->damagedLines = 0;  // the user was told at its reload
+    run_.clear();
+    if (!pendingReload_ && !previous->records.empty()) pendingReload_ = std::move(previous);
     return abandonStart();
   }
+  // The files hold this run now; the previous one is of no more use.
+  previousRun_.clear();
+  pendingReload_.reset();
+  log_.cancelReload();
 
   run_.stats.firstTarget = targets_.front();
   run_.stats.minTime = kNoMinimum;
@@ -435,6 +477,10 @@ void PingRun::FinishStop() {
   if (echoBusy_) return;
   timer2_.stop();
   log_.CloseRunLog();
+  if (log_.unwritten() > 0)
+    Q_EMIT problem(QStringLiteral("%1 results of this ping test could not be written to the log %2.")
+                       .arg(log_.unwritten())
+                       .arg(QString::fromStdString(log_.logPath())));
   stopRequested_ = false;
   if (keptAwake_ && services_.keepAwake) {
     services_.keepAwake->release();
@@ -447,11 +493,23 @@ void PingRun::FinishStop() {
 
 bool PingRun::ReloadPreviousRun() {
   if (testRunning_) return false;
+  reloadMark_ = runsStarted_;
   if (services_.prompter) return log_.ReloadPreviousRun(*services_.prompter);
   auto loaded = log_.LoadPreviousRun();
   if (!loaded) return false;
-  setPreviousRun(std::move(loaded.value()));
+  showReloaded(std::move(loaded.value()));
   return true;
+}
+
+void PingRun::showReloaded(RunData run) {
+  const std::int64_t damaged = run.damagedLines;
+  setPreviousRun(std::move(run));
+  if (damaged > 0)
+    Q_EMIT problem(QStringLiteral("%1 of the lines in the log of the previous ping test (%2) "
+                                  "were damaged and could not be read. Each is shown as a "
+                                  "result without a reply.")
+                       .arg(damaged)
+                       .arg(QString::fromStdString(log_.logPath())));
 }
 
 void PingRun::setPreviousRun(RunData run) {

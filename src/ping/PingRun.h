@@ -147,7 +147,9 @@ class PingRun final : public QObject {
   // and no finished() follows.
   void startAbandoned();
   void reportLinkVisible(bool visible);
-  // A message for the user that needs no answer (log write failure).
+  // A message for the user that needs no answer, shown with the warning
+  // icon: the data folder cannot be written, logging stopped, a damaged or
+  // too large log at reload.
   void problem(const QString& text);
   // Reload: progress, and the previous run now in data().
   void reloadStarted(const QString& title2);
@@ -170,6 +172,13 @@ class PingRun final : public QObject {
   QTimer timer2_;  // finishes a stopped run once the echoes under way are in
 
   RunData run_;
+  // The results shown before a start, kept until its log has started: a
+  // start that fails there shows them again.
+  RunData previousRun_;
+  // A reload that finished while a start was collecting its targets.
+  std::shared_ptr<RunData> pendingReload_;
+  std::uint64_t runsStarted_ = 0;
+  std::uint64_t reloadMark_ = 0;  // runsStarted_ when the reload began
   std::vector<std::string> targets_;  // addresses in ping order
   SizeCycle cycle_;
   std::uint32_t bufferChanges_ = 0;  // the buffer setting the cycle was started for
@@ -205,6 +214,8 @@ class PingRun final : public QObject {
   void setTitles(const QString& title1, const QString& title2);
   void abandonStart();
   void showMessage(const QString& text);
+  // Shows a reloaded run, and says how many of its log lines were damaged.
+  void showReloaded(RunData run);
 };
 
 }  // namespace sondrel

@@ -88,7 +88,7 @@ TEST(StartUp, AnUnusableBaseDoesNotStopTheWindow) {
   QTemporaryDir dir;
   const std::string file = dir.path().toStdString() + "/plain-file";
   { std::ofstream(file) << "x"; }
-  for (const std::string& base : {file, std::string("/proc/self"), dir.path().toStdString() + "/no/such"}) {
+  for (const std::string& base : {file, std::string("/proc/self")}) {
     SCOPED_TRACE(base);
     testing::MainWindowUnderTest app(base);
     app.window->Form_Load();
@@ -96,6 +96,43 @@ TEST(StartUp, AnUnusableBaseDoesNotStopTheWindow) {
     EXPECT_EQ(app.window->windowTitle().toStdString(), " Network Connectivity Tester & Logger  8.23");
     EXPECT_FALSE(fs::exists(app.window->scanProgramPath()));
   }
+}
+
+TEST(StartUp, AMissingParentIsCreatedWholeWithPrivateFolders) {
+  QTemporaryDir dir;
+  // A fresh account: neither ~/.local nor ~/.local/share exists yet.
+  const std::string home = dir.path().toStdString();
+  ASSERT_EQ(::chmod(home.c_str(), 0755), 0);
+  const std::string base = home + "/.local/share";
+  testing::MainWindowUnderTest app(base);
+  app.window->Form_Load();
+  EXPECT_EQ(app.window->dataFolder(), base + "/SondrelDataBas/");
+  for (const std::string& made : {home + "/.local", base, base + "/SondrelDataBas"}) {
+    SCOPED_TRACE(made);
+    struct stat st {};
+    ASSERT_EQ(::stat(made.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+  }
+  struct stat top {};
+  ASSERT_EQ(::stat(home.c_str(), &top), 0);
+  EXPECT_EQ(top.st_mode & 07777, 0755u) << "an existing folder keeps its mode";
+  // The list can be saved there, so a run can start.
+  EXPECT_TRUE(fs::is_regular_file(base + "/SondrelDataBas/Tolvane_DB.txt"));
+  EXPECT_TRUE(fs::is_regular_file(app.window->scanProgramPath()));
+}
+
+TEST(StartUp, TheApplicationFolderFollowsOnlyAnAbsoluteXdgDataHome) {
+  const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
+  const QByteArray savedHome = qgetenv("HOME");
+  qputenv("HOME", "/home/someone");
+  qputenv("XDG_DATA_HOME", "/data/xdg");
+  EXPECT_EQ(ApplicationDataFolder(), "/data/xdg");
+  qputenv("XDG_DATA_HOME", "relative/xdg");
+  EXPECT_EQ(ApplicationDataFolder(), "/home/someone/.local/share");
+  qputenv("XDG_DATA_HOME", "");
+  EXPECT_EQ(ApplicationDataFolder(), "/home/someone/.local/share");
+  qputenv("XDG_DATA_HOME", savedXdg);
+  qputenv("HOME", savedHome);
 }
 
 TEST(ScanProgram, AFullDiskLeavesNoHalfWrittenWorker) {

@@ -1,0 +1,75 @@
+#pragma once
+// The file operations of the data folder that must survive a full disk or a
+// crash: whole files written under a temporary name and renamed into place,
+// and the append-only run log that knows whether it stands at a line start.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "core/Result.h"
+
+namespace sondrel {
+
+// A path in `folder` (ending in "/") for a temporary file that no other
+// process, and no other call in this one, uses: "." + name + "." + pid + "."
+// + counter + ".tmp".
+std::string UniqueTempPath(std::string_view folder, std::string_view name);
+
+// Creates `path` (it must not exist yet), writes `bytes`, syncs and closes.
+// On failure nothing is left at `path`.
+Result<void> WriteNewFile(const std::string& path, std::string_view bytes);
+
+// rename(2): `to` is replaced in one step.
+Result<void> RenameFile(const std::string& from, const std::string& to);
+// A second name for an existing file; fails when `to` exists.
+Result<void> LinkFile(const std::string& from, const std::string& to);
+// Removes a file also when it is read-only; a missing file is no failure.
+bool RemoveFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Whether new files can be made in `folder`: the reason (strerror text, with
+// the error code) when not. Also right for root, whom permission bits do not
+// stop: a read-only file system or a file in the folder's place still fail.
+Result<void> CheckFolderWritable(const std::string& folder);
+
+// A file appended to one whole line per call. After a failed or short write
+// the file is cut back to its last whole line; where that cannot be done the
+// next line starts with a line end of its own, so no two lines are glued.
+class AppendOnlyLog {
+ public:
+  // write(2) by default; tests put failures in.
+  using Writer = std::function<ssize_t(int fd, const char* data, std::size_t size)>;
+
+  AppendOnlyLog();
+  ~AppendOnlyLog();
+  AppendOnlyLog(const AppendOnlyLog&) = delete;
+  AppendOnlyLog& operator=(const AppendOnlyLog&) = delete;
+
+  // Creates `path` (it must not exist yet) holding `firstLines`, synced, and
+  // keeps it open for appending. The file may then be renamed: the log
+  // follows it.
+  Result<void> create(const std::string& path, std::string_view firstLines);
+  // Appends one line (`line` ends with its line end) in one write.
+  Result<void> appendLine(std::string_view line);
+  void close();
+
+  bool isOpen() const { return fd_ >= 0; }
+  bool atLineStart() const { return atLineStart_; }
+  void setWriter(Writer writer);
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  off_t wholeSize_ = 0;  // bytes up to the end of the last whole line
+  bool atLineStart_ = true;
+  Writer writer_;
+
+  // Writes all of `bytes`; the count written before a failure otherwise.
+  bool writeAll(std::string_view bytes, std::size_t& written);
+};
+
+}  // namespace sondrel
