@@ -82,11 +82,5 @@ TEST_F(CliStopTest, ASecondSignalDuringTheStopEndsTheProgramAtOnce) {
   EXPECT_EQ(p_.exitStatus(), QProcess::CrashExit) << "ended by the second signal";
 }
 
-TEST_F(CliStopTest, RepeatedInterruptsEndTheProgram) {
-  Signal(SIGINT);
-  Signal(SIGINT);
-  ASSERT_TRUE(EndsWithin(3000));
-}
-
 }  // namespace
 }  // namespace sondrel
