@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
+#include <atomic>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -43,10 +44,19 @@ class StreamPrompter final : public IPrompter {
   std::FILE* err_;
 };
 
-// SIGINT reaches the event loop through a pipe.
+// SIGINT or SIGTERM reaches the event loop through a pipe and stops the run;
+// another one while it stops ends the program at once, by that signal.
 int gSignalPipe[2] = {-1, -1};
+// Atomic: two signals may be handled at once on different threads.
+std::atomic<int> gSignalsTaken{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-void onSignal(int) {
+void onSignal(int sig) {
+  if (gSignalsTaken.exchange(1) != 0) {
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);  // delivered as the handler returns
+    return;
+  }
   const char c = 1;
   [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
 }
@@ -62,9 +72,13 @@ class SignalStop {
       }
       run.StopPingTest();
     });
+    gSignalsTaken.store(0);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
+    // One handler at a time: a SIGTERM cannot cut into a SIGINT's.
     sigemptyset(&sa.sa_mask);
+    sigaddset(&sa.sa_mask, SIGINT);
+    sigaddset(&sa.sa_mask, SIGTERM);
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, &previous_);
     sigaction(SIGTERM, &sa, &previousTerm_);

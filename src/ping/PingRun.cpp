@@ -49,19 +49,26 @@ struct PingRun::Pass {
 };
 
 // Sends the echoes of one pass at a time on its own thread and hands the
-// outcomes back through `deliver`, in slot order.
+// outcomes back through `deliver`, in slot order: each as soon as every slot
+// before it is in, stamped with the moment its own echo ended. A stop cancels
+// the echoes still waiting; the pass then ends with the slots before the first
+// cancelled one, so the records keep their places in the target order.
 class PingRun::Worker {
  public:
   using Deliver = std::function<void(std::uint64_t serial, std::size_t firstSlot,
                                      std::vector<EchoOutcome> outcomes, bool passDone)>;
 
-  Worker(std::shared_ptr<IIcmpCarrier> icmp, Deliver deliver)
-      : icmp_(std::move(icmp)), deliver_(std::move(deliver)), thread_([this] { loop(); }) {}
+  Worker(std::shared_ptr<IIcmpCarrier> icmp, std::shared_ptr<IClock> clock, Deliver deliver)
+      : icmp_(std::move(icmp)),
+        clock_(std::move(clock)),
+        deliver_(std::move(deliver)),
+        thread_([this] { loop(); }) {}
   ~Worker() {
     {
       std::lock_guard lock(mutex_);
       quit_ = true;
       stop_ = true;
+      if (cancel_) cancel_->cancel();
     }
     cv_.notify_all();
     thread_.join();
@@ -70,23 +77,29 @@ class PingRun::Worker {
   void start(std::uint64_t serial, std::vector<Slot> slots, PassMode mode) {
     {
       std::lock_guard lock(mutex_);
-      job_ = Job{serial, std::move(slots), mode};
+      job_ = Job{serial, std::move(slots), mode, std::make_shared<EchoCancel>()};
+      cancel_ = job_->cancel;
       stop_ = false;
     }
     cv_.notify_all();
   }
-  // Echoes not yet begun are not sent.
-  void requestStop() { stop_ = true; }
+  // Echoes not yet begun are not sent; those waiting end at once.
+  void requestStop() {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    if (cancel_) cancel_->cancel();
+  }
 
  private:
   struct Job {
     std::uint64_t serial;
     std::vector<Slot> slots;
     PassMode mode;
+    std::shared_ptr<EchoCancel> cancel;
   };
 
-  static EchoOutcome outcomeOf(const EchoReply& r) {
-    return {r.status, r.roundTripMs, r.ttl};
+  EchoOutcome outcomeOf(const EchoReply& r) const {
+    return {r.status, r.roundTripMs, r.ttl, clock_->now(), r.cancelled};
   }
 
   void loop() {
@@ -107,31 +120,54 @@ class PingRun::Worker {
   }
 
   void together(Job& job) {
+    const std::size_t n = job.slots.size();
+    std::vector<std::optional<EchoOutcome>> ready(n);
+    std::vector<std::size_t> slotOf;  // request index -> slot
     std::vector<EchoRequest> requests;
-    for (Slot& s : job.slots)
-      if (s.preStatus == kToSend) requests.push_back(std::move(s.request));
-    std::vector<EchoReply> replies;
-    if (!requests.empty()) replies = icmp_->echoMany(requests);
-    std::vector<EchoOutcome> outcomes;
-    outcomes.reserve(job.slots.size());
-    std::size_t next = 0;
-    for (const Slot& s : job.slots) {
-      if (s.preStatus != kToSend)
-        outcomes.push_back({s.preStatus, 0, 0});
-      else if (next < replies.size())
-        outcomes.push_back(outcomeOf(replies[next++]));
-      else
-        outcomes.push_back({11050, 0, 0});
+    const LocalDateTime begun = clock_->now();
+    for (std::size_t k = 0; k < n; ++k) {
+      Slot& s = job.slots[k];
+      if (s.preStatus != kToSend) {
+        ready[k] = EchoOutcome{s.preStatus, 0, 0, begun, false};
+      } else {
+        slotOf.push_back(k);
+        requests.push_back(std::move(s.request));
+      }
     }
-    deliver_(job.serial, 0, std::move(outcomes), true);
+    std::size_t delivered = 0;
+    auto deliverReady = [&](bool passDone) {
+      const std::size_t first = delivered;
+      std::vector<EchoOutcome> out;
+      while (delivered < n && ready[delivered] && !ready[delivered]->cancelled)
+        out.push_back(*ready[delivered++]);
+      if (!out.empty() || passDone) deliver_(job.serial, first, std::move(out), passDone);
+    };
+    deliverReady(false);
+    if (!requests.empty()) {
+      EchoWatch watch;
+      watch.cancel = job.cancel.get();
+      watch.ended = [&](std::size_t i, const EchoReply& r) {
+        if (i >= slotOf.size() || ready[slotOf[i]]) return;
+        ready[slotOf[i]] = outcomeOf(r);
+      };
+      watch.settled = [&] { deliverReady(false); };
+      const std::vector<EchoReply> replies = icmp_->echoMany(requests, watch);
+      // Whatever the carrier did not report is taken from its answer.
+      for (std::size_t i = 0; i < slotOf.size(); ++i)
+        if (!ready[slotOf[i]])
+          ready[slotOf[i]] = i < replies.size() ? outcomeOf(replies[i])
+                                                : EchoOutcome{11050, 0, 0, clock_->now(), false};
+    }
+    deliverReady(true);
   }
 
   void oneByOne(Job& job) {
     for (std::size_t k = 0; k < job.slots.size(); ++k) {
       if (stop_) break;
       const Slot& s = job.slots[k];
-      EchoOutcome o{s.preStatus, 0, 0};
-      if (s.preStatus == kToSend) o = outcomeOf(icmp_->echo(s.request));
+      EchoOutcome o{s.preStatus, 0, 0, clock_->now(), false};
+      if (s.preStatus == kToSend) o = outcomeOf(icmp_->echo(s.request, job.cancel.get()));
+      if (o.cancelled) break;
       deliver_(job.serial, k, {o}, k + 1 == job.slots.size());
       if (k + 1 == job.slots.size()) return;
     }
@@ -139,10 +175,12 @@ class PingRun::Worker {
   }
 
   std::shared_ptr<IIcmpCarrier> icmp_;
+  std::shared_ptr<IClock> clock_;
   Deliver deliver_;
   std::mutex mutex_;
   std::condition_variable cv_;
   std::optional<Job> job_;
+  std::shared_ptr<EchoCancel> cancel_;  // the pass under way
   bool quit_ = false;
   std::atomic<bool> stop_{false};
   std::thread thread_;
@@ -180,7 +218,7 @@ PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, Q
   });
 
   worker_ = std::make_unique<Worker>(
-      services_.icmp, [this](std::uint64_t serial, std::size_t first,
+      services_.icmp, services_.clock, [this](std::uint64_t serial, std::size_t first,
                              std::vector<EchoOutcome> outcomes, bool done) {
         QMetaObject::invokeMethod(
             this,
@@ -422,7 +460,8 @@ void PingRun::PassDelivered(std::uint64_t serial, std::size_t firstSlot,
 
 void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
   ResultRecord r;
-  r.when = ResultTime::From(services_.clock->now());
+  // The moment this echo ended, not when its turn in the pass came.
+  r.when = ResultTime::From(outcome.ended);
   r.target = static_cast<std::uint32_t>(slot);
   r.bufferSize = pass_->sizes[slot];
   r.status = outcome.status;
@@ -468,7 +507,9 @@ void PingRun::StopPingTest() {
   Q_EMIT stopping();
   if (targets_.empty()) return abandonStart();  // still collecting: give the start up now
   timer2_.start();
-  if (!echoBusy_) FinishStop();
+  if (!echoBusy_) return FinishStop();
+  runTitle2_ = title2_;
+  setTitles(title1_, QString::fromLatin1(kStoppingText));
 }
 
 void PingRun::FinishStop() {
@@ -482,6 +523,10 @@ void PingRun::FinishStop() {
                        .arg(log_.unwritten())
                        .arg(QString::fromStdString(log_.logPath())));
   stopRequested_ = false;
+  if (!runTitle2_.isNull()) {
+    setTitles(title1_, runTitle2_);
+    runTitle2_ = QString();
+  }
   if (keptAwake_ && services_.keepAwake) {
     services_.keepAwake->release();
     keptAwake_ = false;

@@ -6,8 +6,9 @@
 // thread (all together, or one after the other) and their results come back
 // to the window thread, where they are processed in target order exactly as
 // one-at-a-time processing would. Passes never overlap: a tick that comes
-// while a pass is under way waits for it. Stop waits for the echoes under way,
-// records them, and only then closes the log.
+// while a pass is under way waits for it. Stop cancels the echoes still
+// waiting (they never completed and are not recorded), then closes the log;
+// it does not wait for their time-outs.
 //
 // The window reflects the run through the signals; the steps that belong to
 // its widgets (panels, colours, buttons, scroll bar) are left to it.
@@ -22,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "core/LocalDateTime.h"
 #include "core/PingParameters.h"
 #include "core/RunRecords.h"
 
@@ -34,6 +36,7 @@ class IPrompter;
 class RunLog;
 
 inline constexpr const char* kCheckingText = "   Checking IP address, Please wait ...";
+inline constexpr const char* kStoppingText = "   Stopping, Please wait ...";
 inline constexpr int kFirstTickMs = 99;
 inline constexpr int kStopPollMs = 500;
 
@@ -42,6 +45,8 @@ struct EchoOutcome {
   std::int32_t status = 0;
   std::uint32_t roundTripMs = 0;
   std::uint8_t ttl = 0;
+  LocalDateTime ended;     // local time at which the echo ended
+  bool cancelled = false;  // ended by Stop: never recorded
 };
 
 // What the target collection gives a run.
@@ -94,7 +99,9 @@ class PingRun final : public QObject {
   // Prepares and starts a run; nothing when one is going. The collection and
   // the log start follow once the window has painted the "Checking" title.
   void StartPingTest();
-  // Stop: no further echoes begin; the run finishes once those under way are in.
+  // Stop: no further echoes begin and those waiting are cancelled; the run
+  // finishes as soon as the carrier has given them back. Meanwhile the title
+  // line reads kStoppingText.
   void StopPingTest();
 
   bool testRunning() const { return testRunning_; }
@@ -185,6 +192,7 @@ class PingRun final : public QObject {
   std::string lastReplyLine_;
   QString title1_;
   QString title2_;
+  QString runTitle2_;  // the run's title while kStoppingText stands in for it
   bool testRunning_ = false;
   bool stopRequested_ = false;
   bool echoBusy_ = false;

@@ -2,8 +2,12 @@
 // ICMP echo transport. One carrier serves the whole process; it is safe to
 // call from any thread and keeps many echoes outstanding on one socket.
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,51 @@ struct EchoReply {
   std::uint8_t ttl = 0;              // TTL of the reply's IP header
   std::uint32_t dataSize = 0;        // bytes echoed back
   std::string data;                  // the echoed bytes
+  bool cancelled = false;            // ended by EchoCancel, never answered (status 11050)
+};
+
+// Lets another thread end an echoMany call at once, whatever its time-outs:
+// a Stop must not wait for an echo that may wait for minutes.
+class EchoCancel {
+ public:
+  // Any thread, any number of times. Echoes of the call still waiting end
+  // with `cancelled` set and those not yet sent are not sent.
+  void cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_.store(true);
+    if (wake_) wake_();
+  }
+  bool cancelled() const { return cancelled_.load(); }
+
+  // For carriers: `wake` runs on cancel (at once when already cancelled)
+  // until cleared; once clearWake returns it runs no more. It must not call
+  // back into this object.
+  void setWake(std::function<void()> wake) {
+    std::lock_guard lock(mutex_);
+    wake_ = std::move(wake);
+    if (cancelled_.load() && wake_) wake_();
+  }
+  void clearWake() {
+    std::lock_guard lock(mutex_);
+    wake_ = nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::atomic<bool> cancelled_{false};
+  std::function<void()> wake_;
+};
+
+// What the caller of echoMany hears while the call goes.
+struct EchoWatch {
+  // Runs on the calling thread as each echo ends (reply, error, time-out or
+  // cancel), in the order they end, before echoMany returns; `index` is the
+  // request's. Nothing of the carrier is locked while it runs.
+  std::function<void(std::size_t index, const EchoReply& reply)> ended;
+  // Runs on the calling thread after a run of `ended` calls when echoes are
+  // still waiting: what has ended so far can be passed on together.
+  std::function<void()> settled;
+  EchoCancel* cancel = nullptr;  // may be null
 };
 
 class IIcmpCarrier {
@@ -31,8 +80,16 @@ class IIcmpCarrier {
   // Sends every request at once and returns when each has its reply, its
   // error or its time-out; replies in request order. Never blocks longer than
   // the largest time-out (plus scheduling slack).
-  virtual std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests) = 0;
-  EchoReply echo(const EchoRequest& request) { return echoMany({request}).front(); }
+  virtual std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests,
+                                          const EchoWatch& watch) = 0;
+  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests) {
+    return echoMany(requests, EchoWatch{});
+  }
+  EchoReply echo(const EchoRequest& request, EchoCancel* cancel = nullptr) {
+    EchoWatch watch;
+    watch.cancel = cancel;
+    return echoMany({request}, watch).front();
+  }
   // False with a plain explanation when no ICMP socket can be opened.
   virtual bool available(std::string* why) = 0;
 };

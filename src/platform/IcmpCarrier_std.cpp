@@ -2,6 +2,8 @@
 // number of its own in a table, replies and errors are matched back by
 // identifier and sequence, and whichever caller is waiting reads the socket
 // for all of them (one reader at a time), sleeping until the next deadline.
+// Each caller reports its own echoes as they end, and a cancel wakes whoever
+// sleeps so that a waiting call ends at once.
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
@@ -146,7 +148,7 @@ class SocketIcmpCarrier::Engine {
   }
 
   int ensureOpen(std::string* why);
-  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests);
+  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests, const EchoWatch& watch);
   IcmpSocketKind openKind() const { return fd_.load() >= 0 ? kind_ : IcmpSocketKind::Automatic; }
   std::uint16_t identifier() const { return fd_.load() >= 0 ? identifier_ : 0; }
 
@@ -156,14 +158,20 @@ class SocketIcmpCarrier::Engine {
     std::uint32_t ticket = 0;
     Clock::time_point deadline;
     std::atomic<std::int64_t> sentNs{0};
+    bool finished = false;  // its reply is final
   };
   // The echoes of one echoMany call, on its caller's stack.
   struct Batch {
-    Batch(std::vector<EchoReply>& r, std::size_t n)
-        : replies(r), remaining(n), entries(new Entry[n]) {}
+    Batch(std::vector<EchoReply>& r, std::size_t n, const EchoCancel* c)
+        : replies(r), remaining(n), entries(new Entry[n]), cancel(c) {
+      ended.reserve(n);
+    }
+    bool cancelled() const { return cancel && cancel->cancelled(); }
     std::vector<EchoReply>& replies;
     std::size_t remaining;
     std::unique_ptr<Entry[]> entries;
+    const EchoCancel* cancel;
+    std::vector<std::uint32_t> ended;  // indices, in the order the echoes ended
   };
   struct Slot {
     Batch* batch = nullptr;
@@ -190,6 +198,10 @@ class SocketIcmpCarrier::Engine {
             std::vector<std::uint8_t>& packet);
   void fail(Batch& batch, std::size_t index, std::int32_t status);
   void complete(Slot& slot, std::int32_t status, const Arrival* arrival);
+  void finishUnsent(Batch& batch, std::size_t index, std::int32_t status);
+  void cancelWaiting(Batch& batch);
+  void report(Lock& lock, Batch& batch, std::size_t& reported, const EchoWatch& watch);
+  void wakeAll();
   void waitUntil(Lock& lock, const std::function<bool()>& done);
   void lead(Lock& lock, const std::function<bool()>& done);
   void drainUnlessLed();
@@ -288,27 +300,41 @@ int SocketIcmpCarrier::Engine::ensureOpen(std::string* why) {
   return fd;
 }
 
-std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<EchoRequest>& requests) {
+std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<EchoRequest>& requests,
+                                                           const EchoWatch& watch) {
   const std::size_t n = requests.size();
   std::vector<EchoReply> replies(n);  // each says 11050 until answered
   if (n == 0) return replies;
   const int fd = ensureOpen(nullptr);
-  if (fd < 0) return replies;
+  if (fd < 0) {
+    if (watch.ended)
+      for (std::size_t i = 0; i < n; ++i) watch.ended(i, replies[i]);
+    return replies;
+  }
 
-  Batch batch(replies, n);
+  Batch batch(replies, n, watch.cancel);
+  struct WakeOnCancel {
+    EchoCancel* cancel;
+    ~WakeOnCancel() {
+      if (cancel) cancel->clearWake();
+    }
+  } wakeOnCancel{watch.cancel};
+  if (watch.cancel) watch.cancel->setWake([this] { wakeAll(); });
+
+  std::size_t reported = 0;
   std::vector<std::uint8_t> packet;
   std::size_t next = 0;
-  while (next < n) {
+  while (next < n && !batch.cancelled()) {
     const std::size_t begin = next;
     bool wake = false;
     {
       Lock lock(mutex_);
-      if (freeSlots_ == 0) waitUntil(lock, [this] { return freeSlots_ > 0; });
+      if (freeSlots_ == 0) waitUntil(lock, [&] { return freeSlots_ > 0 || batch.cancelled(); });
+      if (batch.cancelled()) break;
       const Clock::time_point now = Clock::now();
       for (; next < n && next - begin < kChunk && freeSlots_ > 0; ++next) {
         if (requests[next].data.size() > icmp::kMaxPayload) {
-          replies[next].status = icmp::kBufTooSmall;
-          --batch.remaining;
+          finishUnsent(batch, next, icmp::kBufTooSmall);
           continue;
         }
         wake |= allocate(batch, next, requests[next], now);
@@ -321,10 +347,75 @@ std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<Ech
     // Replies of a long batch are read between its sends, so the socket's
     // queue never has to hold them all.
     drainUnlessLed();
+    Lock lock(mutex_);
+    report(lock, batch, reported, watch);
   }
   Lock lock(mutex_);
-  waitUntil(lock, [&batch] { return batch.remaining == 0; });
+  for (;;) {
+    waitUntil(lock, [&] {
+      return batch.remaining == 0 || (watch.ended && batch.ended.size() > reported) ||
+             batch.cancelled();
+    });
+    if (batch.cancelled()) cancelWaiting(batch);
+    report(lock, batch, reported, watch);
+    if (batch.remaining == 0) break;
+  }
   return replies;
+}
+
+void SocketIcmpCarrier::Engine::finishUnsent(Batch& batch, std::size_t index, std::int32_t status) {
+  batch.replies[index].status = status;
+  batch.entries[index].finished = true;
+  batch.ended.push_back(static_cast<std::uint32_t>(index));
+  --batch.remaining;
+}
+
+void SocketIcmpCarrier::Engine::cancelWaiting(Batch& batch) {
+  for (std::size_t i = 0; i < batch.replies.size(); ++i) {
+    Entry& entry = batch.entries[i];
+    if (entry.finished) continue;
+    batch.replies[i].cancelled = true;
+    if (entry.sequence >= 0) {
+      Slot& slot = slots_[static_cast<std::uint16_t>(entry.sequence)];
+      if (slot.active && slot.ticket == entry.ticket) {
+        complete(slot, icmp::kGeneralFailure, nullptr);
+        continue;
+      }
+    }
+    finishUnsent(batch, i, icmp::kGeneralFailure);
+  }
+  // Our slots are free again: callers waiting for room may go on.
+  if (waiters_ > 0) cv_.notify_all();
+  completed_ = false;
+}
+
+void SocketIcmpCarrier::Engine::report(Lock& lock, Batch& batch, std::size_t& reported,
+                                       const EchoWatch& watch) {
+  if (!watch.ended) {
+    reported = batch.ended.size();
+    return;
+  }
+  // A reply is final once listed, so it is read without the lock.
+  bool any = false;
+  while (reported < batch.ended.size()) {
+    const std::size_t index = batch.ended[reported++];
+    lock.unlock();
+    watch.ended(index, batch.replies[index]);
+    lock.lock();
+    any = true;
+  }
+  if (any && batch.remaining > 0 && watch.settled) {
+    lock.unlock();
+    watch.settled();
+    lock.lock();
+  }
+}
+
+void SocketIcmpCarrier::Engine::wakeAll() {
+  // Taking the lock orders the wake after a waiter's check of the cancel.
+  { Lock lock(mutex_); }
+  cv_.notify_all();
+  wakeLeader();
 }
 
 bool SocketIcmpCarrier::Engine::allocate(Batch& batch, std::size_t index, const EchoRequest& request,
@@ -374,6 +465,7 @@ void SocketIcmpCarrier::Engine::send(int fd, Batch& batch, std::size_t index,
     // a failure that repeats belongs to this echo.
     if (error != EAGAIN && error != ENOBUFS && ++attempts < kSendAttempts) continue;
     if ((error == EAGAIN || error == ENOBUFS) && Clock::now() < entry.deadline) {
+      if (batch.cancelled()) return;  // the cancel finishes this echo
       // The send queue is full: read what has come back and wait for room.
       drainUnlessLed();
       pollfd room{fd, POLLOUT, 0};
@@ -416,6 +508,8 @@ void SocketIcmpCarrier::Engine::complete(Slot& slot, std::int32_t status, const 
   slot.active = false;
   slot.batch = nullptr;
   ++freeSlots_;
+  batch.entries[slot.index].finished = true;
+  batch.ended.push_back(slot.index);
   --batch.remaining;
   completed_ = true;
 }
@@ -658,8 +752,9 @@ void SocketIcmpCarrier::Engine::wakeLeader() {
 SocketIcmpCarrier::SocketIcmpCarrier(IcmpSocketKind kind) : engine_(std::make_unique<Engine>(kind)) {}
 SocketIcmpCarrier::~SocketIcmpCarrier() = default;
 
-std::vector<EchoReply> SocketIcmpCarrier::echoMany(const std::vector<EchoRequest>& requests) {
-  return engine_->echoMany(requests);
+std::vector<EchoReply> SocketIcmpCarrier::echoMany(const std::vector<EchoRequest>& requests,
+                                                   const EchoWatch& watch) {
+  return engine_->echoMany(requests, watch);
 }
 
 bool SocketIcmpCarrier::available(std::string* why) { return engine_->ensureOpen(why) >= 0; }

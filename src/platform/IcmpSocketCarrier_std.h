@@ -23,7 +23,9 @@ class SocketIcmpCarrier final : public IIcmpCarrier {
   SocketIcmpCarrier(const SocketIcmpCarrier&) = delete;
   SocketIcmpCarrier& operator=(const SocketIcmpCarrier&) = delete;
 
-  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests) override;
+  using IIcmpCarrier::echoMany;
+  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests,
+                                  const EchoWatch& watch) override;
   bool available(std::string* why) override;
 
   // The kind of the open socket; Automatic while none is open.
