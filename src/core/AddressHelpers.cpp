@@ -138,27 +138,42 @@ void SortEntries(std::vector<std::string>& entries) {
 
   std::vector<size_t> order(n);
   std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(),
-            [&](size_t a, size_t b) { return keys[a] < keys[b]; });
-  bool distinct = true;
-  for (size_t i = 1; i < n && distinct; ++i)
-    distinct = keys[order[i - 1]] != keys[order[i]];
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+  // Entries that share a key with the same text are interchangeable, so any
+  // order among them is the exchange sort's order. Only different texts under
+  // one key (such as 1.2.3.4 and 001.002.003.004) need that sort's own moves.
+  bool sharedByDifferentTexts = false;
+  for (size_t i = 1; i < n && !sharedByDifferentTexts; ++i)
+    sharedByDifferentTexts =
+        keys[order[i - 1]] == keys[order[i]] && entries[order[i - 1]] != entries[order[i]];
 
-  if (distinct) {
-    // With distinct keys every correct sort gives the same order.
+  if (!sharedByDifferentTexts) {
     std::vector<std::string> sorted;
     sorted.reserve(n);
     for (size_t i : order) sorted.push_back(std::move(entries[i]));
     entries = std::move(sorted);
     return;
   }
-  // Equal keys of different texts: keep the exchange sort's own order.
+  // The exchange sort itself, on the keys' ranks so that each step compares
+  // two numbers rather than two texts.
+  std::vector<size_t> rank(n);
+  for (size_t i = 0, r = 0; i < n; ++i) {
+    if (i > 0 && keys[order[i - 1]] != keys[order[i]]) ++r;
+    rank[order[i]] = r;
+  }
+  std::vector<size_t> at(n);
+  std::iota(at.begin(), at.end(), 0);
   for (size_t i = 0; i < n; ++i)
     for (size_t j = i + 1; j < n; ++j)
-      if (keys[i] > keys[j]) {
-        std::swap(keys[i], keys[j]);
-        std::swap(entries[i], entries[j]);
+      if (rank[i] > rank[j]) {
+        std::swap(rank[i], rank[j]);
+        std::swap(at[i], at[j]);
       }
+  std::vector<std::string> sorted;
+  sorted.reserve(n);
+  for (size_t i : at) sorted.push_back(std::move(entries[i]));
+  entries = std::move(sorted);
 }
 
 }  // namespace sondrel

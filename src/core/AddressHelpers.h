@@ -37,7 +37,9 @@ std::string PadNumber3(int n);
 std::string IPSortKey(std::string_view text);
 
 // Ascending by IPSortKey, in place, with the result of the classic exchange
-// sort (also where distinct texts share a key).
+// sort (also where distinct texts share a key). Repeated texts cost no more
+// than distinct ones; only different texts under one key take that sort's
+// own, quadratic, way.
 void SortEntries(std::vector<std::string>& entries);
 
 // The fields between separators; n separators give n + 1 fields.

@@ -2,20 +2,75 @@
 
 #include "core/AddressHelpers.h"
 
+#include <iterator>
+
 namespace sondrel {
 
 std::vector<std::string> ParseIPList(std::istream& in) {
-  std::vector<std::string> entries;
-  std::string raw;
-  while (std::getline(in, raw)) {
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return ParseIPListFile(bytes).entries;
+}
+
+IPListFileContents ParseIPListFile(std::string_view bytes) {
+  IPListFileContents file;
+  size_t pos = 0;
+  bool stopped = false;
+  while (pos < bytes.size()) {
+    const size_t end = bytes.find('\n', pos);
+    const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+    std::string_view raw = bytes.substr(pos, next - pos);
+    if (!raw.empty() && raw.back() == '\n') raw.remove_suffix(1);
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    pos = next;
+    if (stopped) {
+      if (!TrimBlanks(raw).empty()) ++file.tailLines;
+      continue;
+    }
     std::string line = TrimBlanks(raw);
-    if (line.empty()) break;
+    if (line.empty()) {
+      stopped = true;
+      file.tail = std::string(bytes.substr(pos));
+      continue;
+    }
     if (line.front() == '=') continue;
-    entries.push_back(std::move(line));
+    file.entries.push_back(std::move(line));
   }
-  SortEntries(entries);
-  return entries;
+  SortEntries(file.entries);
+  return file;
+}
+
+bool IsUtf8(std::string_view bytes) {
+  size_t i = 0;
+  const size_t n = bytes.size();
+  while (i < n) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t extra = 0;
+    unsigned int min = 0;
+    unsigned int cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+      extra = 1, min = 0x80, cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      extra = 2, min = 0x800, cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      extra = 3, min = 0x10000, cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= n) return false;
+    for (size_t k = 1; k <= extra; ++k) {
+      const auto cc = static_cast<unsigned char>(bytes[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    if (cp < min || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
+    i += extra + 1;
+  }
+  return true;
 }
 
 std::string EntryDisplayName(std::string_view line) {
@@ -34,13 +89,14 @@ std::vector<std::string> ListIP2Items(const std::vector<std::string>& entries) {
   return items;
 }
 
-std::string FormatIPList(const std::vector<std::string>& lines) {
+std::string FormatIPList(const std::vector<std::string>& lines, std::string_view tail) {
   std::string out;
   for (const auto& l : lines) {
     out += l;
     out += "\r\n";
   }
   out += " \r\n";
+  out += tail;
   return out;
 }
 

@@ -22,6 +22,21 @@ inline constexpr std::string_view kDefaultSite2 = "www.debian.org";
 // blank line, sorted. Empty when the first line is blank.
 std::vector<std::string> ParseIPList(std::istream& in);
 
+// A list file as read: the entries, and the bytes after the first blank line.
+// Those are not loaded, but a hand-edited file must not lose them, so every
+// rewrite puts them back after its own closing line.
+struct IPListFileContents {
+  std::vector<std::string> entries;  // as ParseIPList gives them
+  std::string tail;                  // the bytes after the first blank line, as they were
+  int tailLines = 0;                 // lines of the tail holding more than blanks
+};
+IPListFileContents ParseIPListFile(std::string_view bytes);
+
+// True when `bytes` are valid UTF-8. List lines are decoded as UTF-8 when they
+// are, else as Latin-1 (a list from a single-byte system); what the user
+// types is written as UTF-8.
+bool IsUtf8(std::string_view bytes);
+
 // What the list box shows for a line: for "A" characters 2 to 100 trimmed,
 // otherwise the title between the kind letter and the first ",".
 std::string EntryDisplayName(std::string_view line);
@@ -29,8 +44,9 @@ std::string EntryDisplayName(std::string_view line);
 // The address picker's items: the single entries, then the two fixed items.
 std::vector<std::string> ListIP2Items(const std::vector<std::string>& entries);
 
-// The bytes of a rewrite: each line and CR LF, then the closing " " CR LF.
-std::string FormatIPList(const std::vector<std::string>& lines);
+// The bytes of a rewrite: each line and CR LF, then the closing " " CR LF,
+// then `tail` unchanged.
+std::string FormatIPList(const std::vector<std::string>& lines, std::string_view tail = {});
 
 // The lines of a new list built from the machine's own settings: the router
 // (else the machine's own address), the name servers, two public sites, and

@@ -165,7 +165,13 @@ CollectResult CollectTargets(const CollectRequest& r, const NameResolver& resolv
     }
   }
 
-  if (r.currentIndex < 0) {
+  // Highlighted entries are the targets whatever the target box shows (it may
+  // hold the "Selected N Items" summary); the box is the target only when
+  // nothing is highlighted and there is no current entry.
+  const bool anyHighlighted = std::any_of(r.selected.begin(), r.selected.end(), [&](int i) {
+    return i >= 0 && static_cast<size_t>(i) < r.entries.size();
+  });
+  if (r.currentIndex < 0 && !anyHighlighted) {
     // An empty box names no host; looking it up would only report a blank.
     if (TrimBlanks(r.textPing).empty())
       result.nothingToTest = true;

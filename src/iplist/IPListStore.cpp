@@ -1,12 +1,10 @@
 #include "iplist/IPListStore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include <QString>
 
@@ -14,6 +12,7 @@
 #include "core/IPListFile.h"
 #include "platform/NetworkSettings.h"
 #include "platform/Prompter.h"
+#include "platform/TempFiles.h"
 
 namespace sondrel {
 namespace {
@@ -24,13 +23,11 @@ std::string errnoText(const std::string& what) {
   return what + ": " + std::strerror(errno);
 }
 
-// Makes the finished temporary file durable before it replaces the list.
-bool syncFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
+bool readWhole(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
 }
 
 }  // namespace
@@ -71,16 +68,31 @@ bool IPListStore::FillIPList() {
   std::error_code ec;
   if (!std::filesystem::exists(path_, ec) && !writeDefaultList()) return false;
 
-  std::ifstream in(path_, std::ios::binary);
-  if (!in) {
+  std::string bytes;
+  if (!readWhole(path_, bytes)) {
     showFailure(errnoText("Cannot open " + path_));
     return false;
   }
-  auto loaded = ParseIPList(in);
-  if (loaded.empty()) return true;  // the picker keeps its previous items
-  entries_ = std::move(loaded);
+  IPListFileContents file = ParseIPListFile(bytes);
+  tellAboutTail(file.tailLines);
+  if (file.entries.empty()) return true;  // the picker keeps its previous items
+  entries_ = std::move(file.entries);
   listIP2_ = ListIP2Items(entries_);
   return true;
+}
+
+void IPListStore::tellAboutTail(int lines) {
+  // Once, not after each reload that finds the same lines again.
+  const bool tell = lines > 0 && lines != toldTailLines_;
+  toldTailLines_ = lines;
+  if (!tell || !prompter_) return;
+  const QString count =
+      lines == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(lines);
+  prompter_->message(QStringLiteral("The IP list holds ") + count +
+                         QStringLiteral(" after an empty line. They are not loaded; they are "
+                                        "kept in the file as they are:\r\n") +
+                         QString::fromLocal8Bit(path_),
+                     QStringLiteral("Information"), IPrompter::Icon::Information);
 }
 
 std::vector<std::string> IPListStore::DisplayNames() const {
@@ -92,7 +104,12 @@ std::vector<std::string> IPListStore::DisplayNames() const {
 
 std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
   auto rewrite = std::make_unique<RewriteStream>();
-  rewrite->tempPath_ = path_ + ".new";
+  rewrite->tempPath_ = UniqueTemporaryName(path_);
+  // What stands after the file's first blank line goes back after ours.
+  std::string bytes;
+  std::error_code ec;
+  if (std::filesystem::exists(path_, ec) && readWhole(path_, bytes))
+    rewrite->tail_ = ParseIPListFile(bytes).tail;
   rewrite->out_.open(rewrite->tempPath_, std::ios::binary | std::ios::trunc);
   if (!rewrite->out_) {
     showFailure(errnoText("Cannot create " + rewrite->tempPath_));
@@ -102,12 +119,12 @@ std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
 }
 
 bool IPListStore::finishRewrite(RewriteStream& rewrite) {
-  rewrite.out_ << " \r\n";
+  rewrite.out_ << " \r\n" << rewrite.tail_;
   rewrite.out_.close();
   std::error_code ec;
-  bool ok = static_cast<bool>(rewrite.out_) && syncFile(rewrite.tempPath_);
+  bool ok = static_cast<bool>(rewrite.out_) && SyncFile(rewrite.tempPath_);
   if (!ok) showFailure(errnoText("Cannot write " + rewrite.tempPath_));
-  if (ok && beforeReplace_ && !beforeReplace_()) {
+  if (ok && beforeReplace_ && !beforeReplace_(rewrite.tempPath_)) {
     ok = false;
     showFailure("The list was not replaced: " + path_);
   }
@@ -128,11 +145,11 @@ bool IPListStore::EndIPListRewrite(std::unique_ptr<RewriteStream> rewrite) {
   return ok;
 }
 
-void IPListStore::Rewrite(const std::vector<std::string>& lines) {
+bool IPListStore::Rewrite(const std::vector<std::string>& lines) {
   auto rewrite = BeginIPListRewrite();
   if (rewrite)
     for (const auto& line : lines) rewrite->WriteLine(line);
-  EndIPListRewrite(std::move(rewrite));
+  return EndIPListRewrite(std::move(rewrite));
 }
 
 }  // namespace sondrel

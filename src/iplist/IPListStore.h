@@ -28,6 +28,7 @@ class IPListStore final : public IIPListLines {
    private:
     friend class IPListStore;
     std::string tempPath_;
+    std::string tail_;  // the old file's lines after its first blank line
     std::ofstream out_;
   };
 
@@ -39,7 +40,8 @@ class IPListStore final : public IIPListLines {
   const std::string& path() const { return path_; }
 
   // (Re)loads the list, writing the default list first when the file is
-  // missing. False when loading failed (the failure was shown).
+  // missing. False when loading failed (the failure was shown). Lines after
+  // the first blank line are not loaded; the user is told once how many.
   bool FillIPList();
 
   // The sorted entries as loaded, kind letter first; empty for an empty list.
@@ -58,11 +60,13 @@ class IPListStore final : public IIPListLines {
 
   // IIPListLines
   std::vector<std::string> Lines() const override { return entries_; }
-  void Rewrite(const std::vector<std::string>& lines) override;
+  bool Rewrite(const std::vector<std::string>& lines) override;
 
-  // Tests: runs after a rewrite's temporary file is complete and before it
-  // replaces the list; returning false makes the rewrite fail there.
-  void setBeforeReplaceHook(std::function<bool()> hook) { beforeReplace_ = std::move(hook); }
+  // Tests: runs with the temporary file's path once it is complete and before
+  // it replaces the list; returning false makes the rewrite fail there.
+  void setBeforeReplaceHook(std::function<bool(const std::string&)> hook) {
+    beforeReplace_ = std::move(hook);
+  }
 
  private:
   std::string folder_;
@@ -71,11 +75,13 @@ class IPListStore final : public IIPListLines {
   std::shared_ptr<IPrompter> prompter_;
   std::vector<std::string> entries_;
   std::vector<std::string> listIP2_;
-  std::function<bool()> beforeReplace_;
+  std::function<bool(const std::string&)> beforeReplace_;
+  int toldTailLines_ = 0;  // the count of unloaded lines the user was last told of
 
   bool writeDefaultList();
   bool finishRewrite(RewriteStream& rewrite);
   void showFailure(const std::string& description);
+  void tellAboutTail(int lines);
 };
 
 }  // namespace sondrel

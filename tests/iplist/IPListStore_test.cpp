@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <fstream>
 #include <sstream>
@@ -67,12 +68,13 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
   EXPECT_TRUE(store.Lines().empty());
   EXPECT_EQ(store.ListIP2(), picker);
 
-  // Adding to the empty list stores the new line alone: no empty first line
-  // that would make the file read as empty again.
+  // Adding to the empty list stores the new line first: no empty first line
+  // that would make the file read as empty again. The line after the blank
+  // one stays behind the closing line.
   auto lines = store.Lines();
   lines.push_back("Anew.host");
   store.Rewrite(lines);
-  EXPECT_EQ(readAll(store.path()), "Anew.host\r\n \r\n");
+  EXPECT_EQ(readAll(store.path()), "Anew.host\r\n \r\nA2.2.2.2\r\n");
   EXPECT_EQ(store.IPEntries(), std::vector<std::string>{"Anew.host"});
 }
 
@@ -89,7 +91,9 @@ TEST_F(StoreFixture, RewritesGiveTheExactBytesAndReload) {
   ASSERT_EQ(chmod(store.path().c_str(), 0444), 0);
   store.Rewrite({"Aonly"});
   EXPECT_EQ(readAll(store.path()), "Aonly\r\n \r\n");
-  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(store.path() + ".new")));
+  EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files),
+            QStringList{QStringLiteral("Tolvane_DB.txt")})
+      << "no temporary file is left behind";
 }
 
 TEST_F(StoreFixture, AFailedRewriteLeavesTheOldListWhole) {
@@ -97,10 +101,10 @@ TEST_F(StoreFixture, AFailedRewriteLeavesTheOldListWhole) {
   writeAll(store.path(), old);
   ASSERT_TRUE(store.FillIPList());
   bool hookRan = false;
-  store.setBeforeReplaceHook([&] {
+  store.setBeforeReplaceHook([&](const std::string& temporary) {
     hookRan = true;
     // The temporary file is complete at this point.
-    EXPECT_EQ(readAll(store.path() + ".new"), "A10.0.0.1\r\nBG,1.1.1.1\r\nAextra\r\n \r\n");
+    EXPECT_EQ(readAll(temporary), "A10.0.0.1\r\nBG,1.1.1.1\r\nAextra\r\n \r\n");
     return false;
   });
   auto lines = store.Lines();

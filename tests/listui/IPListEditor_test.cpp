@@ -273,7 +273,7 @@ TEST_F(EditorTest, DeleteTwelveSelectedListsNineAndDots) {
   prompter->answers = {IPrompter::Answer::Yes};
   editor->DeleteEntries();
   ASSERT_EQ(prompter->messages().size(), 1);
-  const auto& m = prompter->messages()[0];
+  const auto m = prompter->messages()[0];  // a copy: messages() returns a new list
   QString expected = QStringLiteral("Are you sure to delete 12 seleted items ?\r\n");
   for (int i = 11; i < 20; ++i) expected += QStringLiteral("\r\n    127.0.0.%1").arg(i);
   expected += QStringLiteral("\r\n    ......");
@@ -385,10 +385,11 @@ TEST_F(EditorTest, ActionsAreSharedWithTheButtonsAndPresetsReachTheDialogs) {
 TEST_F(EditorTest, DialogsSitAtTheMainWindowAnchor) {
   start({});
   window.move(150, 60);
+  ASSERT_EQ(window.pos(), QPoint(150, 60));
   script({[](QDialog& d) { d.reject(); }});
   editor->AddSingle();
-  EXPECT_EQ(exchange.DialogAnchorLeft, window.pos().x() * 15);
-  EXPECT_EQ(exchange.DialogAnchorTop, window.pos().y() * 15);
+  EXPECT_EQ(exchange.DialogAnchorLeft, 2250);  // twips, 15 to a pixel
+  EXPECT_EQ(exchange.DialogAnchorTop, 900);
 }
 
 TEST_F(EditorTest, DefaultRunnerShowsTheDialogModally) {
@@ -412,6 +413,78 @@ TEST_F(EditorTest, DefaultRunnerShowsTheDialogModally) {
   editor->AddSingle();
   EXPECT_EQ(seen, QStringList({QStringLiteral(" Add Single IP"), QStringLiteral(" Add Single IP")}));
   EXPECT_EQ(items(), QStringList({"127.0.0.1", "127.0.0.6"}));
+}
+
+QString u8(const char* text) { return QString::fromUtf8(text); }
+
+TEST_F(EditorTest, SingleByteAndUtf8ListTextKeepTheirBytes) {
+  // A group from a single-byte list (Latin-1 bytes for "ü" and "ö") beside
+  // one written by this program (UTF-8 "é").
+  const std::string latin = "BB\xFCro,127.0.0.1,127.0.0.2 (K\xF6ln)";
+  const std::string utf8 = "BLab,127.0.0.3 (Caf\xC3\xA9)";
+  start({latin, utf8});
+  EXPECT_EQ(items(), QStringList({u8("B\xC3\xBCro"), u8("Lab")}));
+  panel->ShowEntryDetails(latin);
+  ASSERT_EQ(panel->TextShowIPs()->count(), 2);
+  EXPECT_EQ(panel->TextShowIPs()->item(1)->text(), u8("127.0.0.2 (K\xC3\xB6ln)"));
+  panel->ShowEntryDetails(utf8);
+  EXPECT_EQ(panel->TextShowIPs()->item(0)->text(), u8("127.0.0.3 (Caf\xC3\xA9)"));
+
+  // Saved unchanged, both lines are written back byte for byte.
+  const std::string before = fileText();
+  for (int row : {0, 1}) {
+    panel->SetCurrentIndex(row);
+    script({[](QDialog& d) { dynamic_cast<FormAddIPG&>(d).Command1()->click(); }});
+    editor->EditEntry();
+  }
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].field1, u8("B\xC3\xBCro"));
+  EXPECT_EQ(shown[0].field2, u8("127.0.0.1\n127.0.0.2 (K\xC3\xB6ln)"));
+  EXPECT_EQ(fileText(), before);
+
+  // The duplicate check compares the stored title with the typed one.
+  shown.clear();
+  script({group("B\xC3\x9CRO", "127.0.0.4"), group("Z\xC3\xBCrich", "127.0.0.4")});
+  editor->AddGroup();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[1].status, u8("The same tittle 'B\xC3\x9CRO' has existed."));
+  EXPECT_EQ(shown[2].status, u8("'Z\xC3\xBCrich' has been added to the list."));
+  EXPECT_EQ(fileText(), latin + "\r\n" + utf8 + "\r\nBZ\xC3\xBCrich,127.0.0.4\r\n \r\n");
+
+  // What was typed comes back after a restart.
+  IPListStore restarted(DataFolder(), std::make_shared<fakes::FakeNetworkSettings>(), prompter);
+  ASSERT_TRUE(restarted.FillIPList());
+  TargetListPanel again;
+  again.ShowEntries(restarted.IPEntries());
+  ASSERT_EQ(again.ListIP()->count(), 3);
+  EXPECT_EQ(again.ListIP()->item(2)->text(), u8("Z\xC3\xBCrich"));
+
+  // A changed entry is written as typed, in UTF-8.
+  shown.clear();
+  panel->SetCurrentIndex(0);
+  script({group(nullptr, "127.0.0.1\n127.0.0.2 (K\xC3\xB6ln)\n127.0.0.5")});
+  editor->EditEntry();
+  EXPECT_NE(fileText().find("BB\xC3\xBCro,127.0.0.1,127.0.0.2 (K\xC3\xB6ln),127.0.0.5\r\n"),
+            std::string::npos);
+}
+
+TEST_F(EditorTest, AFailedRewriteReopensWithoutTheAddedLine) {
+  start({"A127.0.0.1"});
+  store->setBeforeReplaceHook([](const std::string&) { return false; });
+  script({single("127.0.0.5"), single("127.0.0.5")});
+  shown.clear();
+  // The second showing lifts the failure before its add.
+  steps[1] = [this](QDialog& d) {
+    store->setBeforeReplaceHook({});
+    single("127.0.0.5")(d);
+  };
+  editor->AddSingle();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[1].status, QString()) << "no success line after a failed rewrite";
+  EXPECT_EQ(shown[1].field1, QStringLiteral("127.0.0.5"));
+  EXPECT_EQ(prompter->messages().size(), 1);
+  EXPECT_EQ(shown[2].status, QStringLiteral("'127.0.0.5' has been added to the list."));
+  EXPECT_EQ(fileText(), "A127.0.0.1\r\nA127.0.0.5\r\n \r\n");
 }
 
 }  // namespace

@@ -572,6 +572,8 @@ void FormMain::LoadIPList() {
     delete placeholder;
   }
   connect(editor_, &IPListEditor::PingTestRequested, this, &FormMain::CommandStart_Click);
+  connect(pingRun_.get(), &PingRun::testRunningChanged, editor_, &IPListEditor::SetRunActive);
+  editor_->SetRunActive(pingRun_->testRunning());
   // Scans come later; a range left for one must not slip into a ping test.
   connect(editor_, &IPListEditor::ScanRequested, this, [this] { exchange_.PendingRange.clear(); });
 
@@ -614,8 +616,14 @@ void FormMain::showStatistics(const RunStatistics& stats) {
 }
 
 void FormMain::CommandStart_Click() {
+  if (!pingRun_ || pingRun_->testRunning()) {
+    // A refused start changes nothing: the running run keeps its scheduled
+    // end, and no test-now entry waits to replace the next selection.
+    exchange_.PendingSingle.clear();
+    exchange_.PendingGroup.clear();
+    return;
+  }
   scheduleFrame_->selectImmediately();
-  if (!pingRun_ || pingRun_->testRunning()) return;
   scheduleCheck_->setArmed(true);
   pingRun_->StartPingTest();
 }

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "core/IPListFile.h"
 #include "platform/Prompter.h"
 
 namespace sondrel::listui {
@@ -14,6 +15,14 @@ namespace {
 constexpr int kOffsetLeftTwips = 3500;
 constexpr int kOffsetTopTwips = 1280;
 }  // namespace
+
+QString Q(std::string_view s) { return DecodeLike(s, s); }
+
+QString DecodeLike(std::string_view whole, std::string_view piece) {
+  const auto size = static_cast<qsizetype>(piece.size());
+  if (IsUtf8(whole)) return QString::fromUtf8(piece.data(), size);
+  return QString::fromLatin1(piece.data(), size);
+}
 
 void SetTextColour(QWidget& box, const QColor& colour) {
   QPalette p = box.palette();

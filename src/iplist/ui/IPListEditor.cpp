@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QListWidget>
+#include <QPushButton>
 #include <QWidget>
 #include <algorithm>
 
@@ -91,7 +92,24 @@ void IPListEditor::runDialog(QDialog& dialog) {
   if (auto* d = qobject_cast<FormAddIP*>(&dialog)) d->Activate();
   if (auto* d = qobject_cast<FormAddIPG*>(&dialog)) d->Activate();
   if (auto* d = qobject_cast<FormAddIPR*>(&dialog)) d->Activate();
+  open_ = &dialog;
+  applyRunState();
   runner_(dialog);
+  open_ = nullptr;
+}
+
+void IPListEditor::SetRunActive(bool active) {
+  runActive_ = active;
+  applyRunState();
+}
+
+void IPListEditor::applyRunState() {
+  // A test-now run cannot start beside a running one; a button that did
+  // nothing would leave its entry behind to replace the next selection.
+  QPushButton* pingNow = nullptr;
+  if (auto* d = qobject_cast<FormAddIP*>(open_)) pingNow = d->Command3();
+  if (auto* d = qobject_cast<FormAddIPG*>(open_)) pingNow = d->Command4();
+  if (pingNow) pingNow->setEnabled(!runActive_);
 }
 
 void IPListEditor::requestPending(Kind kind) {
@@ -141,8 +159,9 @@ void IPListEditor::addLoop(Kind kind) {
     const std::string line = lineFor(kind);
     std::vector<std::string> lines = currentLines();
     lines.push_back(line);
-    rewrite(lines, line);
-    exchange_.DialogStatus = "'" + key + "' has been added to the list.";
+    // After a failed rewrite the failure has been shown; the dialog comes
+    // back without a status line, its fields as typed.
+    if (rewrite(lines, line)) exchange_.DialogStatus = "'" + key + "' has been added to the list.";
   }
 }
 
@@ -153,16 +172,24 @@ std::vector<std::string> IPListEditor::currentLines() const {
   return lines;
 }
 
-void IPListEditor::rewrite(const std::vector<std::string>& lines, const std::string& current) {
-  store_.Rewrite(lines);
-  panel_.ShowEntries(store_.Lines());
-  if (current.empty()) return;
-  for (int i = 0; i < panel_.ListIP()->count(); ++i) {
-    if (panel_.EntryLine(i) == current) {
-      panel_.SetCurrentIndex(i);
-      return;
+bool IPListEditor::rewrite(const std::vector<std::string>& lines, const std::string& current,
+                           int editedRow) {
+  const bool ok = store_.Rewrite(lines);
+  // The store reloaded either way; an edited entry keeps its highlight.
+  if (ok && editedRow >= 0)
+    panel_.ShowEntries(store_.Lines(), editedRow, lines[static_cast<size_t>(editedRow)]);
+  else
+    panel_.ShowEntries(store_.Lines());
+  if (ok && !current.empty()) {
+    for (int i = 0; i < panel_.ListIP()->count(); ++i) {
+      if (panel_.EntryLine(i) == current) {
+        panel_.SetCurrentIndex(i);
+        break;
+      }
     }
   }
+  panel_.SyncSelectionSummary();
+  return ok;
 }
 
 void IPListEditor::AddSingle() { addLoop(Kind::Single); }
@@ -203,8 +230,11 @@ void IPListEditor::EditEntry() {
       exchange_.DialogStatus = existedText(false, titleOrDefault(kind));
       continue;
     }
-    lines[static_cast<size_t>(row)] = lineFor(kind);
-    rewrite(lines, lines[static_cast<size_t>(row)]);
+    // An entry saved with the text it showed keeps its bytes, so that a line
+    // from a single-byte list is not rewritten as UTF-8 unasked.
+    std::string& line = lines[static_cast<size_t>(row)];
+    if (std::string typed = lineFor(kind); Q(typed) != Q(line)) line = std::move(typed);
+    rewrite(lines, line, row);
     return;
   }
 }
@@ -244,6 +274,7 @@ void IPListEditor::DeleteEntries() {
     rewrite(kept, {});
   }
   if (remembered >= 0) panel_.SetCurrentIndex(std::min(remembered, list->count() - 1));
+  panel_.SyncSelectionSummary();
 }
 
 }  // namespace sondrel

@@ -4,7 +4,9 @@
 // store and keep ListIP's current item on the changed entry. One QAction per
 // operation, shared by the CommandAdd buttons and the "&IP" menu.
 
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -52,6 +54,9 @@ class IPListEditor final : public QObject {
   void EditEntry();
   void DeleteEntries();
 
+  // A ping run is going: the dialogs' test-now ping buttons are off meanwhile.
+  void SetRunActive(bool active);
+
  Q_SIGNALS:
   // A test-now button left PendingSingle or PendingGroup: start a ping run.
   void PingTestRequested();
@@ -62,6 +67,7 @@ class IPListEditor final : public QObject {
   enum class Kind { Single, Group, Range };
   void addLoop(Kind kind);
   void runDialog(QDialog& dialog);
+  void applyRunState();
   void storeAnchor();
   void requestPending(Kind kind);
   std::unique_ptr<QDialog> makeDialog(Kind kind);
@@ -71,8 +77,10 @@ class IPListEditor final : public QObject {
   // The store's lines as they stand (without the empty list's placeholder).
   std::vector<std::string> currentLines() const;
   // Rewrites the list file with `lines`, reloads it and makes the first item
-  // showing `current` the current one.
-  void rewrite(const std::vector<std::string>& lines, const std::string& current);
+  // showing `current` the current one; `editedRow` is the row whose line was
+  // replaced (its highlight follows it). False when the rewrite failed.
+  bool rewrite(const std::vector<std::string>& lines, const std::string& current,
+               int editedRow = -1);
 
   std::shared_ptr<IPrompter> prompter_;
   IIPListLines& store_;
@@ -81,6 +89,8 @@ class IPListEditor final : public QObject {
   QWidget* window_;
   DialogRunner runner_;
   std::array<QAction*, 5> actions_{};
+  QPointer<QDialog> open_;  // the dialog being shown, if any
+  bool runActive_ = false;
 };
 
 }  // namespace sondrel

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "core/AddressHelpers.h"
@@ -21,6 +22,7 @@
 
 namespace sondrel {
 
+using listui::DecodeLike;
 using listui::Px;
 using listui::Q;
 using listui::S;
@@ -211,17 +213,48 @@ void TargetListPanel::SetListExpanded(bool expanded) {
 
 bool TargetListPanel::IsListExpanded() const { return expanded_; }
 
-void TargetListPanel::ShowEntries(const std::vector<std::string>& ipEntries) {
+void TargetListPanel::ShowEntries(const std::vector<std::string>& ipEntries, int editedRow,
+                                  const std::string& editedLine) {
+  // The entries highlighted before stay highlighted where they still exist
+  // (an edited one under its new line), and so does the current entry, so
+  // that the selection never drifts from what the summary says.
+  std::multiset<std::string> wasSelected;
+  for (int row : SelectedIndices())
+    wasSelected.insert(row == editedRow ? editedLine : EntryLine(row));
+  const int currentRow = CurrentIndex();
+  const std::string wasCurrent = currentRow == editedRow ? editedLine : EntryLine(currentRow);
+
   lines_.clear();
   setSelectionUpdating(true);
   ui_->listIP->clear();
+  int newCurrent = -1;
   for (const std::string& line : ipEntries) {
     if (line.empty()) continue;  // the empty list's placeholder element
     lines_.push_back(line);
-    ui_->listIP->addItem(Q(EntryDisplayName(line)));
+    auto* item = new QListWidgetItem(DecodeLike(line, EntryDisplayName(line)), ui_->listIP);
+    if (auto it = wasSelected.find(line); it != wasSelected.end()) {
+      item->setSelected(true);
+      wasSelected.erase(it);
+    }
+    if (newCurrent < 0 && currentRow >= 0 && line == wasCurrent)
+      newCurrent = static_cast<int>(lines_.size()) - 1;
   }
+  SetCurrentIndex(newCurrent);
   setSelectionUpdating(false);
   HideEntryDetails();
+  SyncSelectionSummary();
+}
+
+void TargetListPanel::SyncSelectionSummary() {
+  if (!SelectedIndices().empty() || CurrentIndex() >= 0) {
+    UpdateSelectionSummary();
+    return;
+  }
+  // Nothing picked in the list: a typed target stays, a stale summary goes.
+  setSelectionUpdating(true);
+  if (ui_->textPing->text().startsWith(QStringLiteral("Selected "))) ui_->textPing->clear();
+  ui_->checkReset->setChecked(false);
+  setSelectionUpdating(false);
 }
 
 const std::string& TargetListPanel::EntryLine(int index) const {
@@ -254,6 +287,7 @@ void TargetListPanel::SelectCurrentItem() {
   setSelectionUpdating(true);
   ui_->listIP->item(row)->setSelected(true);
   setSelectionUpdating(false);
+  UpdateSelectionSummary();
 }
 
 void TargetListPanel::SetCurrentIndex(int index) {

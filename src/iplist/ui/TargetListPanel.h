@@ -73,8 +73,14 @@ class TargetListPanel final : public QWidget {
 
   // --- List contents ---
   // Refills ListIP with the display names of the store's lines (IPEntries)
-  // and hides the detail pop-up; called after every load of the store.
-  void ShowEntries(const std::vector<std::string>& ipEntries);
+  // and hides the detail pop-up; called after every load of the store. The
+  // entries highlighted before, and the current one, stay so; `editedRow`
+  // (a row of the list as it was) now holds `editedLine`.
+  void ShowEntries(const std::vector<std::string>& ipEntries, int editedRow = -1,
+                   const std::string& editedLine = {});
+  // TextPing and CheckReset made to agree with the highlight and the current
+  // item; with neither, a typed target stays and a stale summary is cleared.
+  void SyncSelectionSummary();
   // The line item `index` shows; "" outside the list.
   const std::string& EntryLine(int index) const;
 
