@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include <QString>
@@ -12,7 +13,7 @@
 #include "core/IPListFile.h"
 #include "platform/NetworkSettings.h"
 #include "platform/Prompter.h"
-#include "platform/TempFiles.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -33,7 +34,7 @@ bool readWhole(const std::string& path, std::string& bytes) {
 }  // namespace
 
 void IPListStore::RewriteStream::WriteLine(const std::string& line) {
-  out_ << line << "\r\n";
+  bytes_.append(line).append("\r\n");
 }
 
 IPListStore::IPListStore(std::string dataFolder, std::shared_ptr<INetworkSettings> network,
@@ -104,38 +105,33 @@ std::vector<std::string> IPListStore::DisplayNames() const {
 
 std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
   auto rewrite = std::make_unique<RewriteStream>();
-  rewrite->tempPath_ = UniqueTemporaryName(path_);
+  rewrite->tempPath_ = UniqueTempPath(folder_, kIPListFile);
   // What stands after the file's first blank line goes back after ours.
   std::string bytes;
   std::error_code ec;
   if (std::filesystem::exists(path_, ec) && readWhole(path_, bytes))
     rewrite->tail_ = ParseIPListFile(bytes).tail;
-  rewrite->out_.open(rewrite->tempPath_, std::ios::binary | std::ios::trunc);
-  if (!rewrite->out_) {
-    showFailure(errnoText("Cannot create " + rewrite->tempPath_));
-    return nullptr;
-  }
   return rewrite;
 }
 
 bool IPListStore::finishRewrite(RewriteStream& rewrite) {
-  rewrite.out_ << " \r\n" << rewrite.tail_;
-  rewrite.out_.close();
-  std::error_code ec;
-  bool ok = static_cast<bool>(rewrite.out_) && SyncFile(rewrite.tempPath_);
-  if (!ok) showFailure(errnoText("Cannot write " + rewrite.tempPath_));
-  if (ok && beforeReplace_ && !beforeReplace_(rewrite.tempPath_)) {
+  rewrite.bytes_.append(" \r\n").append(rewrite.tail_);
+  if (auto written = WriteNewFile(rewrite.tempPath_, rewrite.bytes_); !written) {
+    showFailure(written.error().message);
+    return false;
+  }
+  bool ok = true;
+  if (beforeReplace_ && !beforeReplace_(rewrite.tempPath_)) {
     ok = false;
     showFailure("The list was not replaced: " + path_);
   }
   if (ok) {
-    std::filesystem::rename(rewrite.tempPath_, path_, ec);
-    if (ec) {
+    if (auto renamed = RenameFile(rewrite.tempPath_, path_); !renamed) {
       ok = false;
-      showFailure("Cannot replace " + path_ + ": " + ec.message());
+      showFailure(renamed.error().message);
     }
   }
-  if (!ok) std::filesystem::remove(rewrite.tempPath_, ec);
+  if (!ok) RemoveFile(rewrite.tempPath_);
   return ok;
 }
 

@@ -4,7 +4,6 @@
 // every change. A rewrite goes to a temporary file that replaces the list
 // only once it is complete, so a failure midway leaves the old list whole.
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,13 +22,12 @@ class IPListStore final : public IIPListLines {
   class RewriteStream {
    public:
     void WriteLine(const std::string& line);
-    bool ok() const { return static_cast<bool>(out_); }
 
    private:
     friend class IPListStore;
     std::string tempPath_;
     std::string tail_;  // the old file's lines after its first blank line
-    std::ofstream out_;
+    std::string bytes_;  // the new file, written whole at the end
   };
 
   // `dataFolder` ends in "/". The prompter shows load and rewrite failures
