@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -82,12 +83,18 @@ class SignalStop {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, &previous_);
     sigaction(SIGTERM, &sa, &previousTerm_);
+    // A reader that goes away (`| head -3`) must not kill the program in the
+    // middle of a log line: the write fails instead and the run is stopped.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previousPipe_);
     installed_ = true;
   }
   ~SignalStop() {
     if (!installed_) return;
     sigaction(SIGINT, &previous_, nullptr);
     sigaction(SIGTERM, &previousTerm_, nullptr);
+    sigaction(SIGPIPE, &previousPipe_, nullptr);
     notifier_.reset();
     ::close(gSignalPipe[0]);
     ::close(gSignalPipe[1]);
@@ -100,6 +107,7 @@ class SignalStop {
   std::unique_ptr<QSocketNotifier> notifier_;
   struct sigaction previous_ {};
   struct sigaction previousTerm_ {};
+  struct sigaction previousPipe_ {};
   bool installed_ = false;
 };
 
@@ -246,12 +254,14 @@ int RunPing(const CliOptions& options, const CliServices& services) {
                      std::fflush(out);
                    });
   QObject::connect(&run, &PingRun::resultAdded, &loop,
-                   [out](qint64 row, const ResultRecord&, const QString& first,
-                         const QString& second) {
+                   [out, &run](qint64 row, const ResultRecord&, const QString& first,
+                               const QString& second) {
                      // Each row at once, also when the output is a pipe or a
                      // file, so that a reader sees the run as it goes.
                      std::fprintf(out, "%s\n", rowText(row, first, second).c_str());
-                     std::fflush(out);
+                     // Nobody reads any more: stop as Ctrl-C would, the log
+                     // closed whole.
+                     if (std::fflush(out) != 0 && errno == EPIPE) run.StopPingTest();
                    });
   QObject::connect(&run, &PingRun::problem, &loop, [&](const QString& text) {
     std::fprintf(services.err, "sondrel-cli: %s\n", text.toLocal8Bit().constData());

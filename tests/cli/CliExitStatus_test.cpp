@@ -206,5 +206,31 @@ TEST_F(CliRunTest, TheTitleLineIsWrittenBeforeTheFirstEchoReturns) {
   ::close(fds[0]);
 }
 
+
+TEST(CliProgramConventions, AReaderThatGoesAwayStopsTheRunWithItsLogWhole) {
+  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  QTemporaryDir data;
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+  p.setProcessEnvironment(env);
+  // A real pipe whose reader leaves after the title and one row; the status
+  // is the program's own (141 when SIGPIPE kills it).
+  p.start(QStringLiteral("bash"),
+          {QStringLiteral("-c"),
+           QStringLiteral("\"$0\" ping -i 50 127.0.0.1 | head -n 2; exit ${PIPESTATUS[0]}"),
+           kProgram});
+  const bool ended = p.waitForFinished(20000);
+  if (!ended) p.kill();
+  ASSERT_TRUE(ended) << "still running with nobody reading";
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_TRUE(p.readAllStandardOutput().contains("\n1. "));
+  std::ifstream log(data.path().toStdString() + "/SondrelDataBas/Tolvane_DB3.txt",
+                    std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  ASSERT_GT(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+}
+
 }  // namespace
 }  // namespace sondrel::cli
