@@ -21,6 +21,7 @@ using clitest::Finished;
 using clitest::kProgram;
 using clitest::ReadAll;
 using clitest::RunProgram;
+using clitest::UseDataHome;
 
 bool CanPing() {
   std::string why;
@@ -66,9 +67,7 @@ TEST(CliProgramConventions, RowsReachAPipeWhileTheRunGoesOn) {
   if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
   QTemporaryDir data;
   QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
-  p.setProcessEnvironment(env);
+  UseDataHome(p, data.path());
   p.start(kProgram, {QStringLiteral("ping"), QStringLiteral("-i"), QStringLiteral("200"),
                      QStringLiteral("127.0.0.1")});
   ASSERT_TRUE(p.waitForStarted(10000));
@@ -211,9 +210,7 @@ TEST(CliProgramConventions, AReaderThatGoesAwayStopsTheRunWithItsLogWhole) {
   if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
   QTemporaryDir data;
   QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
-  p.setProcessEnvironment(env);
+  UseDataHome(p, data.path());
   // A real pipe whose reader leaves after the title and one row; the status
   // is the program's own (141 when SIGPIPE kills it).
   p.start(QStringLiteral("bash"),

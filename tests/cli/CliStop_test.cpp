@@ -7,13 +7,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/CliTestSupport.h"
 #include "platform/IcmpCarrier.h"
 #include "platform/IcmpTestSupport.h"
 
 namespace sondrel {
 namespace {
 
-const QString kProgram = QStringLiteral(SONDREL_BIN_DIR "/sondrel-cli");
+using cli::clitest::kProgram;
+using cli::clitest::UseDataHome;
 
 // sondrel-cli pinging a silent loopback with the longest time-out there is.
 class CliStopTest : public ::testing::Test {
@@ -25,9 +27,7 @@ class CliStopTest : public ::testing::Test {
     silent_ = std::make_unique<testing::ScopedSysctl>("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1");
     ASSERT_TRUE(silent_->ok());
     ASSERT_TRUE(data_.isValid());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), data_.path());
-    p_.setProcessEnvironment(env);
+    UseDataHome(p_, data_.path());
     p_.start(kProgram, {QStringLiteral("ping"), QStringLiteral("-w"), QStringLiteral("2147483647"),
                         QStringLiteral("127.0.0.1")});
     ASSERT_TRUE(p_.waitForStarted(10000));

@@ -28,11 +28,16 @@ struct Finished {
 
 // Runs sondrel-cli with its data folder under dataHome; status -1 when it
 // did not end by itself within a minute.
-inline Finished RunProgram(const QStringList& args, const QString& dataHome) {
-  QProcess p;
+// The process's data folder goes under dataHome.
+inline void UseDataHome(QProcess& p, const QString& dataHome) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
   p.setProcessEnvironment(env);
+}
+
+inline Finished RunProgram(const QStringList& args, const QString& dataHome) {
+  QProcess p;
+  UseDataHome(p, dataHome);
   p.start(kProgram, args);
   Finished f;
   if (!p.waitForFinished(60000)) {
