@@ -9,7 +9,7 @@ namespace sondrel {
 
 inline constexpr std::uint32_t kInetAddrNone = 0xFFFFFFFFu;
 
-// The address in network byte order, as inet_addr(3) gives it: one to four
+// The address in network byte order, as the C library's inet_addr gives it: one to four
 // parts, each decimal, octal (leading 0) or hex (leading 0x); the last part
 // fills the bytes left ("10.1.515" is 10.1.2.3). Whitespace and anything
 // after it end the address; a NUL ends the text. kInetAddrNone for text that

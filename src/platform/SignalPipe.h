@@ -4,6 +4,8 @@
 // once, by that signal. SIGPIPE is ignored meanwhile: a reader that goes
 // away makes a write fail instead of killing the program mid-line.
 
+#include <memory>
+
 namespace sondrel {
 
 class SignalPipe {
@@ -24,7 +26,7 @@ class SignalPipe {
  private:
   bool installed_ = false;
   struct Previous;
-  Previous* previous_ = nullptr;
+  std::unique_ptr<Previous> previous_;
 };
 
 }  // namespace sondrel

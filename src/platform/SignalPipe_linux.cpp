@@ -35,7 +35,7 @@ struct SignalPipe::Previous {
 
 SignalPipe::SignalPipe() {
   if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  previous_ = new Previous;
+  previous_ = std::make_unique<Previous>();
   gSignalsTaken.store(0);
   struct sigaction sa {};
   sa.sa_handler = onSignal;
@@ -57,7 +57,6 @@ SignalPipe::~SignalPipe() {
   sigaction(SIGINT, &previous_->interrupt, nullptr);
   sigaction(SIGTERM, &previous_->terminate, nullptr);
   sigaction(SIGPIPE, &previous_->brokenPipe, nullptr);
-  delete previous_;
   ::close(gSignalPipe[0]);
   ::close(gSignalPipe[1]);
   gSignalPipe[0] = gSignalPipe[1] = -1;

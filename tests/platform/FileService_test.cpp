@@ -6,28 +6,17 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
-#include <set>
-#include <sstream>
 
 #include "platform/Files.h"
+#include "support/FileText.h"
 
 namespace sondrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-  return names;
-}
+using testing_files::Names;
+using testing_files::ReadFile;
 
 class FileServiceTest : public ::testing::Test {
  protected:
