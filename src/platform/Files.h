@@ -89,7 +89,6 @@ class LinuxFileService final : public FileService {
   std::optional<std::int64_t> fileSize(const std::string& path) override;
   std::vector<std::string> folderNames(const std::string& folder) override;
   Result<void> checkFolderWritable(const std::string& folder) override;
-  void makeFolders(const std::string& path) override;
   std::optional<std::string> environment(const std::string& name) override;
   Result<std::unique_ptr<FolderLock>> lockFile(const std::string& path) override;
   bool lockedElsewhere(const std::string& path) override;

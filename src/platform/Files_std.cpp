@@ -179,8 +179,6 @@ Result<void> LinuxFileService::checkFolderWritable(const std::string& folder) {
   return CheckFolderWritable(folder);
 }
 
-void LinuxFileService::makeFolders(const std::string& path) { MakeFolders(path); }
-
 std::optional<std::string> LinuxFileService::environment(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   if (!value) return std::nullopt;

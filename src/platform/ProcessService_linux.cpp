@@ -30,7 +30,8 @@ int moveHigh(int fd) {
 
 class LinuxChild final : public ChildProcess {
  public:
-  LinuxChild(pid_t pid, int outputFd, int socketFd) : pid_(pid), outputFd_(outputFd), socketFd_(socketFd) {
+  LinuxChild(pid_t pid, int outputFd, int socketFd)
+      : pid_(pid), outputFd_(outputFd), socketFd_(socketFd) {
     outputNotifier_ = new QSocketNotifier(outputFd_, QSocketNotifier::Read, this);
     connect(outputNotifier_, &QSocketNotifier::activated, this, [this] { readPiece(); });
     // The end of the child comes as a readable pidfd; where there is none,
@@ -138,6 +139,11 @@ class LinuxProcessService final : public ProcessService {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return failure(errno, how);
     out[1] = moveHigh(out[1]);
+    if (out[1] < 0) {
+      const int err = errno;
+      ::close(out[0]);
+      return failure(err, how);
+    }
     int pair[2] = {-1, -1};
     if (how.socketFdInChild >= 0) {
       if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
@@ -147,6 +153,13 @@ class LinuxProcessService final : public ProcessService {
         return failure(err, how);
       }
       pair[1] = moveHigh(pair[1]);
+      if (pair[1] < 0) {
+        const int err = errno;
+        ::close(out[0]);
+        ::close(out[1]);
+        ::close(pair[0]);
+        return failure(err, how);
+      }
     }
 
     posix_spawn_file_actions_t actions;

@@ -1,6 +1,6 @@
 #pragma once
-// Files in memory: paths are plain keys, folders are whatever paths end in
-// "/" was made for. Failures are put in by operation name and path part.
+// Files in memory, paths as plain keys. Failures are put in by operation name
+// and a part of the path.
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +18,6 @@ class FakeFileService final : public FileService {
  public:
   std::map<std::string, std::string> files;
   std::map<std::string, std::string> env;
-  std::set<std::string> folders;
   std::set<std::string> lockedByOthers;  // lock paths another process holds
   std::set<std::string> heldLocks;
   bool executableMade = false;
@@ -99,7 +98,6 @@ class FakeFileService final : public FileService {
     if (auto e = failure("folder", folder)) return *e;
     return {};
   }
-  void makeFolders(const std::string& path) override { folders.insert(path); }
   std::optional<std::string> environment(const std::string& name) override {
     auto it = env.find(name);
     if (it == env.end()) return std::nullopt;

@@ -22,7 +22,9 @@ class FakeProcessService final : public ProcessService {
  public:
   // What a start of `program` (argv[0]) does; programs without a script
   // fail to start with ENOENT.
-  void script(const std::string& program, ChildScript script) { scripts_[program] = std::move(script); }
+  void script(const std::string& program, ChildScript script) {
+    scripts_[program] = std::move(script);
+  }
   const std::vector<ProcessStart>& started() const { return started_; }
 
   Result<std::unique_ptr<ChildProcess>> start(const ProcessStart& how) override {

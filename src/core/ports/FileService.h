@@ -86,9 +86,6 @@ class FileService {
   // Whether new files can be made in `folder`: the reason (strerror text,
   // with the error code) when not.
   virtual Result<void> checkFolderWritable(const std::string& folder) = 0;
-  // Creates the folder and every missing one above it, each new one with
-  // mode 0700. Failures are silent: the files in it fail as their owners say.
-  virtual void makeFolders(const std::string& path) = 0;
   // An environment variable; nothing when it is not set.
   virtual std::optional<std::string> environment(const std::string& name) = 0;
 
