@@ -11,6 +11,8 @@
 
 namespace sondrel {
 
+class FileService;
+
 // AddSlash(folder) + ScanProgramName().
 std::string ScanProgramPath(std::string_view dataFolder);
 
@@ -21,6 +23,8 @@ std::string ScanProgramPath(std::string_view dataFolder);
 // half-written program and never replaces one that appeared meanwhile.
 Result<std::string> ExtractScanProgram(std::string_view dataFolder,
                                        std::span<const std::byte> bytes);
+Result<std::string> ExtractScanProgram(std::string_view dataFolder,
+                                       std::span<const std::byte> bytes, FileService& files);
 // The same with the worker embedded in this executable.
 Result<std::string> ExtractScanProgram(std::string_view dataFolder);
 

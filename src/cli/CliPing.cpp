@@ -1,14 +1,9 @@
 #include "cli/CliPing.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -20,6 +15,7 @@
 #include "platform/IcmpCarrier.h"
 #include "platform/Prompter.h"
 #include "platform/Resolver.h"
+#include "platform/SignalPipe.h"
 #include "results/RunLog.h"
 
 namespace sondrel::cli {
@@ -47,68 +43,23 @@ class StreamPrompter final : public IPrompter {
 
 // SIGINT or SIGTERM reaches the event loop through a pipe and stops the run;
 // another one while it stops ends the program at once, by that signal.
-int gSignalPipe[2] = {-1, -1};
-// Atomic: two signals may be handled at once on different threads.
-std::atomic<int> gSignalsTaken{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-void onSignal(int sig) {
-  if (gSignalsTaken.exchange(1) != 0) {
-    ::signal(sig, SIG_DFL);
-    ::raise(sig);  // delivered as the handler returns
-    return;
-  }
-  const char c = 1;
-  [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
-}
-
 class SignalStop {
  public:
   explicit SignalStop(PingRun& run) {
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    notifier_ = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &run, [&run] {
-      char buf[16];
-      while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
-      }
+    if (!signals_.installed()) return;
+    notifier_ = std::make_unique<QSocketNotifier>(signals_.readFd(), QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &run, [this, &run] {
+      signals_.drain();
       run.StopPingTest();
     });
-    gSignalsTaken.store(0);
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    // One handler at a time: a SIGTERM cannot cut into a SIGINT's.
-    sigemptyset(&sa.sa_mask);
-    sigaddset(&sa.sa_mask, SIGINT);
-    sigaddset(&sa.sa_mask, SIGTERM);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, &previous_);
-    sigaction(SIGTERM, &sa, &previousTerm_);
-    // A reader that goes away (`| head -3`) must not kill the program in the
-    // middle of a log line: the write fails instead and the run is stopped.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &previousPipe_);
-    installed_ = true;
   }
-  ~SignalStop() {
-    if (!installed_) return;
-    sigaction(SIGINT, &previous_, nullptr);
-    sigaction(SIGTERM, &previousTerm_, nullptr);
-    sigaction(SIGPIPE, &previousPipe_, nullptr);
-    notifier_.reset();
-    ::close(gSignalPipe[0]);
-    ::close(gSignalPipe[1]);
-    gSignalPipe[0] = gSignalPipe[1] = -1;
-  }
+  ~SignalStop() { notifier_.reset(); }
   SignalStop(const SignalStop&) = delete;
   SignalStop& operator=(const SignalStop&) = delete;
 
  private:
+  SignalPipe signals_;
   std::unique_ptr<QSocketNotifier> notifier_;
-  struct sigaction previous_ {};
-  struct sigaction previousTerm_ {};
-  struct sigaction previousPipe_ {};
-  bool installed_ = false;
 };
 
 bool splitRange(const std::string& arg, std::string& first, std::string& last) {

@@ -1,8 +1,7 @@
 #include "core/DataFolder.h"
 
-#include <unistd.h>
+#include "core/ports/FileService.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -14,11 +13,11 @@ std::string AddSlash(std::string_view path) {
   return out;
 }
 
-std::string ApplicationDataFolder() {
+std::string ApplicationDataFolder(FileService& files) {
   // A relative $XDG_DATA_HOME is invalid and ignored, as the XDG rules say.
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') return xdg;
-  if (const char* home = std::getenv("HOME"); home && *home)
-    return AddSlash(home) + ".local/share";
+  if (auto xdg = files.environment("XDG_DATA_HOME"); xdg && xdg->rfind("/", 0) == 0) return *xdg;
+  if (auto home = files.environment("HOME"); home && !home->empty())
+    return AddSlash(*home) + ".local/share";
   return {};
 }
 

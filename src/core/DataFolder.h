@@ -6,6 +6,8 @@
 
 namespace sondrel {
 
+class FileService;
+
 inline constexpr std::string_view kDataFolderName = "SondrelDataBas";
 inline constexpr std::string_view kIPListFile = "Tolvane_DB.txt";
 inline constexpr std::string_view kCommandHistoryFile = "Tolvane_DB2.txt";
@@ -20,6 +22,8 @@ std::string AddSlash(std::string_view path);
 
 // The per-user application data folder: $XDG_DATA_HOME when it is an
 // absolute path, else $HOME/.local/share; "" when neither is usable.
+std::string ApplicationDataFolder(FileService& files);
+// The same with this process's environment (the system's file service).
 std::string ApplicationDataFolder();
 
 // The folder this program's executable lies in, ending in "/".

@@ -1,8 +1,8 @@
 #include "core/PingMoudle.h"
 
-#include <arpa/inet.h>
-
 #include <map>
+
+#include "core/InetAddr.h"
 
 namespace sondrel::PingMoudle {
 namespace {
@@ -16,10 +16,10 @@ constexpr std::int32_t kGeneralFailure = 11050;
 std::int32_t Ping(IIcmpCarrier& carrier, const std::string& address, const std::string& data,
                   std::uint32_t timeoutMs, ICMP_ECHO_REPLY& echo) {
   echo = ICMP_ECHO_REPLY{};
-  // inet_addr's own contract: its "none" value is also the broadcast
+  // The classic parser's own contract: its "none" value is also the broadcast
   // address, so both are refused.
-  const in_addr_t target = inet_addr(address.c_str());
-  if (target == INADDR_NONE) {
+  const std::uint32_t target = InetAddr(address);
+  if (target == kInetAddrNone) {
     echo.Status = kBadAddress;
     return kBadAddress;
   }

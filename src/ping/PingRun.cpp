@@ -2,8 +2,6 @@
 
 #include <QPointer>
 
-#include <arpa/inet.h>
-
 #include <QMetaObject>
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "core/InetAddr.h"
 #include "core/PingMoudle.h"
 #include "platform/Clock.h"
 #include "platform/IcmpCarrier.h"
@@ -435,8 +434,8 @@ void PingRun::BeginPass() {
     Slot& slot = slots[k];
     // The echo module's rules: a malformed address is never sent (-1), nor
     // data larger than the reply room (11001).
-    const in_addr_t address = ::inet_addr(trimmed(targets_[k]).c_str());
-    if (address == INADDR_NONE)
+    const std::uint32_t address = InetAddr(trimmed(targets_[k]));
+    if (address == kInetAddrNone)
       slot.preStatus = -1;
     else if (send.data.size() > PingMoudle::kReplyRoom)
       slot.preStatus = 11001;

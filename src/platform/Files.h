@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "core/Result.h"
+#include "core/ports/FileService.h"
 
 namespace sondrel {
 
@@ -39,27 +40,26 @@ Result<void> CheckFolderWritable(const std::string& folder);
 // A file appended to one whole line per call. After a failed or short write
 // the file is cut back to its last whole line; where that cannot be done the
 // next line starts with a line end of its own, so no two lines are glued.
-class AppendOnlyLog {
+class AppendOnlyLog final : public AppendLog {
  public:
-  // write(2) by default; tests put failures in.
-  using Writer = std::function<ssize_t(int fd, const char* data, std::size_t size)>;
+  using Writer = AppendLog::Writer;
 
   AppendOnlyLog();
-  ~AppendOnlyLog();
+  ~AppendOnlyLog() override;
   AppendOnlyLog(const AppendOnlyLog&) = delete;
   AppendOnlyLog& operator=(const AppendOnlyLog&) = delete;
 
   // Creates `path` (it must not exist yet) holding `firstLines`, synced, and
   // keeps it open for appending. The file may then be renamed: the log
   // follows it.
-  Result<void> create(const std::string& path, std::string_view firstLines);
+  Result<void> create(const std::string& path, std::string_view firstLines) override;
   // Appends one line (`line` ends with its line end) in one write.
-  Result<void> appendLine(std::string_view line);
-  void close();
+  Result<void> appendLine(std::string_view line) override;
+  void close() override;
 
-  bool isOpen() const { return fd_ >= 0; }
-  bool atLineStart() const { return atLineStart_; }
-  void setWriter(Writer writer);
+  bool isOpen() const override { return fd_ >= 0; }
+  bool atLineStart() const override { return atLineStart_; }
+  void setWriter(Writer writer) override;
 
  private:
   int fd_ = -1;
@@ -71,5 +71,31 @@ class AppendOnlyLog {
   // Writes all of `bytes`; the count written before a failure otherwise.
   bool writeAll(std::string_view bytes, std::size_t& written);
 };
+
+// The file service on this system's files.
+class LinuxFileService final : public FileService {
+ public:
+  std::string uniqueTempPath(std::string_view folder, std::string_view name) override;
+  Result<void> writeNewFile(const std::string& path, std::string_view bytes,
+                            bool executable = false) override;
+  Result<void> replaceFile(const std::string& path, std::string_view bytes) override;
+  Result<void> copyIn(const std::string& from, const std::string& to) override;
+  Result<std::string> readFile(const std::string& path) override;
+  Result<void> renameFile(const std::string& from, const std::string& to) override;
+  Result<void> linkFile(const std::string& from, const std::string& to) override;
+  Result<void> placeNewFile(const std::string& from, const std::string& to) override;
+  bool removeFile(const std::string& path) override;
+  bool fileExists(const std::string& path) override;
+  std::optional<std::int64_t> fileSize(const std::string& path) override;
+  std::vector<std::string> folderNames(const std::string& folder) override;
+  Result<void> checkFolderWritable(const std::string& folder) override;
+  std::optional<std::string> environment(const std::string& name) override;
+  Result<std::unique_ptr<FolderLock>> lockFile(const std::string& path) override;
+  bool lockedElsewhere(const std::string& path) override;
+  std::unique_ptr<AppendLog> newAppendLog() override;
+};
+
+// The one service on the real files, shared by all who are not given another.
+FileService& SystemFiles();
 
 }  // namespace sondrel

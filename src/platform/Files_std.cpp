@@ -1,11 +1,18 @@
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
+#include "core/DataFolder.h"
 #include "platform/Files.h"
 
 namespace sondrel {
@@ -34,6 +41,182 @@ Result<void> WriteNewFile(const std::string& path, std::string_view bytes) {
   file.close();
   return made;
 }
+
+namespace {
+
+// A new file with mode 0755 (whatever the umask), written whole and synced.
+Result<void> writeNewProgram(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return systemError(errno, "Cannot create " + path);
+  std::size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      ok = false;
+    } else {
+      done += static_cast<std::size_t>(n);
+    }
+  }
+  ok = ok && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
+  int err = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok) return {};
+  ::unlink(path.c_str());
+  return systemError(err, "Cannot write " + path);
+}
+
+class FlockLock final : public FolderLock {
+ public:
+  explicit FlockLock(int fd) : fd_(fd) {}
+  ~FlockLock() override {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+  }
+  FlockLock(const FlockLock&) = delete;
+  FlockLock& operator=(const FlockLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+// The folder part of `path`, ending in "/".
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string LinuxFileService::uniqueTempPath(std::string_view folder, std::string_view name) {
+  return UniqueTempPath(folder, name);
+}
+
+Result<void> LinuxFileService::writeNewFile(const std::string& path, std::string_view bytes,
+                                            bool executable) {
+  return executable ? writeNewProgram(path, bytes) : WriteNewFile(path, bytes);
+}
+
+Result<void> LinuxFileService::replaceFile(const std::string& path, std::string_view bytes) {
+  const std::string temp = UniqueTempPath(folderOf(path), nameOf(path));
+  if (auto written = WriteNewFile(temp, bytes); !written) return written;
+  if (auto renamed = RenameFile(temp, path); !renamed) {
+    RemoveFile(temp);
+    return renamed;
+  }
+  return {};
+}
+
+Result<void> LinuxFileService::copyIn(const std::string& from, const std::string& to) {
+  auto bytes = readFile(from);
+  if (!bytes) return bytes.error();
+  const std::string temp = UniqueTempPath(folderOf(to), nameOf(to));
+  if (auto written = WriteNewFile(temp, bytes.value()); !written) return written;
+  auto placed = placeNewFile(temp, to);
+  RemoveFile(temp);
+  return placed;
+}
+
+Result<std::string> LinuxFileService::readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return systemError(errno ? errno : ENOENT, "Cannot read " + path);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) return systemError(EIO, "Cannot read " + path);
+  return bytes.str();
+}
+
+Result<void> LinuxFileService::renameFile(const std::string& from, const std::string& to) {
+  return RenameFile(from, to);
+}
+
+Result<void> LinuxFileService::linkFile(const std::string& from, const std::string& to) {
+  return LinkFile(from, to);
+}
+
+Result<void> LinuxFileService::placeNewFile(const std::string& from, const std::string& to) {
+  // Neither call replaces an existing name; the rename serves folders that
+  // have no hard links.
+  if (::link(from.c_str(), to.c_str()) == 0) return {};
+  if (errno == EEXIST) return systemError(EEXIST, "Cannot place " + to);
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+    return systemError(errno, "Cannot place " + to);
+  return {};
+}
+
+bool LinuxFileService::removeFile(const std::string& path) { return RemoveFile(path); }
+
+bool LinuxFileService::fileExists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::optional<std::int64_t> LinuxFileService::fileSize(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+std::vector<std::string> LinuxFileService::folderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+Result<void> LinuxFileService::checkFolderWritable(const std::string& folder) {
+  return CheckFolderWritable(folder);
+}
+
+std::optional<std::string> LinuxFileService::environment(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+Result<std::unique_ptr<FolderLock>> LinuxFileService::lockFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return systemError(errno, "Cannot create " + path);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    return systemError(err, "Cannot lock " + path);
+  }
+  return std::unique_ptr<FolderLock>(std::make_unique<FlockLock>(fd));
+}
+
+bool LinuxFileService::lockedElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool busy = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  if (!busy) ::flock(fd, LOCK_UN);
+  ::close(fd);
+  return busy;
+}
+
+std::unique_ptr<AppendLog> LinuxFileService::newAppendLog() {
+  return std::make_unique<AppendOnlyLog>();
+}
+
+FileService& SystemFiles() {
+  static LinuxFileService files;
+  return files;
+}
+
+// Declared with the data folder's rules in core; the environment is the
+// system's here.
+std::string ApplicationDataFolder() { return ApplicationDataFolder(SystemFiles()); }
 
 Result<void> RenameFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) return systemError(errno, "Cannot rename " + from);

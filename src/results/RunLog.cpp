@@ -1,14 +1,8 @@
 #include "results/RunLog.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QMetaObject>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <new>
 #include <thread>
@@ -19,10 +13,6 @@
 
 namespace sondrel {
 namespace {
-
-Error systemError(const std::string& what, const std::string& path) {
-  return Error{errno, what + " " + path + ": " + std::strerror(errno)};
-}
 
 // What a user acts on when the data folder cannot take the run's files.
 Error folderError(const std::string& folder, const Error& cause) {
@@ -40,7 +30,10 @@ const char* kBusyText =
 }  // namespace
 
 RunLog::RunLog(std::string dataFolder, QObject* parent)
-    : QObject(parent), folder_(AddSlash(dataFolder)), log_(std::make_unique<AppendOnlyLog>()) {}
+    : RunLog(std::move(dataFolder), SystemFiles(), parent) {}
+
+RunLog::RunLog(std::string dataFolder, FileService& files, QObject* parent)
+    : QObject(parent), folder_(AddSlash(dataFolder)), files_(files), log_(files.newAppendLog()) {}
 
 RunLog::~RunLog() {
   cancelReload_ = true;
@@ -52,41 +45,29 @@ std::string RunLog::logPath() const { return folder_ + std::string(kRunLogFile);
 std::string RunLog::targetsPath() const { return folder_ + std::string(kRunTargetsFile); }
 
 Result<void> RunLog::takeLock() {
-  if (lockFd_ >= 0) return {};
+  if (lock_) return {};
   const std::string path = folder_ + std::string(kRunLockFile);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return folderError(folder_, Error{errno, path});
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int err = errno;
-    ::close(fd);
-    if (err == EWOULDBLOCK) return Error{EWOULDBLOCK, kBusyText};
-    errno = err;
-    return systemError("Cannot lock", path);
+  auto locked = files_.lockFile(path);
+  if (!locked) {
+    const Error& e = locked.error();
+    if (e.code == EWOULDBLOCK) return Error{EWOULDBLOCK, kBusyText};
+    // A lock file that cannot be made is a folder the user must mend.
+    if (e.message.rfind("Cannot lock", 0) == 0) return e;
+    return folderError(folder_, e);
   }
-  lockFd_ = fd;
+  lock_ = std::move(locked.value());
   return {};
 }
 
-void RunLog::dropLock() {
-  if (lockFd_ < 0) return;
-  ::flock(lockFd_, LOCK_UN);
-  ::close(lockFd_);
-  lockFd_ = -1;
-}
+void RunLog::dropLock() { lock_.reset(); }
 
 bool RunLog::lockedElsewhere() const {
-  if (lockFd_ >= 0) return false;
-  const std::string path = folder_ + std::string(kRunLockFile);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool busy = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  if (!busy) ::flock(fd, LOCK_UN);
-  ::close(fd);
-  return busy;
+  if (lock_) return false;
+  return files_.lockedElsewhere(folder_ + std::string(kRunLockFile));
 }
 
 Result<void> RunLog::checkFolder() const {
-  if (auto writable = CheckFolderWritable(folder_); !writable)
+  if (auto writable = files_.checkFolderWritable(folder_); !writable)
     return folderError(folder_, writable.error());
   return {};
 }
@@ -94,14 +75,12 @@ Result<void> RunLog::checkFolder() const {
 void RunLog::removeStaleTemporaries() const {
   // Only a holder of the run lock writes these, so with the lock held any
   // left are from a start that died midway.
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
-    const std::string name = entry.path().filename().string();
+  for (const std::string& name : files_.folderNames(folder_)) {
     for (std::string_view file : {kRunLogFile, kRunTargetsFile}) {
       const std::string prefix = "." + std::string(file) + ".";
       if (name.size() > prefix.size() + 4 && name.rfind(prefix, 0) == 0 &&
           name.compare(name.size() - 4, 4, ".tmp") == 0)
-        RemoveFile(entry.path().string());
+        files_.removeFile(folder_ + name);
     }
   }
 }
@@ -124,15 +103,15 @@ Result<void> RunLog::StartRunLog(std::int32_t targetCount, std::int32_t stepLeng
     if (static_cast<size_t>(k) < targetLabels.size()) labels += targetLabels[static_cast<size_t>(k)];
     labels += kLineEnd;
   }
-  const std::string newTargets = UniqueTempPath(folder_, kRunTargetsFile);
-  if (auto written = WriteNewFile(newTargets, labels); !written) {
+  const std::string newTargets = files_.uniqueTempPath(folder_, kRunTargetsFile);
+  if (auto written = files_.writeNewFile(newTargets, labels); !written) {
     dropLock();
     return folderError(folder_, written.error());
   }
-  const std::string newLog = UniqueTempPath(folder_, kRunLogFile);
+  const std::string newLog = files_.uniqueTempPath(folder_, kRunLogFile);
   const std::string header = FormatLogHeader(targetCount, stepLength) + std::string(kLineEnd);
   if (auto made = log_->create(newLog, header); !made) {
-    RemoveFile(newTargets);
+    files_.removeFile(newTargets);
     dropLock();
     return folderError(folder_, made.error());
   }
@@ -143,27 +122,27 @@ Result<void> RunLog::StartRunLog(std::int32_t targetCount, std::int32_t stepLeng
   // the second rename fail, the previous log comes back from its extra name.
   const std::string log = logPath();
   std::string kept;
-  if (FileExists(log)) {
-    kept = UniqueTempPath(folder_, kRunLogFile);
-    if (!LinkFile(log, kept)) kept.clear();
+  if (files_.fileExists(log)) {
+    kept = files_.uniqueTempPath(folder_, kRunLogFile);
+    if (!files_.linkFile(log, kept)) kept.clear();
   }
   auto undo = [&](const Error& e) {
     log_->close();
-    RemoveFile(newLog);
-    RemoveFile(newTargets);
-    if (!kept.empty()) RemoveFile(kept);
+    files_.removeFile(newLog);
+    files_.removeFile(newTargets);
+    if (!kept.empty()) files_.removeFile(kept);
     dropLock();
     return folderError(folder_, e);
   };
-  if (auto renamed = RenameFile(newLog, log); !renamed) return undo(renamed.error());
-  if (auto renamed = RenameFile(newTargets, targetsPath()); !renamed) {
+  if (auto renamed = files_.renameFile(newLog, log); !renamed) return undo(renamed.error());
+  if (auto renamed = files_.renameFile(newTargets, targetsPath()); !renamed) {
     // Put the previous log back; without a kept name, no log beats a log
     // with the wrong labels.
-    if (kept.empty() || !RenameFile(kept, log)) RemoveFile(log);
+    if (kept.empty() || !files_.renameFile(kept, log)) files_.removeFile(log);
     kept.clear();
     return undo(renamed.error());
   }
-  if (!kept.empty()) RemoveFile(kept);
+  if (!kept.empty()) files_.removeFile(kept);
   return {};
 }
 
@@ -203,8 +182,8 @@ void RunLog::setWriter(std::function<ssize_t(int, const char*, std::size_t)> wri
 bool RunLog::DeleteRunLog() {
   // Deleting a log that is being written would lose the rest of that run.
   if (log_->isOpen() || lockedElsewhere()) return false;
-  const bool a = RemoveFile(logPath());
-  const bool b = RemoveFile(targetsPath());
+  const bool a = files_.removeFile(logPath());
+  const bool b = files_.removeFile(targetsPath());
   return a && b;
 }
 
@@ -235,9 +214,9 @@ Result<RunData> RunLog::LoadPreviousRun() const { return loadPair(logPath(), tar
 bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
   if (reloading_) return false;
   const std::string log = logPath();
-  struct stat st {};
-  if (::stat(log.c_str(), &st) != 0) return false;
-  if (st.st_size > kReloadQuestionBytes &&
+  const auto size = files_.fileSize(log);
+  if (!size) return false;
+  if (*size > kReloadQuestionBytes &&
       prompter.message(QString::fromLatin1(kLoadQuestion), QString(),
                        IPrompter::Icon::Question,
                        IPrompter::Buttons::YesNo) != IPrompter::Answer::Yes)

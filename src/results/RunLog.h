@@ -24,7 +24,9 @@
 
 namespace sondrel {
 
-class AppendOnlyLog;
+class AppendLog;
+class FileService;
+class FolderLock;
 class IPrompter;
 
 inline constexpr std::string_view kRunLockFile = "Tolvane_DB3.lock";
@@ -40,6 +42,8 @@ class RunLog final : public QObject {
  public:
   // `dataFolder` ends in "/" (DataFolder()).
   explicit RunLog(std::string dataFolder, QObject* parent = nullptr);
+  // With `files` in place of the system's files (it must outlive this).
+  RunLog(std::string dataFolder, FileService& files, QObject* parent = nullptr);
   ~RunLog() override;
   Q_DISABLE_COPY_MOVE(RunLog)
 
@@ -108,8 +112,9 @@ class RunLog final : public QObject {
 
  private:
   std::string folder_;
-  std::unique_ptr<AppendOnlyLog> log_;
-  int lockFd_ = -1;
+  FileService& files_;
+  std::unique_ptr<AppendLog> log_;
+  std::unique_ptr<FolderLock> lock_;
   std::uint64_t generation_ = 0;  // run logs started; tells a stale reload
   std::int64_t unwritten_ = 0;
   std::string logError_;  // why this run's logging stopped

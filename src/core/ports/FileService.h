@@ -1,0 +1,101 @@
+#pragma once
+// The file operations of the data folder, behind one interface so that the
+// run log, the list store and the worker extraction share one way of writing
+// files that survives a full disk or a crash, and tests can put failures in.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Result.h"
+
+namespace sondrel {
+
+// A file appended to one whole line per call. After a failed or short write
+// the file is cut back to its last whole line; where that cannot be done the
+// next line starts with a line end of its own, so no two lines are glued.
+class AppendLog {
+ public:
+  // Takes the place of write(2); tests put failures in. Null: write(2).
+  using Writer = std::function<ssize_t(int fd, const char* data, std::size_t size)>;
+
+  virtual ~AppendLog() = default;
+  // Creates `path` (it must not exist yet) holding `firstLines`, synced, and
+  // keeps it open for appending. The file may then be renamed: the log
+  // follows it.
+  virtual Result<void> create(const std::string& path, std::string_view firstLines) = 0;
+  // Appends one line (`line` ends with its line end) in one write.
+  virtual Result<void> appendLine(std::string_view line) = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  virtual bool atLineStart() const = 0;
+  virtual void setWriter(Writer writer) = 0;
+};
+
+// Held while it lives: an exclusive lock on a file of the data folder.
+class FolderLock {
+ public:
+  virtual ~FolderLock() = default;
+};
+
+class FileService {
+ public:
+  virtual ~FileService() = default;
+
+  // A path in `folder` for a temporary file that no other process, and no
+  // other call in this one, uses: "." + name + "." + pid + "." + counter +
+  // ".tmp".
+  virtual std::string uniqueTempPath(std::string_view folder, std::string_view name) = 0;
+  // Creates `path` (it must not exist yet), writes `bytes`, syncs and
+  // closes; with `executable` the file gets mode 0755. On failure nothing is
+  // left at `path`.
+  virtual Result<void> writeNewFile(const std::string& path, std::string_view bytes,
+                                    bool executable = false) = 0;
+  // Puts `bytes` in the place of `path` in one step: written whole and synced
+  // under a temporary name in the same folder, then renamed. The file holds
+  // what deleting and writing it anew would give; on failure it is as it was.
+  virtual Result<void> replaceFile(const std::string& path, std::string_view bytes) = 0;
+  // Copies the file `from` (anywhere) to the new name `to` the same way:
+  // whole or not at all, never over an existing `to`.
+  virtual Result<void> copyIn(const std::string& from, const std::string& to) = 0;
+  // The whole content of a file.
+  virtual Result<std::string> readFile(const std::string& path) = 0;
+
+  // rename(2): `to` is replaced in one step.
+  virtual Result<void> renameFile(const std::string& from, const std::string& to) = 0;
+  // A second name for an existing file; fails when `to` exists.
+  virtual Result<void> linkFile(const std::string& from, const std::string& to) = 0;
+  // Gives the file `from` the name `to` unless `to` exists (then EEXIST and
+  // `from` stays); works also where hard links do not.
+  virtual Result<void> placeNewFile(const std::string& from, const std::string& to) = 0;
+  // Removes a file also when it is read-only; a missing file is no failure.
+  virtual bool removeFile(const std::string& path) = 0;
+  // Whether anything (a file, a folder, a dangling link) has this name.
+  virtual bool fileExists(const std::string& path) = 0;
+  // The size in bytes; nothing when there is no such file.
+  virtual std::optional<std::int64_t> fileSize(const std::string& path) = 0;
+  // The names (not paths) in `folder`; empty when it cannot be read.
+  virtual std::vector<std::string> folderNames(const std::string& folder) = 0;
+
+  // Whether new files can be made in `folder`: the reason (strerror text,
+  // with the error code) when not.
+  virtual Result<void> checkFolderWritable(const std::string& folder) = 0;
+  // An environment variable; nothing when it is not set.
+  virtual std::optional<std::string> environment(const std::string& name) = 0;
+
+  // An exclusive lock on `path` (created when missing). Fails with code
+  // EWOULDBLOCK when another holder has it.
+  virtual Result<std::unique_ptr<FolderLock>> lockFile(const std::string& path) = 0;
+  // True when another holder has the lock on `path` now.
+  virtual bool lockedElsewhere(const std::string& path) = 0;
+
+  virtual std::unique_ptr<AppendLog> newAppendLog() = 0;
+};
+
+}  // namespace sondrel
