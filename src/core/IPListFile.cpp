@@ -1,6 +1,7 @@
 #include "core/IPListFile.h"
 
 #include "core/AddressHelpers.h"
+#include "core/ListEntry.h"
 
 #include <iterator>
 
@@ -74,10 +75,9 @@ bool IsUtf8(std::string_view bytes) {
 }
 
 std::string EntryDisplayName(std::string_view line) {
-  if (line.empty()) return {};
-  if (line.front() == 'A') return TrimBlanks(line.substr(1, 99));
-  std::string_view body = line.substr(1);
-  return std::string(body.substr(0, body.find(',')));
+  ListEntry entry = parseListEntry(line);
+  if (entry.kind == ListEntryKind::Single) return TrimBlanks(entry.title.substr(0, 99));
+  return std::move(entry.title);
 }
 
 std::vector<std::string> ListIP2Items(const std::vector<std::string>& entries) {
