@@ -207,8 +207,10 @@ void IPListEditor::EditEntry() {
   if (row >= static_cast<int>(lines.size())) return;
   storeAnchor();
   exchange_.EditOriginal = lines[static_cast<size_t>(row)];
-  const char letter = exchange_.EditOriginal.empty() ? 0 : exchange_.EditOriginal[0];
-  const Kind kind = letter == 'A' ? Kind::Single : letter == 'B' ? Kind::Group : Kind::Range;
+  const ListEntryKind edited = parseListEntry(exchange_.EditOriginal).kind;
+  const Kind kind = edited == ListEntryKind::Single  ? Kind::Single
+                    : edited == ListEntryKind::Group ? Kind::Group
+                                                     : Kind::Range;
   const std::unique_ptr<QDialog> dialog = makeDialog(kind);
   while (true) {
     exchange_.EditMode = true;
