@@ -5,11 +5,11 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <fstream>
-#include <sstream>
 
 #include "core/AddressHelpers.h"
 #include "core/DataFolder.h"
 #include "core/IPListFile.h"
+#include "core/ListEntry.h"
 #include "core/Targets.h"
 #include "core/PingMoudle.h"
 #include "platform/IcmpCarrier.h"
@@ -142,17 +142,15 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
   for (const std::string& title : titles) {
     const std::string wanted = TrimBlanks(title);
     bool found = false;
-    for (const std::string& entry : entries) {
-      const char kind = entry[0];
-      if (kind != 'B' && kind != 'C') continue;
-      std::vector<std::string> fields;
-      std::stringstream body(TrimBlanks(entry.substr(1)));
-      for (std::string f; std::getline(body, f, ',');) fields.push_back(f);
-      if (fields.empty() || TrimBlanks(fields[0]) != wanted) continue;
-      if (kind == 'B') {
-        out.insert(out.end(), fields.begin() + 1, fields.end());
-      } else if (fields.size() >= 3) {
-        out.push_back(TrimBlanks(fields[1]) + "-" + TrimBlanks(fields[2]));
+    for (const std::string& line : entries) {
+      const ListEntry entry = parseListEntry(line);
+      if (entry.kind != ListEntryKind::Group && entry.kind != ListEntryKind::Range) continue;
+      // A line of its kind letter alone names nothing.
+      if (line.size() == 1 || TrimBlanks(entry.title) != wanted) continue;
+      if (entry.kind == ListEntryKind::Group) {
+        out.insert(out.end(), entry.members.begin(), entry.members.end());
+      } else if (entry.members.size() >= 2) {
+        out.push_back(TrimBlanks(entry.first()) + "-" + TrimBlanks(entry.last()));
       }
       found = true;
       break;

@@ -1,6 +1,7 @@
 #include "core/IPListFile.h"
 
 #include "core/AddressHelpers.h"
+#include "core/ListEntry.h"
 
 #include <iterator>
 
@@ -74,16 +75,15 @@ bool IsUtf8(std::string_view bytes) {
 }
 
 std::string EntryDisplayName(std::string_view line) {
-  if (line.empty()) return {};
-  if (line.front() == 'A') return TrimBlanks(line.substr(1, 99));
-  std::string_view body = line.substr(1);
-  return std::string(body.substr(0, body.find(',')));
+  ListEntry entry = parseListEntry(line);
+  if (entry.kind == ListEntryKind::Single) return TrimBlanks(entry.title.substr(0, 99));
+  return std::move(entry.title);
 }
 
 std::vector<std::string> ListIP2Items(const std::vector<std::string>& entries) {
   std::vector<std::string> items;
   for (const auto& e : entries)
-    if (!e.empty() && e.front() == 'A') items.push_back(EntryDisplayName(e));
+    if (parseListEntry(e).kind == ListEntryKind::Single) items.push_back(EntryDisplayName(e));
   items.emplace_back(kListIP2Separator);
   items.emplace_back(kListIP2AddItem);
   return items;
@@ -116,26 +116,30 @@ std::vector<std::string> DefaultIPListLines(const std::vector<Adapter>& adapters
       break;
     }
   if (router.empty()) router = ownAddress;
-  if (!router.empty()) lines.push_back("A" + router);
+  const auto single = [&lines](std::string target) {
+    lines.push_back(formatListEntry(ListEntry::single(std::move(target))));
+  };
+  if (!router.empty()) single(router);
 
   for (const auto& server : nameServers)
-    if (!server.empty() && server != router) lines.push_back("A" + server);
+    if (!server.empty() && server != router) single(server);
 
-  lines.push_back("A" + std::string(kDefaultSite1));
-  lines.push_back("A" + std::string(kDefaultSite2));
+  single(std::string(kDefaultSite1));
+  single(std::string(kDefaultSite2));
 
   if (ownAddress.empty()) return lines;
   const std::string p = SubnetPrefix(ownAddress);
-  std::string group = "BIP_Group_01";
-  for (int n : {1, 2, 3, 4, 5, 10, 20, 30, 40}) group += "," + p + "." + std::to_string(n);
-  lines.push_back(std::move(group));
+  const auto address = [&p](int n) { return p + "." + std::to_string(n); };
+  std::vector<std::string> members;
+  for (int n : {1, 2, 3, 4, 5, 10, 20, 30, 40}) members.push_back(address(n));
+  lines.push_back(formatListEntry(ListEntry::group("IP_Group_01", std::move(members))));
 
-  std::string subnet = "BIP_Group_Subnet(0-255)";
-  subnet.reserve(subnet.size() + 256 * (p.size() + 5));
-  for (int n = 0; n <= 255; ++n) subnet += "," + p + "." + std::to_string(n);
-  lines.push_back(std::move(subnet));
+  std::vector<std::string> subnet;
+  for (int n = 0; n <= 255; ++n) subnet.push_back(address(n));
+  lines.push_back(formatListEntry(ListEntry::group("IP_Group_Subnet(0-255)", std::move(subnet))));
 
-  lines.push_back("CIP_Range_01_Subnet_(0-255)," + p + ".0," + p + ".255");
+  lines.push_back(
+      formatListEntry(ListEntry::range("IP_Range_01_Subnet_(0-255)", address(0), address(255))));
   return lines;
 }
 

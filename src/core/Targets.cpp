@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "core/AddressHelpers.h"
+#include "core/ListEntry.h"
 
 namespace sondrel {
 namespace {
@@ -132,16 +133,15 @@ void ExpandRange(RunTargetState& state, std::string_view first, std::string_view
 
 void ExpandEntry(RunTargetState& state, std::string_view line, const NameResolver& resolve) {
   if (line.empty()) return;
-  const char kind = line.front();
-  const std::string body = TrimBlanks(line.substr(1));
-  if (kind == 'A') {
-    resolveCounted(state, body, resolve);
-  } else if (kind == 'B') {
-    auto fields = SplitFields(body, ',');
-    for (size_t i = 1; i < fields.size(); ++i) resolveCounted(state, fields[i], resolve);
-  } else if (kind == 'C') {
-    auto fields = SplitFields(body, ',');
-    if (fields.size() >= 3) ExpandRange(state, fields[1], fields[2]);
+  // The body is read trimmed: a test-now line may carry blanks the file would not.
+  const ListEntry entry =
+      parseListEntry(std::string(line.substr(0, 1)) + TrimBlanks(line.substr(1)));
+  if (entry.kind == ListEntryKind::Single) {
+    resolveCounted(state, entry.title, resolve);
+  } else if (entry.kind == ListEntryKind::Group) {
+    for (const std::string& member : entry.members) resolveCounted(state, member, resolve);
+  } else if (entry.kind == ListEntryKind::Range) {
+    if (entry.members.size() >= 2) ExpandRange(state, entry.first(), entry.last());
   }
 }
 

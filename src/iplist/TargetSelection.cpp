@@ -11,7 +11,7 @@
 #include <unordered_map>
 
 #include "core/PingMoudle.h"
-#include "iplist/DialogExchange.h"
+#include "core/ListEntry.h"
 #include "platform/Prompter.h"
 #include "platform/Resolver.h"
 
@@ -47,17 +47,13 @@ std::unordered_map<std::string, std::string> resolveAll(const std::vector<std::s
 
 }  // namespace
 
-CollectRequest TakeCollectRequest(CollectPurpose purpose, DialogExchange& exchange) {
+CollectRequest TestNowRequest(CollectPurpose purpose, const ListEntry& testNow) {
   CollectRequest r;
   r.purpose = purpose;
-  // Only the entries this purpose uses are taken; the others wait for theirs.
-  if (purpose == CollectPurpose::Scan) {
-    r.PendingRange = std::exchange(exchange.PendingRange, {});
-  } else if (!exchange.PendingSingle.empty()) {
-    r.PendingSingle = std::exchange(exchange.PendingSingle, {});
-  } else {
-    r.PendingGroup = std::exchange(exchange.PendingGroup, {});
-  }
+  const bool scan = purpose == CollectPurpose::Scan;
+  if (scan && testNow.kind == ListEntryKind::Range) r.PendingRange = formatListEntry(testNow);
+  if (!scan && testNow.kind == ListEntryKind::Single) r.PendingSingle = testNow.title;
+  if (!scan && testNow.kind == ListEntryKind::Group) r.PendingGroup = formatListEntry(testNow);
   return r;
 }
 

@@ -11,14 +11,14 @@
 
 namespace sondrel {
 
-struct DialogExchange;
+struct ListEntry;
 class IPrompter;
 class IResolver;
 
-// A request for `purpose` holding the pending test-now entry it uses, moved
-// out of the exchange record (each is used once). The caller adds the list
-// state (current item, selection, TextPing, IPEntries).
-CollectRequest TakeCollectRequest(CollectPurpose purpose, DialogExchange& exchange);
+// A request for `purpose` holding the test-now entry when it is one that
+// purpose tests (a single or group for a ping test, a range for a scan). The
+// caller adds the list state (current item, selection, TextPing, IPEntries).
+CollectRequest TestNowRequest(CollectPurpose purpose, const ListEntry& testNow);
 
 // Shows the unresolved names once, as an information message. True when a
 // message was shown.

@@ -205,6 +205,45 @@ TEST_F(FormMainListTest, TestNowButtonsAreOffDuringARunAndLeaveNothingBehind) {
   EXPECT_TRUE(singleEnabled);
 }
 
+TEST_F(FormMainListTest, TestNowRunsJustTheEnteredTargetsOnce) {
+  clickItem(0);
+  // The single dialog's Ping on `target`, and the group dialog's on `members`.
+  const auto single = [](const char* target) {
+    return [target](QDialog& d) {
+      auto& f = dynamic_cast<FormAddIP&>(d);
+      f.Text2()->setText(QString::fromLatin1(target));
+      f.Command3()->click();
+    };
+  };
+  const auto group = [](const char* members) {
+    return [members](QDialog& d) {
+      auto& f = dynamic_cast<FormAddIPG&>(d);
+      f.TextIPs()->setPlainText(QString::fromLatin1(members));
+      f.Command4()->click();
+    };
+  };
+  const auto testNow = [&](std::function<void(QDialog&)> step, const char* add) {
+    script({std::move(step)});
+    QSignalSpy started(w().pingRun(), &PingRun::runStarted);
+    w().action(QString::fromLatin1(add))->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return started.count() == 1; }, 10000));
+    const Labels labels = w().pingRun()->data().targetLabels;
+    stopRun();
+    return labels;
+  };
+  EXPECT_EQ(testNow(single("127.0.0.9"), "mnuAddS"), Labels{"127.0.0.9"});
+  EXPECT_EQ(testNow(group("127.0.0.10\n127.0.0.11 (b)"), "mnuAddG"),
+            (Labels{"127.0.0.10", "127.0.0.11"}));
+  EXPECT_EQ(pingTargets(), Labels{"127.0.0.1"}) << "the next run tests the selection";
+
+  // A test-now start stopped before it collected anything leaves nothing
+  // behind for the next run either.
+  script({single("127.0.0.12")});
+  w().action(QStringLiteral("mnuAddS"))->trigger();
+  stopRun();
+  EXPECT_EQ(pingTargets(), Labels{"127.0.0.1"});
+}
+
 TEST_F(FormMainListTest, ARefusedStartLeavesTheScheduleOptionAlone) {
   clickItem(0);
   startRun();

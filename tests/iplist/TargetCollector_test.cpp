@@ -101,24 +101,30 @@ TEST(TargetCollector, CancelledOrDeletedCollectorsAreNotCalledBack) {
   EXPECT_EQ(spy.count(), 0);
 }
 
-TEST(TargetCollector, PendingEntriesAreTakenOnceForTheirPurpose) {
-  DialogExchange exchange;
-  exchange.PendingSingle = "10.0.0.5";
-  exchange.PendingGroup = "BG,10.0.0.6";
-  exchange.PendingRange = "CR,10.0.0.7,10.0.0.8";
+TEST(TargetCollector, TestNowEntriesGoToTheirPurposeOnly) {
+  const ListEntry single = ListEntry::single("10.0.0.5");
+  const ListEntry group = ListEntry::group("G", {"10.0.0.6"});
+  const ListEntry range = ListEntry::range("R", "10.0.0.7", "10.0.0.8");
 
-  auto scan = TakeCollectRequest(CollectPurpose::Scan, exchange);
+  auto scan = TestNowRequest(CollectPurpose::Scan, range);
   EXPECT_EQ(scan.PendingRange, "CR,10.0.0.7,10.0.0.8");
-  EXPECT_TRUE(exchange.PendingRange.empty());
-  EXPECT_EQ(exchange.PendingSingle, "10.0.0.5") << "a scan leaves the ping entries";
+  EXPECT_TRUE(scan.PendingSingle.empty());
 
-  auto ping = TakeCollectRequest(CollectPurpose::PingTest, exchange);
+  auto ping = TestNowRequest(CollectPurpose::PingTest, single);
   EXPECT_EQ(ping.PendingSingle, "10.0.0.5");
   EXPECT_TRUE(ping.PendingGroup.empty());
-  auto next = TakeCollectRequest(CollectPurpose::PingTest, exchange);
+  auto next = TestNowRequest(CollectPurpose::PingTest, group);
   EXPECT_EQ(next.PendingGroup, "BG,10.0.0.6");
-  EXPECT_TRUE(exchange.PendingSingle.empty());
-  EXPECT_TRUE(exchange.PendingGroup.empty());
+  EXPECT_TRUE(next.PendingSingle.empty());
+
+  // A range is for a scan, a single for a ping test; neither crosses over.
+  auto rangeForPing = TestNowRequest(CollectPurpose::PingTest, range);
+  EXPECT_TRUE(rangeForPing.PendingRange.empty() && rangeForPing.PendingSingle.empty() &&
+              rangeForPing.PendingGroup.empty());
+  auto singleForScan = TestNowRequest(CollectPurpose::Scan, single);
+  EXPECT_TRUE(singleForScan.PendingSingle.empty() && singleForScan.PendingRange.empty());
+  auto none = TestNowRequest(CollectPurpose::PingTest, ListEntry{});
+  EXPECT_TRUE(none.PendingSingle.empty() && none.PendingGroup.empty());
 }
 
 TEST(TargetCollector, UnresolvedNamesAreReportedOnce) {

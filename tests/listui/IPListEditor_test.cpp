@@ -305,7 +305,14 @@ TEST_F(EditorTest, DeleteCurrentItemAsksAndNoKeepsIt) {
   EXPECT_EQ(prompter->messages().size(), 2);
 }
 
-TEST_F(EditorTest, TestNowButtonsSetThePendingEntryAndAskForARun) {
+// The entry a test-now signal carried: a single target's text, or the whole
+// group or range line.
+std::string carried(const QSignalSpy& spy, qsizetype i) {
+  const auto entry = spy.at(i).at(0).value<ListEntry>();
+  return entry.kind == ListEntryKind::Single ? entry.title : formatListEntry(entry);
+}
+
+TEST_F(EditorTest, TestNowButtonsAskForARunOnTheirEntry) {
   start({"A127.0.0.1"});
   const std::string before = fileText();
   QSignalSpy pings(editor.get(), &IPListEditor::PingTestRequested);
@@ -313,26 +320,23 @@ TEST_F(EditorTest, TestNowButtonsSetThePendingEntryAndAskForARun) {
 
   script({single("127.0.0.4", true)});
   editor->AddSingle();
-  EXPECT_EQ(exchange.PendingSingle, "127.0.0.4");
   EXPECT_EQ(pings.count(), 1);
+  EXPECT_EQ(carried(pings, 0), "127.0.0.4");
 
   script({group(nullptr, "127.0.0.5\n127.0.0.6 (b)", true)});
   editor->AddGroup();
-  EXPECT_EQ(exchange.PendingGroup, "BManual,127.0.0.5,127.0.0.6 (b)");
   EXPECT_EQ(pings.count(), 2);
+  EXPECT_EQ(carried(pings, 1), "BManual,127.0.0.5,127.0.0.6 (b)");
 
   script({range(nullptr, "127.0.3.1", "127.0.3.4", true)});
   editor->AddRange();
-  EXPECT_EQ(exchange.PendingRange, "CIP_Range_Manual,127.0.3.1,127.0.3.4");
   EXPECT_EQ(scans.count(), 1);
+  EXPECT_EQ(carried(scans, 0), "CIP_Range_Manual,127.0.3.1,127.0.3.4");
 
-  script({});  // plain Exit asks for nothing, even with entries left from before
+  script({});  // plain Exit asks for nothing, even after a test-now before
   editor->AddSingle();
-  EXPECT_EQ(exchange.PendingSingle, "");
   editor->AddGroup();
-  EXPECT_EQ(exchange.PendingGroup, "");
   editor->AddRange();
-  EXPECT_EQ(exchange.PendingRange, "");
   EXPECT_EQ(scans.count(), 1);
   EXPECT_EQ(pings.count(), 2);
   EXPECT_EQ(fileText(), before);  // nothing stored
@@ -343,12 +347,11 @@ TEST_F(EditorTest, TestNowFromAnEditRunsOnlyWhatThatDialogEntered) {
   const std::string before = fileText();
   QSignalSpy pings(editor.get(), &IPListEditor::PingTestRequested);
   QSignalSpy scans(editor.get(), &IPListEditor::ScanRequested);
-  exchange.PendingSingle = "127.0.0.99";  // left over, never used
   panel->SetCurrentIndex(1);
   script({range(nullptr, "127.0.1.2", "127.0.1.3", true)});
   editor->EditEntry();
-  EXPECT_EQ(exchange.PendingRange, "CIP_Range_Manual,127.0.1.2,127.0.1.3");
   EXPECT_EQ(scans.count(), 1);
+  EXPECT_EQ(carried(scans, 0), "CIP_Range_Manual,127.0.1.2,127.0.1.3");
   EXPECT_EQ(pings.count(), 0);
   EXPECT_EQ(fileText(), before);
 }

@@ -1,5 +1,5 @@
 // The three list dialogs on their own: what each activation shows, what each
-// button leaves in the exchange record, and the exact error boxes.
+// button ends a showing with, and the exact error boxes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -36,6 +36,32 @@ std::string lastMessage(const FakePrompter& p) {
   return m.isEmpty() ? std::string() : m.back().text.toStdString();
 }
 
+// A showing's result as the entered text: single "target", group
+// "m1,m2,...", range "first,last"; "-" when left or tested at once; "" when
+// nothing was entered.
+std::string value(const DialogResult& r) {
+  switch (r.ending) {
+    case DialogResult::Ending::Nothing:
+      return "";
+    case DialogResult::Ending::Left:
+    case DialogResult::Ending::TestNow:
+      return "-";
+    case DialogResult::Ending::Entered:
+      break;
+  }
+  if (r.entry.kind == ListEntryKind::Single) return r.entry.title;
+  std::string joined;
+  for (const std::string& m : r.entry.members) joined += (joined.empty() ? "" : ",") + m;
+  return joined;
+}
+
+// The test-now entry: a single target's text, or the whole group or range line.
+std::string testNow(const DialogResult& r) {
+  if (r.ending != DialogResult::Ending::TestNow) return "";
+  if (r.entry.kind == ListEntryKind::Single) return r.entry.title;
+  return formatListEntry(r.entry);
+}
+
 struct DialogTest : ::testing::Test {
   DialogExchange ex;
   FakePrompter prompter;
@@ -56,10 +82,10 @@ TEST_P(SingleAdd, StoresTheBlankFreeTextOrRefusesIt) {
   d.Text2()->setText(QString::fromUtf8(GetParam().typed));
   d.Command1()->click();
   if (GetParam().value) {
-    EXPECT_EQ(ex.DialogValue, GetParam().value);
+    EXPECT_EQ(value(d.Result()), GetParam().value);
     EXPECT_TRUE(prompter.messages().isEmpty());
   } else {
-    EXPECT_EQ(ex.DialogValue, "");
+    EXPECT_EQ(value(d.Result()), "");
     ASSERT_EQ(prompter.messages().size(), 1);
     EXPECT_EQ(lastMessage(prompter), "Invalid IP entry, Please check.   ");
     EXPECT_EQ(prompter.messages().back().caption, QStringLiteral("IP Error"));
@@ -84,14 +110,13 @@ TEST_F(DialogTest, SingleActivationShowsEditedLineAndStatusColours) {
   ex.EditMode = true;
   ex.EditOriginal = "A10.0.0.7";
   ex.DialogStatus = "The same ip/url '10.0.0.7' has existed.";
-  ex.DialogValue = "stale";
   d.Activate();
   EXPECT_EQ(d.pos(), QPoint(333, 105));  // anchor + 3500, 1280 twips
   EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
   EXPECT_FALSE(ex.EditMode);
   EXPECT_EQ(d.Text2()->text(), QStringLiteral("10.0.0.7"));
   EXPECT_EQ(textColour(d.Text2()), QColor(0, 0, 128));
-  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_EQ(value(d.Result()), "");
   EXPECT_EQ(d.Label2()->text(), QStringLiteral("The same ip/url '10.0.0.7' has existed."));
   EXPECT_EQ(statusColour(d.Label2()), QColor(255, 0, 0));
   EXPECT_EQ(ex.DialogStatus, "");
@@ -120,25 +145,25 @@ TEST_F(DialogTest, SinglePingEnterAndExit) {
   d.Activate();
   d.Text2()->setText(QStringLiteral("1.2.3"));
   d.Command3()->click();
-  EXPECT_EQ(ex.PendingSingle, "");
+  EXPECT_EQ(testNow(d.Result()), "");
   EXPECT_EQ(prompter.messages().size(), 1);
 
   d.Text2()->setText(QStringLiteral("127.0.0. 5"));
   d.Command3()->click();
-  EXPECT_EQ(ex.DialogValue, "-");
-  EXPECT_EQ(ex.PendingSingle, "127.0.0.5");
+  EXPECT_EQ(value(d.Result()), "-");
+  EXPECT_EQ(testNow(d.Result()), "127.0.0.5");
 
   d.Activate();
-  EXPECT_EQ(ex.PendingSingle, "");  // a new showing starts without a test-now entry
+  EXPECT_EQ(testNow(d.Result()), "");  // a new showing starts without a test-now entry
   QTest::keyClick(d.Text2(), Qt::Key_Return);
-  EXPECT_EQ(ex.DialogValue, "127.0.0.5");
+  EXPECT_EQ(value(d.Result()), "127.0.0.5");
 
   d.Activate();
   d.Command2()->click();
-  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(value(d.Result()), "-");
   d.Activate();
   d.reject();  // close box, Escape
-  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(value(d.Result()), "-");
 }
 
 // ---- FormAddIPG ----
@@ -159,10 +184,10 @@ TEST_P(GroupAdd, JoinsMembersOrQuotesTheFirstBadOne) {
   d.Command1()->click();
   if (GetParam().value) {
     EXPECT_TRUE(prompter.messages().isEmpty()) << lastMessage(prompter);
-    EXPECT_EQ(ex.DialogValue, GetParam().value);
-    EXPECT_EQ(ex.DialogTitle, "Lab");
+    EXPECT_EQ(value(d.Result()), GetParam().value);
+    EXPECT_EQ(d.Result().entry.title, "Lab");
   } else {
-    EXPECT_EQ(ex.DialogValue, "");
+    EXPECT_EQ(value(d.Result()), "");
     ASSERT_EQ(prompter.messages().size(), 1);
     EXPECT_EQ(lastMessage(prompter), GetParam().message);
     EXPECT_EQ(prompter.messages().back().caption, QStringLiteral("IP Error"));
@@ -185,7 +210,7 @@ TEST_F(DialogTest, GroupPlaceholderGivesNoValue) {
   d.Activate();
   EXPECT_TRUE(d.TextIPs()->toPlainText().startsWith(QStringLiteral("Enter a group of ip/url at here:\nExample:")));
   d.Command1()->click();
-  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_EQ(value(d.Result()), "");
   EXPECT_TRUE(prompter.messages().isEmpty());
   focusIn(d.TextIPs());
   EXPECT_EQ(d.TextIPs()->toPlainText(), QString());
@@ -198,7 +223,7 @@ TEST_F(DialogTest, GroupTitleWithCommaIsRefused) {
   d.TextTittle()->setText(QStringLiteral("a,b"));
   d.TextIPs()->setPlainText(QStringLiteral("10.0.0.1"));
   d.Command1()->click();
-  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_EQ(value(d.Result()), "");
   ASSERT_EQ(prompter.messages().size(), 1);
   EXPECT_EQ(prompter.messages()[0].icon, IPrompter::Icon::Critical);
   EXPECT_EQ(lastMessage(prompter), "Invalid tittle 'a,b', a tittle cannot contain ','.   ");
@@ -206,10 +231,13 @@ TEST_F(DialogTest, GroupTitleWithCommaIsRefused) {
 
 TEST_F(DialogTest, GroupActivationPresetsAndEdit) {
   FormAddIPG d(ex, prompter);
-  ex.PendingGroup = "Bold,1.1.1.1";
+  d.Activate();
+  d.TextIPs()->setPlainText(QStringLiteral("1.1.1.1"));
+  d.Command4()->click();
+  ASSERT_EQ(testNow(d.Result()), "BManual,1.1.1.1");
   ex.NewGroupMembers = "10.0.0.1 (a)\r\n10.0.0.2";
   d.Activate();
-  EXPECT_EQ(ex.PendingGroup, "");
+  EXPECT_EQ(testNow(d.Result()), "");
   EXPECT_EQ(ex.NewGroupMembers, "");
   EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1 (a)\n10.0.0.2"));
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Group_"));
@@ -233,8 +261,8 @@ TEST_F(DialogTest, GroupPingAndHelpPicture) {
   d.Activate();
   d.TextIPs()->setPlainText(QStringLiteral("127.0.0.1\n127.0.0.2 (b)"));
   d.Command4()->click();
-  EXPECT_EQ(ex.DialogValue, "-");
-  EXPECT_EQ(ex.PendingGroup, "BManual,127.0.0.1,127.0.0.2 (b)");
+  EXPECT_EQ(value(d.Result()), "-");
+  EXPECT_EQ(testNow(d.Result()), "BManual,127.0.0.1,127.0.0.2 (b)");
 
   d.show();
   EXPECT_FALSE(d.Picture1()->isVisible());
@@ -243,7 +271,7 @@ TEST_F(DialogTest, GroupPingAndHelpPicture) {
   d.Command3()->click();
   EXPECT_FALSE(d.Picture1()->isVisible());
   d.Command2()->click();
-  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(value(d.Result()), "-");
   EXPECT_FALSE(d.isVisible());
 }
 
@@ -266,10 +294,10 @@ TEST_P(RangeAdd, NormalisesBothEndsOrNamesTheBadField) {
   d.Command1()->click();
   if (GetParam().value) {
     EXPECT_TRUE(prompter.messages().isEmpty()) << lastMessage(prompter);
-    EXPECT_EQ(ex.DialogValue, GetParam().value);
-    EXPECT_EQ(ex.DialogTitle, "IP_Range_");
+    EXPECT_EQ(value(d.Result()), GetParam().value);
+    EXPECT_EQ(d.Result().entry.title, "IP_Range_");
   } else {
-    EXPECT_EQ(ex.DialogValue, "");
+    EXPECT_EQ(value(d.Result()), "");
     EXPECT_EQ(lastMessage(prompter), GetParam().message);
   }
 }
@@ -289,11 +317,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DialogTest, RangeActivationPresetsEditAndCopy) {
   FormAddIPR d(ex, prompter);
   EXPECT_EQ(d.windowTitle(), QStringLiteral(" Add a Range of IP Addresses:"));
-  ex.PendingRange = "Cold,1.1.1.1,1.1.1.2";
+  d.Activate();
+  d.TextIP()->setText(QStringLiteral("1.1.1.1"));
+  d.TextIP2()->setText(QStringLiteral("1.1.1.2"));
+  d.Command4()->click();
+  ASSERT_EQ(testNow(d.Result()), "CIP_Range_Manual,1.1.1.1,1.1.1.2");
   ex.PresetRangeFirst = "10.1.2.0";
   ex.PresetRangeLast = "10.1.2.255";
   d.Activate();
-  EXPECT_EQ(ex.PendingRange, "");
+  EXPECT_EQ(testNow(d.Result()), "");
   EXPECT_EQ(d.TextIP()->text(), QStringLiteral("10.1.2.0"));
   EXPECT_EQ(d.TextIP2()->text(), QStringLiteral("10.1.2.255"));
   EXPECT_EQ(ex.PresetRangeFirst, "");
@@ -323,12 +355,12 @@ TEST_F(DialogTest, RangeTitleCommaScanAndExit) {
   d.TextIP()->setText(QStringLiteral("127.0.0.1"));
   d.TextIP2()->setText(QStringLiteral("127.0.0.9"));
   d.Command1()->click();
-  EXPECT_EQ(ex.DialogValue, "");
+  EXPECT_EQ(value(d.Result()), "");
   EXPECT_EQ(lastMessage(prompter), "Invalid tittle 'x,y', a tittle cannot contain ','.   ");
 
   d.Command4()->click();  // the scan uses its own title
-  EXPECT_EQ(ex.DialogValue, "-");
-  EXPECT_EQ(ex.PendingRange, "CIP_Range_Manual,127.0.0.1,127.0.0.9");
+  EXPECT_EQ(value(d.Result()), "-");
+  EXPECT_EQ(testNow(d.Result()), "CIP_Range_Manual,127.0.0.1,127.0.0.9");
 
   d.Activate();
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Range_"));
@@ -337,10 +369,10 @@ TEST_F(DialogTest, RangeTitleCommaScanAndExit) {
   EXPECT_EQ(prompter.messages().size(), 2);
   d.TextTittle()->setText(QStringLiteral(" Lab "));
   QTest::keyClick(d.TextIP2(), Qt::Key_Return);
-  EXPECT_EQ(ex.DialogValue, "127.0.0.1,127.0.0.9");
-  EXPECT_EQ(ex.DialogTitle, "Lab");
+  EXPECT_EQ(value(d.Result()), "127.0.0.1,127.0.0.9");
+  EXPECT_EQ(d.Result().entry.title, "Lab");
   d.reject();
-  EXPECT_EQ(ex.DialogValue, "-");
+  EXPECT_EQ(value(d.Result()), "-");
 }
 
 }  // namespace

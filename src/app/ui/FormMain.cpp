@@ -506,6 +506,7 @@ void FormMain::makeRun() {
       collector_->cancel();
       targetsReady_ = {};
     }
+    testNow_ = {};  // a start given up before its collection tests nothing later
     action(QStringLiteral("mnuStop"))->setEnabled(true);
     scheduleCheck_->setArmed(false);
     scheduleCheck_->disable();
@@ -571,11 +572,9 @@ void FormMain::LoadIPList() {
     actions_[Q(kNames[i])] = real;
     delete placeholder;
   }
-  connect(editor_, &IPListEditor::PingTestRequested, this, &FormMain::CommandStart_Click);
+  connect(editor_, &IPListEditor::PingTestRequested, this, &FormMain::StartTestNow);
   connect(pingRun_.get(), &PingRun::testRunningChanged, editor_, &IPListEditor::SetRunActive);
   editor_->SetRunActive(pingRun_->testRunning());
-  // Scans come later; a range left for one must not slip into a ping test.
-  connect(editor_, &IPListEditor::ScanRequested, this, [this] { exchange_.PendingRange.clear(); });
 
   collector_ = new TargetCollector(services_.resolver, this);
   connect(collector_, &TargetCollector::finished, this, &FormMain::PingTargetsCollected);
@@ -584,7 +583,7 @@ void FormMain::LoadIPList() {
 }
 
 void FormMain::CollectPingTargets(PingRun::TargetsReady ready) {
-  CollectRequest request = TakeCollectRequest(CollectPurpose::PingTest, exchange_);
+  CollectRequest request = TestNowRequest(CollectPurpose::PingTest, std::exchange(testNow_, {}));
   targetList_->FillListState(request);
   // Names resolve on the collector's threads; the window keeps painting and
   // takes Stop meanwhile. A new collection replaces one still under way.
@@ -617,15 +616,19 @@ void FormMain::showStatistics(const RunStatistics& stats) {
 
 void FormMain::CommandStart_Click() {
   if (!pingRun_ || pingRun_->testRunning()) {
-    // A refused start changes nothing: the running run keeps its scheduled
-    // end, and no test-now entry waits to replace the next selection.
-    exchange_.PendingSingle.clear();
-    exchange_.PendingGroup.clear();
+    // A refused start changes nothing: the running run keeps its scheduled end.
     return;
   }
   scheduleFrame_->selectImmediately();
   scheduleCheck_->setArmed(true);
   pingRun_->StartPingTest();
+}
+
+void FormMain::StartTestNow(const ListEntry& entry) {
+  // Refused here, the entry is not kept to replace the next selection.
+  if (!pingRun_ || pingRun_->testRunning()) return;
+  testNow_ = entry;
+  CommandStart_Click();
 }
 
 void FormMain::CommandStop_Click() {

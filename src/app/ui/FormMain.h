@@ -130,6 +130,9 @@ class FormMain final : public QMainWindow {
   void LoadIPList();
   // Starts collecting the run's targets; `ready` gets them on this thread.
   void CollectPingTargets(PingRun::TargetsReady ready);
+  // A list dialog's test-now button: a run on `entry` alone (an empty entry
+  // tests the selection), refused like any start while a run is going.
+  void StartTestNow(const sondrel::ListEntry& entry);
   void PingTargetsCollected(const sondrel::CollectResult& result);
   void showStatistics(const RunStatistics& stats);
 
@@ -177,6 +180,7 @@ class FormMain final : public QMainWindow {
   ScheduleFrame* scheduleFrame_ = nullptr;
   std::unique_ptr<IPListStore> store_;
   DialogExchange exchange_;
+  ListEntry testNow_;  // what a test-now start tests, until its collection takes it
   IPListEditor* editor_ = nullptr;
   TargetCollector* collector_ = nullptr;
   PingRun::TargetsReady targetsReady_;  // the run waiting for the collection

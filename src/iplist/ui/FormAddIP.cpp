@@ -54,14 +54,11 @@ FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* par
 void FormAddIP::Activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
-  // Like the other two dialogs: a test-now entry left from an earlier showing
-  // must not start a run when this one is merely closed.
-  exchange_.PendingSingle.clear();
   if (!exchange_.EditOriginal.empty()) {
-    text2_->setText(Q(exchange_.EditOriginal.substr(1)));
+    text2_->setText(Q(parseListEntry(exchange_.EditOriginal).title));
     SetTextColour(*text2_, kDarkBlue);
   }
-  exchange_.DialogValue.clear();
+  result_ = {};
   FocusAt(*text2_, 99);
   ShowStatus(*label2_, exchange_);
 }
@@ -91,22 +88,21 @@ bool FormAddIP::checkedTarget(std::string* target) {
 void FormAddIP::Command1_Click() {
   std::string target;
   if (!checkedTarget(&target)) return;
-  exchange_.DialogValue = target;
+  result_ = {DialogResult::Ending::Entered, ListEntry::single(std::move(target))};
   accept();
 }
 
 void FormAddIP::Command3_Click() {
   std::string target;
   if (!checkedTarget(&target)) return;
-  exchange_.DialogValue = DialogLeftValue;
-  exchange_.PendingSingle = target;
+  result_ = {DialogResult::Ending::TestNow, ListEntry::single(std::move(target))};
   accept();
 }
 
 void FormAddIP::Command2_Click() { reject(); }
 
 void FormAddIP::reject() {
-  exchange_.DialogValue = DialogLeftValue;
+  result_.leave();
   QDialog::reject();
 }
 

@@ -24,6 +24,9 @@ class FormAddIP final : public QDialog {
   // edited line, status line). The editing loop calls it before every showing.
   void Activate();
 
+  // How the last showing ended; reset by Activate.
+  const DialogResult& Result() const { return result_; }
+
   QLineEdit* Text2() const { return text2_; }
   QPushButton* Command1() const { return command1_; }
   QPushButton* Command2() const { return command2_; }
@@ -43,6 +46,7 @@ class FormAddIP final : public QDialog {
   bool checkedTarget(std::string* target);
 
   DialogExchange& exchange_;
+  DialogResult result_;
   IPrompter& prompter_;
   QLineEdit* text2_;
   QPushButton* command1_;

@@ -20,10 +20,6 @@ using namespace listui;
 
 namespace {
 const QString kDefaultTitle = QStringLiteral("IP_Group_");
-
-QStringList splitFields(const std::string& text) {
-  return Q(text).split(u',');
-}
 }  // namespace
 
 const QString& FormAddIPG::MembersPlaceholder() {
@@ -103,7 +99,6 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
 void FormAddIPG::Activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
-  exchange_.PendingGroup.clear();
   if (!exchange_.NewGroupMembers.empty()) {
     QString members = Q(exchange_.NewGroupMembers);
     members.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -113,16 +108,19 @@ void FormAddIPG::Activate() {
     SetTextColour(*textTittle_, kDarkBlue);
     exchange_.NewGroupMembers.clear();
   } else if (!exchange_.EditOriginal.empty()) {
-    QStringList fields = splitFields(exchange_.EditOriginal.substr(1));
-    textTittle_->setText(fields.takeFirst());
-    textIPs_->setPlainText(fields.join(u'\n'));
+    const std::string& line = exchange_.EditOriginal;
+    const ListEntry entry = parseListEntry(line);
+    std::string members;
+    for (const std::string& m : entry.members) members += (members.empty() ? "" : "\n") + m;
+    textTittle_->setText(DecodeLike(line, entry.title));
+    textIPs_->setPlainText(DecodeLike(line, members));
     SetTextColour(*textIPs_, kDarkBlue);
     SetTextColour(*textTittle_, kDarkBlue);
     exchange_.EditOriginal.clear();
   } else {
     textTittle_->setText(kDefaultTitle);
   }
-  exchange_.DialogValue.clear();
+  result_ = {};
   FocusAt(*textTittle_, 99);
   ShowStatus(*label3_, exchange_);
 }
@@ -181,8 +179,8 @@ void FormAddIPG::Command1_Click() {
       accept();  // nothing entered: the loop shows the dialog again
       return;
     case Check::Valid:
-      exchange_.DialogTitle = TrimBlanks(S(textTittle_->text()));
-      exchange_.DialogValue = members;
+      result_ = {DialogResult::Ending::Entered,
+                 ListEntry::group(TrimBlanks(S(textTittle_->text())), splitMembers(members))};
       accept();
       return;
   }
@@ -197,8 +195,7 @@ void FormAddIPG::Command4_Click() {
       accept();
       return;
     case Check::Valid:
-      exchange_.DialogValue = DialogLeftValue;
-      exchange_.PendingGroup = "BManual," + members;
+      result_ = {DialogResult::Ending::TestNow, ListEntry::group("Manual", splitMembers(members))};
       accept();
       return;
   }
@@ -213,7 +210,7 @@ void FormAddIPG::Image1_Click() {
 }
 
 void FormAddIPG::reject() {
-  exchange_.DialogValue = DialogLeftValue;
+  result_.leave();
   QDialog::reject();
 }
 

@@ -28,6 +28,9 @@ class FormAddIPG final : public QDialog {
 
   void Activate();
 
+  // How the last showing ended; reset by Activate.
+  const DialogResult& Result() const { return result_; }
+
   QLineEdit* TextTittle() const { return textTittle_; }
   QPlainTextEdit* TextIPs() const { return textIPs_; }
   QPushButton* Command1() const { return command1_; }
@@ -54,6 +57,7 @@ class FormAddIPG final : public QDialog {
   Check checkedMembers(std::string* members);
 
   DialogExchange& exchange_;
+  DialogResult result_;
   IPrompter& prompter_;
   QLineEdit* textTittle_;
   QPlainTextEdit* textIPs_;

@@ -72,7 +72,6 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
 
 void FormAddIPR::Activate() {
   PlaceAtAnchor(*this, exchange_);
-  exchange_.PendingRange.clear();
   const bool edit = exchange_.EditMode;
   command1_->setText(TakeAddCaption(exchange_));
   if (!edit) textTittle_->setText(QStringLiteral("IP_Range_"));
@@ -82,12 +81,13 @@ void FormAddIPR::Activate() {
     exchange_.PresetRangeFirst.clear();
     exchange_.PresetRangeLast.clear();
   } else if (!exchange_.EditOriginal.empty()) {
-    const QStringList fields = Q(exchange_.EditOriginal.substr(1)).split(u',');
-    textTittle_->setText(fields.value(0));
-    textIP_->setText(fields.value(1));
-    textIP2_->setText(fields.value(2));
+    const std::string& line = exchange_.EditOriginal;
+    const ListEntry entry = parseListEntry(line);
+    textTittle_->setText(DecodeLike(line, entry.title));
+    textIP_->setText(DecodeLike(line, entry.first()));
+    textIP2_->setText(DecodeLike(line, entry.last()));
   }
-  exchange_.DialogValue.clear();
+  result_ = {};
   FocusAt(*textTittle_, 99);
   ShowStatus(*label1_, exchange_);
 }
@@ -123,16 +123,15 @@ void FormAddIPR::Command1_Click() {
   if (!AcceptTitle(prompter_, *textTittle_)) return;
   std::string first, last;
   if (!checkedEnds(&first, &last)) return;
-  exchange_.DialogValue = first + "," + last;
-  exchange_.DialogTitle = TrimBlanks(S(textTittle_->text()));
+  result_ = {DialogResult::Ending::Entered,
+             ListEntry::range(TrimBlanks(S(textTittle_->text())), first, last)};
   accept();
 }
 
 void FormAddIPR::Command4_Click() {
   std::string first, last;
   if (!checkedEnds(&first, &last)) return;
-  exchange_.DialogValue = DialogLeftValue;
-  exchange_.PendingRange = "CIP_Range_Manual," + first + "," + last;
+  result_ = {DialogResult::Ending::TestNow, ListEntry::range("IP_Range_Manual", first, last)};
   accept();
 }
 
@@ -144,7 +143,7 @@ void FormAddIPR::Command3_Click() {
 }
 
 void FormAddIPR::reject() {
-  exchange_.DialogValue = DialogLeftValue;
+  result_.leave();
   QDialog::reject();
 }
 

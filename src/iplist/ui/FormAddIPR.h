@@ -22,6 +22,9 @@ class FormAddIPR final : public QDialog {
 
   void Activate();
 
+  // How the last showing ended; reset by Activate.
+  const DialogResult& Result() const { return result_; }
+
   QLineEdit* TextTittle() const { return textTittle_; }
   QLineEdit* TextIP() const { return textIP_; }
   QLineEdit* TextIP2() const { return textIP2_; }
@@ -45,6 +48,7 @@ class FormAddIPR final : public QDialog {
   bool checkedEnds(std::string* first, std::string* last);
 
   DialogExchange& exchange_;
+  DialogResult result_;
   IPrompter& prompter_;
   QLineEdit* textTittle_;
   QLineEdit* textIP_;

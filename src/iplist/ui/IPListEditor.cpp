@@ -88,14 +88,21 @@ std::unique_ptr<QDialog> IPListEditor::makeDialog(Kind kind) {
   return std::make_unique<FormAddIPR>(exchange_, *prompter_, window_);
 }
 
-void IPListEditor::runDialog(QDialog& dialog) {
-  if (auto* d = qobject_cast<FormAddIP*>(&dialog)) d->Activate();
-  if (auto* d = qobject_cast<FormAddIPG*>(&dialog)) d->Activate();
-  if (auto* d = qobject_cast<FormAddIPR*>(&dialog)) d->Activate();
+DialogResult IPListEditor::runDialog(QDialog& dialog) {
+  auto* single = qobject_cast<FormAddIP*>(&dialog);
+  auto* group = qobject_cast<FormAddIPG*>(&dialog);
+  auto* range = qobject_cast<FormAddIPR*>(&dialog);
+  if (single) single->Activate();
+  if (group) group->Activate();
+  if (range) range->Activate();
   open_ = &dialog;
   applyRunState();
   runner_(dialog);
   open_ = nullptr;
+  if (single) return single->Result();
+  if (group) return group->Result();
+  if (range) return range->Result();
+  return {};
 }
 
 void IPListEditor::SetRunActive(bool active) {
@@ -112,10 +119,11 @@ void IPListEditor::applyRunState() {
   if (pingNow) pingNow->setEnabled(!runActive_);
 }
 
-void IPListEditor::requestPending(Kind kind) {
-  if (kind == Kind::Range && !exchange_.PendingRange.empty()) Q_EMIT ScanRequested();
-  if (kind == Kind::Single && !exchange_.PendingSingle.empty()) Q_EMIT PingTestRequested();
-  if (kind == Kind::Group && !exchange_.PendingGroup.empty()) Q_EMIT PingTestRequested();
+void IPListEditor::requestTestNow(const ListEntry& entry) {
+  if (entry.kind == ListEntryKind::Range)
+    Q_EMIT ScanRequested(entry);
+  else
+    Q_EMIT PingTestRequested(entry);
 }
 
 // First ListIP item showing `text`, ignoring case; -1 when none.
@@ -127,36 +135,32 @@ int IPListEditor::findItem(const std::string& text, int skip) const {
   return -1;
 }
 
-std::string IPListEditor::titleOrDefault(Kind kind) const {
-  if (!exchange_.DialogTitle.empty()) return exchange_.DialogTitle;
-  return kind == Kind::Group ? "IP_Group" : "IP_Range";
-}
-
-std::string IPListEditor::lineFor(Kind kind) const {
-  if (kind == Kind::Single) return "A" + exchange_.DialogValue;
-  return (kind == Kind::Group ? "B" : "C") + titleOrDefault(kind) + "," + exchange_.DialogValue;
+ListEntry IPListEditor::withTitle(ListEntry entry) {
+  if (entry.title.empty() && entry.kind == ListEntryKind::Group) entry.title = "IP_Group";
+  if (entry.title.empty() && entry.kind == ListEntryKind::Range) entry.title = "IP_Range";
+  return entry;
 }
 
 void IPListEditor::addLoop(Kind kind) {
   storeAnchor();
-  exchange_.DialogValue.clear();
   exchange_.EditOriginal.clear();
-  if (kind != Kind::Single) exchange_.DialogTitle.clear();
   const std::unique_ptr<QDialog> dialog = makeDialog(kind);
   while (true) {
-    runDialog(*dialog);
-    if (exchange_.DialogValue == DialogLeftValue) {
-      requestPending(kind);
+    const DialogResult result = runDialog(*dialog);
+    if (result.ending == DialogResult::Ending::Left) return;
+    if (result.ending == DialogResult::Ending::TestNow) {
+      requestTestNow(result.entry);
       return;
     }
-    if (exchange_.DialogValue.empty()) continue;
+    if (result.ending == DialogResult::Ending::Nothing) continue;
     const bool single = kind == Kind::Single;
-    const std::string key = single ? exchange_.DialogValue : titleOrDefault(kind);
+    const ListEntry entry = withTitle(result.entry);
+    const std::string& key = entry.title;  // the target, or the title
     if (findItem(key) >= 0) {
       exchange_.DialogStatus = existedText(single, key);
       continue;
     }
-    const std::string line = lineFor(kind);
+    const std::string line = formatListEntry(entry);
     std::vector<std::string> lines = currentLines();
     lines.push_back(line);
     // After a failed rewrite the failure has been shown; the dialog comes
@@ -202,38 +206,40 @@ void IPListEditor::EditEntry() {
   std::vector<std::string> lines = currentLines();
   if (row >= static_cast<int>(lines.size())) return;
   storeAnchor();
-  exchange_.DialogValue.clear();
-  exchange_.DialogTitle.clear();
   exchange_.EditOriginal = lines[static_cast<size_t>(row)];
-  const char letter = exchange_.EditOriginal.empty() ? 0 : exchange_.EditOriginal[0];
-  const Kind kind = letter == 'A' ? Kind::Single : letter == 'B' ? Kind::Group : Kind::Range;
+  const ListEntryKind edited = parseListEntry(exchange_.EditOriginal).kind;
+  const Kind kind = edited == ListEntryKind::Single  ? Kind::Single
+                    : edited == ListEntryKind::Group ? Kind::Group
+                                                     : Kind::Range;
   const std::unique_ptr<QDialog> dialog = makeDialog(kind);
   while (true) {
     exchange_.EditMode = true;
-    runDialog(*dialog);
-    if (exchange_.DialogValue == DialogLeftValue) {
-      // The stored list is untouched until a save, so leaving keeps the
-      // original line even after a refused title. Only this dialog's own
-      // test-now entry counts: one left unused by another kind is stale.
-      requestPending(kind);
+    // The stored list is untouched until a save, so leaving keeps the
+    // original line even after a refused title.
+    const DialogResult result = runDialog(*dialog);
+    if (result.ending == DialogResult::Ending::Left) return;
+    if (result.ending == DialogResult::Ending::TestNow) {
+      requestTestNow(result.entry);
       return;
     }
-    if (exchange_.DialogValue.empty()) continue;
+    if (result.ending == DialogResult::Ending::Nothing) continue;
+    const ListEntry entry = withTitle(result.entry);
+    const std::string& key = entry.title;  // the target, or the title
     if (kind == Kind::Single) {
-      const int found = findItem(exchange_.DialogValue);
+      const int found = findItem(key);
       if (found == row) return;  // the same entry, perhaps in another case
       if (found >= 0) {
-        exchange_.DialogStatus = existedText(true, exchange_.DialogValue);
+        exchange_.DialogStatus = existedText(true, key);
         continue;
       }
-    } else if (findItem(titleOrDefault(kind), row) >= 0) {
-      exchange_.DialogStatus = existedText(false, titleOrDefault(kind));
+    } else if (findItem(key, row) >= 0) {
+      exchange_.DialogStatus = existedText(false, key);
       continue;
     }
     // An entry saved with the text it showed keeps its bytes, so that a line
     // from a single-byte list is not rewritten as UTF-8 unasked.
     std::string& line = lines[static_cast<size_t>(row)];
-    if (std::string typed = lineFor(kind); Q(typed) != Q(line)) line = std::move(typed);
+    if (std::string typed = formatListEntry(entry); Q(typed) != Q(line)) line = std::move(typed);
     rewrite(lines, line, row);
     return;
   }

@@ -58,22 +58,24 @@ class IPListEditor final : public QObject {
   void SetRunActive(bool active);
 
  Q_SIGNALS:
-  // A test-now button left PendingSingle or PendingGroup: start a ping run.
-  void PingTestRequested();
-  // The range dialog's scan button left PendingRange: start an IP scan.
-  void ScanRequested();
+  // A test-now button of the single or group dialog: ping `entry` at once,
+  // without storing it (an empty entry leaves the targets to the selection).
+  void PingTestRequested(const sondrel::ListEntry& entry = {});
+  // The range dialog's scan button: scan `entry` at once.
+  void ScanRequested(const sondrel::ListEntry& entry);
 
  private:
   enum class Kind { Single, Group, Range };
   void addLoop(Kind kind);
-  void runDialog(QDialog& dialog);
+  DialogResult runDialog(QDialog& dialog);
   void applyRunState();
   void storeAnchor();
-  void requestPending(Kind kind);
+  void requestTestNow(const ListEntry& entry);
   std::unique_ptr<QDialog> makeDialog(Kind kind);
   int findItem(const std::string& text, int skip = -1) const;
-  std::string titleOrDefault(Kind kind) const;
-  std::string lineFor(Kind kind) const;
+  // The entry with an empty group or range title replaced by the default.
+  static ListEntry withTitle(ListEntry entry);
+
   // The store's lines as they stand (without the empty list's placeholder).
   std::vector<std::string> currentLines() const;
   // Rewrites the list file with `lines`, reloads it and makes the first item
@@ -94,3 +96,5 @@ class IPListEditor final : public QObject {
 };
 
 }  // namespace sondrel
+
+Q_DECLARE_METATYPE(sondrel::ListEntry)

@@ -17,6 +17,7 @@
 
 #include "core/AddressHelpers.h"
 #include "core/IPListFile.h"
+#include "core/ListEntry.h"
 #include "core/Targets.h"
 #include "iplist/ui/DialogCommon.h"
 
@@ -333,24 +334,25 @@ void TargetListPanel::ShowEntryDetails(const std::string& line) {
   ui_->textShowIPsT->clear();
   ui_->textShowIPsT2->clear();
   ui_->textShowIPs->clear();
-  const char kind = line.empty() ? 0 : line[0];
-  if (kind != 'B' && kind != 'C') {
+  const ListEntry entry = parseListEntry(line);
+  if (entry.kind != ListEntryKind::Group && entry.kind != ListEntryKind::Range) {
     HideEntryDetails();
     return;
   }
-  const QStringList fields = Q(line.substr(1)).split(u',');
-  ui_->textShowIPsT2->setText(fields.value(0));
-  if (kind == 'B') {
+  const auto decode = [&line](const std::string& field) { return DecodeLike(line, field); };
+  ui_->textShowIPsT2->setText(decode(entry.title));
+  if (entry.kind == ListEntryKind::Group) {
     ui_->textShowIPsT->setText(QStringLiteral("Current selected IP Group:"));
-    ui_->textShowIPs->addItems(fields.mid(1));
-    detailHeightTwips_ = GroupDetailHeightTwips(static_cast<int>(fields.size()) - 1);
+    for (const std::string& member : entry.members) ui_->textShowIPs->addItem(decode(member));
+    detailHeightTwips_ = GroupDetailHeightTwips(static_cast<int>(entry.members.size()));
   } else {
     ui_->textShowIPsT->setText(QStringLiteral("Current selected IP Range:"));
     ui_->textShowIPs->addItem(QString());
-    ui_->textShowIPs->addItem(fields.value(1) + QStringLiteral("  -  ") + fields.value(2));
+    ui_->textShowIPs->addItem(decode(entry.first()) + QStringLiteral("  -  ") +
+                              decode(entry.last()));
     detailHeightTwips_ = kRangeDetailTwips;
   }
-  shownKind_ = kind;
+  shownKind_ = static_cast<char>(entry.kind);
   ui_->pictureShowIP->move(Px(kDetailLeftTwips), Px(kDetailTopTwips));
   ui_->pictureShowIP->setFixedHeight(Px(detailHeightTwips_));
   ui_->pictureShowIP->show();
