@@ -105,6 +105,11 @@ class PingRun final : public QObject {
   void StopPingTest();
 
   bool testRunning() const { return testRunning_; }
+  // The running flag alone, announced through testRunningChanged; the run
+  // sets it itself. The window's SetTestRunning and SetTestIdle come here, so
+  // the flag has one home.
+  void SetTestRunning();
+  void SetTestIdle();
   bool stopRequested() const { return stopRequested_; }
   bool echoBusy() const { return echoBusy_; }
 
@@ -207,8 +212,6 @@ class PingRun final : public QObject {
   std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
 
-  void SetTestRunning();
-  void SetTestIdle();
   void ContinueStart(std::uint64_t serial);
   void CompleteStart(RunTargets collected);
   void PingTick();

@@ -77,7 +77,7 @@ class EditorTest : public ::testing::Test {
     ASSERT_TRUE(store->FillIPList());
     panel = new TargetListPanel(&window);
     panel->ShowEntries(store->IPEntries());
-    editor = std::make_unique<IPListEditor>(services, *store, exchange, *panel, &window);
+    editor = std::make_unique<IPListEditor>(services.prompter, *store, exchange, *panel, &window);
   }
 
   std::string fileText() const {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "TestPrinting.h"
+#include "app/Services.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakePrompter.h"
 #include "ping/ui/AdvancedSettingsDialog.h"
@@ -23,7 +24,7 @@ class ParameterFrameTest : public ::testing::Test {
   void SetUp() override {
     services.clock = std::make_shared<fakes::FakeClock>();
     services.prompter = prompter;
-    frame = std::make_unique<ParameterFrame>(services, params);
+    frame = std::make_unique<ParameterFrame>(services.prompter, params);
     frame->FillParameterLists();
     frame->show();
   }

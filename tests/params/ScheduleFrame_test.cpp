@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "TestPrinting.h"
+#include "app/Services.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeepAwake.h"
 #include "fakes/FakePrompter.h"
@@ -135,7 +136,7 @@ class ScheduleFrameTest : public ::testing::Test {
     services.prompter = std::make_shared<fakes::FakePrompter>();
     clock->set(At(2026, 3, 7, 14, 5, 9));
     window.resize(600, 400);
-    frame = new ScheduleFrame(services, check, &window);
+    frame = new ScheduleFrame(services.clock, check, &window);
     frame->FillScheduleLists();
     window.show();
   }

@@ -14,12 +14,10 @@
 
 #include "app/Services.h"
 #include "core/PingParameters.h"
-#include "iplist/DialogExchange.h"
-#include "ping/PingRun.h"
+#include "ping/ui/PingPanelPresenter.h"
 
 class QAbstractButton;
 class QAction;
-class QApplication;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -32,16 +30,11 @@ namespace sondrel {
 class IPListEditor;
 class IPListStore;
 class ParameterFrame;
-class TargetCollector;
-struct CollectResult;
-
 class ResultsDisplay;
 class RunLog;
 class ScheduleCheck;
 class ScheduleFrame;
 class TargetListPanel;
-struct RunStatistics;
-struct RunTargets;
 
 inline constexpr char kCaption[] = " Network Connectivity Tester & Logger  8.23";
 inline constexpr char kWebsite[] = "https://sondrel.example.org/";
@@ -75,10 +68,10 @@ class FormMain final : public QMainWindow {
   void ShowAbout();
   void ExitProgram();
 
-  // The start buttons off and the running flag set, and back.
+  // The running flag set, and back; the start buttons follow the run's flag.
   void SetTestRunning();
   void SetTestIdle();
-  bool testRunning() const { return testRunning_; }
+  bool testRunning() const { return pingPanel_->testRunning(); }
 
   // Called to end the program; QCoreApplication::exit(0) unless replaced.
   void setExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
@@ -92,15 +85,15 @@ class FormMain final : public QMainWindow {
 
   ResultsDisplay* display() const { return display_; }
   // The run engine and its log, made by Form_Load once the data folder is known.
-  PingRun* pingRun() const { return pingRun_.get(); }
-  RunLog* runLog() const { return runLog_.get(); }
-  ScheduleCheck& scheduleCheck() const { return *scheduleCheck_; }
+  PingRun* pingRun() const { return pingPanel_->pingRun(); }
+  RunLog* runLog() const { return pingPanel_->runLog(); }
+  ScheduleCheck& scheduleCheck() const { return pingPanel_->scheduleCheck(); }
   ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
   ParameterFrame* parameterFrame() const { return frame1_; }
   TargetListPanel* targetList() const { return targetList_; }
-  IPListStore* ipListStore() const { return store_.get(); }
-  IPListEditor* ipListEditor() const { return editor_; }
-  const PingParameters& parameters() const { return params_; }
+  IPListStore* ipListStore() const { return pingPanel_->ipListStore(); }
+  IPListEditor* ipListEditor() const { return pingPanel_->ipListEditor(); }
+  const PingParameters& parameters() const { return pingPanel_->parameters(); }
 
   // The start buttons: "Immediately", then a run.
   void CommandStart_Click();
@@ -126,15 +119,9 @@ class FormMain final : public QMainWindow {
   void hideSelectionPopup();
   void hideSchedulePopup();
   void tellIfNoIcmp();
-  void makeRun();
   void LoadIPList();
-  // Starts collecting the run's targets; `ready` gets them on this thread.
-  void CollectPingTargets(PingRun::TargetsReady ready);
-  // A list dialog's test-now button: a run on `entry` alone (an empty entry
-  // tests the selection), refused like any start while a run is going.
-  void StartTestNow(const sondrel::ListEntry& entry);
-  void PingTargetsCollected(const sondrel::CollectResult& result);
-  void showStatistics(const RunStatistics& stats);
+  // The start buttons and the display follow the run's flag.
+  void followRunState(bool running);
 
   // Start-up steps served by pieces that plug in later: the command utility,
   // the scan's report channel and grid.
@@ -152,7 +139,6 @@ class FormMain final : public QMainWindow {
   std::string scanProgramPath_;
   std::int16_t scanParameter1_ = 0;
   std::int16_t scanParameter2_ = 0;
-  bool testRunning_ = false;
   bool loaded_ = false;
   bool placed_ = false;
   bool appWasInactive_ = false;
@@ -174,22 +160,9 @@ class FormMain final : public QMainWindow {
   QPointer<QWidget> frameTime_;
   std::map<QString, QAction*> actions_;
 
-  PingParameters params_;
-  std::unique_ptr<ScheduleCheck> scheduleCheck_;
+  PingPanelPresenter* pingPanel_ = nullptr;  // a child: its list actions are the menu's
   ParameterFrame* frame1_ = nullptr;
   ScheduleFrame* scheduleFrame_ = nullptr;
-  std::unique_ptr<IPListStore> store_;
-  DialogExchange exchange_;
-  ListEntry testNow_;  // what a test-now start tests, until its collection takes it
-  IPListEditor* editor_ = nullptr;
-  TargetCollector* collector_ = nullptr;
-  PingRun::TargetsReady targetsReady_;  // the run waiting for the collection
-  std::unique_ptr<RunLog> runLog_;
-  std::unique_ptr<PingRun> pingRun_;
-  bool reloadCursor_ = false;
 };
-
-// Builds the real services, shows the main window and runs the event loop.
-int RunMainWindow(QApplication& app);
 
 }  // namespace sondrel

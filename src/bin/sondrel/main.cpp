@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/ui/FormMain.h"
+#include "app/ui/Composition.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

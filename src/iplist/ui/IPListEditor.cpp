@@ -7,7 +7,6 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/Services.h"
 #include "iplist/IPListLines.h"
 #include "iplist/ui/DialogCommon.h"
 #include "iplist/ui/FormAddIP.h"
@@ -41,10 +40,10 @@ std::string existedText(bool single, const std::string& key) {
 }
 }  // namespace
 
-IPListEditor::IPListEditor(const Services& services, IIPListLines& store, DialogExchange& exchange,
+IPListEditor::IPListEditor(std::shared_ptr<IPrompter> prompter, IIPListLines& store, DialogExchange& exchange,
                            TargetListPanel& panel, QWidget* window, QObject* parent)
     : QObject(parent),
-      prompter_(services.prompter),
+      prompter_(std::move(prompter)),
       store_(store),
       exchange_(exchange),
       panel_(panel),

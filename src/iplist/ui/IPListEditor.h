@@ -24,7 +24,6 @@ namespace sondrel {
 class IIPListLines;
 class IPrompter;
 class TargetListPanel;
-struct Services;
 
 class IPListEditor final : public QObject {
   Q_OBJECT
@@ -38,7 +37,7 @@ class IPListEditor final : public QObject {
   enum Command { kAddSingle = 0, kAddGroup, kAddRange, kEdit, kDelete };
 
   // `window` is the main window: the dialogs' parent and position anchor.
-  IPListEditor(const Services& services, IIPListLines& store, DialogExchange& exchange,
+  IPListEditor(std::shared_ptr<IPrompter> prompter, IIPListLines& store, DialogExchange& exchange,
                TargetListPanel& panel, QWidget* window, QObject* parent = nullptr);
   ~IPListEditor() override;
 

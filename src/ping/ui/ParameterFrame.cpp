@@ -9,6 +9,7 @@
 #include <QScopedValueRollback>
 
 #include "ping/ui/AdvancedSettingsDialog.h"
+#include "platform/Prompter.h"
 
 namespace sondrel {
 namespace {
@@ -32,8 +33,9 @@ QComboBox* MakeCombo(const char* name, QWidget* parent) {
 
 }  // namespace
 
-ParameterFrame::ParameterFrame(const Services& services, PingParameters& params, QWidget* parent)
-    : QFrame(parent), services_(services), params_(params) {
+ParameterFrame::ParameterFrame(std::shared_ptr<IPrompter> prompter, PingParameters& params,
+                               QWidget* parent)
+    : QFrame(parent), prompter_(std::move(prompter)), params_(params) {
   setObjectName(QStringLiteral("Frame1"));
   auto* grid = new QGridLayout(this);
 
@@ -121,8 +123,8 @@ void ParameterFrame::FillParameterLists() {
 }
 
 void ParameterFrame::critical(std::string_view text) {
-  if (services_.prompter)
-    services_.prompter->message(Q(text), QString(), IPrompter::Icon::Critical,
+  if (prompter_)
+    prompter_->message(Q(text), QString(), IPrompter::Icon::Critical,
                                 IPrompter::Buttons::Ok);
 }
 
@@ -227,7 +229,7 @@ void ParameterFrame::openAdvanced(Opened from) {
     return;
   }
   openedFrom_ = from;
-  dialog_ = new AdvancedSettingsDialog(*services_.prompter, params_, this);
+  dialog_ = new AdvancedSettingsDialog(*prompter_, params_, this);
   dialog_->setAttribute(Qt::WA_DeleteOnClose);
   if (params_.advancedInterval || from == Opened::Interval) dialog_->useIntervalPart();
   if (from == Opened::Buffer ||

@@ -6,8 +6,8 @@
 
 #include <QFrame>
 #include <QString>
+#include <memory>
 
-#include "app/Services.h"
 #include "core/PingParameters.h"
 #include "core/TestParameterLists.h"
 
@@ -19,12 +19,14 @@ class QPushButton;
 namespace sondrel {
 
 class AdvancedSettingsDialog;
+class IPrompter;
 
 class ParameterFrame final : public QFrame {
   Q_OBJECT
  public:
   // params must outlive the frame; the run reads the same instance.
-  ParameterFrame(const Services& services, PingParameters& params, QWidget* parent = nullptr);
+  ParameterFrame(std::shared_ptr<IPrompter> prompter, PingParameters& params,
+                 QWidget* parent = nullptr);
   ~ParameterFrame() override;
   Q_DISABLE_COPY_MOVE(ParameterFrame)
 
@@ -69,7 +71,7 @@ class ParameterFrame final : public QFrame {
   // Tells the run and shows the refusal, if any, after a value is written.
   void applied(const std::string& message);
 
-  Services services_;
+  std::shared_ptr<IPrompter> prompter_;
   PingParameters& params_;
   QComboBox* comboTimeOut_ = nullptr;
   QComboBox* comboInv_ = nullptr;

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "platform/Clock.h"
+
 namespace sondrel {
 namespace {
 
@@ -33,8 +35,8 @@ int Chosen(const QComboBox* combo) { return combo->currentText().toInt(); }
 
 }  // namespace
 
-ScheduleFrame::ScheduleFrame(const Services& services, ScheduleCheck& check, QWidget* parent)
-    : QFrame(parent), services_(services), check_(check) {
+ScheduleFrame::ScheduleFrame(std::shared_ptr<IClock> clock, ScheduleCheck& check, QWidget* parent)
+    : QFrame(parent), clock_(std::move(clock)), check_(check) {
   setObjectName(QStringLiteral("FrameSchedule"));
   auto* grid = new QGridLayout(this);
 
@@ -120,10 +122,10 @@ void ScheduleFrame::setTestRunning(bool running) { testRunning_ = running; }
 
 void ScheduleFrame::FillScheduleLists() {
   // The clock is read for each time on its own.
-  check_.setStartTime(ScheduleTimeOf(AddHours(services_.clock->now(), kScheduleStartHours)));
-  check_.setEndTime(ScheduleTimeOf(AddHours(services_.clock->now(), kScheduleEndHours)));
+  check_.setStartTime(ScheduleTimeOf(AddHours(clock_->now(), kScheduleStartHours)));
+  check_.setEndTime(ScheduleTimeOf(AddHours(clock_->now(), kScheduleEndHours)));
   writeTimeTexts();
-  const ScheduleLists lists = sondrel::FillScheduleLists(services_.clock->now());
+  const ScheduleLists lists = sondrel::FillScheduleLists(clock_->now());
   Fill(comboSYear_, lists.years);
   Fill(comboSMonth_, lists.months);
   Fill(comboSDay_, lists.days);

@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <memory>
 
-#include "app/Services.h"
 #include "core/Schedule.h"
 #include "ping/ScheduleCheck.h"
 
@@ -19,11 +19,13 @@ class QRadioButton;
 
 namespace sondrel {
 
+class IClock;
+
 class ScheduleFrame final : public QFrame {
   Q_OBJECT
  public:
   // check must outlive the frame.
-  ScheduleFrame(const Services& services, ScheduleCheck& check, QWidget* parent = nullptr);
+  ScheduleFrame(std::shared_ptr<IClock> clock, ScheduleCheck& check, QWidget* parent = nullptr);
   ~ScheduleFrame() override;
   Q_DISABLE_COPY_MOVE(ScheduleFrame)
 
@@ -68,7 +70,7 @@ class ScheduleFrame final : public QFrame {
   void writeTimeTexts();
   void setFieldsEnabled(bool enabled);
 
-  Services services_;
+  std::shared_ptr<IClock> clock_;
   ScheduleCheck& check_;
   bool testRunning_ = false;
   QString editedField_;  // "ComboFrom" or "ComboTo"

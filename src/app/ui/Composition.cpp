@@ -1,0 +1,31 @@
+#include "app/ui/Composition.h"
+
+#include <QApplication>
+
+#include "app/ui/DesktopLauncher.h"
+#include "app/ui/FormMain.h"
+#include "app/ui/QtPrompter.h"
+#include "core/DataFolder.h"
+#include "platform/KeepAwakeDBus.h"
+
+namespace sondrel {
+
+Services SystemServices() {
+  Services services;
+  services.clock = std::make_shared<SystemClock>();
+  services.icmp = SystemIcmpCarrier();
+  services.resolver = SystemResolver();
+  services.network = SystemNetworkSettings();
+  services.keepAwake = std::make_shared<DBusKeepAwake>();
+  services.prompter = std::make_shared<QtPrompter>();
+  services.launcher = std::make_shared<DesktopLauncher>();
+  return services;
+}
+
+int RunMainWindow(QApplication& app) {
+  FormMain w(SystemServices(), ApplicationDataFolder());
+  w.Form_Load();
+  return app.exec();
+}
+
+}  // namespace sondrel
