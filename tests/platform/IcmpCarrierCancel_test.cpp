@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "IcmpTestSupport.h"
-#include "platform/IcmpCarrier.h"
+#include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpSocketCarrier_std.h"
 
 namespace sondrel {
