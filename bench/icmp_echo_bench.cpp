@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace {
 

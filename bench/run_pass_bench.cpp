@@ -13,7 +13,7 @@
 
 #include "ping/PingRun.h"
 #include "platform/Clock_linux.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
 
 namespace sondrel {

@@ -5,7 +5,7 @@
 #include "cli/CliPing.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel::cli {

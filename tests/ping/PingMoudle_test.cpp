@@ -8,7 +8,7 @@
 
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel {

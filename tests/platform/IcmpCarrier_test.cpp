@@ -13,7 +13,7 @@
 
 #include "IcmpTestSupport.h"
 #include "core/ports/IcmpCarrier.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace sondrel {
 namespace {

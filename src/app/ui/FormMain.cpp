@@ -26,7 +26,7 @@
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "platform/Clock_linux.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
 #include "platform/NetworkSettings_linux.h"
 #include "platform/Resolver_linux.h"
