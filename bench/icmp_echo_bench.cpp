@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/IcmpCarrier.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace {
 

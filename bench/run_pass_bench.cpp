@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "ping/PingRun.h"
-#include "platform/Clock.h"
-#include "platform/IcmpCarrier.h"
+#include "platform/Clock_linux.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
 
 namespace sondrel {

@@ -6,13 +6,13 @@
 
 #include <QString>
 
-#include "platform/Clock.h"
-#include "platform/IcmpCarrier.h"
+#include "core/ports/Clock.h"
+#include "core/ports/IcmpCarrier.h"
 #include "platform/KeepAwake.h"
 #include "platform/Launcher.h"
-#include "platform/NetworkSettings.h"
+#include "core/ports/NetworkSettings.h"
 #include "platform/Prompter.h"
-#include "platform/Resolver.h"
+#include "core/ports/Resolver.h"
 
 namespace sondrel {
 

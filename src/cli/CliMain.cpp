@@ -4,9 +4,9 @@
 
 #include "cli/CliPing.h"
 #include "core/DataFolder.h"
-#include "platform/Clock.h"
-#include "platform/IcmpCarrier.h"
-#include "platform/Resolver.h"
+#include "platform/Clock_linux.h"
+#include "platform/IcmpSocketCarrier_linux.h"
+#include "platform/Resolver_linux.h"
 
 namespace sondrel::cli {
 

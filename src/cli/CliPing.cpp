@@ -12,9 +12,9 @@
 #include "core/ListEntry.h"
 #include "core/Targets.h"
 #include "core/PingMoudle.h"
-#include "platform/IcmpCarrier.h"
+#include "core/ports/IcmpCarrier.h"
 #include "platform/Prompter.h"
-#include "platform/Resolver.h"
+#include "core/ports/Resolver.h"
 #include "platform/SignalPipe.h"
 #include "results/RunLog.h"
 

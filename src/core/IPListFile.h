@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/NetworkSettings.h"
+#include "core/ports/NetworkSettings.h"
 
 namespace sondrel {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/IcmpCarrier.h"
-#include "platform/Resolver.h"
+#include "core/ports/IcmpCarrier.h"
+#include "core/ports/Resolver.h"
 
 namespace sondrel::PingMoudle {
 

@@ -11,7 +11,7 @@
 
 #include "core/DataFolder.h"
 #include "core/IPListFile.h"
-#include "platform/NetworkSettings.h"
+#include "core/ports/NetworkSettings.h"
 #include "platform/Prompter.h"
 #include "platform/Files.h"
 

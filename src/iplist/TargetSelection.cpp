@@ -13,7 +13,7 @@
 #include "core/PingMoudle.h"
 #include "core/ListEntry.h"
 #include "platform/Prompter.h"
-#include "platform/Resolver.h"
+#include "core/ports/Resolver.h"
 
 namespace sondrel {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "core/InetAddr.h"
 #include "core/PingMoudle.h"
-#include "platform/Clock.h"
-#include "platform/IcmpCarrier.h"
+#include "core/ports/Clock.h"
+#include "core/ports/IcmpCarrier.h"
 #include "platform/KeepAwake.h"
 #include "platform/Prompter.h"
 #include "results/RunLog.h"

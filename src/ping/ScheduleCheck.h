@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "core/Schedule.h"
-#include "platform/Clock.h"
+#include "core/ports/Clock.h"
 #include "platform/KeepAwake.h"
 
 namespace sondrel {

@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "cli/CliTestSupport.h"
-#include "platform/IcmpCarrier.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
 
 namespace sondrel::cli {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/CliTestSupport.h"
-#include "platform/IcmpCarrier.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace sondrel {
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/CliTestSupport.h"
-#include "platform/IcmpCarrier.h"
+#include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpTestSupport.h"
 
 namespace sondrel {

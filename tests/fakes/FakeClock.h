@@ -2,7 +2,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform/Clock.h"
+#include "core/ports/Clock.h"
 
 namespace sondrel::fakes {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/IcmpCarrier.h"
+#include "core/ports/IcmpCarrier.h"
 
 namespace sondrel::fakes {
 

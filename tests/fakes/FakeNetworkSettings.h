@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/NetworkSettings.h"
+#include "core/ports/NetworkSettings.h"
 
 namespace sondrel::fakes {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Resolver.h"
+#include "core/ports/Resolver.h"
 
 namespace sondrel::fakes {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/Resolver.h"
+#include "core/ports/Resolver.h"
 
 namespace sondrel::fakes {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/NetworkSettings.h"
+#include "platform/NetworkSettings_linux.h"
 #include "platform/NetworkSettingsFiles.h"
 
 namespace sondrel {

@@ -8,8 +8,8 @@
 
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
-#include "platform/IcmpCarrier.h"
-#include "platform/Resolver.h"
+#include "platform/IcmpSocketCarrier_linux.h"
+#include "platform/Resolver_linux.h"
 
 namespace sondrel {
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "IcmpTestSupport.h"
-#include "platform/IcmpCarrier.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "core/ports/IcmpCarrier.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace sondrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/IcmpPacket_std.h"
+#include "platform/IcmpPacket_linux.h"
 
 namespace sondrel::icmp {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace sondrel::testing {
 

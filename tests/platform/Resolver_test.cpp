@@ -1,4 +1,4 @@
-#include "platform/Resolver.h"
+#include "platform/Resolver_linux.h"
 
 #include <gtest/gtest.h>
 

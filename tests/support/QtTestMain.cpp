@@ -1,9 +1,16 @@
 // Test main for everything that needs Qt: offscreen platform, private runtime
-// and data folders, and no QApplication when only listing the tests.
+// and data folders, and no application object when only listing the tests.
+// Engine tests are built with SONDREL_TEST_CORE_APP: an event loop, no windows.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifdef SONDREL_TEST_CORE_APP
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#else
 #include <QApplication>
+using TestApplication = QApplication;
+#endif
 #include <QTemporaryDir>
 #include <cstdlib>
 
@@ -18,6 +25,6 @@ int main(int argc, char** argv) {
   setenv("XDG_RUNTIME_DIR", qPrintable(runtime.path()), 1);
   setenv("XDG_DATA_HOME", qPrintable(data.path()), 1);
 
-  QApplication app(argc, argv);
+  TestApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }

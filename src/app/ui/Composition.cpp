@@ -6,7 +6,11 @@
 #include "app/ui/FormMain.h"
 #include "app/ui/QtPrompter.h"
 #include "core/DataFolder.h"
+#include "platform/Clock_linux.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
+#include "platform/NetworkSettings_linux.h"
+#include "platform/Resolver_linux.h"
 
 namespace sondrel {
 

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "platform/Clock.h"
+#include "core/ports/Clock.h"
 
 namespace sondrel {
 namespace {

@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "core/AddressHelpers.h"
-#include "platform/NetworkSettings.h"
+#include "platform/NetworkSettings_linux.h"
 #include "platform/NetworkSettingsFiles.h"
 
 namespace sondrel {

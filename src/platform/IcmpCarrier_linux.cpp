@@ -23,8 +23,8 @@
 #include <random>
 #include <system_error>
 
-#include "platform/IcmpPacket_std.h"
-#include "platform/IcmpSocketCarrier_std.h"
+#include "platform/IcmpPacket_linux.h"
+#include "platform/IcmpSocketCarrier_linux.h"
 
 namespace sondrel {
 namespace {

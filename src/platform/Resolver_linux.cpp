@@ -2,7 +2,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include "platform/Resolver.h"
+#include "platform/Resolver_linux.h"
 
 namespace sondrel {
 namespace {

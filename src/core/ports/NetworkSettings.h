@@ -24,6 +24,4 @@ class INetworkSettings {
   virtual std::vector<std::string> nameServers() = 0;
 };
 
-std::shared_ptr<INetworkSettings> SystemNetworkSettings();
-
 }  // namespace sondrel

@@ -1,4 +1,4 @@
-#include "platform/IcmpPacket_std.h"
+#include "platform/IcmpPacket_linux.h"
 
 #include <cerrno>
 #include <cstring>

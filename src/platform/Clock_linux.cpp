@@ -1,4 +1,4 @@
-#include "platform/Clock.h"
+#include "platform/Clock_linux.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

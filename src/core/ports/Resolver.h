@@ -15,6 +15,4 @@ class IResolver {
   virtual std::string nameOf(const std::string& address) = 0;
 };
 
-std::shared_ptr<IResolver> SystemResolver();
-
 }  // namespace sondrel

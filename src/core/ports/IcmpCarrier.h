@@ -94,7 +94,4 @@ class IIcmpCarrier {
   virtual bool available(std::string* why) = 0;
 };
 
-// The process-wide carrier: datagram ICMP socket where allowed, raw otherwise.
-std::shared_ptr<IIcmpCarrier> SystemIcmpCarrier();
-
 }  // namespace sondrel

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/IcmpCarrier.h"
+#include "core/ports/IcmpCarrier.h"
 
 namespace sondrel {
+
+// The process-wide carrier: datagram ICMP socket where allowed, raw otherwise.
+std::shared_ptr<IIcmpCarrier> SystemIcmpCarrier();
 
 enum class IcmpSocketKind { Automatic, Datagram, Raw };
 

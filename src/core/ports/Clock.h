@@ -15,10 +15,4 @@ class IClock {
   virtual std::int64_t monotonicMs() const = 0;
 };
 
-class SystemClock final : public IClock {
- public:
-  LocalDateTime now() const override;
-  std::int64_t monotonicMs() const override;
-};
-
 }  // namespace sondrel
