@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "core/AddressHelpers.h"
 #include "core/InetAddr.h"
 #include "core/PingMoudle.h"
 #include "core/ports/Clock.h"
@@ -25,19 +26,13 @@ namespace {
 // A slot whose echo is to be sent; any other value is the outcome already.
 constexpr std::int32_t kToSend = std::numeric_limits<std::int32_t>::min();
 
-std::string trimmed(const std::string& s) {
-  const size_t b = s.find_first_not_of(' ');
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
-}
-
-}  // namespace
-
 // One target's echo in a pass.
 struct Slot {
   std::int32_t preStatus = kToSend;
   EchoRequest request;
 };
+
+}  // namespace
 
 // The pass under way: the sizes its records carry, and which of its results
 // have been recorded.
@@ -434,7 +429,7 @@ void PingRun::BeginPass() {
     Slot& slot = slots[k];
     // The echo module's rules: a malformed address is never sent (-1), nor
     // data larger than the reply room (11001).
-    const std::uint32_t address = InetAddr(trimmed(targets_[k]));
+    const std::uint32_t address = InetAddr(TrimBlanks(targets_[k]));
     if (address == kInetAddrNone)
       slot.preStatus = -1;
     else if (send.data.size() > PingMoudle::kReplyRoom)
