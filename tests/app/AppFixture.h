@@ -3,6 +3,8 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/Services.h"
 #include "app/ui/FormMain.h"
@@ -13,6 +15,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
+#include "ping/PingRun.h"
 
 namespace sondrel::testing {
 
@@ -41,5 +44,15 @@ struct MainWindowUnderTest {
   std::unique_ptr<FormMain> window;
   int exits = 0;
 };
+
+// Runs of `w` test exactly these addresses, each labelled by itself.
+inline void PingTheseTargets(FormMain& w, std::vector<std::string> addresses) {
+  w.pingRun()->setTargetSource([addresses] {
+    RunTargets t;
+    t.addresses = addresses;
+    t.labels = addresses;
+    return t;
+  });
+}
 
 }  // namespace sondrel::testing

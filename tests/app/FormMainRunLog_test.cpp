@@ -50,15 +50,19 @@ class FormMainRunLogTest : public ::testing::Test {
     fs::create_directories(folder_);
     fakes_.icmp->script("127.0.0.1", {0, 2000, 64});
   }
+  // Starts on a previous run of three results to 10.9.9.9; true once it shows.
+  bool LoadWithPreviousRun() {
+    { std::ofstream(folder_ + "Tolvane_DB3.txt", std::ios::binary) << OldLog(3); }
+    { std::ofstream(folder_ + "Tolvane_DB4.txt", std::ios::binary) << "10.9.9.9\r\n"; }
+    Load();
+    return QTest::qWaitFor(
+        [&] { return d().LabelTittle2()->text() == QStringLiteral("Previous Ping Test Result"); },
+        10000);
+  }
   void Load() {
     app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
     app_->window->Form_Load();
-    w().pingRun()->setTargetSource([] {
-      RunTargets t;
-      t.addresses = {"127.0.0.1"};
-      t.labels = t.addresses;
-      return t;
-    });
+    testing::PingTheseTargets(w(), {"127.0.0.1"});
     QComboBox* interval = w().parameterFrame()->comboInv();
     interval->setCurrentIndex(0);  // 10 ms
     Q_EMIT interval->activated(0);
@@ -138,12 +142,7 @@ TEST_F(FormMainRunLogTest, ASlowReloadNeverReplacesANewerRun) {
 }
 
 TEST_F(FormMainRunLogTest, AnUnwritableDataFolderKeepsThePreviousResultsOnScreen) {
-  { std::ofstream(folder_ + "Tolvane_DB3.txt", std::ios::binary) << OldLog(3); }
-  { std::ofstream(folder_ + "Tolvane_DB4.txt", std::ios::binary) << "10.9.9.9\r\n"; }
-  Load();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return d().LabelTittle2()->text() == QStringLiteral("Previous Ping Test Result"); },
-      10000));
+  ASSERT_TRUE(LoadWithPreviousRun());
   d().flush();
   const QString firstRow = d().sIP[0]->text();
   ASSERT_TRUE(firstRow.endsWith(QStringLiteral("Reply from 10.9.9.9")));
@@ -172,12 +171,7 @@ TEST_F(FormMainRunLogTest, AnUnwritableDataFolderKeepsThePreviousResultsOnScreen
 }
 
 TEST_F(FormMainRunLogTest, ALogThatCannotBeginBringsThePreviousResultsBack) {
-  { std::ofstream(folder_ + "Tolvane_DB3.txt", std::ios::binary) << OldLog(3); }
-  { std::ofstream(folder_ + "Tolvane_DB4.txt", std::ios::binary) << "10.9.9.9\r\n"; }
-  Load();
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return d().LabelTittle2()->text() == QStringLiteral("Previous Ping Test Result"); },
-      10000));
+  ASSERT_TRUE(LoadWithPreviousRun());
   // The folder can be written, but the targets cannot take their place.
   fs::remove(folder_ + "Tolvane_DB4.txt");
   fs::create_directories(folder_ + "Tolvane_DB4.txt/inside");

@@ -47,12 +47,7 @@ TEST_F(FormMainRunTest, ARunFillsTheDisplayAndStopShowsItsLastPage) {
   fakes_.icmp->script("127.0.0.1", {0, 400, 64});   // under 1 ms
   fakes_.icmp->script("127.0.0.2", {0, 7000, 64});  // 7 ms
   Load();
-  w().pingRun()->setTargetSource([] {
-    RunTargets t;
-    t.addresses = {"127.0.0.1", "127.0.0.2"};
-    t.labels = t.addresses;
-    return t;
-  });
+  testing::PingTheseTargets(w(), {"127.0.0.1", "127.0.0.2"});
   QComboBox* interval = w().parameterFrame()->comboInv();
   interval->setCurrentIndex(0);  // 10 ms
   Q_EMIT interval->activated(0);

@@ -147,12 +147,7 @@ TEST_F(FormMainStartStopTest, ANewBufferSettingDuringARunStartsItsCycleAtTheFirs
   fakes_.icmp->script("127.0.0.1", {0, 2000, 64});
   fakes_.icmp->script("127.0.0.2", {0, 2000, 64});
   Load();
-  w().pingRun()->setTargetSource([] {
-    RunTargets t;
-    t.addresses = {"127.0.0.1", "127.0.0.2"};
-    t.labels = t.addresses;
-    return t;
-  });
+  testing::PingTheseTargets(w(), {"127.0.0.1", "127.0.0.2"});
   QComboBox* size = w().parameterFrame()->comboSize();
   const int multiple = size->findText(QStringLiteral("16,32,64,1024  Bytes"));
   const int stepUp = size->findText(QStringLiteral("Step up with 32 Bytes"));

@@ -35,12 +35,7 @@ TEST(FormMainStop, StopDuringALongTimeOutReturnsTheWindowToIdleAtOnce) {
   timeOut->selectAll();
   QTest::keyClicks(timeOut, QStringLiteral("60000"));
   ASSERT_EQ(w.parameters().timeoutMs, 60000u);
-  w.pingRun()->setTargetSource([] {
-    RunTargets t;
-    t.addresses = {"127.0.0.9"};
-    t.labels = t.addresses;
-    return t;
-  });
+  testing::PingTheseTargets(w, {"127.0.0.9"});
 
   QTest::mouseClick(static_cast<QPushButton*>(find("CommandStart")), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.icmp->waitForWaiting(1, 0ms); }, 5000));
