@@ -1,0 +1,24 @@
+#pragma once
+// The scan table: one record per scanned address, in scan-list order. Every
+// field is text, as the worker reports it; the scan run fills it, the MAC
+// lookup completes it, the grid shows it and the export writes it.
+
+#include <string>
+#include <vector>
+
+namespace sondrel {
+
+struct ScanRecord {
+  std::string ip;    // dotted address, set before the worker starts
+  std::string ms;    // round-trip time in ms, "Dead", or empty while pending
+  std::string host;  // host name from the reverse lookup; may be empty
+  std::string mac;   // six upper-case hex pairs joined by "-"; may be empty
+  std::string ttl;   // TTL of the reply
+
+  bool dead() const { return ms == "Dead"; }
+  bool pending() const { return ms.empty(); }
+};
+
+using ScanTable = std::vector<ScanRecord>;
+
+}  // namespace sondrel
