@@ -36,6 +36,7 @@ class StreamPrompter final : public IPrompter {
     if (ok) *ok = false;
     return {};
   }
+  QString exportFormat(const QString&) override { return {}; }
 
  private:
   std::FILE* err_;

@@ -25,6 +25,9 @@ class IPrompter {
   // A one-line text question; ok is false when cancelled.
   virtual QString inputText(const QString& text, const QString& caption,
                             const QString& initial, bool* ok) = 0;
+  // The export format dialog for `kind` ("PING", "SCAN" or "REPORT"):
+  // "TEXT", "CSV" or "EXCEL", or "" when cancelled.
+  virtual QString exportFormat(const QString& kind) = 0;
 };
 
 }  // namespace sondrel

@@ -14,7 +14,7 @@ namespace sondrel::fakes {
 class FakePrompter final : public IPrompter {
  public:
   struct Call {
-    QString kind;  // "message", "save", "open", "input"
+    QString kind;  // "message", "save", "open", "input", "export"
     QString text;
     QString caption;
     Icon icon = Icon::None;
@@ -24,6 +24,7 @@ class FakePrompter final : public IPrompter {
   std::deque<Answer> answers;
   std::deque<QString> paths;
   std::deque<QString> inputs;  // a null QString means "cancelled"
+  std::deque<QString> formats;  // export formats; empty queue: cancelled
   // Runs on each message box, after it is recorded (e.g. to act while "modal").
   std::function<void(const Call&)> onMessage;
 
@@ -54,6 +55,11 @@ class FakePrompter final : public IPrompter {
     QString v = next(inputs);
     if (ok) *ok = !v.isNull();
     return v;
+  }
+
+  QString exportFormat(const QString& kind) override {
+    calls.push_back({"export", kind, QStringLiteral(" Export")});
+    return next(formats);
   }
 
   QList<Call> messages() const {

@@ -5,6 +5,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "results/ui/DialogExport.h"
+
 namespace sondrel {
 
 namespace {
@@ -75,6 +77,12 @@ QString QtPrompter::inputText(const QString& text, const QString& caption,
       QInputDialog::getText(owner(), caption, text, QLineEdit::Normal, initial, &accepted);
   if (ok) *ok = accepted;
   return accepted ? value : QString();
+}
+
+QString QtPrompter::exportFormat(const QString& kind) {
+  DialogExport dialog(kind, owner());
+  dialog.exec();
+  return dialog.format();
 }
 
 }  // namespace sondrel

@@ -22,6 +22,7 @@ class QtPrompter final : public IPrompter {
                        const QString& filter) override;
   QString inputText(const QString& text, const QString& caption, const QString& initial,
                     bool* ok) override;
+  QString exportFormat(const QString& kind) override;
 
  private:
   QWidget* owner() const;
