@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "core/ports/Clock.h"
+#include "core/ports/FileService.h"
 #include "core/ports/IcmpCarrier.h"
 #include "platform/KeepAwake.h"
 #include "platform/Launcher.h"
@@ -24,6 +25,9 @@ struct Services {
   std::shared_ptr<IPrompter> prompter;
   std::shared_ptr<ILauncher> launcher;
   std::shared_ptr<IKeepAwake> keepAwake;
+  // Files written where the user chooses (exports, list copies); null: the
+  // system's files.
+  std::shared_ptr<FileService> files;
 };
 
 }  // namespace sondrel

@@ -2,9 +2,11 @@
 // RunPing with fakes.
 #include <QCoreApplication>
 
+#include "cli/CliExport.h"
 #include "cli/CliPing.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
+#include "platform/Files.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/Resolver_linux.h"
 
@@ -13,6 +15,19 @@ namespace sondrel::cli {
 int Main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (!args.empty() && args[0] == "export") {
+    const ParsedExport parsed = ParseExportCommandLine({args.begin() + 1, args.end()});
+    if (parsed.options.help) {
+      std::fputs(ExportUsageText().c_str(), stdout);
+      return kExitReplied;
+    }
+    if (!parsed.ok()) {
+      std::fprintf(stderr, "sondrel-cli: %s\nUsage: sondrel-cli export [--csv] [-o FILE] [--delete-log]\n",
+                   parsed.error.c_str());
+      return kExitUsage;
+    }
+    return RunExport(parsed.options, DataFolder(), SystemFiles());
+  }
   const ParsedCommandLine parsed = ParseCommandLine(args);
   if (parsed.options.help) {
     std::fputs(UsageText().c_str(), stdout);

@@ -8,9 +8,16 @@ namespace sondrel {
 
 class ILauncher {
  public:
+  // The kind of application a saved file is shown in.
+  enum class FileKind { TextEditor, Spreadsheet };
+
   virtual ~ILauncher() = default;
   virtual bool openUrl(const QString& urlOrPath) = 0;
   virtual bool openTerminal(const QString& command) = 0;
+  // Opens the local file `path` in the user's default application of that
+  // kind, the path handed over as one argument. False when no such
+  // application is set up or it could not be started.
+  virtual bool openFile(FileKind kind, const QString& path) { return (void)kind, openUrl(path); }
 };
 
 }  // namespace sondrel

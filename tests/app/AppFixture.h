@@ -28,9 +28,10 @@ struct FakeServices {
   std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
   std::shared_ptr<fakes::FakeLauncher> launcher = std::make_shared<fakes::FakeLauncher>();
   std::shared_ptr<fakes::FakeKeepAwake> keepAwake = std::make_shared<fakes::FakeKeepAwake>();
+  std::shared_ptr<FileService> files;  // null: the real files of the temporary folders
 
   Services services() const {
-    return {clock, icmp, resolver, network, prompter, launcher, keepAwake};
+    return {clock, icmp, resolver, network, prompter, launcher, keepAwake, files};
   }
 };
 

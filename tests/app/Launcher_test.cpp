@@ -36,5 +36,17 @@ TEST(DesktopLauncher, TerminalFromTheEnvironmentComesFirst) {
     qputenv("TERMINAL", old);
 }
 
+TEST(DesktopLauncher, FileTakesThePlaceOfTheFileFieldAndOtherCodesGo) {
+  const QString path = QStringLiteral("/home/u/my results; rm -rf ~.csv");
+  EXPECT_EQ(DesktopExecArguments(QStringLiteral("libreoffice --calc %U"), path),
+            (QStringList{"libreoffice", "--calc", path}));
+  EXPECT_EQ(DesktopExecArguments(QStringLiteral("gedit %F --name=%c %i"), path),
+            (QStringList{"gedit", path, "--name="}));
+  // No file field: the path goes last, as one argument.
+  EXPECT_EQ(DesktopExecArguments(QStringLiteral("\"/opt/my editor/ed\" -x 100%%"), path),
+            (QStringList{"/opt/my editor/ed", "-x", "100%", path}));
+  EXPECT_TRUE(DesktopExecArguments(QString(), path).isEmpty());
+}
+
 }  // namespace
 }  // namespace sondrel

@@ -9,6 +9,7 @@ class FakeLauncher final : public ILauncher {
  public:
   QStringList opened;
   QStringList terminals;
+  QStringList files;  // "text:PATH" or "spreadsheet:PATH"
   bool result = true;
   bool openUrl(const QString& urlOrPath) override {
     opened << urlOrPath;
@@ -16,6 +17,12 @@ class FakeLauncher final : public ILauncher {
   }
   bool openTerminal(const QString& command) override {
     terminals << command;
+    return result;
+  }
+  bool openFile(FileKind kind, const QString& path) override {
+    files << (kind == FileKind::Spreadsheet ? QStringLiteral("spreadsheet:")
+                                            : QStringLiteral("text:")) +
+                 path;
     return result;
   }
 };

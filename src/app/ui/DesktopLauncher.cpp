@@ -1,6 +1,7 @@
 #include "app/ui/DesktopLauncher.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -45,6 +46,83 @@ bool DesktopLauncher::openTerminal(const QString& command) {
   const QString terminal = FindTerminal();
   if (terminal.isEmpty()) return false;
   return QProcess::startDetached(terminal, TerminalArguments(terminal, command));
+}
+
+namespace {
+
+// The desktop entry the user's associations name for `mimeType`; "" when none.
+QString DefaultApplication(const QString& mimeType) {
+  QProcess query;
+  query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
+  if (!query.waitForFinished(3000)) {
+    query.kill();
+    query.waitForFinished(1000);
+    return {};
+  }
+  if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
+  // Several may be named, separated by ";": the first is the default.
+  return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed().section(QLatin1Char(';'), 0, 0);
+}
+
+// The Exec line of the desktop entry `id`; "" when it cannot be found.
+QString DesktopExec(const QString& id) {
+  const QString file = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
+  QFile entry(file);
+  if (file.isEmpty() || !entry.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+  bool inMainGroup = false;
+  while (!entry.atEnd()) {
+    const QString line = QString::fromUtf8(entry.readLine()).trimmed();
+    if (line.startsWith(QLatin1Char('[')))
+      inMainGroup = line == QStringLiteral("[Desktop Entry]");
+    else if (inMainGroup && line.startsWith(QStringLiteral("Exec=")))
+      return line.mid(5).trimmed();
+  }
+  return {};
+}
+
+}  // namespace
+
+QStringList DesktopExecArguments(const QString& exec, const QString& path) {
+  QStringList out;
+  bool placed = false;
+  for (const QString& arg : QProcess::splitCommand(exec)) {
+    static const QStringList fileCodes{QStringLiteral("%f"), QStringLiteral("%F"),
+                                       QStringLiteral("%u"), QStringLiteral("%U")};
+    if (fileCodes.contains(arg)) {
+      if (!placed) out << path;
+      placed = true;
+      continue;
+    }
+    // Field codes inside an argument (%i, %c, %k...) are dropped; "%%" is a "%".
+    QString kept;
+    for (qsizetype i = 0; i < arg.size(); ++i) {
+      if (arg[i] != QLatin1Char('%') || i + 1 == arg.size()) {
+        kept += arg[i];
+        continue;
+      }
+      if (arg[++i] == QLatin1Char('%')) kept += QLatin1Char('%');
+    }
+    if (!kept.isEmpty()) out << kept;
+  }
+  if (!placed && !out.isEmpty()) out << path;
+  return out;
+}
+
+bool DesktopLauncher::openFile(FileKind kind, const QString& path) {
+  // A spreadsheet's own type names a spreadsheet program for certain; the
+  // CSV type may name one.
+  const QStringList types = kind == FileKind::Spreadsheet
+                                ? QStringList{QStringLiteral("application/vnd.oasis.opendocument.spreadsheet"),
+                                              QStringLiteral("text/csv")}
+                                : QStringList{QStringLiteral("text/plain")};
+  for (const QString& type : types) {
+    const QString app = DefaultApplication(type);
+    if (app.isEmpty()) continue;
+    const QStringList argv = DesktopExecArguments(DesktopExec(app), path);
+    if (argv.isEmpty()) continue;
+    if (QProcess::startDetached(argv.first(), argv.mid(1))) return true;
+  }
+  return false;
 }
 
 }  // namespace sondrel

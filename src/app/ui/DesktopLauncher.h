@@ -14,7 +14,15 @@ class DesktopLauncher final : public ILauncher {
   bool openUrl(const QString& urlOrPath) override;
   // Opens `command` in a terminal window that stays open after it ends.
   bool openTerminal(const QString& command) override;
+  // The default application of the file's kind, as the desktop's MIME
+  // associations name it, started with the path as its argument.
+  bool openFile(FileKind kind, const QString& path) override;
 };
+
+// The argument vector of a desktop entry's Exec line for one file: the file
+// field code (%f %F %u %U) becomes `path`, the other field codes go, and the
+// path is added at the end when the line has no file field.
+QStringList DesktopExecArguments(const QString& exec, const QString& path);
 
 // The first terminal emulator found: $TERMINAL, x-terminal-emulator,
 // gnome-terminal, konsole, xterm; "" when there is none.

@@ -191,6 +191,7 @@ void FormMain::Form_Load() {
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   pingPanel_->makeRun(dataFolder_);
   LoadIPList();
+  buildExport();
   frame1_->FillParameterLists();
   scheduleFrame_->FillScheduleLists();
   pingPanel_->parameters().numberOfSizes = 1;  // the run sets its step length when it starts

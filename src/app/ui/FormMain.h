@@ -15,6 +15,7 @@
 #include "app/Services.h"
 #include "core/PingParameters.h"
 #include "ping/ui/PingPanelPresenter.h"
+#include "results/ResultsExport.h"
 
 class QAbstractButton;
 class QAction;
@@ -31,6 +32,7 @@ class IPListEditor;
 class IPListStore;
 class ParameterFrame;
 class ResultsDisplay;
+class ResultsExport;
 class RunLog;
 class ScheduleCheck;
 class ScheduleFrame;
@@ -101,6 +103,13 @@ class FormMain final : public QMainWindow {
   QLineEdit* Text402() const { return text402_; }
   QAction* action(const QString& name) const;
 
+  // Export, Open and the list copies of the File menu; made by Form_Load.
+  ResultsExport* resultsExport() const { return export_; }
+  // What the scan panel shows, for its export (nothing until a scan has run).
+  void setScanExportSource(std::function<ScanExportSource()> source) {
+    scanExportSource_ = std::move(source);
+  }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
@@ -122,6 +131,8 @@ class FormMain final : public QMainWindow {
   void LoadIPList();
   // The start buttons and the display follow the run's flag.
   void followRunState(bool running);
+  // Makes the export piece and gives it its menu entries.
+  void buildExport();
 
   // Start-up steps served by pieces that plug in later: the command utility,
   // the scan's report channel and grid.
@@ -163,6 +174,8 @@ class FormMain final : public QMainWindow {
   PingPanelPresenter* pingPanel_ = nullptr;  // a child: its list actions are the menu's
   ParameterFrame* frame1_ = nullptr;
   ScheduleFrame* scheduleFrame_ = nullptr;
+  ResultsExport* export_ = nullptr;
+  std::function<ScanExportSource()> scanExportSource_;
 };
 
 }  // namespace sondrel

@@ -1,0 +1,236 @@
+#include "results/ResultsExport.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <sstream>
+
+#include "core/PingExport.h"
+#include "core/RunRecords.h"
+#include "core/ports/Clock.h"
+#include "core/ports/FileService.h"
+#include "platform/Files.h"
+#include "platform/Launcher.h"
+#include "platform/Prompter.h"
+#include "results/AskSaveFile.h"
+#include "results/RunLog.h"
+
+namespace sondrel {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString Q(const char* text) { return QString::fromLatin1(text); }
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QDateTime Now(const IClock* clock) {
+  if (!clock) return QDateTime::currentDateTime();
+  const LocalDateTime t = clock->now();
+  return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+}
+
+bool HasNul(const std::string& bytes) { return bytes.find('\0') != std::string::npos; }
+
+}  // namespace
+
+struct ResultsExport::ListTexts {
+  const std::string* file;
+  const char* prefix;
+  const char* saveTitle;
+  const char* savedText;
+  const char* overwriteQuestion;
+  const char* importedText;
+  const char* notAList;  // what the refused file is not
+  void (ResultsExport::*replaced)();
+};
+
+QString RowStamp(const QString& firstText) {
+  QString stamp = firstText.left(12);
+  stamp.remove(QLatin1Char('/')).remove(QLatin1Char(':')).remove(QLatin1Char(' '));
+  return stamp;
+}
+
+ResultsExport::ResultsExport(Services services, Sources sources, QObject* parent)
+    : QObject(parent), services_(std::move(services)), sources_(std::move(sources)) {}
+
+FileService& ResultsExport::files() const {
+  return services_.files ? *services_.files : SystemFiles();
+}
+
+void ResultsExport::NoteLiveRow(const QString& firstText) { liveStamp_ = RowStamp(firstText); }
+
+void ResultsExport::inform(const QString& text, const QString& caption) {
+  if (services_.prompter)
+    services_.prompter->message(text, caption, IPrompter::Icon::Information);
+}
+
+void ResultsExport::ExportResults() {
+  if (!services_.prompter) return;
+  const bool scan = sources_.scanPanelShown && sources_.scanPanelShown();
+  const QString format = services_.prompter->exportFormat(scan ? Q("SCAN") : Q("PING"));
+  if (format.isEmpty()) return;
+  // "EXCEL": the CSV export, then shown in the spreadsheet application.
+  const bool csv = format != QStringLiteral("TEXT");
+  const bool thenOpen = format == QStringLiteral("EXCEL");
+  if (scan)
+    ExportScan(csv ? Q("csv") : Q("txt"), thenOpen);
+  else
+    ExportPing(csv, thenOpen);
+  Q_EMIT neutralFocusWanted();
+}
+
+bool ResultsExport::writeWhole(const QString& path, const std::string& bytes) {
+  const Result<void> written = files().replaceFile(path.toStdString(), bytes);
+  if (written) return true;
+  if (services_.prompter)
+    services_.prompter->message(Q(kExportFailText) + kCrLf + kCrLf +
+                                    QStringLiteral("The file could not be written: ") + path +
+                                    kCrLf + Q(written.error().message),
+                                Q("Information"), IPrompter::Icon::Critical);
+  return false;
+}
+
+void ResultsExport::openSaved(const QString& path, bool spreadsheet) {
+  const auto kind = spreadsheet ? ILauncher::FileKind::Spreadsheet : ILauncher::FileKind::TextEditor;
+  if (services_.launcher && services_.launcher->openFile(kind, path)) return;
+  inform(QStringLiteral("No %1 application is set up on this computer to open the file:")
+                 .arg(spreadsheet ? Q("spreadsheet") : Q("text editor")) +
+             kCrLf + kCrLf + path,
+         Q("Information"));
+}
+
+void ResultsExport::ExportPing(bool csv, bool thenOpen) {
+  const RunData* run = sources_.pingResults ? sources_.pingResults() : nullptr;
+  if (!run || run->records.empty()) {
+    inform(Q(kNoDataText), Q("Information"));
+    return;
+  }
+  const QString path =
+      AskSaveFile(*services_.prompter, {Q("Ping Test result will be export to this File"),
+                                        QStringLiteral("Ping_Test_Log_") + liveStamp_,
+                                        csv ? Q("csv") : Q("txt"), {}});
+  if (path.isEmpty()) return;
+  std::ostringstream out;
+  if (csv)
+    ExportPingCsv(out, *run);
+  else
+    ExportPingText(out, *run);
+  if (!writeWhole(path, out.str())) return;
+  // Only a complete export replaces the log: the next start shows nothing.
+  if (RunLog* log = sources_.runLog ? sources_.runLog() : nullptr) log->DeleteRunLog();
+  inform(QStringLiteral("Ping test result has export to file: ") + kCrLf + kCrLf + path,
+         Q("File Saved"));
+  if (thenOpen) openSaved(path, true);
+}
+
+void ResultsExport::ExportScan(const QString& extension, bool thenOpen) {
+  const ScanExportSource source = sources_.scanResults ? sources_.scanResults() : ScanExportSource{};
+  if (source.table.empty()) {
+    inform(Q(kNoScanDataText), Q("Information"));
+    return;
+  }
+  const QDateTime now = Now(services_.clock.get());
+  const QString path = AskSaveFile(
+      *services_.prompter, {Q("Save IP Scan Results"),
+                            QStringLiteral("IP_Scan_Results_") + now.toString(QStringLiteral("yyMMddhhmm")),
+                            extension, {}});
+  if (path.isEmpty()) return;
+  std::ostringstream out;
+  WriteScanExport(out, QLocale().toString(now, QLocale::ShortFormat).toStdString(), source.totals,
+                  source.table);
+  if (!writeWhole(path, out.str())) return;
+  inform(QStringLiteral("IP Scan results has export to file: ") + kCrLf + kCrLf + path,
+         Q("File Saved"));
+  if (thenOpen) openSaved(path, true);
+}
+
+void ResultsExport::OpenExportedFile() {
+  if (!services_.prompter) return;
+  const QString path = services_.prompter->openFileName(Q(kOpenTitle), DesktopFolder(), Q(kOpenFilter));
+  if (path.isEmpty()) return;
+  openSaved(path, path.right(4).toUpper().contains(QStringLiteral("CSV")));
+}
+
+void ResultsExport::ExportIPList() {
+  ListTexts t{&sources_.ipListFile, "IP_List_", "IP List will be export to this File",
+              "IP List has export to file: ", nullptr, nullptr, nullptr, nullptr};
+  exportList(t);
+}
+
+void ResultsExport::ExportHistory() {
+  ListTexts t{&sources_.historyFile, "DOS_CMD_HIS_", "DOS Command history will be export to this File",
+              "DOS Command history has export to file: ", nullptr, nullptr, nullptr, nullptr};
+  exportList(t);
+}
+
+void ResultsExport::ImportIPList() {
+  ListTexts t{&sources_.ipListFile, nullptr, nullptr, nullptr, "Overwrite the current IP List?",
+              "IP List has been imported", "an IP list", &ResultsExport::ipListReplaced};
+  importList(t);
+}
+
+void ResultsExport::ImportHistory() {
+  ListTexts t{&sources_.historyFile, nullptr, nullptr, nullptr,
+              "Overwrite the current DOS command history?", "DOS command history has been imported",
+              "a DOS command history", &ResultsExport::historyReplaced};
+  importList(t);
+}
+
+void ResultsExport::exportList(const ListTexts& t) {
+  if (!services_.prompter) return;
+  const QString name =
+      Q(t.prefix) + Now(services_.clock.get()).toString(QStringLiteral("yyyyMMddhhmm"));
+  const QString path = AskSaveFile(*services_.prompter, {Q(t.saveTitle), name, Q("txt"), {}});
+  if (path.isEmpty()) return;
+  Result<std::string> bytes = files().readFile(*t.file);
+  if (!bytes) {
+    services_.prompter->message(QStringLiteral("The file to export could not be read: ") +
+                                    Q(*t.file) + kCrLf + Q(bytes.error().message),
+                                Q("Information"), IPrompter::Icon::Critical);
+    return;
+  }
+  if (!writeWhole(path, bytes.value())) return;
+  inform(Q(t.savedText) + path, Q("File Saved"));
+}
+
+void ResultsExport::importList(const ListTexts& t) {
+  if (!services_.prompter) return;
+  QString path = services_.prompter->openFileName(Q(kOpenTitle), DesktopFolder(), Q(kOpenFilter)).trimmed();
+  path.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+  if (path.isEmpty()) return;
+  const std::string from = path.toStdString();
+  if (!files().fileExists(from)) {
+    services_.prompter->message(Q("Not Find This File."), Q("File Name Error"),
+                                IPrompter::Icon::Warning, IPrompter::Buttons::YesNo);
+    return;
+  }
+  if (files().fileExists(*t.file) &&
+      services_.prompter->message(Q(t.overwriteQuestion), Q("Information"), IPrompter::Icon::Warning,
+                                  IPrompter::Buttons::YesNo) != IPrompter::Answer::Yes)
+    return;
+  // A file that cannot be a list (too large, binary) is refused before it
+  // replaces the current one.
+  const std::optional<std::int64_t> size = files().fileSize(from);
+  Result<std::string> bytes =
+      size && *size <= kImportLimitBytes ? files().readFile(from) : Result<std::string>(std::string());
+  if (!size || *size > kImportLimitBytes || !bytes || HasNul(bytes.value())) {
+    QString why = !size || !bytes ? QStringLiteral("It could not be read.")
+                  : *size > kImportLimitBytes
+                      ? QStringLiteral("It is larger than %1 bytes.").arg(kImportLimitBytes)
+                      : QStringLiteral("It holds binary data.");
+    services_.prompter->message(QStringLiteral("This file is not %1 and was not imported: ").arg(Q(t.notAList)) +
+                                    path + kCrLf + why,
+                                Q("Information"), IPrompter::Icon::Critical);
+    return;
+  }
+  const Result<void> written = files().replaceFile(*t.file, bytes.value());
+  if (!written) {
+    services_.prompter->message(QStringLiteral("The file could not be imported; the current one is unchanged: ") +
+                                    Q(*t.file) + kCrLf + Q(written.error().message),
+                                Q("Information"), IPrompter::Icon::Critical);
+    return;
+  }
+  inform(Q(t.importedText), Q("Imported"));
+  Q_EMIT(this->*t.replaced)();
+}
+
+}  // namespace sondrel

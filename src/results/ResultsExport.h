@@ -1,0 +1,104 @@
+#pragma once
+// The Export and Open buttons and the list entries of the File menu: the
+// ping results or the scan table written to a file the user chooses, a saved
+// file shown in the user's own application, and the IP list and the command
+// history copied out and in.
+//
+// Every file is written whole under a temporary name beside its target and
+// renamed over it only when complete: a failed write leaves any file of that
+// name as it was, says so with the path and the reason, and (for a ping
+// export) keeps the run log.
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/ScanExport.h"
+
+namespace sondrel {
+
+class FileService;
+class IClock;
+class ILauncher;
+class IPrompter;
+class RunLog;
+struct RunData;
+
+// What the scan panel shows: its table and its three counter captions.
+struct ScanExportSource {
+  ScanTable table;
+  ScanTotals totals;
+};
+
+inline constexpr const char* kNoDataText = "No data to be export.     ";
+inline constexpr const char* kNoScanDataText = "No ip scan data to be export.     ";
+inline constexpr const char* kExportFailText = "Export Fail.   ";
+inline constexpr const char* kOpenTitle = "Open Log File";
+inline constexpr const char* kOpenFilter = "Text/CSV Files (*.txt;*.csv)";
+// An imported list or history larger than this is not one of ours.
+inline constexpr std::int64_t kImportLimitBytes = 4 * 1024 * 1024;
+
+class ResultsExport final : public QObject {
+  Q_OBJECT
+ public:
+  struct Services {
+    std::shared_ptr<IPrompter> prompter;
+    std::shared_ptr<ILauncher> launcher;
+    std::shared_ptr<IClock> clock;
+    FileService* files = nullptr;  // must outlive this; null: the system's files
+  };
+  struct Sources {
+    std::function<bool()> scanPanelShown;
+    // The ping results on screen; null or empty when there are none.
+    std::function<const RunData*()> pingResults;
+    std::function<ScanExportSource()> scanResults;
+    std::function<RunLog*()> runLog;  // deleted after a ping export; may give null
+    std::string ipListFile;
+    std::string historyFile;
+  };
+  ResultsExport(Services services, Sources sources, QObject* parent = nullptr);
+
+  // The Export button: the format chooser, then the ping or scan export.
+  void ExportResults();
+  // The Open button.
+  void OpenExportedFile();
+  void ExportIPList();
+  void ImportIPList();
+  void ExportHistory();
+  void ImportHistory();
+
+  // A result row shown live: its stamp names the next ping export.
+  void NoteLiveRow(const QString& firstText);
+  const QString& liveStamp() const { return liveStamp_; }
+
+ Q_SIGNALS:
+  void neutralFocusWanted();
+  // An import replaced the file: the list or the history is read again.
+  void ipListReplaced();
+  void historyReplaced();
+
+ private:
+  struct ListTexts;
+  void ExportPing(bool csv, bool thenOpen);
+  void ExportScan(const QString& extension, bool thenOpen);
+  // Writes `bytes` to `path` whole; false (after telling the user) on failure.
+  bool writeWhole(const QString& path, const std::string& bytes);
+  void openSaved(const QString& path, bool spreadsheet);
+  void exportList(const ListTexts& texts);
+  void importList(const ListTexts& texts);
+  void inform(const QString& text, const QString& caption);
+  FileService& files() const;
+
+  Services services_;
+  Sources sources_;
+  QString liveStamp_;
+};
+
+// "03071405" from "03/07 14:05:09   Reply from ...": the first 12 characters
+// without "/", ":" and blanks.
+QString RowStamp(const QString& firstText);
+
+}  // namespace sondrel
