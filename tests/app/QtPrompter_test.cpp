@@ -72,5 +72,11 @@ TEST(QtPrompter, MessageBoxesShowTheirExactTextsIconsAndButtons) {
   }
 }
 
+TEST(QtPrompter, FilterPatternsJoinedBySemicolonsReachQtAsSeparatePatterns) {
+  EXPECT_EQ(QtFileFilter(QStringLiteral("Text/CSV Files (*.txt;*.csv)")),
+            QStringLiteral("Text/CSV Files (*.txt *.csv)"));
+  EXPECT_EQ(QtFileFilter(QStringLiteral("Text Files (*.txt)")), QStringLiteral("Text Files (*.txt)"));
+}
+
 }  // namespace
 }  // namespace sondrel

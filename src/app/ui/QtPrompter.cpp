@@ -60,14 +60,22 @@ IPrompter::Answer QtPrompter::message(const QString& text, const QString& captio
   return Answer::Cancel;
 }
 
+QString QtFileFilter(const QString& filter) {
+  const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+  if (open < 0 || !filter.endsWith(QLatin1Char(')'))) return filter;
+  QString patterns = filter.mid(open);
+  patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+  return filter.left(open) + patterns;
+}
+
 QString QtPrompter::saveFileName(const QString& caption, const QString& startPath,
                                  const QString& filter) {
-  return QFileDialog::getSaveFileName(owner(), caption, startPath, filter);
+  return QFileDialog::getSaveFileName(owner(), caption, startPath, QtFileFilter(filter));
 }
 
 QString QtPrompter::openFileName(const QString& caption, const QString& startFolder,
                                  const QString& filter) {
-  return QFileDialog::getOpenFileName(owner(), caption, startFolder, filter);
+  return QFileDialog::getOpenFileName(owner(), caption, startFolder, QtFileFilter(filter));
 }
 
 QString QtPrompter::inputText(const QString& text, const QString& caption,

@@ -29,4 +29,9 @@ class QtPrompter final : public IPrompter {
   QPointer<QWidget> parent_;
 };
 
+// A filter as Qt's file dialogs read it: patterns separated by ";" inside the
+// parentheses ("Text/CSV Files (*.txt;*.csv)") are separated by blanks, as Qt
+// takes a ";"-joined pair for one pattern that matches no file.
+QString QtFileFilter(const QString& filter);
+
 }  // namespace sondrel
