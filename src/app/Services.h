@@ -16,6 +16,8 @@
 
 namespace sondrel {
 
+class FileService;
+
 struct Services {
   std::shared_ptr<IClock> clock;
   std::shared_ptr<IIcmpCarrier> icmp;
@@ -24,6 +26,9 @@ struct Services {
   std::shared_ptr<IPrompter> prompter;
   std::shared_ptr<ILauncher> launcher;
   std::shared_ptr<IKeepAwake> keepAwake;
+  // The files of the data folder; outlives every holder (the program's own
+  // service lives as long as the program).
+  FileService* files = nullptr;
 };
 
 }  // namespace sondrel

@@ -5,6 +5,7 @@
 #include "cli/CliPing.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
+#include "platform/Files.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/Resolver_linux.h"
 
@@ -30,6 +31,7 @@ int Main(int argc, char** argv) {
   services.clock = std::make_shared<SystemClock>();
   services.icmp = SystemIcmpCarrier();
   services.resolver = SystemResolver();
+  services.files = &SystemFiles();
   services.dataFolder = DataFolder();
   return RunPing(parsed.options, services);
 }

@@ -13,6 +13,7 @@
 
 namespace sondrel {
 
+class FileService;
 class INetworkSettings;
 class IPrompter;
 
@@ -30,10 +31,12 @@ class IPListStore final : public IIPListLines {
     std::string bytes_;  // the new file, written whole at the end
   };
 
-  // `dataFolder` ends in "/". The prompter shows load and rewrite failures
-  // (may be null, then they are only reflected in the results).
-  IPListStore(std::string dataFolder, std::shared_ptr<INetworkSettings> network,
-              std::shared_ptr<IPrompter> prompter);
+  // `dataFolder` ends in "/". Every read and write of the list goes through
+  // `files`, which must outlive the store. The prompter shows load and
+  // rewrite failures (may be null, then they are only reflected in the
+  // results).
+  IPListStore(std::string dataFolder, FileService& files,
+              std::shared_ptr<INetworkSettings> network, std::shared_ptr<IPrompter> prompter);
 
   const std::string& path() const { return path_; }
 
@@ -69,6 +72,7 @@ class IPListStore final : public IIPListLines {
  private:
   std::string folder_;
   std::string path_;
+  FileService& files_;
   std::shared_ptr<INetworkSettings> network_;
   std::shared_ptr<IPrompter> prompter_;
   std::vector<std::string> entries_;

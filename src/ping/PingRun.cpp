@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "core/AddressHelpers.h"
-#include "core/InetAddr.h"
 #include "core/PingMoudle.h"
 #include "core/ports/Clock.h"
 #include "core/ports/IcmpCarrier.h"
@@ -427,15 +426,13 @@ void PingRun::BeginPass() {
     SendChoice send = NextSend(params_, cycle_, run_.stepLength);
     pass_->sizes[k] = send.size;
     Slot& slot = slots[k];
-    // The echo module's rules: a malformed address is never sent (-1), nor
-    // data larger than the reply room (11001).
-    const std::uint32_t address = InetAddr(TrimBlanks(targets_[k]));
-    if (address == kInetAddrNone)
-      slot.preStatus = -1;
-    else if (send.data.size() > PingMoudle::kReplyRoom)
-      slot.preStatus = 11001;
-    else
+    // The echo module's rules: a malformed address or too much data is never sent.
+    std::uint32_t address = 0;
+    slot.preStatus = PingMoudle::checkEcho(TrimBlanks(targets_[k]), send.data.size(), address);
+    if (slot.preStatus == 0) {
+      slot.preStatus = kToSend;
       slot.request = EchoRequest{address, std::move(send.data), params_.timeoutMs};
+    }
   }
   worker_->start(pass_->serial, std::move(slots), params_.passMode);
 }
@@ -474,9 +471,7 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
       FormatLastReplyLine(r, targets_[slot], r.time < 0 ? PingMoudle::GetStatusCode(r.status) : "");
 
   const std::string_view ip = run_.ip(r);
-  const ResultRowTexts texts = FormatResultRow(r, ip);
-  Q_EMIT resultAdded(rowCount() - 1, r, QString::fromStdString(texts.first),
-                     QString::fromStdString(texts.second));
+  Q_EMIT resultAdded(rowCount() - 1, r);
   if (auto written = log_.AppendResult(r, ip); !written && !logProblemShown_) {
     logProblemShown_ = true;
     Q_EMIT problem(QString::fromStdString(written.error().message));

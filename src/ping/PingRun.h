@@ -142,9 +142,9 @@ class PingRun final : public QObject {
   // addresses widen the first column) and the number of targets.
   void runStarted(const QString& title1, const QString& title2, bool longAddressFlag,
                   int targetCount);
-  // One result, in order: its row index (0-based), the record and the row texts.
-  void resultAdded(qint64 row, const sondrel::ResultRecord& record, const QString& first,
-                   const QString& second);
+  // One result, in order: its row index (0-based) and the record. Views
+  // format the row themselves from data() (FormatResultRow).
+  void resultAdded(qint64 row, const sondrel::ResultRecord& record);
   // A batch of results is in (rows firstRow .. firstRow + count - 1); the
   // display may repaint once for all of them.
   void resultsAdded(qint64 firstRow, qint64 count);

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "core/ports/FileService.h"
 #include "platform/Prompter.h"
 
 namespace sondrel {
@@ -28,9 +28,6 @@ const char* kBusyText =
     "folder. Stop that test first.";
 
 }  // namespace
-
-RunLog::RunLog(std::string dataFolder, QObject* parent)
-    : RunLog(std::move(dataFolder), SystemFiles(), parent) {}
 
 RunLog::RunLog(std::string dataFolder, FileService& files, QObject* parent)
     : QObject(parent), folder_(AddSlash(dataFolder)), files_(files), log_(files.newAppendLog()) {}

@@ -16,6 +16,7 @@
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
+#include "platform/Files.h"
 
 namespace sondrel::testing {
 
@@ -30,7 +31,8 @@ struct FakeServices {
   std::shared_ptr<fakes::FakeKeepAwake> keepAwake = std::make_shared<fakes::FakeKeepAwake>();
 
   Services services() const {
-    return {clock, icmp, resolver, network, prompter, launcher, keepAwake};
+    // The windows' files are real ones in a temporary folder.
+    return {clock, icmp, resolver, network, prompter, launcher, keepAwake, &SystemFiles()};
   }
 };
 

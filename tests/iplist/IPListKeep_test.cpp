@@ -11,6 +11,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -30,7 +31,7 @@ struct KeepFixture : ::testing::Test {
 };
 
 TEST_F(KeepFixture, LinesAfterABlankLineSurviveEveryRewriteAndAreToldOnce) {
-  IPListStore store(folder, network, prompter);
+  IPListStore store(folder, SystemFiles(), network, prompter);
   const std::string tail = "A10.0.0.7 (added by hand)\r\nBHand,10.0.0.8,10.0.0.9\r\n";
   std::ofstream(store.path(), std::ios::binary) << "A10.0.0.2\r\nA10.0.0.1\r\n\r\n" << tail;
 
@@ -55,8 +56,8 @@ TEST_F(KeepFixture, LinesAfterABlankLineSurviveEveryRewriteAndAreToldOnce) {
 }
 
 TEST_F(KeepFixture, TwoInstancesRewritingAtOnceUseTheirOwnTemporaryFiles) {
-  IPListStore first(folder, network, prompter);
-  IPListStore second(folder, network, prompter);
+  IPListStore first(folder, SystemFiles(), network, prompter);
+  IPListStore second(folder, SystemFiles(), network, prompter);
   std::ofstream(first.path(), std::ios::binary) << "A10.0.0.1\r\n \r\n";
   ASSERT_TRUE(first.FillIPList());
   ASSERT_TRUE(second.FillIPList());

@@ -10,6 +10,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -30,7 +31,7 @@ struct StoreFixture : ::testing::Test {
   std::string folder = DataFolder(dir.path().toStdString());
   std::shared_ptr<fakes::FakeNetworkSettings> network = std::make_shared<fakes::FakeNetworkSettings>();
   std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
-  IPListStore store{folder, network, prompter};
+  IPListStore store{folder, SystemFiles(), network, prompter};
 };
 
 TEST_F(StoreFixture, FirstStartWritesTheDefaultListAndShowsItSorted) {
@@ -53,7 +54,7 @@ TEST_F(StoreFixture, FirstStartWritesTheDefaultListAndShowsItSorted) {
 
   // A second start reads the file as it is.
   network->adapterList.clear();
-  IPListStore again{folder, network, prompter};
+  IPListStore again{folder, SystemFiles(), network, prompter};
   ASSERT_TRUE(again.FillIPList());
   EXPECT_EQ(again.IPEntries(), store.IPEntries());
 }
@@ -128,7 +129,8 @@ TEST(IPListStore, AFirstStartInAnEmptyDataFolderWritesTheDefaultList) {
 
   // A machine without any adapter: only the two sites, no group or range.
   auto prompter = std::make_shared<fakes::FakePrompter>();
-  IPListStore store{folder, std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  IPListStore store{folder, SystemFiles(), std::make_shared<fakes::FakeNetworkSettings>(),
+                    prompter};
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(readAll(folder + "Tolvane_DB.txt"), "Awww.wikipedia.org\r\nAwww.debian.org\r\n \r\n");
   EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org"}));
@@ -153,7 +155,8 @@ TEST(IPListStore, AnUnusableFolderIsReportedNotFatal) {
   const std::string notAFolder = dir.path().toStdString() + "/file";
   writeAll(notAFolder, "x");
   auto prompter = std::make_shared<fakes::FakePrompter>();
-  IPListStore store{notAFolder + "/", std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  IPListStore store{notAFolder + "/", SystemFiles(),
+                    std::make_shared<fakes::FakeNetworkSettings>(), prompter};
   EXPECT_FALSE(store.FillIPList());
   EXPECT_EQ(store.IPEntryCount(), 0);
   ASSERT_FALSE(prompter->messages().isEmpty());

@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "app/EmbeddedWorker.h"
 #include "app/ScanProgram.h"
 #include "app/ui/FormMainLayout.h"
 #include "core/DataFolder.h"
@@ -33,7 +34,8 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
       dataFolderBase_(std::move(dataFolderBase)),
       exitHandler_([] { QCoreApplication::exit(0); }) {
   pingPanel_ = new PingPanelPresenter({services_.clock, services_.icmp, services_.resolver,
-                                       services_.network, services_.prompter, services_.keepAwake},
+                                       services_.network, services_.prompter, services_.keepAwake,
+                                       services_.files},
                                       this);
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Sondrel Std"));
@@ -203,7 +205,7 @@ void FormMain::Form_Load() {
   // A data folder that cannot be written leaves the worker unwritten; a scan
   // says so when it needs it.
   scanProgramPath_ = ScanProgramPath(dataFolder_);
-  (void)ExtractScanProgram(dataFolder_);
+  (void)ExtractScanProgram(dataFolder_, EmbeddedWorker(), *services_.files);
   scanParameter1_ = 10;
   scanParameter2_ = 350;
   InstallMessageHook();

@@ -40,7 +40,7 @@ void PingPanelPresenter::endSchedule() {
 }
 
 void PingPanelPresenter::makeRun(const std::string& dataFolder) {
-  runLog_ = std::make_unique<RunLog>(dataFolder);
+  runLog_ = std::make_unique<RunLog>(dataFolder, *services_.files);
   pingRun_ = std::make_unique<PingRun>(
       PingRun::Services{services_.clock, services_.icmp, services_.prompter, services_.keepAwake},
       params_, *runLog_);
@@ -146,7 +146,8 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
 }
 
 void PingPanelPresenter::LoadIPList(const std::string& dataFolder) {
-  store_ = std::make_unique<IPListStore>(dataFolder, services_.network, services_.prompter);
+  store_ = std::make_unique<IPListStore>(dataFolder, *services_.files, services_.network,
+                                         services_.prompter);
   store_->FillIPList();
   views_.targetList->ShowEntries(store_->IPEntries());
 

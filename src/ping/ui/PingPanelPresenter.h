@@ -18,6 +18,7 @@ class QWidget;
 
 namespace sondrel {
 
+class FileService;
 class IClock;
 class IIcmpCarrier;
 class IKeepAwake;
@@ -48,6 +49,7 @@ class PingPanelPresenter final : public QObject {
     std::shared_ptr<INetworkSettings> network;
     std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
     std::shared_ptr<IKeepAwake> keepAwake;
+    FileService* files = nullptr;  // the list and the run log; must outlive the panel
   };
   // The widgets of the panel; the window owns them and they must outlive the
   // run (the window ends the run first).

@@ -29,6 +29,7 @@
 #include "iplist/ui/FormAddIPR.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -68,8 +69,8 @@ class EditorTest : public ::testing::Test {
 
   // A list file with `fileLines`, loaded into the panel, with the editor on top.
   void start(const std::vector<std::string>& fileLines) {
-    store = std::make_unique<IPListStore>(DataFolder(), std::make_shared<fakes::FakeNetworkSettings>(),
-                                          prompter);
+    store = std::make_unique<IPListStore>(
+        DataFolder(), SystemFiles(), std::make_shared<fakes::FakeNetworkSettings>(), prompter);
     {
       std::ofstream out(store->path(), std::ios::binary | std::ios::trunc);
       out << FormatIPList(fileLines);
@@ -455,7 +456,8 @@ TEST_F(EditorTest, SingleByteAndUtf8ListTextKeepTheirBytes) {
   EXPECT_EQ(fileText(), latin + "\r\n" + utf8 + "\r\nBZ\xC3\xBCrich,127.0.0.4\r\n \r\n");
 
   // What was typed comes back after a restart.
-  IPListStore restarted(DataFolder(), std::make_shared<fakes::FakeNetworkSettings>(), prompter);
+  IPListStore restarted(DataFolder(), SystemFiles(),
+                        std::make_shared<fakes::FakeNetworkSettings>(), prompter);
   ASSERT_TRUE(restarted.FillIPList());
   TargetListPanel again;
   again.ShowEntries(restarted.IPEntries());
