@@ -65,7 +65,7 @@ void BM_LogLinesAlone(benchmark::State& state) {
   QTemporaryDir dir;
   const std::vector<std::string> targets = Targets();
   ResultRecord r;
-  r.when = ResultTime::From({2026, 3, 7, 14, 5, 9});
+  r.when = ResultTime::from({2026, 3, 7, 14, 5, 9});
   r.bufferSize = 32;
   r.time = 1;
   r.ttl = 64;
@@ -94,7 +94,7 @@ const std::string& HundredMegabyteFolder() {
     out << "256,1\r\n";
     std::string block;
     ResultRecord r;
-    r.when = ResultTime::From({2026, 3, 7, 14, 5, 9});
+    r.when = ResultTime::from({2026, 3, 7, 14, 5, 9});
     r.bufferSize = 32;
     for (int k = 0; k < 256; ++k) {
       r.time = k % 4 ? k % 50 : -1;
@@ -118,7 +118,7 @@ void BM_Reload100MB(benchmark::State& state) {
   std::size_t records = 0;
   std::size_t bytes = 0;
   for (auto _ : state) {
-    auto run = log.LoadPreviousRun();
+    auto run = log.loadPreviousRun();
     if (!run) state.SkipWithError("reload failed");
     records = run.value().records.size();
     bytes = run.value().records.capacity() * sizeof(ResultRecord);

@@ -86,7 +86,7 @@ void IPListStore::tellAboutTail(int lines) {
                      QStringLiteral("Information"), IPrompter::Icon::Information);
 }
 
-std::vector<std::string> IPListStore::DisplayNames() const {
+std::vector<std::string> IPListStore::displayNames() const {
   std::vector<std::string> names;
   names.reserve(entries_.size());
   for (const auto& e : entries_) names.push_back(EntryDisplayName(e));
@@ -128,7 +128,7 @@ bool IPListStore::EndIPListRewrite(std::unique_ptr<RewriteStream> rewrite) {
   return ok;
 }
 
-bool IPListStore::Rewrite(const std::vector<std::string>& lines) {
+bool IPListStore::rewrite(const std::vector<std::string>& lines) {
   auto rewrite = BeginIPListRewrite();
   if (rewrite)
     for (const auto& line : lines) rewrite->WriteLine(line);

@@ -49,7 +49,7 @@ class IPListStore final : public IIPListLines {
   const std::vector<std::string>& IPEntries() const { return entries_; }
   int IPEntryCount() const { return static_cast<int>(entries_.size()); }
   // What ListIP shows, item i for IPEntries()[i] (EntryDisplayName of each).
-  std::vector<std::string> DisplayNames() const;
+  std::vector<std::string> displayNames() const;
   // Single entries for the command utility's picker, then the two fixed items.
   const std::vector<std::string>& ListIP2() const { return listIP2_; }
 
@@ -60,8 +60,8 @@ class IPListStore final : public IIPListLines {
   bool EndIPListRewrite(std::unique_ptr<RewriteStream> rewrite);
 
   // IIPListLines
-  std::vector<std::string> Lines() const override { return entries_; }
-  bool Rewrite(const std::vector<std::string>& lines) override;
+  std::vector<std::string> lines() const override { return entries_; }
+  bool rewrite(const std::vector<std::string>& lines) override;
 
   // Tests: runs with the temporary file's path once it is complete and before
   // it replaces the list; returning false makes the rewrite fail there.

@@ -212,16 +212,16 @@ class PingRun final : public QObject {
   std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
 
-  void ContinueStart(std::uint64_t serial);
-  void CompleteStart(RunTargets collected);
+  void continueStart(std::uint64_t serial);
+  void completeStart(RunTargets collected);
   void PingTick();
-  void BeginPass();
+  void beginPass();
   void PingOneTarget(std::size_t slot, const EchoOutcome& outcome);
-  void PassDelivered(std::uint64_t serial, std::size_t firstSlot,
+  void passDelivered(std::uint64_t serial, std::size_t firstSlot,
                      const std::vector<EchoOutcome>& outcomes, bool passDone);
-  void EndOfPass();
+  void endOfPass();
   void FinishStop();
-  std::uint32_t NextIntervalMs();
+  std::uint32_t nextIntervalMs();
   void setTitles(const QString& title1, const QString& title2);
   void abandonStart();
   void showMessage(const QString& text);

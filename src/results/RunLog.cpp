@@ -206,7 +206,7 @@ Result<RunData> loadPair(const std::string& logPath, const std::string& targetsP
 
 }  // namespace
 
-Result<RunData> RunLog::LoadPreviousRun() const { return loadPair(logPath(), targetsPath(), {}); }
+Result<RunData> RunLog::loadPreviousRun() const { return loadPair(logPath(), targetsPath(), {}); }
 
 bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
   if (reloading_) return false;

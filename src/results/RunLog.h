@@ -94,7 +94,7 @@ class RunLog final : public QObject {
   void cancelReload();
 
   // The same reload, on the calling thread, without questions.
-  Result<RunData> LoadPreviousRun() const;
+  Result<RunData> loadPreviousRun() const;
 
  Q_SIGNALS:
   // The reload has begun: the window shows kLoadingText, the busy pointer and

@@ -66,15 +66,15 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
   writeAll(store.path(), " \r\nA2.2.2.2\r\n");
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(store.IPEntryCount(), 0);
-  EXPECT_TRUE(store.Lines().empty());
+  EXPECT_TRUE(store.lines().empty());
   EXPECT_EQ(store.ListIP2(), picker);
 
   // Adding to the empty list stores the new line first: no empty first line
   // that would make the file read as empty again. The line after the blank
   // one stays behind the closing line.
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("Anew.host");
-  store.Rewrite(lines);
+  store.rewrite(lines);
   EXPECT_EQ(readAll(store.path()), "Anew.host\r\n \r\nA2.2.2.2\r\n");
   EXPECT_EQ(store.IPEntries(), std::vector<std::string>{"Anew.host"});
 }
@@ -82,15 +82,15 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
 TEST_F(StoreFixture, RewritesGiveTheExactBytesAndReload) {
   writeAll(store.path(), "A9.9.9.9\r\nA10.0.0.1\r\n \r\n");
   ASSERT_TRUE(store.FillIPList());
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("Anew.host");
-  store.Rewrite(lines);
+  store.rewrite(lines);
   EXPECT_EQ(readAll(store.path()), "A10.0.0.1\r\nA9.9.9.9\r\nAnew.host\r\n \r\n");
   EXPECT_EQ(store.IPEntryCount(), 3);
 
   // A read-only list is replaced all the same.
   ASSERT_EQ(chmod(store.path().c_str(), 0444), 0);
-  store.Rewrite({"Aonly"});
+  store.rewrite({"Aonly"});
   EXPECT_EQ(readAll(store.path()), "Aonly\r\n \r\n");
   EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files),
             QStringList{QStringLiteral("Tolvane_DB.txt")})
@@ -108,9 +108,9 @@ TEST_F(StoreFixture, AFailedRewriteLeavesTheOldListWhole) {
     EXPECT_EQ(readAll(temporary), "A10.0.0.1\r\nBG,1.1.1.1\r\nAextra\r\n \r\n");
     return false;
   });
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("Aextra");
-  store.Rewrite(lines);
+  store.rewrite(lines);
   EXPECT_TRUE(hookRan);
   EXPECT_EQ(readAll(store.path()), old);
   EXPECT_EQ(store.IPEntryCount(), 2) << "the old list is shown again";
@@ -133,7 +133,7 @@ TEST(IPListStore, AFirstStartInAnEmptyDataFolderWritesTheDefaultList) {
                     prompter};
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(readAll(folder + "Tolvane_DB.txt"), "Awww.wikipedia.org\r\nAwww.debian.org\r\n \r\n");
-  EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org"}));
+  EXPECT_EQ(store.displayNames(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org"}));
   EXPECT_EQ(store.ListIP2(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org",
                                                        "----------------------------",
                                                        "Add a IP / URL"}));
@@ -146,7 +146,7 @@ TEST_F(StoreFixture, DisplayNamesFollowTheSortedEntries) {
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(store.IPEntries()[0], "A  " + std::string(120, 'h')) << "the whole line is kept";
   // Characters 2 to 100 (two blanks and 97 letters), then trimmed.
-  EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{std::string(97, 'h'), "10.0.0.1 (router)",
+  EXPECT_EQ(store.displayNames(), (std::vector<std::string>{std::string(97, 'h'), "10.0.0.1 (router)",
                                                             " Group ", "Range"}));
 }
 

@@ -41,7 +41,7 @@ std::set<std::string> Names(const std::string& folder) {
 
 ResultRecord Reply(int second) {
   ResultRecord r;
-  r.when = ResultTime::From({2026, 3, 7, 14, 5, second});
+  r.when = ResultTime::from({2026, 3, 7, 14, 5, second});
   r.bufferSize = 32;
   r.time = 15;
   r.ttl = 64;
@@ -139,7 +139,7 @@ TEST_F(RunLogFilesTest, AFullDiskStopsTheLogAtItsLastWholeLine) {
   log.CloseRunLog();
   EXPECT_EQ(ReadFile(log.logPath()), header + line + line);
 
-  auto reloaded = log.LoadPreviousRun();
+  auto reloaded = log.loadPreviousRun();
   ASSERT_TRUE(reloaded);
   EXPECT_EQ(reloaded.value().records.size(), 2u);
   EXPECT_EQ(reloaded.value().damagedLines, 0);
@@ -180,7 +180,7 @@ TEST_F(RunLogFilesTest, ARealFullDiskLeavesOnlyWholeLines) {
     log.CloseRunLog();
     const std::string bytes = ReadFile(log.logPath());
     if (bytes.size() < 2 || bytes.substr(bytes.size() - 2) != "\r\n") return 1;
-    auto reloaded = log.LoadPreviousRun();
+    auto reloaded = log.loadPreviousRun();
     if (!reloaded || reloaded.value().damagedLines != 0) return 1;
     if (static_cast<int>(reloaded.value().records.size()) != written) return 1;
     return failure ? 1 : 0;
@@ -234,7 +234,7 @@ TEST_F(RunLogFilesTest, ALogTooLargeForTheMemoryGivesAMessage) {
     tight.rlim_cur = tight.rlim_max = AddressSpace() + (4u << 20);
     if (::setrlimit(RLIMIT_AS, &tight) != 0) ::_exit(77);
     RunLog log(folder, SystemFiles());
-    const auto loaded = log.LoadPreviousRun();
+    const auto loaded = log.loadPreviousRun();
     if (loaded || loaded.error().code != ENOMEM) ::_exit(1);
     ::_exit(loaded.error().message.find("too large") != std::string::npos ? 0 : 1);
   }

@@ -29,7 +29,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 ResultRecord Reply(int second, std::int32_t time) {
   ResultRecord r;
-  r.when = ResultTime::From({2026, 3, 7, 14, 5, second});
+  r.when = ResultTime::from({2026, 3, 7, 14, 5, second});
   r.bufferSize = 32;
   r.time = time;
   r.ttl = time < 0 ? 0 : 64;

@@ -143,7 +143,7 @@ void FormMain::buildPanels() {
 
   // The target list grows over the results when expanded.
   targetList_ = new TargetListPanel(client_);
-  targetList_->SetDetailHost(client_);
+  targetList_->setDetailHost(client_);
   pictureShowIP_ = targetList_->PictureShowIP();
   for (int i = 1; i <= 2; ++i) {
     auto* b = new QToolButton(client_);
@@ -165,7 +165,7 @@ void FormMain::buildPanels() {
   text402_->setFrame(false);
   text402_->setReadOnly(true);
   text402_->setGeometry(0, 0, 1, 1);
-  targetList_->SetNeutralFocus(text402_);
+  targetList_->setNeutralFocus(text402_);
 
   pingPanel_->setViews({display_, frame1_, scheduleFrame_, targetList_, this});
 
@@ -184,7 +184,7 @@ void FormMain::buildPanels() {
 
 void FormMain::Form_Load() {
   setWindowTitle(Q(kCaption));
-  display_->PaintIdle();
+  display_->paintIdle();
   picture3_->move(Px(120), Px(2760));
   // The window is shown before the slower steps; Qt paints it from the event
   // loop, so no rounds of yielding are needed here.
@@ -192,15 +192,15 @@ void FormMain::Form_Load() {
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   pingPanel_->makeRun(dataFolder_);
-  LoadIPList();
+  loadIPList();
   frame1_->FillParameterLists();
   scheduleFrame_->FillScheduleLists();
   pingPanel_->parameters().numberOfSizes = 1;  // the run sets its step length when it starts
   show();
   QCoreApplication::processEvents();
   layoutFrame();  // the filled lists and their buttons have their sizes now
-  FillCommandList();
-  LoadCommandHistory();
+  fillCommandList();
+  loadCommandHistory();
   pingRun()->ReloadPreviousRun();
   // A data folder that cannot be written leaves the worker unwritten; a scan
   // says so when it needs it.
@@ -208,8 +208,8 @@ void FormMain::Form_Load() {
   (void)ExtractScanProgram(dataFolder_, EmbeddedWorker(), *services_.files);
   scanParameter1_ = 10;
   scanParameter2_ = 350;
-  InstallMessageHook();
-  PrepareScanGrid();
+  installMessageHook();
+  prepareScanGrid();
   loaded_ = true;
   // The first activation may come before the window is loaded, or never
   // without a window manager: place it now.
@@ -218,14 +218,14 @@ void FormMain::Form_Load() {
   tellIfNoIcmp();
 }
 
-void FormMain::LoadIPList() {
-  pingPanel_->LoadIPList(dataFolder_);
+void FormMain::loadIPList() {
+  pingPanel_->loadIPList(dataFolder_);
   // The editor's actions take the places of the menu's entries.
   static constexpr std::array<const char*, 5> kNames = {"mnuAddS", "mnuAddG", "munAddR",
                                                         "mnuEdit", "mnuDelete"};
   for (int i = 0; i < 5; ++i) {
     QAction* placeholder = action(Q(kNames[i]));
-    QAction* real = ipListEditor()->CommandAction(i);
+    QAction* real = ipListEditor()->commandAction(i);
     auto* menu = findChild<QMenu*>(QStringLiteral("mnuIPList"));
     menu->insertAction(placeholder, real);
     menu->removeAction(placeholder);
@@ -234,9 +234,9 @@ void FormMain::LoadIPList() {
   }
 }
 
-void FormMain::CommandStart_Click() { pingPanel_->StartRun(); }
+void FormMain::CommandStart_Click() { pingPanel_->startRun(); }
 
-void FormMain::CommandStop_Click() { pingPanel_->StopRun(); }
+void FormMain::CommandStop_Click() { pingPanel_->stopRun(); }
 
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress && (watched == client_ || watched == frame1_))
@@ -277,7 +277,7 @@ bool FormMain::Form_QueryUnload() {
   return false;
 }
 
-void FormMain::Form_Unload() { RemoveMessageHook(); }
+void FormMain::Form_Unload() { removeMessageHook(); }
 
 void FormMain::closeEvent(QCloseEvent* event) {
   if (!Form_QueryUnload()) {
@@ -324,7 +324,7 @@ void FormMain::ShowDosPanel() {
 
 void FormMain::ExpandTargetList() {
   hideSelectionPopup();
-  targetList_->SetListExpanded(true);
+  targetList_->setListExpanded(true);
   targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   picture1_[1]->hide();
   picture1_[2]->show();
@@ -333,7 +333,7 @@ void FormMain::ExpandTargetList() {
 }
 
 void FormMain::CollapseTargetList() {
-  targetList_->SetListExpanded(false);
+  targetList_->setListExpanded(false);
   targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   picture1_[1]->show();
   picture1_[2]->hide();

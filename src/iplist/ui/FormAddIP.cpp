@@ -51,7 +51,7 @@ FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* par
   connect(text2_, &QLineEdit::returnPressed, this, &FormAddIP::Command1_Click);
 }
 
-void FormAddIP::Activate() {
+void FormAddIP::activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
   if (!exchange_.EditOriginal.empty()) {

@@ -22,10 +22,10 @@ class FormAddIP final : public QDialog {
 
   // Prepares one showing from the exchange record (position, edit mode,
   // edited line, status line). The editing loop calls it before every showing.
-  void Activate();
+  void activate();
 
-  // How the last showing ended; reset by Activate.
-  const DialogResult& Result() const { return result_; }
+  // How the last showing ended; reset by activate.
+  const DialogResult& result() const { return result_; }
 
   QLineEdit* Text2() const { return text2_; }
   QPushButton* Command1() const { return command1_; }

@@ -22,7 +22,7 @@ namespace {
 const QString kDefaultTitle = QStringLiteral("IP_Group_");
 }  // namespace
 
-const QString& FormAddIPG::MembersPlaceholder() {
+const QString& FormAddIPG::membersPlaceholder() {
   static const QString text = QStringLiteral(
       "Enter a group of ip/url at here:\n"
       "Example:\n"
@@ -45,7 +45,7 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   textTittle_->setObjectName(QStringLiteral("TextTittle"));
   auto* listLabel = new QLabel(QStringLiteral("IP List:"), this);
   listLabel->setObjectName(QStringLiteral("Label2"));
-  textIPs_ = new QPlainTextEdit(MembersPlaceholder(), this);
+  textIPs_ = new QPlainTextEdit(membersPlaceholder(), this);
   textIPs_->setObjectName(QStringLiteral("TextIPs"));
   SetTextColour(*textIPs_, kPlaceholderGrey);
   textIPs_->installEventFilter(this);
@@ -96,7 +96,7 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(image1_, &QToolButton::clicked, this, &FormAddIPG::Image1_Click);
 }
 
-void FormAddIPG::Activate() {
+void FormAddIPG::activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
   if (!exchange_.NewGroupMembers.empty()) {

@@ -22,14 +22,14 @@ class FormAddIPG final : public QDialog {
 
  public:
   // First line of the members box until the user types into it.
-  static const QString& MembersPlaceholder();
+  static const QString& membersPlaceholder();
 
   FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent = nullptr);
 
-  void Activate();
+  void activate();
 
-  // How the last showing ended; reset by Activate.
-  const DialogResult& Result() const { return result_; }
+  // How the last showing ended; reset by activate.
+  const DialogResult& result() const { return result_; }
 
   QLineEdit* TextTittle() const { return textTittle_; }
   QPlainTextEdit* TextIPs() const { return textIPs_; }

@@ -70,7 +70,7 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(textIP2_, &QLineEdit::returnPressed, this, &FormAddIPR::Command1_Click);
 }
 
-void FormAddIPR::Activate() {
+void FormAddIPR::activate() {
   PlaceAtAnchor(*this, exchange_);
   const bool edit = exchange_.EditMode;
   command1_->setText(TakeAddCaption(exchange_));

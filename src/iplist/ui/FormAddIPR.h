@@ -20,10 +20,10 @@ class FormAddIPR final : public QDialog {
  public:
   FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* parent = nullptr);
 
-  void Activate();
+  void activate();
 
-  // How the last showing ended; reset by Activate.
-  const DialogResult& Result() const { return result_; }
+  // How the last showing ended; reset by activate.
+  const DialogResult& result() const { return result_; }
 
   QLineEdit* TextTittle() const { return textTittle_; }
   QLineEdit* TextIP() const { return textIP_; }

@@ -59,15 +59,15 @@ IPListEditor::IPListEditor(std::shared_ptr<IPrompter> prompter, IIPListLines& st
     a->setToolTip(a->text());
     connect(a, &QAction::triggered, this, ops[i]);
     actions_[i] = a;
-    panel_.BindCommandAdd(static_cast<int>(i), a);
+    panel_.bindCommandAdd(static_cast<int>(i), a);
   }
 }
 
 IPListEditor::~IPListEditor() = default;
 
-void IPListEditor::SetDialogRunner(DialogRunner runner) { runner_ = std::move(runner); }
+void IPListEditor::setDialogRunner(DialogRunner runner) { runner_ = std::move(runner); }
 
-QAction* IPListEditor::CommandAction(int index) const { return actions_.at(index); }
+QAction* IPListEditor::commandAction(int index) const { return actions_.at(index); }
 
 void IPListEditor::storeAnchor() {
   const QPoint at = window_ ? window_->pos() : QPoint();
@@ -91,20 +91,20 @@ DialogResult IPListEditor::runDialog(QDialog& dialog) {
   auto* single = qobject_cast<FormAddIP*>(&dialog);
   auto* group = qobject_cast<FormAddIPG*>(&dialog);
   auto* range = qobject_cast<FormAddIPR*>(&dialog);
-  if (single) single->Activate();
-  if (group) group->Activate();
-  if (range) range->Activate();
+  if (single) single->activate();
+  if (group) group->activate();
+  if (range) range->activate();
   open_ = &dialog;
   applyRunState();
   runner_(dialog);
   open_ = nullptr;
-  if (single) return single->Result();
-  if (group) return group->Result();
-  if (range) return range->Result();
+  if (single) return single->result();
+  if (group) return group->result();
+  if (range) return range->result();
   return {};
 }
 
-void IPListEditor::SetRunActive(bool active) {
+void IPListEditor::setRunActive(bool active) {
   runActive_ = active;
   applyRunState();
 }
@@ -120,9 +120,9 @@ void IPListEditor::applyRunState() {
 
 void IPListEditor::requestTestNow(const ListEntry& entry) {
   if (entry.kind == ListEntryKind::Range)
-    Q_EMIT ScanRequested(entry);
+    Q_EMIT scanRequested(entry);
   else
-    Q_EMIT PingTestRequested(entry);
+    Q_EMIT pingTestRequested(entry);
 }
 
 // First ListIP item showing `text`, ignoring case; -1 when none.
@@ -169,7 +169,7 @@ void IPListEditor::addLoop(Kind kind) {
 }
 
 std::vector<std::string> IPListEditor::currentLines() const {
-  std::vector<std::string> lines = store_.Lines();
+  std::vector<std::string> lines = store_.lines();
   // An empty list is one empty element; writing it would end the file at once.
   std::erase_if(lines, [](const std::string& l) { return l.empty(); });
   return lines;
@@ -177,21 +177,21 @@ std::vector<std::string> IPListEditor::currentLines() const {
 
 bool IPListEditor::rewrite(const std::vector<std::string>& lines, const std::string& current,
                            int editedRow) {
-  const bool ok = store_.Rewrite(lines);
+  const bool ok = store_.rewrite(lines);
   // The store reloaded either way; an edited entry keeps its highlight.
   if (ok && editedRow >= 0)
-    panel_.ShowEntries(store_.Lines(), editedRow, lines[static_cast<size_t>(editedRow)]);
+    panel_.showEntries(store_.lines(), editedRow, lines[static_cast<size_t>(editedRow)]);
   else
-    panel_.ShowEntries(store_.Lines());
+    panel_.showEntries(store_.lines());
   if (ok && !current.empty()) {
     for (int i = 0; i < panel_.ListIP()->count(); ++i) {
-      if (panel_.EntryLine(i) == current) {
-        panel_.SetCurrentIndex(i);
+      if (panel_.entryLine(i) == current) {
+        panel_.setCurrentIndex(i);
         break;
       }
     }
   }
-  panel_.SyncSelectionSummary();
+  panel_.syncSelectionSummary();
   return ok;
 }
 
@@ -200,8 +200,8 @@ void IPListEditor::AddGroup() { addLoop(Kind::Group); }
 void IPListEditor::AddRange() { addLoop(Kind::Range); }
 
 void IPListEditor::EditEntry() {
-  const int row = panel_.CurrentIndex();
-  if (row < 0 || panel_.CurrentText().isEmpty()) return;
+  const int row = panel_.currentIndex();
+  if (row < 0 || panel_.currentText().isEmpty()) return;
   std::vector<std::string> lines = currentLines();
   if (row >= static_cast<int>(lines.size())) return;
   storeAnchor();
@@ -246,21 +246,21 @@ void IPListEditor::EditEntry() {
 
 void IPListEditor::DeleteEntries() {
   QListWidget* list = panel_.ListIP();
-  const std::vector<int> selected = panel_.SelectedIndices();
+  const std::vector<int> selected = panel_.selectedIndices();
   QString listed;
   for (size_t i = 0; i < selected.size() && i < kListedForDelete; ++i)
     listed += QStringLiteral("\r\n    ") + list->item(selected[i])->text();
   if (selected.size() > kListedForDelete) listed += QStringLiteral("\r\n    ......");
 
-  int remembered = panel_.CurrentIndex();
+  int remembered = panel_.currentIndex();
   std::vector<bool> drop(static_cast<size_t>(list->count()), false);
   QString question;
   if (selected.empty()) {
-    if (panel_.CurrentText().isEmpty()) {
+    if (panel_.currentText().isEmpty()) {
       remembered = -1;
     } else {
       drop[static_cast<size_t>(remembered)] = true;
-      question = QStringLiteral("Are you sure to delete the item '") + panel_.CurrentText() +
+      question = QStringLiteral("Are you sure to delete the item '") + panel_.currentText() +
                  QStringLiteral("'?");
     }
   } else {
@@ -278,8 +278,8 @@ void IPListEditor::DeleteEntries() {
       if (i >= drop.size() || !drop[i]) kept.push_back(lines[i]);
     rewrite(kept, {});
   }
-  if (remembered >= 0) panel_.SetCurrentIndex(std::min(remembered, list->count() - 1));
-  panel_.SyncSelectionSummary();
+  if (remembered >= 0) panel_.setCurrentIndex(std::min(remembered, list->count() - 1));
+  panel_.syncSelectionSummary();
 }
 
 }  // namespace sondrel

@@ -41,11 +41,11 @@ class IPListEditor final : public QObject {
                TargetListPanel& panel, QWidget* window, QObject* parent = nullptr);
   ~IPListEditor() override;
 
-  void SetDialogRunner(DialogRunner runner);
+  void setDialogRunner(DialogRunner runner);
 
   // "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete"; CommandAdd(i)
-  // of the panel triggers CommandAction(i).
-  QAction* CommandAction(int index) const;
+  // of the panel triggers commandAction(i).
+  QAction* commandAction(int index) const;
 
   void AddSingle();
   void AddGroup();
@@ -54,14 +54,14 @@ class IPListEditor final : public QObject {
   void DeleteEntries();
 
   // A ping run is going: the dialogs' test-now ping buttons are off meanwhile.
-  void SetRunActive(bool active);
+  void setRunActive(bool active);
 
  Q_SIGNALS:
   // A test-now button of the single or group dialog: ping `entry` at once,
   // without storing it (an empty entry leaves the targets to the selection).
-  void PingTestRequested(const sondrel::ListEntry& entry = {});
+  void pingTestRequested(const sondrel::ListEntry& entry = {});
   // The range dialog's scan button: scan `entry` at once.
-  void ScanRequested(const sondrel::ListEntry& entry);
+  void scanRequested(const sondrel::ListEntry& entry);
 
  private:
   enum class Kind { Single, Group, Range };
