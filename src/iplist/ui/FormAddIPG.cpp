@@ -34,10 +34,9 @@ const QString& FormAddIPG::membersPlaceholder() {
 }
 
 FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : QDialog(parent), exchange_(exchange), prompter_(prompter) {
+    : ListEntryDialog(exchange, prompter, parent) {
   setObjectName(QStringLiteral("FormAddIPG"));
   setWindowTitle(QStringLiteral(" Add a Group of IP Addresses:"));
-  setModal(true);
 
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label1"));
@@ -131,7 +130,7 @@ bool FormAddIPG::eventFilter(QObject* watched, QEvent* event) {
     textIPs_->clear();
     SetTextColour(*textIPs_, kDarkBlue);
   }
-  return QDialog::eventFilter(watched, event);
+  return ListEntryDialog::eventFilter(watched, event);
 }
 
 // The members as one line, "m1,m2,...", each kept as typed (notes, inner
@@ -201,17 +200,11 @@ void FormAddIPG::Command4_Click() {
   }
 }
 
-void FormAddIPG::Command2_Click() { reject(); }
 void FormAddIPG::Command3_Click() { picture1_->hide(); }
 
 void FormAddIPG::Image1_Click() {
   picture1_->show();
   picture1_->raise();
-}
-
-void FormAddIPG::reject() {
-  result_.leave();
-  QDialog::reject();
 }
 
 }  // namespace sondrel

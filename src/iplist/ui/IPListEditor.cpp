@@ -12,6 +12,7 @@
 #include "iplist/ui/FormAddIP.h"
 #include "iplist/ui/FormAddIPG.h"
 #include "iplist/ui/FormAddIPR.h"
+#include "iplist/ui/ListCommands.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "platform/Prompter.h"
 
@@ -21,18 +22,6 @@ using listui::Q;
 using listui::S;
 
 namespace {
-struct ActionText {
-  const char* name;
-  const char* caption;
-};
-constexpr std::array<ActionText, 5> kActions{{
-    {"mnuAddS", "Add a single IP or URL"},
-    {"mnuAddG", "Add a group of IP addresses"},
-    {"munAddR", "Add a range of IP addresses"},
-    {"mnuEdit", "Edit the seleted item"},
-    {"mnuDelete", "Detete the seleted item"},
-}};
-
 constexpr int kListedForDelete = 9;
 
 std::string existedText(bool single, const std::string& key) {
@@ -54,8 +43,8 @@ IPListEditor::IPListEditor(std::shared_ptr<IPrompter> prompter, IIPListLines& st
                               &IPListEditor::AddRange, &IPListEditor::EditEntry,
                               &IPListEditor::DeleteEntries};
   for (size_t i = 0; i < actions_.size(); ++i) {
-    auto* a = new QAction(QString::fromLatin1(kActions[i].caption), this);
-    a->setObjectName(QString::fromLatin1(kActions[i].name));
+    auto* a = new QAction(QString::fromLatin1(listui::kListCommands[i].text), this);
+    a->setObjectName(QString::fromLatin1(listui::kListCommands[i].actionName));
     a->setToolTip(a->text());
     connect(a, &QAction::triggered, this, ops[i]);
     actions_[i] = a;
@@ -88,20 +77,23 @@ std::unique_ptr<QDialog> IPListEditor::makeDialog(Kind kind) {
 }
 
 DialogResult IPListEditor::runDialog(QDialog& dialog) {
-  auto* single = qobject_cast<FormAddIP*>(&dialog);
-  auto* group = qobject_cast<FormAddIPG*>(&dialog);
-  auto* range = qobject_cast<FormAddIPR*>(&dialog);
-  if (single) single->activate();
-  if (group) group->activate();
-  if (range) range->activate();
+  auto* entryDialog = qobject_cast<ListEntryDialog*>(&dialog);
+  if (entryDialog) entryDialog->activate();
   open_ = &dialog;
   applyRunState();
   runner_(dialog);
   open_ = nullptr;
-  if (single) return single->result();
-  if (group) return group->result();
-  if (range) return range->result();
+  if (entryDialog) return entryDialog->result();
   return {};
+}
+
+std::optional<ListEntry> IPListEditor::showForEntry(QDialog& dialog, bool& done) {
+  const DialogResult result = runDialog(dialog);
+  done = result.ending == DialogResult::Ending::Left ||
+         result.ending == DialogResult::Ending::TestNow;
+  if (result.ending == DialogResult::Ending::TestNow) requestTestNow(result.entry);
+  if (done || result.ending == DialogResult::Ending::Nothing) return std::nullopt;
+  return withTitle(result.entry);
 }
 
 void IPListEditor::setRunActive(bool active) {
@@ -145,21 +137,17 @@ void IPListEditor::addLoop(Kind kind) {
   exchange_.EditOriginal.clear();
   const std::unique_ptr<QDialog> dialog = makeDialog(kind);
   while (true) {
-    const DialogResult result = runDialog(*dialog);
-    if (result.ending == DialogResult::Ending::Left) return;
-    if (result.ending == DialogResult::Ending::TestNow) {
-      requestTestNow(result.entry);
-      return;
-    }
-    if (result.ending == DialogResult::Ending::Nothing) continue;
+    bool done = false;
+    const std::optional<ListEntry> entry = showForEntry(*dialog, done);
+    if (done) return;
+    if (!entry) continue;
     const bool single = kind == Kind::Single;
-    const ListEntry entry = withTitle(result.entry);
-    const std::string& key = entry.title;  // the target, or the title
+    const std::string& key = entry->title;  // the target, or the title
     if (findItem(key) >= 0) {
       exchange_.DialogStatus = existedText(single, key);
       continue;
     }
-    const std::string line = formatListEntry(entry);
+    const std::string line = formatListEntry(*entry);
     std::vector<std::string> lines = currentLines();
     lines.push_back(line);
     // After a failed rewrite the failure has been shown; the dialog comes
@@ -215,15 +203,11 @@ void IPListEditor::EditEntry() {
     exchange_.EditMode = true;
     // The stored list is untouched until a save, so leaving keeps the
     // original line even after a refused title.
-    const DialogResult result = runDialog(*dialog);
-    if (result.ending == DialogResult::Ending::Left) return;
-    if (result.ending == DialogResult::Ending::TestNow) {
-      requestTestNow(result.entry);
-      return;
-    }
-    if (result.ending == DialogResult::Ending::Nothing) continue;
-    const ListEntry entry = withTitle(result.entry);
-    const std::string& key = entry.title;  // the target, or the title
+    bool done = false;
+    const std::optional<ListEntry> entry = showForEntry(*dialog, done);
+    if (done) return;
+    if (!entry) continue;
+    const std::string& key = entry->title;  // the target, or the title
     if (kind == Kind::Single) {
       const int found = findItem(key);
       if (found == row) return;  // the same entry, perhaps in another case
@@ -238,7 +222,7 @@ void IPListEditor::EditEntry() {
     // An entry saved with the text it showed keeps its bytes, so that a line
     // from a single-byte list is not rewritten as UTF-8 unasked.
     std::string& line = lines[static_cast<size_t>(row)];
-    if (std::string typed = formatListEntry(entry); Q(typed) != Q(line)) line = std::move(typed);
+    if (std::string typed = formatListEntry(*entry); Q(typed) != Q(line)) line = std::move(typed);
     rewrite(lines, line, row);
     return;
   }

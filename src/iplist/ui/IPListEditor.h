@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,10 @@ class IPListEditor final : public QObject {
   enum class Kind { Single, Group, Range };
   void addLoop(Kind kind);
   DialogResult runDialog(QDialog& dialog);
+  // Shows the dialog once: the entry to store (an empty title defaulted), or
+  // none; `done` says whether editing ends there (left, or a test-now handed
+  // on) rather than showing the dialog again.
+  std::optional<ListEntry> showForEntry(QDialog& dialog, bool& done);
   void applyRunState();
   void storeAnchor();
   void requestTestNow(const ListEntry& entry);

@@ -20,10 +20,12 @@
 #include "core/ListEntry.h"
 #include "core/Targets.h"
 #include "iplist/ui/DialogCommon.h"
+#include "iplist/ui/ListCommands.h"
 
 namespace sondrel {
 
 using listui::DecodeLike;
+using listui::kListCommands;
 using listui::Px;
 using listui::Q;
 using listui::S;
@@ -33,17 +35,6 @@ constexpr int kDetailLeftTwips = 180;
 constexpr int kDetailTopTwips = 2820;
 constexpr int kDetailWidthTwips = 4600;
 
-struct ButtonText {
-  const char* caption;
-  const char* tip;
-};
-constexpr std::array<ButtonText, 5> kCommandAdd{{
-    {"Add S", "Add a single IP or URL"},
-    {"Add G", "Add a group of IP addresses"},
-    {"Add R", "Add a range of IP addresses"},
-    {"Edit", "Edit the seleted item"},
-    {"Delete", "Detete the seleted item"},
-}};
 
 QLineEdit* captionBox(const char* name, QWidget* parent) {
   auto* box = new QLineEdit(parent);
@@ -91,9 +82,9 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   auto* buttons = new QVBoxLayout;
   buttons->setSpacing(0);
   for (int i = 0; i < 5; ++i) {
-    auto* b = new QPushButton(QString::fromLatin1(kCommandAdd[i].caption), ui_->picture1);
+    auto* b = new QPushButton(QString::fromLatin1(kListCommands[i].buttonCaption), ui_->picture1);
     b->setObjectName(QStringLiteral("CommandAdd_%1").arg(i));
-    b->setToolTip(QString::fromLatin1(kCommandAdd[i].tip));
+    b->setToolTip(QString::fromLatin1(kListCommands[i].text));
     b->setFocusPolicy(Qt::NoFocus);
     b->setFixedHeight(Px(kListCollapsedTwips) / 5);  // the five fit beside the short list
     buttons->addWidget(b);
