@@ -2,7 +2,7 @@
 // pop-up of the largest default group.
 #include <benchmark/benchmark.h>
 
-#include "bench_main.h"
+#include "bench_widgets_main.h"
 
 #include <QApplication>
 #include <cstdlib>

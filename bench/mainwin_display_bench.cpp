@@ -2,7 +2,7 @@
 // writing one page to the labels.
 #include <benchmark/benchmark.h>
 
-#include "bench_main.h"
+#include "bench_widgets_main.h"
 
 #include <QApplication>
 #include <cstdlib>
