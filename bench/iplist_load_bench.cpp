@@ -10,6 +10,7 @@
 #include "core/DataFolder.h"
 #include "core/IPListFile.h"
 #include "iplist/IPListStore.h"
+#include "platform/Files.h"
 #include "bench_main.h"
 
 namespace {
@@ -48,7 +49,7 @@ BENCHMARK(BM_ParseListWithDuplicates)->Unit(benchmark::kMillisecond);
 void BM_StoreLoadWithDuplicates(benchmark::State& state) {
   QTemporaryDir dir;
   const std::string folder = sondrel::DataFolder(dir.path().toStdString());
-  sondrel::IPListStore store(folder, nullptr, nullptr);
+  sondrel::IPListStore store(folder, sondrel::SystemFiles(), nullptr, nullptr);
   std::ofstream(store.path(), std::ios::binary) << listWithDuplicates();
   for (auto _ : state) {
     if (!store.FillIPList() || store.IPEntryCount() != kLines) state.SkipWithError("load failed");

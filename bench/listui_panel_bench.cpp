@@ -2,7 +2,7 @@
 // pop-up of the largest default group.
 #include <benchmark/benchmark.h>
 
-#include "bench_main.h"
+#include "bench_widgets_main.h"
 
 #include <QApplication>
 #include <cstdlib>
@@ -28,7 +28,7 @@ std::string SubnetGroup() {
 void BM_ShowEntries(benchmark::State& state) {
   const auto lines = MakeLines(static_cast<int>(state.range(0)));
   sondrel::TargetListPanel panel;
-  for (auto _ : state) panel.ShowEntries(lines);
+  for (auto _ : state) panel.showEntries(lines);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ShowEntries)->Arg(20)->Arg(1000)->Arg(10000);

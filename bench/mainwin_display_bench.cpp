@@ -2,7 +2,7 @@
 // writing one page to the labels.
 #include <benchmark/benchmark.h>
 
-#include "bench_main.h"
+#include "bench_widgets_main.h"
 
 #include <QApplication>
 #include <cstdlib>
@@ -16,7 +16,7 @@ sondrel::RunData MakeRun(std::int64_t n) {
   sondrel::RunData run;
   run.addresses = {"127.0.0.1"};
   sondrel::ResultRecord r;
-  r.when = sondrel::ResultTime::From({2026, 3, 7, 14, 5, 9, 0});
+  r.when = sondrel::ResultTime::from({2026, 3, 7, 14, 5, 9, 0});
   r.bufferSize = 32;
   r.time = 3;
   r.ttl = 64;

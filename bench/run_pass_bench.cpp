@@ -15,6 +15,7 @@
 #include "platform/Clock_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -62,7 +63,7 @@ void MeasurePasses(benchmark::State& state, PassMode mode, int dead) {
   params.pingsPerTarget = 3;
   double passMs = 0;
   for (auto _ : state) {
-    RunLog log(dir.path().toStdString() + "/");
+    RunLog log(dir.path().toStdString() + "/", SystemFiles());
     PingRun run({std::make_shared<SystemClock>(), icmp, nullptr, nullptr}, params, log);
     run.setTargetSource([&] { return RunTargets{targets, targets, false, false}; });
     QElapsedTimer clock;

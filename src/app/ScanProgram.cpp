@@ -3,9 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/EmbeddedWorker.h"
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "core/ports/FileService.h"
 
 namespace sondrel {
 
@@ -39,15 +38,6 @@ Result<std::string> ExtractScanProgram(std::string_view dataFolder,
   if (!placed && placed.error().code != EEXIST)
     return SystemError("cannot write " + path, placed.error().code);
   return path;
-}
-
-Result<std::string> ExtractScanProgram(std::string_view dataFolder,
-                                       std::span<const std::byte> bytes) {
-  return ExtractScanProgram(dataFolder, bytes, SystemFiles());
-}
-
-Result<std::string> ExtractScanProgram(std::string_view dataFolder) {
-  return ExtractScanProgram(dataFolder, EmbeddedWorker());
 }
 
 }  // namespace sondrel

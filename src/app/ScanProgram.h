@@ -22,10 +22,6 @@ std::string ScanProgramPath(std::string_view dataFolder);
 // linked into place, so a failure (disk full, read-only folder) leaves no
 // half-written program and never replaces one that appeared meanwhile.
 Result<std::string> ExtractScanProgram(std::string_view dataFolder,
-                                       std::span<const std::byte> bytes);
-Result<std::string> ExtractScanProgram(std::string_view dataFolder,
                                        std::span<const std::byte> bytes, FileService& files);
-// The same with the worker embedded in this executable.
-Result<std::string> ExtractScanProgram(std::string_view dataFolder);
 
 }  // namespace sondrel

@@ -17,6 +17,8 @@
 
 namespace sondrel {
 
+class FileService;
+
 struct Services {
   std::shared_ptr<IClock> clock;
   std::shared_ptr<IIcmpCarrier> icmp;
@@ -25,9 +27,9 @@ struct Services {
   std::shared_ptr<IPrompter> prompter;
   std::shared_ptr<ILauncher> launcher;
   std::shared_ptr<IKeepAwake> keepAwake;
-  // Files written where the user chooses (exports, list copies); null: the
-  // system's files.
-  std::shared_ptr<FileService> files;
+  // The files of the data folder; outlives every holder (the program's own
+  // service lives as long as the program).
+  FileService* files = nullptr;
 };
 
 }  // namespace sondrel

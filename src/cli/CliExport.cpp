@@ -75,7 +75,7 @@ int RunExport(const ExportOptions& options, const std::string& dataFolder, FileS
               std::FILE* out, std::FILE* err) {
   RunLog log(dataFolder, files);
   // Whatever its size: there is no one to ask, and the caller asked for it.
-  Result<RunData> run = log.LoadPreviousRun();
+  Result<RunData> run = log.loadPreviousRun();
   if (!run || run.value().records.empty()) {
     std::fprintf(err, "%s\n", kNoDataText);
     return kExitNoReply;

@@ -45,6 +45,7 @@ int Main(int argc, char** argv) {
   services.clock = std::make_shared<SystemClock>();
   services.icmp = SystemIcmpCarrier();
   services.resolver = SystemResolver();
+  services.files = &SystemFiles();
   services.dataFolder = DataFolder();
   return RunPing(parsed.options, services);
 }

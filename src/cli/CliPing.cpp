@@ -81,8 +81,8 @@ std::size_t rangeSize(const std::string& first, const std::string& last) {
   return count;
 }
 
-std::string rowText(qint64 row, const QString& first, const QString& second) {
-  return std::to_string(row + 1) + ". " + first.toStdString() + "  " + second.toStdString();
+std::string rowText(qint64 row, const ResultRowTexts& texts) {
+  return std::to_string(row + 1) + ". " + texts.first + "  " + texts.second;
 }
 
 }  // namespace
@@ -186,7 +186,7 @@ int RunPing(const CliOptions& options, const CliServices& services) {
     return kExitCannotStart;
   }
 
-  RunLog log(services.dataFolder);
+  RunLog log(services.dataFolder, *services.files);
   PingRun::Services engine{services.clock, services.icmp,
                            std::make_shared<StreamPrompter>(services.err), nullptr};
   PingRun run(engine, options.params, log);
@@ -204,11 +204,11 @@ int RunPing(const CliOptions& options, const CliServices& services) {
                      std::fflush(out);
                    });
   QObject::connect(&run, &PingRun::resultAdded, &loop,
-                   [out, &run](qint64 row, const ResultRecord&, const QString& first,
-                               const QString& second) {
+                   [out, &run](qint64 row, const ResultRecord& record) {
                      // Each row at once, also when the output is a pipe or a
                      // file, so that a reader sees the run as it goes.
-                     std::fprintf(out, "%s\n", rowText(row, first, second).c_str());
+                     const ResultRowTexts texts = FormatResultRow(run.data(), record);
+                     std::fprintf(out, "%s\n", rowText(row, texts).c_str());
                      // Nobody reads any more: stop as Ctrl-C would, the log
                      // closed whole.
                      if (std::fflush(out) != 0 && errno == EPIPE) run.StopPingTest();

@@ -14,6 +14,7 @@
 #include "ping/PingRun.h"
 
 namespace sondrel {
+class FileService;
 class IClock;
 class IIcmpCarrier;
 class IResolver;
@@ -33,6 +34,7 @@ struct CliServices {
   std::shared_ptr<IClock> clock;
   std::shared_ptr<IIcmpCarrier> icmp;
   std::shared_ptr<IResolver> resolver;
+  FileService* files = nullptr;  // the data folder's files; outlives the run
   std::string dataFolder;  // ends in "/"
   std::FILE* out = stdout;
   std::FILE* err = stderr;

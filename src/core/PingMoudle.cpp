@@ -13,19 +13,22 @@ constexpr std::int32_t kGeneralFailure = 11050;
 
 }  // namespace
 
+std::int32_t checkEcho(const std::string& address, std::size_t dataSize, std::uint32_t& target) {
+  // The classic parser's own contract: its "none" value is also the broadcast
+  // address, so both are refused.
+  target = InetAddr(address);
+  if (target == kInetAddrNone) return kBadAddress;
+  if (dataSize > kReplyRoom) return kBufTooSmall;
+  return 0;
+}
+
 std::int32_t Ping(IIcmpCarrier& carrier, const std::string& address, const std::string& data,
                   std::uint32_t timeoutMs, ICMP_ECHO_REPLY& echo) {
   echo = ICMP_ECHO_REPLY{};
-  // The classic parser's own contract: its "none" value is also the broadcast
-  // address, so both are refused.
-  const std::uint32_t target = InetAddr(address);
-  if (target == kInetAddrNone) {
-    echo.Status = kBadAddress;
-    return kBadAddress;
-  }
-  if (data.size() > kReplyRoom) {
-    echo.Status = kBufTooSmall;
-    return kBufTooSmall;
+  std::uint32_t target = 0;
+  if (const std::int32_t refused = checkEcho(address, data.size(), target); refused != 0) {
+    echo.Status = refused;
+    return refused;
   }
   if (!carrier.available(nullptr)) {
     // Nothing was sent, so this must not read as a success.

@@ -24,6 +24,11 @@ struct ICMP_ECHO_REPLY {
   std::string Data;                 // the echoed bytes
 };
 
+// The checks made before an echo is sent: -1 for an address inet_addr
+// refuses, 11001 for data over kReplyRoom, else 0 with the address (network
+// byte order) in `target`. Nothing is sent for a refused echo.
+std::int32_t checkEcho(const std::string& address, std::size_t dataSize, std::uint32_t& target);
+
 // Sends one echo carrying `data` to the dotted `address` and fills `echo`.
 // -1 for an address inet_addr refuses (nothing is sent); 11001 for data over
 // kReplyRoom (nothing is sent); 11050 when no ICMP socket can be opened;

@@ -68,7 +68,7 @@ std::string msText(std::int64_t v) { return std::to_string(v) + " ms"; }
 
 }  // namespace
 
-ResultTime ResultTime::From(const LocalDateTime& t) {
+ResultTime ResultTime::from(const LocalDateTime& t) {
   ResultTime r;
   r.year = static_cast<std::uint16_t>(t.year);
   r.month = static_cast<std::uint8_t>(t.month);

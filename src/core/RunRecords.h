@@ -30,7 +30,7 @@ struct ResultTime {
   std::uint8_t minute = kNoField;
   std::uint8_t second = kNoField;
 
-  static ResultTime From(const LocalDateTime& t);
+  static ResultTime from(const LocalDateTime& t);
 };
 
 // One ping result. Kept small: a run of weeks holds millions of them.

@@ -12,12 +12,12 @@ class IIPListLines {
  public:
   virtual ~IIPListLines() = default;
   // IPEntries as last loaded: sorted, kind letter first; empty for an empty list.
-  virtual std::vector<std::string> Lines() const = 0;
+  virtual std::vector<std::string> lines() const = 0;
   // Writes `lines` in this order, ends the file with its blank stop line (and
   // whatever stood after the old file's first blank line) and reloads, so that
-  // Lines() is the new, sorted list afterwards. False when the file could not
+  // lines() is the new, sorted list afterwards. False when the file could not
   // be replaced: the failure was shown and the old list stays.
-  virtual bool Rewrite(const std::vector<std::string>& lines) = 0;
+  virtual bool rewrite(const std::vector<std::string>& lines) = 0;
 };
 
 }  // namespace sondrel

@@ -1,35 +1,20 @@
 #include "iplist/IPListStore.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include <QString>
 
 #include "core/DataFolder.h"
 #include "core/IPListFile.h"
+#include "core/ports/FileService.h"
 #include "core/ports/NetworkSettings.h"
 #include "platform/Prompter.h"
-#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
 
 constexpr const char* kFailureTag = "    Fill_IP_List_2";
-
-std::string errnoText(const std::string& what) {
-  return what + ": " + std::strerror(errno);
-}
-
-bool readWhole(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
 
 }  // namespace
 
@@ -37,10 +22,12 @@ void IPListStore::RewriteStream::WriteLine(const std::string& line) {
   bytes_.append(line).append("\r\n");
 }
 
-IPListStore::IPListStore(std::string dataFolder, std::shared_ptr<INetworkSettings> network,
+IPListStore::IPListStore(std::string dataFolder, FileService& files,
+                         std::shared_ptr<INetworkSettings> network,
                          std::shared_ptr<IPrompter> prompter)
     : folder_(AddSlash(dataFolder)),
       path_(folder_ + std::string(kIPListFile)),
+      files_(files),
       network_(std::move(network)),
       prompter_(std::move(prompter)) {}
 
@@ -66,14 +53,17 @@ bool IPListStore::writeDefaultList() {
 
 bool IPListStore::FillIPList() {
   entries_.clear();
-  std::error_code ec;
-  if (!std::filesystem::exists(path_, ec) && !writeDefaultList()) return false;
-
-  std::string bytes;
-  if (!readWhole(path_, bytes)) {
-    showFailure(errnoText("Cannot open " + path_));
+  auto read = files_.readFile(path_);
+  if (!read && (read.error().code == ENOENT || !files_.fileExists(path_))) {
+    // A missing list (or a link to nothing) gets the default list first.
+    if (!writeDefaultList()) return false;
+    read = files_.readFile(path_);
+  }
+  if (!read) {
+    showFailure("Cannot open " + path_ + ": " + std::strerror(read.error().code));
     return false;
   }
+  const std::string& bytes = read.value();
   IPListFileContents file = ParseIPListFile(bytes);
   tellAboutTail(file.tailLines);
   if (file.entries.empty()) return true;  // the picker keeps its previous items
@@ -96,7 +86,7 @@ void IPListStore::tellAboutTail(int lines) {
                      QStringLiteral("Information"), IPrompter::Icon::Information);
 }
 
-std::vector<std::string> IPListStore::DisplayNames() const {
+std::vector<std::string> IPListStore::displayNames() const {
   std::vector<std::string> names;
   names.reserve(entries_.size());
   for (const auto& e : entries_) names.push_back(EntryDisplayName(e));
@@ -105,18 +95,15 @@ std::vector<std::string> IPListStore::DisplayNames() const {
 
 std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
   auto rewrite = std::make_unique<RewriteStream>();
-  rewrite->tempPath_ = UniqueTempPath(folder_, kIPListFile);
+  rewrite->tempPath_ = files_.uniqueTempPath(folder_, kIPListFile);
   // What stands after the file's first blank line goes back after ours.
-  std::string bytes;
-  std::error_code ec;
-  if (std::filesystem::exists(path_, ec) && readWhole(path_, bytes))
-    rewrite->tail_ = ParseIPListFile(bytes).tail;
+  if (auto read = files_.readFile(path_)) rewrite->tail_ = ParseIPListFile(read.value()).tail;
   return rewrite;
 }
 
 bool IPListStore::finishRewrite(RewriteStream& rewrite) {
   rewrite.bytes_.append(" \r\n").append(rewrite.tail_);
-  if (auto written = WriteNewFile(rewrite.tempPath_, rewrite.bytes_); !written) {
+  if (auto written = files_.writeNewFile(rewrite.tempPath_, rewrite.bytes_); !written) {
     showFailure(written.error().message);
     return false;
   }
@@ -126,12 +113,12 @@ bool IPListStore::finishRewrite(RewriteStream& rewrite) {
     showFailure("The list was not replaced: " + path_);
   }
   if (ok) {
-    if (auto renamed = RenameFile(rewrite.tempPath_, path_); !renamed) {
+    if (auto renamed = files_.renameFile(rewrite.tempPath_, path_); !renamed) {
       ok = false;
       showFailure(renamed.error().message);
     }
   }
-  if (!ok) RemoveFile(rewrite.tempPath_);
+  if (!ok) files_.removeFile(rewrite.tempPath_);
   return ok;
 }
 
@@ -141,7 +128,7 @@ bool IPListStore::EndIPListRewrite(std::unique_ptr<RewriteStream> rewrite) {
   return ok;
 }
 
-bool IPListStore::Rewrite(const std::vector<std::string>& lines) {
+bool IPListStore::rewrite(const std::vector<std::string>& lines) {
   auto rewrite = BeginIPListRewrite();
   if (rewrite)
     for (const auto& line : lines) rewrite->WriteLine(line);

@@ -13,6 +13,7 @@
 
 namespace sondrel {
 
+class FileService;
 class INetworkSettings;
 class IPrompter;
 
@@ -30,10 +31,12 @@ class IPListStore final : public IIPListLines {
     std::string bytes_;  // the new file, written whole at the end
   };
 
-  // `dataFolder` ends in "/". The prompter shows load and rewrite failures
-  // (may be null, then they are only reflected in the results).
-  IPListStore(std::string dataFolder, std::shared_ptr<INetworkSettings> network,
-              std::shared_ptr<IPrompter> prompter);
+  // `dataFolder` ends in "/". Every read and write of the list goes through
+  // `files`, which must outlive the store. The prompter shows load and
+  // rewrite failures (may be null, then they are only reflected in the
+  // results).
+  IPListStore(std::string dataFolder, FileService& files,
+              std::shared_ptr<INetworkSettings> network, std::shared_ptr<IPrompter> prompter);
 
   const std::string& path() const { return path_; }
 
@@ -46,7 +49,7 @@ class IPListStore final : public IIPListLines {
   const std::vector<std::string>& IPEntries() const { return entries_; }
   int IPEntryCount() const { return static_cast<int>(entries_.size()); }
   // What ListIP shows, item i for IPEntries()[i] (EntryDisplayName of each).
-  std::vector<std::string> DisplayNames() const;
+  std::vector<std::string> displayNames() const;
   // Single entries for the command utility's picker, then the two fixed items.
   const std::vector<std::string>& ListIP2() const { return listIP2_; }
 
@@ -57,8 +60,8 @@ class IPListStore final : public IIPListLines {
   bool EndIPListRewrite(std::unique_ptr<RewriteStream> rewrite);
 
   // IIPListLines
-  std::vector<std::string> Lines() const override { return entries_; }
-  bool Rewrite(const std::vector<std::string>& lines) override;
+  std::vector<std::string> lines() const override { return entries_; }
+  bool rewrite(const std::vector<std::string>& lines) override;
 
   // Tests: runs with the temporary file's path once it is complete and before
   // it replaces the list; returning false makes the rewrite fail there.
@@ -69,6 +72,7 @@ class IPListStore final : public IIPListLines {
  private:
   std::string folder_;
   std::string path_;
+  FileService& files_;
   std::shared_ptr<INetworkSettings> network_;
   std::shared_ptr<IPrompter> prompter_;
   std::vector<std::string> entries_;

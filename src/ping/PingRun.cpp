@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "core/AddressHelpers.h"
-#include "core/InetAddr.h"
 #include "core/PingMoudle.h"
 #include "core/ports/Clock.h"
 #include "core/ports/IcmpCarrier.h"
@@ -217,7 +216,7 @@ PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, Q
         QMetaObject::invokeMethod(
             this,
             [this, serial, first, outcomes = std::move(outcomes), done] {
-              PassDelivered(serial, first, outcomes, done);
+              passDelivered(serial, first, outcomes, done);
             },
             Qt::QueuedConnection);
       });
@@ -286,7 +285,7 @@ void PingRun::StartPingTest() {
   Q_EMIT reportLinkVisible(false);
   // The collection may resolve names; let the window paint the title first.
   const std::uint64_t serial = ++startSerial_;
-  QTimer::singleShot(0, this, [this, serial] { ContinueStart(serial); });
+  QTimer::singleShot(0, this, [this, serial] { continueStart(serial); });
 }
 
 void PingRun::abandonStart() {
@@ -300,14 +299,14 @@ void PingRun::abandonStart() {
   Q_EMIT startAbandoned();
 }
 
-void PingRun::ContinueStart(std::uint64_t serial) {
+void PingRun::continueStart(std::uint64_t serial) {
   // Stop before this point has given the start up already.
   if (serial != startSerial_ || !testRunning_) return;
 
   if (asyncTargetSource_) {
     QPointer<PingRun> self(this);
     asyncTargetSource_([self, serial](RunTargets collected) {
-      if (self && self->startSerial_ == serial) self->CompleteStart(std::move(collected));
+      if (self && self->startSerial_ == serial) self->completeStart(std::move(collected));
     });
     return;
   }
@@ -316,10 +315,10 @@ void PingRun::ContinueStart(std::uint64_t serial) {
     collected = targetSource_();
   else
     collected.nothingToTest = true;
-  CompleteStart(std::move(collected));
+  completeStart(std::move(collected));
 }
 
-void PingRun::CompleteStart(RunTargets collected) {
+void PingRun::completeStart(RunTargets collected) {
   ++startSerial_;  // a collection answers once
   if (!testRunning_) return;
   if (collected.nothingToTest || collected.addresses.empty()) return abandonStart();
@@ -376,7 +375,7 @@ void PingRun::CompleteStart(RunTargets collected) {
   Q_EMIT titlesChanged(title1_, title2_);
 }
 
-std::uint32_t PingRun::NextIntervalMs() {
+std::uint32_t PingRun::nextIntervalMs() {
   if (!params_.advancedInterval) {
     advancedActive_ = false;
     return std::max<std::uint32_t>(params_.intervalMs, 1);
@@ -404,13 +403,13 @@ void PingRun::PingTick() {
     return;
   }
   tickWaiting_ = false;
-  const int interval = static_cast<int>(NextIntervalMs());
+  const int interval = static_cast<int>(nextIntervalMs());
   if (firstTick_ || timer1_.interval() != interval) timer1_.setInterval(interval);
   firstTick_ = false;
-  BeginPass();
+  beginPass();
 }
 
-void PingRun::BeginPass() {
+void PingRun::beginPass() {
   echoBusy_ = true;
   pass_ = std::make_unique<Pass>();
   pass_->serial = ++passSerial_;
@@ -427,20 +426,18 @@ void PingRun::BeginPass() {
     SendChoice send = NextSend(params_, cycle_, run_.stepLength);
     pass_->sizes[k] = send.size;
     Slot& slot = slots[k];
-    // The echo module's rules: a malformed address is never sent (-1), nor
-    // data larger than the reply room (11001).
-    const std::uint32_t address = InetAddr(TrimBlanks(targets_[k]));
-    if (address == kInetAddrNone)
-      slot.preStatus = -1;
-    else if (send.data.size() > PingMoudle::kReplyRoom)
-      slot.preStatus = 11001;
-    else
+    // The echo module's rules: a malformed address or too much data is never sent.
+    std::uint32_t address = 0;
+    slot.preStatus = PingMoudle::checkEcho(TrimBlanks(targets_[k]), send.data.size(), address);
+    if (slot.preStatus == 0) {
+      slot.preStatus = kToSend;
       slot.request = EchoRequest{address, std::move(send.data), params_.timeoutMs};
+    }
   }
   worker_->start(pass_->serial, std::move(slots), params_.passMode);
 }
 
-void PingRun::PassDelivered(std::uint64_t serial, std::size_t firstSlot,
+void PingRun::passDelivered(std::uint64_t serial, std::size_t firstSlot,
                             const std::vector<EchoOutcome>& outcomes, bool passDone) {
   if (!pass_ || serial != pass_->serial) return;
   const qint64 firstRow = rowCount();
@@ -449,13 +446,13 @@ void PingRun::PassDelivered(std::uint64_t serial, std::size_t firstSlot,
     Q_EMIT resultsAdded(firstRow, static_cast<qint64>(outcomes.size()));
     Q_EMIT statisticsChanged(run_.stats);
   }
-  if (passDone) EndOfPass();
+  if (passDone) endOfPass();
 }
 
 void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
   ResultRecord r;
   // The moment this echo ended, not when its turn in the pass came.
-  r.when = ResultTime::From(outcome.ended);
+  r.when = ResultTime::from(outcome.ended);
   r.target = static_cast<std::uint32_t>(slot);
   r.bufferSize = pass_->sizes[slot];
   r.status = outcome.status;
@@ -474,16 +471,14 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
       FormatLastReplyLine(r, targets_[slot], r.time < 0 ? PingMoudle::GetStatusCode(r.status) : "");
 
   const std::string_view ip = run_.ip(r);
-  const ResultRowTexts texts = FormatResultRow(r, ip);
-  Q_EMIT resultAdded(rowCount() - 1, r, QString::fromStdString(texts.first),
-                     QString::fromStdString(texts.second));
+  Q_EMIT resultAdded(rowCount() - 1, r);
   if (auto written = log_.AppendResult(r, ip); !written && !logProblemShown_) {
     logProblemShown_ = true;
     Q_EMIT problem(QString::fromStdString(written.error().message));
   }
 }
 
-void PingRun::EndOfPass() {
+void PingRun::endOfPass() {
   pass_.reset();
   echoBusy_ = false;
   if (stopRequested_) return FinishStop();
@@ -534,7 +529,7 @@ bool PingRun::ReloadPreviousRun() {
   if (testRunning_) return false;
   reloadMark_ = runsStarted_;
   if (services_.prompter) return log_.ReloadPreviousRun(*services_.prompter);
-  auto loaded = log_.LoadPreviousRun();
+  auto loaded = log_.loadPreviousRun();
   if (!loaded) return false;
   showReloaded(std::move(loaded.value()));
   return true;

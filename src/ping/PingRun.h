@@ -142,9 +142,9 @@ class PingRun final : public QObject {
   // addresses widen the first column) and the number of targets.
   void runStarted(const QString& title1, const QString& title2, bool longAddressFlag,
                   int targetCount);
-  // One result, in order: its row index (0-based), the record and the row texts.
-  void resultAdded(qint64 row, const sondrel::ResultRecord& record, const QString& first,
-                   const QString& second);
+  // One result, in order: its row index (0-based) and the record. Views
+  // format the row themselves from data() (FormatResultRow).
+  void resultAdded(qint64 row, const sondrel::ResultRecord& record);
   // A batch of results is in (rows firstRow .. firstRow + count - 1); the
   // display may repaint once for all of them.
   void resultsAdded(qint64 firstRow, qint64 count);
@@ -212,16 +212,16 @@ class PingRun final : public QObject {
   std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
 
-  void ContinueStart(std::uint64_t serial);
-  void CompleteStart(RunTargets collected);
+  void continueStart(std::uint64_t serial);
+  void completeStart(RunTargets collected);
   void PingTick();
-  void BeginPass();
+  void beginPass();
   void PingOneTarget(std::size_t slot, const EchoOutcome& outcome);
-  void PassDelivered(std::uint64_t serial, std::size_t firstSlot,
+  void passDelivered(std::uint64_t serial, std::size_t firstSlot,
                      const std::vector<EchoOutcome>& outcomes, bool passDone);
-  void EndOfPass();
+  void endOfPass();
   void FinishStop();
-  std::uint32_t NextIntervalMs();
+  std::uint32_t nextIntervalMs();
   void setTitles(const QString& title1, const QString& title2);
   void abandonStart();
   void showMessage(const QString& text);

@@ -39,7 +39,7 @@ bool ScheduleCheck::awaitingStart() const { return selected_ && !armed_ && timer
 
 bool ScheduleCheck::IsPastEndTime() const { return sondrel::IsPastEndTime(clock_->now(), end_); }
 
-bool ScheduleCheck::CheckEnd() {
+bool ScheduleCheck::checkEnd() {
   if (!selected_ || !IsPastEndTime()) return false;
   setArmed(false);
   Q_EMIT endPassed();

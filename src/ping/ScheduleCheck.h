@@ -61,7 +61,7 @@ class ScheduleCheck final : public QObject {
   // For the run's tick: when "Schedule" is chosen and the end has passed,
   // clears the armed flag, emits endPassed() and returns true; the run then
   // stops as Stop does.
-  bool CheckEnd();
+  bool checkEnd();
 
  public Q_SLOTS:
   // One start check; Timer3 calls it every 3 s.

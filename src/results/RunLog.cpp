@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "core/ports/FileService.h"
 #include "platform/Prompter.h"
 
 namespace sondrel {
@@ -28,9 +28,6 @@ const char* kBusyText =
     "folder. Stop that test first.";
 
 }  // namespace
-
-RunLog::RunLog(std::string dataFolder, QObject* parent)
-    : RunLog(std::move(dataFolder), SystemFiles(), parent) {}
 
 RunLog::RunLog(std::string dataFolder, FileService& files, QObject* parent)
     : QObject(parent), folder_(AddSlash(dataFolder)), files_(files), log_(files.newAppendLog()) {}
@@ -209,7 +206,7 @@ Result<RunData> loadPair(const std::string& logPath, const std::string& targetsP
 
 }  // namespace
 
-Result<RunData> RunLog::LoadPreviousRun() const { return loadPair(logPath(), targetsPath(), {}); }
+Result<RunData> RunLog::loadPreviousRun() const { return loadPair(logPath(), targetsPath(), {}); }
 
 bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
   if (reloading_) return false;

@@ -40,9 +40,8 @@ inline constexpr const char* kPreviousRunTitle = "Previous Ping Test Result";
 class RunLog final : public QObject {
   Q_OBJECT
  public:
-  // `dataFolder` ends in "/" (DataFolder()).
-  explicit RunLog(std::string dataFolder, QObject* parent = nullptr);
-  // With `files` in place of the system's files (it must outlive this).
+  // `dataFolder` ends in "/" (DataFolder()); every file goes through `files`
+  // (it must outlive this).
   RunLog(std::string dataFolder, FileService& files, QObject* parent = nullptr);
   ~RunLog() override;
   Q_DISABLE_COPY_MOVE(RunLog)
@@ -95,7 +94,7 @@ class RunLog final : public QObject {
   void cancelReload();
 
   // The same reload, on the calling thread, without questions.
-  Result<RunData> LoadPreviousRun() const;
+  Result<RunData> loadPreviousRun() const;
 
  Q_SIGNALS:
   // The reload has begun: the window shows kLoadingText, the busy pointer and

@@ -16,6 +16,7 @@
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
+#include "platform/Files.h"
 
 namespace sondrel::testing {
 
@@ -31,7 +32,10 @@ struct FakeServices {
   std::shared_ptr<FileService> files;  // null: the real files of the temporary folders
 
   Services services() const {
-    return {clock, icmp, resolver, network, prompter, launcher, keepAwake, files};
+    // The windows' files are real ones in a temporary folder unless a test
+    // puts its own in.
+    return {clock, icmp, resolver, network, prompter, launcher, keepAwake,
+            files ? files.get() : &SystemFiles()};
   }
 };
 

@@ -63,13 +63,13 @@ class FormMainListTest : public ::testing::Test {
   }
   QStringList highlighted() {
     QStringList out;
-    for (int row : list().SelectedIndices()) out << list().ListIP()->item(row)->text();
+    for (int row : list().selectedIndices()) out << list().ListIP()->item(row)->text();
     return out;
   }
   // The dialogs shown by the next list operation play these steps in turn.
   void script(std::vector<std::function<void(QDialog&)>> steps) {
     steps_ = std::move(steps);
-    w().ipListEditor()->SetDialogRunner([this](QDialog& d) {
+    w().ipListEditor()->setDialogRunner([this](QDialog& d) {
       ASSERT_FALSE(steps_.empty()) << "a dialog more than scripted";
       auto step = steps_.front();
       steps_.erase(steps_.begin());
@@ -105,7 +105,7 @@ const Labels kEverything = {"127.0.0.1", "127.0.0.2", "127.0.0.3",
                             "127.0.0.4", "127.0.0.5", "127.0.0.6"};
 
 TEST_F(FormMainListTest, AllThenPingTestsEveryEntryAtAFreshStart) {
-  ASSERT_EQ(list().CurrentIndex(), -1);
+  ASSERT_EQ(list().currentIndex(), -1);
   clickAll();
   EXPECT_EQ(list().TextPing()->text(), QStringLiteral("Selected 4 Items"));
   EXPECT_EQ(pingTargets(), kEverything);
@@ -152,13 +152,13 @@ TEST_F(FormMainListTest, AfterADeleteTheTargetBoxNamesWhatPingTests) {
   EXPECT_TRUE(highlighted().isEmpty());
   EXPECT_FALSE(list().CheckReset()->isChecked());
   // The entry that took the deleted one's place is current, and the box says so.
-  EXPECT_EQ(list().CurrentText(), QStringLiteral("R"));
+  EXPECT_EQ(list().currentText(), QStringLiteral("R"));
   EXPECT_EQ(list().TextPing()->text(), QStringLiteral("R"));
   EXPECT_EQ(pingTargets(), (Labels{"127.0.0.5", "127.0.0.6"}));
 
   // With nothing current either, the typed target is what Ping tests.
-  list().SetCurrentIndex(-1);
-  list().ClearSelection();
+  list().setCurrentIndex(-1);
+  list().clearSelection();
   list().TextPing()->setText(QStringLiteral("127.0.0.8"));
   EXPECT_EQ(pingTargets(), Labels{"127.0.0.8"});
 }
@@ -255,7 +255,7 @@ TEST_F(FormMainListTest, ARefusedStartLeavesTheScheduleOptionAlone) {
 
   // Enter in the target box and a dialog's test-now request both ask for a start.
   QTest::keyClick(list().TextPing(), Qt::Key_Return);
-  Q_EMIT w().ipListEditor()->PingTestRequested();
+  Q_EMIT w().ipListEditor()->pingTestRequested();
   EXPECT_TRUE(schedule->isChecked());
   EXPECT_TRUE(w().scheduleCheck().scheduleSelected());
   EXPECT_TRUE(w().testRunning());

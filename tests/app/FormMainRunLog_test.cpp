@@ -246,7 +246,7 @@ TEST_F(FormMainRunLogTest, AFullDiskIsToldOnceAndTheRestCountedAtTheStop) {
   const std::string onDisk = ReadFile(folder_ + "Tolvane_DB3.txt");
   ASSERT_GE(onDisk.size(), 2u);
   EXPECT_EQ(onDisk.substr(onDisk.size() - 2), "\r\n");
-  auto reloaded = w().runLog()->LoadPreviousRun();
+  auto reloaded = w().runLog()->loadPreviousRun();
   ASSERT_TRUE(reloaded);
   EXPECT_EQ(reloaded.value().records.size(), 2u);
   EXPECT_EQ(reloaded.value().damagedLines, 0);

@@ -133,8 +133,8 @@ TEST_F(FormMainRunTest, TheTargetBoxIsCollectedAndUnknownNamesAreReportedOnce) {
   TargetListPanel* list = w().targetList();
   ASSERT_GT(list->ListIP()->count(), 0) << "the default list is loaded at start-up";
 
-  list->SetCurrentIndex(-1);
-  list->ClearSelection();
+  list->setCurrentIndex(-1);
+  list->clearSelection();
   list->TextPing()->setText(QStringLiteral("no-such-host.invalid"));
   QTest::mouseClick(find<QPushButton>("CommandStart"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 10000));
@@ -147,7 +147,7 @@ TEST_F(FormMainRunTest, TheTargetBoxIsCollectedAndUnknownNamesAreReportedOnce) {
   EXPECT_EQ(w().pingRun()->rowCount(), 0);
   EXPECT_TRUE(find<QPushButton>("CommandStart")->isEnabled());
 
-  list->SetCurrentIndex(-1);
+  list->setCurrentIndex(-1);
   list->TextPing()->setText(QStringLiteral("127.0.0.1"));
   QTest::mouseClick(find<QPushButton>("CommandStart"), Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() >= 3; }, 10000));

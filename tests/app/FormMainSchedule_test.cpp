@@ -41,8 +41,8 @@ class FormMainScheduleTest : public ::testing::Test {
   }
   void typeTarget(const char* text) {
     TargetListPanel* list = w().targetList();
-    list->SetCurrentIndex(-1);
-    list->ClearSelection();
+    list->setCurrentIndex(-1);
+    list->clearSelection();
     list->TextPing()->setText(QString::fromLatin1(text));
   }
   void chooseSchedule() {

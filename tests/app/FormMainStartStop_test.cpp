@@ -68,8 +68,8 @@ class FormMainStartStopTest : public ::testing::Test {
   }
   void typeTarget(const char* text) {
     TargetListPanel* list = w().targetList();
-    list->SetCurrentIndex(-1);
-    list->ClearSelection();
+    list->setCurrentIndex(-1);
+    list->clearSelection();
     list->TextPing()->setText(QString::fromLatin1(text));
   }
 

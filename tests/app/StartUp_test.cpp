@@ -145,7 +145,7 @@ TEST(ScanProgram, AFullDiskLeavesNoHalfWrittenWorker) {
   rlimit small = old;
   small.rlim_cur = 4096;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const auto result = ExtractScanProgram(folder);
+  const auto result = ExtractScanProgram(folder, EmbeddedWorker(), SystemFiles());
   ::setrlimit(RLIMIT_FSIZE, &old);
   ASSERT_GT(EmbeddedWorker().size(), 4096u);
   EXPECT_FALSE(result.ok());
@@ -153,14 +153,14 @@ TEST(ScanProgram, AFullDiskLeavesNoHalfWrittenWorker) {
   EXPECT_TRUE(fs::is_empty(folder)) << "neither the worker nor a temporary file remains";
 
   // Room again: the next start writes it whole.
-  const auto again = ExtractScanProgram(folder);
+  const auto again = ExtractScanProgram(folder, EmbeddedWorker(), SystemFiles());
   ASSERT_TRUE(again.ok());
   EXPECT_TRUE(ReadFile(again.value()) == Embedded());
 }
 
 TEST(ScanProgram, TheExtractedWorkerRuns) {
   QTemporaryDir dir;
-  const auto path = ExtractScanProgram(dir.path().toStdString());
+  const auto path = ExtractScanProgram(dir.path().toStdString(), EmbeddedWorker(), SystemFiles());
   ASSERT_TRUE(path.ok()) << path.error().message;
   QProcess worker;
   worker.start(QString::fromStdString(path.value()), {QStringLiteral("--version")});

@@ -10,6 +10,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
+#include "platform/Files.h"
 
 namespace sondrel::cli {
 namespace {
@@ -24,6 +25,7 @@ TEST(CliDataFolder, AFolderThatCannotBeWrittenEndsTheCommandWithTheReason) {
   services.clock = std::make_shared<fakes::FakeClock>();
   services.icmp = icmp;
   services.resolver = std::make_shared<fakes::FakeResolver>();
+  services.files = &SystemFiles();
   services.dataFolder = notAFolder + "/";
   services.out = std::tmpfile();
   services.err = std::tmpfile();

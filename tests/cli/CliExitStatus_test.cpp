@@ -12,6 +12,7 @@
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel::cli {
 namespace {
@@ -149,7 +150,7 @@ TEST_F(CliRunTest, ARunThatCannotStartIsNotANoReply) {
 
   // Another copy holds the run log.
   {
-    RunLog other(services.dataFolder);
+    RunLog other(services.dataFolder, SystemFiles());
     ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
     EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitCannotStart);
   }

@@ -15,6 +15,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
+#include "platform/Files.h"
 
 namespace sondrel::cli::clitest {
 
@@ -70,6 +71,7 @@ class CliRunTest : public ::testing::Test {
     services.clock = std::make_shared<fakes::FakeClock>();
     services.icmp = icmp;
     services.resolver = std::make_shared<fakes::FakeResolver>();
+    services.files = &SystemFiles();
     services.dataFolder = dir.path().toStdString() + "/";
     services.out = std::tmpfile();
     services.err = std::tmpfile();

@@ -15,6 +15,7 @@
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel::cli {
 namespace {
@@ -149,7 +150,7 @@ TEST_F(CliRunTest, NoReplyNothingToTestAndARefusedRun) {
                                        "       unknown.invalid\n"),
             std::string::npos);
 
-  RunLog other(services.dataFolder);
+  RunLog other(services.dataFolder, SystemFiles());
   ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
   EXPECT_EQ(Run({"ping", "-c", "1", "127.0.0.1"}), kExitCannotStart);
   EXPECT_NE(ReadAll(services.err).find("Another copy of the program is running a ping test"),

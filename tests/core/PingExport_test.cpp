@@ -23,7 +23,7 @@ RunData MakeRun(std::vector<std::string> labels, const std::vector<Reply>& repli
   run.targetLabels = std::move(labels);
   for (const Reply& r : replies) {
     ResultRecord rec;
-    rec.when = ResultTime::From({2026, 3, 7, 14, 5, r.second, 0});
+    rec.when = ResultTime::from({2026, 3, 7, 14, 5, r.second, 0});
     rec.target = run.internAddress(r.ip);
     rec.bufferSize = 32;
     rec.time = r.time;

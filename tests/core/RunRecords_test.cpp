@@ -10,7 +10,7 @@ namespace {
 ResultRecord Record(LocalDateTime t, std::int32_t size, std::int32_t time, std::int16_t ttl,
                     std::int32_t status) {
   ResultRecord r;
-  r.when = ResultTime::From(t);
+  r.when = ResultTime::from(t);
   r.bufferSize = size;
   r.time = time;
   r.ttl = ttl;

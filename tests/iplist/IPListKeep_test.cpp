@@ -11,6 +11,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -30,12 +31,12 @@ struct KeepFixture : ::testing::Test {
 };
 
 TEST_F(KeepFixture, LinesAfterABlankLineSurviveEveryRewriteAndAreToldOnce) {
-  IPListStore store(folder, network, prompter);
+  IPListStore store(folder, SystemFiles(), network, prompter);
   const std::string tail = "A10.0.0.7 (added by hand)\r\nBHand,10.0.0.8,10.0.0.9\r\n";
   std::ofstream(store.path(), std::ios::binary) << "A10.0.0.2\r\nA10.0.0.1\r\n\r\n" << tail;
 
   ASSERT_TRUE(store.FillIPList());
-  EXPECT_EQ(store.Lines(), (std::vector<std::string>{"A10.0.0.1", "A10.0.0.2"}));
+  EXPECT_EQ(store.lines(), (std::vector<std::string>{"A10.0.0.1", "A10.0.0.2"}));
   ASSERT_EQ(prompter->messages().size(), 1);
   EXPECT_EQ(prompter->messages()[0].text,
             QStringLiteral("The IP list holds 2 lines after an empty line. They are not loaded; "
@@ -43,20 +44,20 @@ TEST_F(KeepFixture, LinesAfterABlankLineSurviveEveryRewriteAndAreToldOnce) {
                 QString::fromStdString(store.path()));
   EXPECT_EQ(prompter->messages()[0].icon, IPrompter::Icon::Information);
 
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("A10.0.0.3");
-  ASSERT_TRUE(store.Rewrite(lines));
+  ASSERT_TRUE(store.rewrite(lines));
   EXPECT_EQ(readAll(store.path()), "A10.0.0.1\r\nA10.0.0.2\r\nA10.0.0.3\r\n \r\n" + tail);
   // A delete keeps them too, and the reloads do not tell again.
-  ASSERT_TRUE(store.Rewrite({"A10.0.0.3"}));
+  ASSERT_TRUE(store.rewrite({"A10.0.0.3"}));
   EXPECT_EQ(readAll(store.path()), "A10.0.0.3\r\n \r\n" + tail);
-  EXPECT_EQ(store.Lines(), std::vector<std::string>{"A10.0.0.3"});
+  EXPECT_EQ(store.lines(), std::vector<std::string>{"A10.0.0.3"});
   EXPECT_EQ(prompter->messages().size(), 1);
 }
 
 TEST_F(KeepFixture, TwoInstancesRewritingAtOnceUseTheirOwnTemporaryFiles) {
-  IPListStore first(folder, network, prompter);
-  IPListStore second(folder, network, prompter);
+  IPListStore first(folder, SystemFiles(), network, prompter);
+  IPListStore second(folder, SystemFiles(), network, prompter);
   std::ofstream(first.path(), std::ios::binary) << "A10.0.0.1\r\n \r\n";
   ASSERT_TRUE(first.FillIPList());
   ASSERT_TRUE(second.FillIPList());
@@ -71,10 +72,10 @@ TEST_F(KeepFixture, TwoInstancesRewritingAtOnceUseTheirOwnTemporaryFiles) {
   // but not yet in place.
   first.setBeforeReplaceHook([&](const std::string& temp) {
     firstTemp = temp;
-    EXPECT_TRUE(second.Rewrite({"A10.0.0.1", "Asecond"}));
+    EXPECT_TRUE(second.rewrite({"A10.0.0.1", "Asecond"}));
     return true;
   });
-  EXPECT_TRUE(first.Rewrite({"A10.0.0.1", "Afirst"}));
+  EXPECT_TRUE(first.rewrite({"A10.0.0.1", "Afirst"}));
   EXPECT_NE(firstTemp, secondTemp);
   EXPECT_EQ(QFileInfo(QString::fromStdString(firstTemp)).absolutePath(),
             QFileInfo(QString::fromStdString(first.path())).absolutePath());

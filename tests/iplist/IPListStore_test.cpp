@@ -10,6 +10,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -30,7 +31,7 @@ struct StoreFixture : ::testing::Test {
   std::string folder = DataFolder(dir.path().toStdString());
   std::shared_ptr<fakes::FakeNetworkSettings> network = std::make_shared<fakes::FakeNetworkSettings>();
   std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
-  IPListStore store{folder, network, prompter};
+  IPListStore store{folder, SystemFiles(), network, prompter};
 };
 
 TEST_F(StoreFixture, FirstStartWritesTheDefaultListAndShowsItSorted) {
@@ -53,7 +54,7 @@ TEST_F(StoreFixture, FirstStartWritesTheDefaultListAndShowsItSorted) {
 
   // A second start reads the file as it is.
   network->adapterList.clear();
-  IPListStore again{folder, network, prompter};
+  IPListStore again{folder, SystemFiles(), network, prompter};
   ASSERT_TRUE(again.FillIPList());
   EXPECT_EQ(again.IPEntries(), store.IPEntries());
 }
@@ -65,15 +66,15 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
   writeAll(store.path(), " \r\nA2.2.2.2\r\n");
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(store.IPEntryCount(), 0);
-  EXPECT_TRUE(store.Lines().empty());
+  EXPECT_TRUE(store.lines().empty());
   EXPECT_EQ(store.ListIP2(), picker);
 
   // Adding to the empty list stores the new line first: no empty first line
   // that would make the file read as empty again. The line after the blank
   // one stays behind the closing line.
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("Anew.host");
-  store.Rewrite(lines);
+  store.rewrite(lines);
   EXPECT_EQ(readAll(store.path()), "Anew.host\r\n \r\nA2.2.2.2\r\n");
   EXPECT_EQ(store.IPEntries(), std::vector<std::string>{"Anew.host"});
 }
@@ -81,15 +82,15 @@ TEST_F(StoreFixture, AnEmptyFileKeepsThePickersPreviousItems) {
 TEST_F(StoreFixture, RewritesGiveTheExactBytesAndReload) {
   writeAll(store.path(), "A9.9.9.9\r\nA10.0.0.1\r\n \r\n");
   ASSERT_TRUE(store.FillIPList());
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("Anew.host");
-  store.Rewrite(lines);
+  store.rewrite(lines);
   EXPECT_EQ(readAll(store.path()), "A10.0.0.1\r\nA9.9.9.9\r\nAnew.host\r\n \r\n");
   EXPECT_EQ(store.IPEntryCount(), 3);
 
   // A read-only list is replaced all the same.
   ASSERT_EQ(chmod(store.path().c_str(), 0444), 0);
-  store.Rewrite({"Aonly"});
+  store.rewrite({"Aonly"});
   EXPECT_EQ(readAll(store.path()), "Aonly\r\n \r\n");
   EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files),
             QStringList{QStringLiteral("Tolvane_DB.txt")})
@@ -107,9 +108,9 @@ TEST_F(StoreFixture, AFailedRewriteLeavesTheOldListWhole) {
     EXPECT_EQ(readAll(temporary), "A10.0.0.1\r\nBG,1.1.1.1\r\nAextra\r\n \r\n");
     return false;
   });
-  auto lines = store.Lines();
+  auto lines = store.lines();
   lines.push_back("Aextra");
-  store.Rewrite(lines);
+  store.rewrite(lines);
   EXPECT_TRUE(hookRan);
   EXPECT_EQ(readAll(store.path()), old);
   EXPECT_EQ(store.IPEntryCount(), 2) << "the old list is shown again";
@@ -128,10 +129,11 @@ TEST(IPListStore, AFirstStartInAnEmptyDataFolderWritesTheDefaultList) {
 
   // A machine without any adapter: only the two sites, no group or range.
   auto prompter = std::make_shared<fakes::FakePrompter>();
-  IPListStore store{folder, std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  IPListStore store{folder, SystemFiles(), std::make_shared<fakes::FakeNetworkSettings>(),
+                    prompter};
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(readAll(folder + "Tolvane_DB.txt"), "Awww.wikipedia.org\r\nAwww.debian.org\r\n \r\n");
-  EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org"}));
+  EXPECT_EQ(store.displayNames(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org"}));
   EXPECT_EQ(store.ListIP2(), (std::vector<std::string>{"www.debian.org", "www.wikipedia.org",
                                                        "----------------------------",
                                                        "Add a IP / URL"}));
@@ -144,7 +146,7 @@ TEST_F(StoreFixture, DisplayNamesFollowTheSortedEntries) {
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(store.IPEntries()[0], "A  " + std::string(120, 'h')) << "the whole line is kept";
   // Characters 2 to 100 (two blanks and 97 letters), then trimmed.
-  EXPECT_EQ(store.DisplayNames(), (std::vector<std::string>{std::string(97, 'h'), "10.0.0.1 (router)",
+  EXPECT_EQ(store.displayNames(), (std::vector<std::string>{std::string(97, 'h'), "10.0.0.1 (router)",
                                                             " Group ", "Range"}));
 }
 
@@ -153,7 +155,8 @@ TEST(IPListStore, AnUnusableFolderIsReportedNotFatal) {
   const std::string notAFolder = dir.path().toStdString() + "/file";
   writeAll(notAFolder, "x");
   auto prompter = std::make_shared<fakes::FakePrompter>();
-  IPListStore store{notAFolder + "/", std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  IPListStore store{notAFolder + "/", SystemFiles(),
+                    std::make_shared<fakes::FakeNetworkSettings>(), prompter};
   EXPECT_FALSE(store.FillIPList());
   EXPECT_EQ(store.IPEntryCount(), 0);
   ASSERT_FALSE(prompter->messages().isEmpty());

@@ -74,7 +74,17 @@ TEST(PingMoudle, RefusedAddressesAndOversizeDataSendNothing) {
     EXPECT_EQ(Ping(carrier, c.address, std::string(c.size, 'a'), 500, echo), c.status) << c.address;
     EXPECT_EQ(echo.Status, c.status) << c.address;
     EXPECT_TRUE(carrier.requests().empty()) << c.address << ": something was sent";
+    // The run refuses by the same check before its pass goes out.
+    std::uint32_t target = 0;
+    EXPECT_EQ(checkEcho(c.address, c.size, target), c.status) << c.address;
   }
+}
+
+TEST(PingMoudle, TheCheckPassesAFullReplyRoomAndGivesTheAddress) {
+  std::uint32_t target = 0;
+  EXPECT_EQ(checkEcho("10.1.2.3", 32000, target), 0);
+  EXPECT_EQ(target, htonl(0x0A010203u));
+  EXPECT_EQ(checkEcho("10.1.2.3", 32001, target), 11001);
 }
 
 TEST(PingMoudle, FillsTheRecordFromTheCarrier) {

@@ -13,13 +13,14 @@
 #include "fakes/FakePrompter.h"
 #include "ping/PingRun.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
 
 TEST(PingRunReload, AReloadThatEndsWhileAStartCollectsWaitsForItsOutcome) {
   QTemporaryDir dir;
-  RunLog log(dir.path().toStdString() + "/");
+  RunLog log(dir.path().toStdString() + "/", SystemFiles());
   {
     std::ofstream out(log.logPath(), std::ios::binary);
     out << "1,1\r\n2026,03,07,14,05,09,10.9.9.9,32,7,64,0\r\n"

@@ -10,6 +10,7 @@
 #include "fakes/FakeKeepAwake.h"
 #include "ping/PingRun.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -33,7 +34,7 @@ class PingRunWaitTest : public ::testing::Test {
   std::shared_ptr<fakes::FakeIcmpCarrier> icmp = std::make_shared<fakes::FakeIcmpCarrier>();
   std::shared_ptr<fakes::FakeKeepAwake> awake = std::make_shared<fakes::FakeKeepAwake>();
   PingParameters params;
-  RunLog log{dir.path().toStdString() + "/"};
+  RunLog log{dir.path().toStdString() + "/", SystemFiles()};
   std::unique_ptr<PingRun> run;
   std::vector<std::string> targets;
 
@@ -122,9 +123,10 @@ TEST_F(PingRunWaitTest, TogetherEachRecordCarriesTheTimeItsOwnEchoEnded) {
   icmp->timeOutWaiting();
   ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, 5000));
   ASSERT_EQ(added.count(), 3);
-  EXPECT_EQ(added.at(0).at(2).toString().toStdString(), "03/07 14:05:09   Reply from 127.0.0.1");
-  EXPECT_EQ(added.at(1).at(2).toString().toStdString(), "03/07 14:06:10   Reply from 127.0.0.9");
-  EXPECT_EQ(added.at(2).at(2).toString().toStdString(), "03/07 14:05:09   Reply from 127.0.0.3");
+  const RunData& d = run->data();
+  EXPECT_EQ(FormatResultRow(d, d.records[0]).first, "03/07 14:05:09   Reply from 127.0.0.1");
+  EXPECT_EQ(FormatResultRow(d, d.records[1]).first, "03/07 14:06:10   Reply from 127.0.0.9");
+  EXPECT_EQ(FormatResultRow(d, d.records[2]).first, "03/07 14:05:09   Reply from 127.0.0.3");
   EXPECT_EQ(LogLines(log.logPath()),
             (std::vector<std::string>{"3,1", "2026,03,07,14,05,09,127.0.0.1,32,3,64,0",
                                       "2026,03,07,14,06,10,127.0.0.9,32,-1,0,11010",

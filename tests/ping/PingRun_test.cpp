@@ -13,6 +13,7 @@
 #include "fakes/FakePrompter.h"
 #include "ping/PingRun.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -44,7 +45,7 @@ class PingRunTest : public ::testing::Test {
   std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
   std::shared_ptr<fakes::FakeKeepAwake> awake = std::make_shared<fakes::FakeKeepAwake>();
   PingParameters params;
-  RunLog log{dir.path().toStdString() + "/"};
+  RunLog log{dir.path().toStdString() + "/", SystemFiles()};
   std::unique_ptr<PingRun> run;
   std::vector<std::string> targets;
 
@@ -113,8 +114,10 @@ TEST_F(PingRunTest, ThreeTargetsFivePingsGiveFifteenResultsInTargetOrder) {
     EXPECT_EQ(data.ip(r), targets[i % 3]);
     EXPECT_EQ(lines[i + 1], "2026,03,07,14,05,09," + FormatLogLine(r, data.ip(r)).substr(20));
     EXPECT_EQ(added.at(static_cast<int>(i)).at(0).toLongLong(), static_cast<qint64>(i));
-    const ResultRowTexts texts = FormatResultRow(data, r);
-    EXPECT_EQ(added.at(static_cast<int>(i)).at(3).toString().toStdString(), texts.second);
+    const auto signalled = added.at(static_cast<int>(i)).at(1).value<ResultRecord>();
+    EXPECT_EQ(signalled.target, r.target);
+    EXPECT_EQ(signalled.status, r.status);
+    EXPECT_EQ(signalled.time, r.time);
   }
   EXPECT_EQ(lines[1], "2026,03,07,14,05,09,127.0.0.1,32,15,64,0");
   EXPECT_EQ(lines[2], "2026,03,07,14,05,09,127.0.0.2,32,-1,0,11010");
@@ -191,7 +194,8 @@ TEST_F(PingRunTest, RepliesUnderOneMillisecondAndAllLost) {
   QSignalSpy added(run.get(), &PingRun::resultAdded);
   RunToEnd();
   ASSERT_EQ(added.count(), 3);
-  EXPECT_EQ(added.at(0).at(3).toString(), QStringLiteral("bytes=32  time<1ms  TTL=64  ok"));
+  EXPECT_EQ(FormatResultRow(run->data(), run->data().records[0]).second,
+            "bytes=32  time<1ms  TTL=64  ok");
   EXPECT_EQ(run->data().records[0].time, 0);
   const StatisticsTexts shown = FormatStatistics(run->data().stats);
   EXPECT_EQ(shown.minTime, "1 ms");
@@ -270,7 +274,7 @@ TEST_F(PingRunTest, TypedSizesAboveTheReplyRoomAreKeptAndNotSent) {
 }
 
 TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {
-  RunLog other(log.dataFolder());
+  RunLog other(log.dataFolder(), SystemFiles());
   ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
   targets = {"127.0.0.1"};
   QSignalSpy running(run.get(), &PingRun::testRunningChanged);

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -40,7 +41,7 @@ std::set<std::string> Names(const std::string& folder) {
 
 ResultRecord Reply(int second) {
   ResultRecord r;
-  r.when = ResultTime::From({2026, 3, 7, 14, 5, second});
+  r.when = ResultTime::from({2026, 3, 7, 14, 5, second});
   r.bufferSize = 32;
   r.time = 15;
   r.ttl = 64;
@@ -67,7 +68,7 @@ TEST_F(RunLogFilesTest, AStartThatCannotWriteTheTargetsKeepsThePreviousPair) {
   fs::remove(folder + "Tolvane_DB4.txt");
   fs::create_directory(folder + "Tolvane_DB4.txt");
   std::ofstream(folder + "Tolvane_DB4.txt/keep") << "x";
-  RunLog log(folder);
+  RunLog log(folder, SystemFiles());
   auto started = log.StartRunLog(2, 1, {"127.0.0.1", "127.0.0.2"});
   ASSERT_FALSE(started);
   EXPECT_THAT(started.error().message, HasSubstr("The data folder " + folder));
@@ -77,7 +78,7 @@ TEST_F(RunLogFilesTest, AStartThatCannotWriteTheTargetsKeepsThePreviousPair) {
   // No temporary files left behind; the lock is released.
   EXPECT_EQ(Names(folder), (std::set<std::string>{"Tolvane_DB3.txt", "Tolvane_DB3.lock",
                                                   "Tolvane_DB4.txt"}));
-  EXPECT_FALSE(RunLog(folder).lockedElsewhere());
+  EXPECT_FALSE(RunLog(folder, SystemFiles()).lockedElsewhere());
 
   // Once the targets can be written, the new pair replaces the old one; the
   // temporary files of a start that died midway go with it.
@@ -111,7 +112,7 @@ class FileSizeLimit {
 };
 
 TEST_F(RunLogFilesTest, AFullDiskStopsTheLogAtItsLastWholeLine) {
-  RunLog log(folder);
+  RunLog log(folder, SystemFiles());
   ASSERT_TRUE(log.StartRunLog(1, 1, {"10.0.0.1"}));
   const std::string header = "1,1\r\n";
   const std::string line = "2026,03,07,14,05,09,10.0.0.1,32,15,64,0\r\n";
@@ -138,7 +139,7 @@ TEST_F(RunLogFilesTest, AFullDiskStopsTheLogAtItsLastWholeLine) {
   log.CloseRunLog();
   EXPECT_EQ(ReadFile(log.logPath()), header + line + line);
 
-  auto reloaded = log.LoadPreviousRun();
+  auto reloaded = log.loadPreviousRun();
   ASSERT_TRUE(reloaded);
   EXPECT_EQ(reloaded.value().records.size(), 2u);
   EXPECT_EQ(reloaded.value().damagedLines, 0);
@@ -170,7 +171,7 @@ TEST_F(RunLogFilesTest, ARealFullDiskLeavesOnlyWholeLines) {
   fs::create_directory(mountPoint);
   const int rc = InPrivateMount([&] {
     if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0) return 77;
-    RunLog log(mountPoint);
+    RunLog log(mountPoint, SystemFiles());
     if (!log.StartRunLog(1, 1, {"10.0.0.1"})) return 1;
     int written = 0;
     while (written < 10000 && log.AppendResult(Reply(9), "10.0.0.1")) ++written;
@@ -179,7 +180,7 @@ TEST_F(RunLogFilesTest, ARealFullDiskLeavesOnlyWholeLines) {
     log.CloseRunLog();
     const std::string bytes = ReadFile(log.logPath());
     if (bytes.size() < 2 || bytes.substr(bytes.size() - 2) != "\r\n") return 1;
-    auto reloaded = log.LoadPreviousRun();
+    auto reloaded = log.loadPreviousRun();
     if (!reloaded || reloaded.value().damagedLines != 0) return 1;
     if (static_cast<int>(reloaded.value().records.size()) != written) return 1;
     return failure ? 1 : 0;
@@ -193,7 +194,7 @@ TEST_F(RunLogFilesTest, AReadOnlyDataFolderIsNamedWithTheReason) {
   fs::create_directory(mountPoint);
   const int rc = InPrivateMount([&] {
     if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", MS_RDONLY, "size=64k") != 0) return 77;
-    RunLog log(mountPoint);
+    RunLog log(mountPoint, SystemFiles());
     const auto checked = log.checkFolder();
     const auto started = log.StartRunLog(1, 1, {"10.0.0.1"});
     const std::string expected = "The data folder " + mountPoint +
@@ -232,8 +233,8 @@ TEST_F(RunLogFilesTest, ALogTooLargeForTheMemoryGivesAMessage) {
     rlimit tight {};
     tight.rlim_cur = tight.rlim_max = AddressSpace() + (4u << 20);
     if (::setrlimit(RLIMIT_AS, &tight) != 0) ::_exit(77);
-    RunLog log(folder);
-    const auto loaded = log.LoadPreviousRun();
+    RunLog log(folder, SystemFiles());
+    const auto loaded = log.loadPreviousRun();
     if (loaded || loaded.error().code != ENOMEM) ::_exit(1);
     ::_exit(loaded.error().message.find("too large") != std::string::npos ? 0 : 1);
   }

@@ -55,7 +55,7 @@ TEST_F(RunLogServiceTest, ARefusedSecondRenameBringsThePreviousLogBack) {
   ASSERT_TRUE(log.StartRunLog(1, 1, {"127.0.0.1"}));
   EXPECT_FALSE(files.heldLocks.empty());
   ResultRecord r;
-  r.when = ResultTime::From({2026, 3, 7, 14, 5, 9});
+  r.when = ResultTime::from({2026, 3, 7, 14, 5, 9});
   r.bufferSize = 32;
   r.time = 15;
   r.ttl = 64;

@@ -11,6 +11,7 @@
 
 #include "fakes/FakePrompter.h"
 #include "results/RunLog.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -28,7 +29,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 ResultRecord Reply(int second, std::int32_t time) {
   ResultRecord r;
-  r.when = ResultTime::From({2026, 3, 7, 14, 5, second});
+  r.when = ResultTime::from({2026, 3, 7, 14, 5, second});
   r.bufferSize = 32;
   r.time = time;
   r.ttl = time < 0 ? 0 : 64;
@@ -43,7 +44,7 @@ class RunLogTest : public ::testing::Test {
 };
 
 TEST_F(RunLogTest, WritesHeaderLabelsAndOneFlushedLinePerResult) {
-  RunLog log(folder);
+  RunLog log(folder, SystemFiles());
   ASSERT_TRUE(log.StartRunLog(2, 1, {"127.0.0.1", "localhost / 127.0.0.1"}));
   EXPECT_EQ(ReadFile(log.targetsPath()), "127.0.0.1\r\nlocalhost / 127.0.0.1\r\n");
   ASSERT_TRUE(log.AppendResult(Reply(9, 15), "127.0.0.1"));
@@ -66,8 +67,8 @@ TEST_F(RunLogTest, WritesHeaderLabelsAndOneFlushedLinePerResult) {
 }
 
 TEST_F(RunLogTest, SecondInstanceCannotTakeOverOrDeleteARunningLog) {
-  RunLog first(folder);
-  RunLog second(folder);
+  RunLog first(folder, SystemFiles());
+  RunLog second(folder, SystemFiles());
   ASSERT_TRUE(first.StartRunLog(1, 1, {"127.0.0.1"}));
   ASSERT_TRUE(first.AppendResult(Reply(9, 1), "127.0.0.1"));
   const std::string before = ReadFile(first.logPath());
@@ -85,7 +86,7 @@ TEST_F(RunLogTest, SecondInstanceCannotTakeOverOrDeleteARunningLog) {
   // Another process is refused the same way.
   const pid_t child = fork();
   if (child == 0) {
-    RunLog other(folder);
+    RunLog other(folder, SystemFiles());
     _exit(other.lockedElsewhere() && !other.StartRunLog(1, 1, {"x"}) ? 0 : 1);
   }
   int status = -1;
@@ -103,7 +104,7 @@ TEST_F(RunLogTest, SecondInstanceCannotTakeOverOrDeleteARunningLog) {
 }
 
 TEST_F(RunLogTest, StartFailsClearlyWhenTheFolderIsMissing) {
-  RunLog log(folder + "missing/");
+  RunLog log(folder + "missing/", SystemFiles());
   auto started = log.StartRunLog(1, 1, {"127.0.0.1"});
   ASSERT_FALSE(started);
   EXPECT_NE(started.error().message.find("missing"), std::string::npos);
@@ -134,7 +135,7 @@ TEST_F(RunLogTest, LargeLogsAreReloadedOnlyWhenTheUserAgrees) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.size);
-    RunLog log(folder);
+    RunLog log(folder, SystemFiles());
     WriteFile(log.logPath(), LogOfSize(c.size));
     WriteFile(log.targetsPath(), "127.0.0.1\r\n");
     fakes::FakePrompter prompter;
@@ -164,7 +165,7 @@ TEST_F(RunLogTest, LargeLogsAreReloadedOnlyWhenTheUserAgrees) {
 }
 
 TEST_F(RunLogTest, ReloadReportsProgressAndNothingForAHeaderOnlyLog) {
-  RunLog log(folder);
+  RunLog log(folder, SystemFiles());
   fakes::FakePrompter prompter;
   EXPECT_FALSE(log.ReloadPreviousRun(prompter));  // no log yet
 

@@ -7,6 +7,7 @@
 #include "app/ui/QtPrompter.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
+#include "platform/Files.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
 #include "platform/NetworkSettings_linux.h"
@@ -23,6 +24,7 @@ Services SystemServices() {
   services.keepAwake = std::make_shared<DBusKeepAwake>();
   services.prompter = std::make_shared<QtPrompter>();
   services.launcher = std::make_shared<DesktopLauncher>();
+  services.files = &SystemFiles();
   return services;
 }
 

@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "app/EmbeddedWorker.h"
 #include "app/ScanProgram.h"
 #include "app/ui/FormMainLayout.h"
 #include "core/DataFolder.h"
@@ -33,7 +34,8 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
       dataFolderBase_(std::move(dataFolderBase)),
       exitHandler_([] { QCoreApplication::exit(0); }) {
   pingPanel_ = new PingPanelPresenter({services_.clock, services_.icmp, services_.resolver,
-                                       services_.network, services_.prompter, services_.keepAwake},
+                                       services_.network, services_.prompter, services_.keepAwake,
+                                       services_.files},
                                       this);
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Sondrel Std"));
@@ -141,7 +143,7 @@ void FormMain::buildPanels() {
 
   // The target list grows over the results when expanded.
   targetList_ = new TargetListPanel(client_);
-  targetList_->SetDetailHost(client_);
+  targetList_->setDetailHost(client_);
   pictureShowIP_ = targetList_->PictureShowIP();
   for (int i = 1; i <= 2; ++i) {
     auto* b = new QToolButton(client_);
@@ -163,7 +165,7 @@ void FormMain::buildPanels() {
   text402_->setFrame(false);
   text402_->setReadOnly(true);
   text402_->setGeometry(0, 0, 1, 1);
-  targetList_->SetNeutralFocus(text402_);
+  targetList_->setNeutralFocus(text402_);
 
   pingPanel_->setViews({display_, frame1_, scheduleFrame_, targetList_, this});
 
@@ -182,7 +184,7 @@ void FormMain::buildPanels() {
 
 void FormMain::Form_Load() {
   setWindowTitle(Q(kCaption));
-  display_->PaintIdle();
+  display_->paintIdle();
   picture3_->move(Px(120), Px(2760));
   // The window is shown before the slower steps; Qt paints it from the event
   // loop, so no rounds of yielding are needed here.
@@ -190,7 +192,7 @@ void FormMain::Form_Load() {
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   pingPanel_->makeRun(dataFolder_);
-  LoadIPList();
+  loadIPList();
   buildExport();
   frame1_->FillParameterLists();
   scheduleFrame_->FillScheduleLists();
@@ -198,17 +200,17 @@ void FormMain::Form_Load() {
   show();
   QCoreApplication::processEvents();
   layoutFrame();  // the filled lists and their buttons have their sizes now
-  FillCommandList();
-  LoadCommandHistory();
+  fillCommandList();
+  loadCommandHistory();
   pingRun()->ReloadPreviousRun();
   // A data folder that cannot be written leaves the worker unwritten; a scan
   // says so when it needs it.
   scanProgramPath_ = ScanProgramPath(dataFolder_);
-  (void)ExtractScanProgram(dataFolder_);
+  (void)ExtractScanProgram(dataFolder_, EmbeddedWorker(), *services_.files);
   scanParameter1_ = 10;
   scanParameter2_ = 350;
-  InstallMessageHook();
-  PrepareScanGrid();
+  installMessageHook();
+  prepareScanGrid();
   loaded_ = true;
   // The first activation may come before the window is loaded, or never
   // without a window manager: place it now.
@@ -217,14 +219,14 @@ void FormMain::Form_Load() {
   tellIfNoIcmp();
 }
 
-void FormMain::LoadIPList() {
-  pingPanel_->LoadIPList(dataFolder_);
+void FormMain::loadIPList() {
+  pingPanel_->loadIPList(dataFolder_);
   // The editor's actions take the places of the menu's entries.
   static constexpr std::array<const char*, 5> kNames = {"mnuAddS", "mnuAddG", "munAddR",
                                                         "mnuEdit", "mnuDelete"};
   for (int i = 0; i < 5; ++i) {
     QAction* placeholder = action(Q(kNames[i]));
-    QAction* real = ipListEditor()->CommandAction(i);
+    QAction* real = ipListEditor()->commandAction(i);
     auto* menu = findChild<QMenu*>(QStringLiteral("mnuIPList"));
     menu->insertAction(placeholder, real);
     menu->removeAction(placeholder);
@@ -233,9 +235,9 @@ void FormMain::LoadIPList() {
   }
 }
 
-void FormMain::CommandStart_Click() { pingPanel_->StartRun(); }
+void FormMain::CommandStart_Click() { pingPanel_->startRun(); }
 
-void FormMain::CommandStop_Click() { pingPanel_->StopRun(); }
+void FormMain::CommandStop_Click() { pingPanel_->stopRun(); }
 
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress && (watched == client_ || watched == frame1_))
@@ -276,7 +278,7 @@ bool FormMain::Form_QueryUnload() {
   return false;
 }
 
-void FormMain::Form_Unload() { RemoveMessageHook(); }
+void FormMain::Form_Unload() { removeMessageHook(); }
 
 void FormMain::closeEvent(QCloseEvent* event) {
   if (!Form_QueryUnload()) {
@@ -323,7 +325,7 @@ void FormMain::ShowDosPanel() {
 
 void FormMain::ExpandTargetList() {
   hideSelectionPopup();
-  targetList_->SetListExpanded(true);
+  targetList_->setListExpanded(true);
   targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   picture1_[1]->hide();
   picture1_[2]->show();
@@ -332,7 +334,7 @@ void FormMain::ExpandTargetList() {
 }
 
 void FormMain::CollapseTargetList() {
-  targetList_->SetListExpanded(false);
+  targetList_->setListExpanded(false);
   targetList_->resize(targetList_->width(), targetList_->sizeHint().height());
   picture1_[1]->show();
   picture1_[2]->hide();

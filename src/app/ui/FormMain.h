@@ -128,7 +128,7 @@ class FormMain final : public QMainWindow {
   void hideSelectionPopup();
   void hideSchedulePopup();
   void tellIfNoIcmp();
-  void LoadIPList();
+  void loadIPList();
   // The start buttons and the display follow the run's flag.
   void followRunState(bool running);
   // Makes the export piece and gives it its menu entries.
@@ -136,11 +136,11 @@ class FormMain final : public QMainWindow {
 
   // Start-up steps served by pieces that plug in later: the command utility,
   // the scan's report channel and grid.
-  void FillCommandList() {}
-  void LoadCommandHistory() {}
-  void InstallMessageHook() {}
-  void RemoveMessageHook() {}
-  void PrepareScanGrid() {}
+  void fillCommandList() {}
+  void loadCommandHistory() {}
+  void installMessageHook() {}
+  void removeMessageHook() {}
+  void prepareScanGrid() {}
 
   Services services_;
   std::string dataFolderBase_;

@@ -21,16 +21,19 @@ void FormMain::buildExport() {
   sources.ipListFile = ipListFile_;
   sources.historyFile = commandHistoryFile_;
   export_ = new ResultsExport({services_.prompter, services_.launcher, services_.clock,
-                               services_.files.get()},
+                               services_.files},
                               std::move(sources), this);
 
   connect(pingRun(), &PingRun::resultAdded, export_,
-          [this](qint64, const ResultRecord&, const QString& first) { export_->NoteLiveRow(first); });
+          [this](qint64, const ResultRecord& record) {
+            export_->NoteLiveRow(
+                QString::fromStdString(FormatResultRow(pingRun()->data(), record).first));
+          });
   connect(export_, &ResultsExport::neutralFocusWanted, this, &FormMain::focusNeutral);
   connect(export_, &ResultsExport::ipListReplaced, this, [this] {
     if (IPListStore* store = ipListStore()) {
       store->FillIPList();
-      targetList_->ShowEntries(store->IPEntries());
+      targetList_->showEntries(store->IPEntries());
     }
   });
 

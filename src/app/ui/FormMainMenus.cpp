@@ -91,8 +91,8 @@ void FormMain::buildMenus() {
   addEntry(group, S("mnuAddG2Inactive"), S("Add Inactive IP to a New IP Group"));
   addEntry(group, S("mnuAddG2All"), S("Add All IP to a New IP Group"));
   addSeparator(ip, S("mnu780"));
-  ip->addAction(targetList_->ResetAction());
-  actions_[S("mnuReset")] = targetList_->ResetAction();
+  ip->addAction(targetList_->resetAction());
+  actions_[S("mnuReset")] = targetList_->resetAction();
 
   QMenu* utility = menu(S("mnuUtility"), S("&Utility"));
   addEntry(utility, S("mnuDos"), S("DOS Commands"), Qt::Key_F8);
@@ -220,8 +220,8 @@ void FormMain::buildButtons() {
 
   static constexpr std::array<const char*, 5> kListCommands = {"mnuAddS", "mnuAddG", "munAddR",
                                                                "mnuEdit", "mnuDelete"};
-  for (int i = 0; i < 5; ++i) targetList_->BindCommandAdd(i, action(Q(kListCommands[i])));
-  targetList_->SetToolTipTargets(
+  for (int i = 0; i < 5; ++i) targetList_->bindCommandAdd(i, action(Q(kListCommands[i])));
+  targetList_->setToolTipTargets(
       {client_->findChild<QWidget*>(QStringLiteral("CommandStart")),
        client_->findChild<QWidget*>(QStringLiteral("Command3"))},
       {client_->findChild<QWidget*>(QStringLiteral("Command8"))});

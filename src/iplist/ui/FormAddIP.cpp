@@ -19,10 +19,9 @@ const QString kPlaceholder = QStringLiteral("0.  0.  0.  0");
 }  // namespace
 
 FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : QDialog(parent), exchange_(exchange), prompter_(prompter) {
+    : ListEntryDialog(exchange, prompter, parent) {
   setObjectName(QStringLiteral("FormAddIP"));
   setWindowTitle(QStringLiteral(" Add Single IP"));
-  setModal(true);
 
   auto* caption = new QLabel(QStringLiteral("Add a IP or URL to the List:"), this);
   caption->setObjectName(QStringLiteral("Label1"));
@@ -51,7 +50,7 @@ FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* par
   connect(text2_, &QLineEdit::returnPressed, this, &FormAddIP::Command1_Click);
 }
 
-void FormAddIP::Activate() {
+void FormAddIP::activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
   if (!exchange_.EditOriginal.empty()) {
@@ -68,7 +67,7 @@ bool FormAddIP::eventFilter(QObject* watched, QEvent* event) {
     text2_->clear();
     SetTextColour(*text2_, kDarkBlue);
   }
-  return QDialog::eventFilter(watched, event);
+  return ListEntryDialog::eventFilter(watched, event);
 }
 
 // The target as stored: blanks dropped, line breaks too (they would split the
@@ -99,11 +98,5 @@ void FormAddIP::Command3_Click() {
   accept();
 }
 
-void FormAddIP::Command2_Click() { reject(); }
-
-void FormAddIP::reject() {
-  result_.leave();
-  QDialog::reject();
-}
 
 }  // namespace sondrel

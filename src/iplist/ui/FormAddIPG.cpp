@@ -22,7 +22,7 @@ namespace {
 const QString kDefaultTitle = QStringLiteral("IP_Group_");
 }  // namespace
 
-const QString& FormAddIPG::MembersPlaceholder() {
+const QString& FormAddIPG::membersPlaceholder() {
   static const QString text = QStringLiteral(
       "Enter a group of ip/url at here:\n"
       "Example:\n"
@@ -34,10 +34,9 @@ const QString& FormAddIPG::MembersPlaceholder() {
 }
 
 FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : QDialog(parent), exchange_(exchange), prompter_(prompter) {
+    : ListEntryDialog(exchange, prompter, parent) {
   setObjectName(QStringLiteral("FormAddIPG"));
   setWindowTitle(QStringLiteral(" Add a Group of IP Addresses:"));
-  setModal(true);
 
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label1"));
@@ -45,7 +44,7 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   textTittle_->setObjectName(QStringLiteral("TextTittle"));
   auto* listLabel = new QLabel(QStringLiteral("IP List:"), this);
   listLabel->setObjectName(QStringLiteral("Label2"));
-  textIPs_ = new QPlainTextEdit(MembersPlaceholder(), this);
+  textIPs_ = new QPlainTextEdit(membersPlaceholder(), this);
   textIPs_->setObjectName(QStringLiteral("TextIPs"));
   SetTextColour(*textIPs_, kPlaceholderGrey);
   textIPs_->installEventFilter(this);
@@ -96,7 +95,7 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(image1_, &QToolButton::clicked, this, &FormAddIPG::Image1_Click);
 }
 
-void FormAddIPG::Activate() {
+void FormAddIPG::activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
   if (!exchange_.NewGroupMembers.empty()) {
@@ -131,7 +130,7 @@ bool FormAddIPG::eventFilter(QObject* watched, QEvent* event) {
     textIPs_->clear();
     SetTextColour(*textIPs_, kDarkBlue);
   }
-  return QDialog::eventFilter(watched, event);
+  return ListEntryDialog::eventFilter(watched, event);
 }
 
 // The members as one line, "m1,m2,...", each kept as typed (notes, inner
@@ -201,17 +200,11 @@ void FormAddIPG::Command4_Click() {
   }
 }
 
-void FormAddIPG::Command2_Click() { reject(); }
 void FormAddIPG::Command3_Click() { picture1_->hide(); }
 
 void FormAddIPG::Image1_Click() {
   picture1_->show();
   picture1_->raise();
-}
-
-void FormAddIPG::reject() {
-  result_.leave();
-  QDialog::reject();
 }
 
 }  // namespace sondrel

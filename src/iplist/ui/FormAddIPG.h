@@ -1,9 +1,7 @@
 #pragma once
 // Group dialog: a title and a list of members, kind "B".
 
-#include <QDialog>
-
-#include "iplist/DialogExchange.h"
+#include "iplist/ui/ListEntryDialog.h"
 
 class QFrame;
 class QLabel;
@@ -14,40 +12,29 @@ class QToolButton;
 
 namespace sondrel {
 
-class IPrompter;
-
-class FormAddIPG final : public QDialog {
+class FormAddIPG final : public ListEntryDialog {
   Q_OBJECT
   Q_DISABLE_COPY_MOVE(FormAddIPG)
 
  public:
   // First line of the members box until the user types into it.
-  static const QString& MembersPlaceholder();
+  static const QString& membersPlaceholder();
 
   FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent = nullptr);
 
-  void Activate();
-
-  // How the last showing ended; reset by Activate.
-  const DialogResult& Result() const { return result_; }
+  void activate() override;
 
   QLineEdit* TextTittle() const { return textTittle_; }
   QPlainTextEdit* TextIPs() const { return textIPs_; }
-  QPushButton* Command1() const { return command1_; }
-  QPushButton* Command2() const { return command2_; }
-  QPushButton* Command3() const { return command3_; }
   QPushButton* Command4() const { return command4_; }
   QToolButton* Image1() const { return image1_; }
   QFrame* Picture1() const { return picture1_; }
   QLabel* Label3() const { return label3_; }
 
   void Command1_Click();  // Add / Save
-  void Command2_Click();  // Exit
   void Command3_Click();  // hide the help picture
   void Command4_Click();  // Ping
   void Image1_Click();    // show the help picture
-
-  void reject() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,14 +43,8 @@ class FormAddIPG final : public QDialog {
   enum class Check { Valid, Invalid, Untouched };
   Check checkedMembers(std::string* members);
 
-  DialogExchange& exchange_;
-  DialogResult result_;
-  IPrompter& prompter_;
   QLineEdit* textTittle_;
   QPlainTextEdit* textIPs_;
-  QPushButton* command1_;
-  QPushButton* command2_;
-  QPushButton* command3_;
   QPushButton* command4_;
   QToolButton* image1_;
   QFrame* picture1_;

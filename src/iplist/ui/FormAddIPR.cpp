@@ -24,10 +24,9 @@ QLineEdit* makeBox(const char* name, QWidget* parent) {
 }  // namespace
 
 FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : QDialog(parent), exchange_(exchange), prompter_(prompter) {
+    : ListEntryDialog(exchange, prompter, parent) {
   setObjectName(QStringLiteral("FormAddIPR"));
   setWindowTitle(QStringLiteral(" Add a Range of IP Addresses:"));
-  setModal(true);
 
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label2"));
@@ -70,7 +69,7 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(textIP2_, &QLineEdit::returnPressed, this, &FormAddIPR::Command1_Click);
 }
 
-void FormAddIPR::Activate() {
+void FormAddIPR::activate() {
   PlaceAtAnchor(*this, exchange_);
   const bool edit = exchange_.EditMode;
   command1_->setText(TakeAddCaption(exchange_));
@@ -98,7 +97,7 @@ bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
     textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
     textIP2_->setCursorPosition(std::min<int>(55, static_cast<int>(textIP2_->text().size())));
   }
-  return QDialog::eventFilter(watched, event);
+  return ListEntryDialog::eventFilter(watched, event);
 }
 
 bool FormAddIPR::checkedEnds(std::string* first, std::string* last) {
@@ -135,16 +134,10 @@ void FormAddIPR::Command4_Click() {
   accept();
 }
 
-void FormAddIPR::Command2_Click() { reject(); }
 
 void FormAddIPR::Command3_Click() {
   textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
   textIP2_->setFocus(Qt::OtherFocusReason);
-}
-
-void FormAddIPR::reject() {
-  result_.leave();
-  QDialog::reject();
 }
 
 }  // namespace sondrel

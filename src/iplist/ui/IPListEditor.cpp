@@ -12,6 +12,7 @@
 #include "iplist/ui/FormAddIP.h"
 #include "iplist/ui/FormAddIPG.h"
 #include "iplist/ui/FormAddIPR.h"
+#include "iplist/ui/ListCommands.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "platform/Prompter.h"
 
@@ -21,18 +22,6 @@ using listui::Q;
 using listui::S;
 
 namespace {
-struct ActionText {
-  const char* name;
-  const char* caption;
-};
-constexpr std::array<ActionText, 5> kActions{{
-    {"mnuAddS", "Add a single IP or URL"},
-    {"mnuAddG", "Add a group of IP addresses"},
-    {"munAddR", "Add a range of IP addresses"},
-    {"mnuEdit", "Edit the seleted item"},
-    {"mnuDelete", "Detete the seleted item"},
-}};
-
 constexpr int kListedForDelete = 9;
 
 std::string existedText(bool single, const std::string& key) {
@@ -54,20 +43,20 @@ IPListEditor::IPListEditor(std::shared_ptr<IPrompter> prompter, IIPListLines& st
                               &IPListEditor::AddRange, &IPListEditor::EditEntry,
                               &IPListEditor::DeleteEntries};
   for (size_t i = 0; i < actions_.size(); ++i) {
-    auto* a = new QAction(QString::fromLatin1(kActions[i].caption), this);
-    a->setObjectName(QString::fromLatin1(kActions[i].name));
+    auto* a = new QAction(QString::fromLatin1(listui::kListCommands[i].text), this);
+    a->setObjectName(QString::fromLatin1(listui::kListCommands[i].actionName));
     a->setToolTip(a->text());
     connect(a, &QAction::triggered, this, ops[i]);
     actions_[i] = a;
-    panel_.BindCommandAdd(static_cast<int>(i), a);
+    panel_.bindCommandAdd(static_cast<int>(i), a);
   }
 }
 
 IPListEditor::~IPListEditor() = default;
 
-void IPListEditor::SetDialogRunner(DialogRunner runner) { runner_ = std::move(runner); }
+void IPListEditor::setDialogRunner(DialogRunner runner) { runner_ = std::move(runner); }
 
-QAction* IPListEditor::CommandAction(int index) const { return actions_.at(index); }
+QAction* IPListEditor::commandAction(int index) const { return actions_.at(index); }
 
 void IPListEditor::storeAnchor() {
   const QPoint at = window_ ? window_->pos() : QPoint();
@@ -88,23 +77,26 @@ std::unique_ptr<QDialog> IPListEditor::makeDialog(Kind kind) {
 }
 
 DialogResult IPListEditor::runDialog(QDialog& dialog) {
-  auto* single = qobject_cast<FormAddIP*>(&dialog);
-  auto* group = qobject_cast<FormAddIPG*>(&dialog);
-  auto* range = qobject_cast<FormAddIPR*>(&dialog);
-  if (single) single->Activate();
-  if (group) group->Activate();
-  if (range) range->Activate();
+  auto* entryDialog = qobject_cast<ListEntryDialog*>(&dialog);
+  if (entryDialog) entryDialog->activate();
   open_ = &dialog;
   applyRunState();
   runner_(dialog);
   open_ = nullptr;
-  if (single) return single->Result();
-  if (group) return group->Result();
-  if (range) return range->Result();
+  if (entryDialog) return entryDialog->result();
   return {};
 }
 
-void IPListEditor::SetRunActive(bool active) {
+std::optional<ListEntry> IPListEditor::showForEntry(QDialog& dialog, bool& done) {
+  const DialogResult result = runDialog(dialog);
+  done = result.ending == DialogResult::Ending::Left ||
+         result.ending == DialogResult::Ending::TestNow;
+  if (result.ending == DialogResult::Ending::TestNow) requestTestNow(result.entry);
+  if (done || result.ending == DialogResult::Ending::Nothing) return std::nullopt;
+  return withTitle(result.entry);
+}
+
+void IPListEditor::setRunActive(bool active) {
   runActive_ = active;
   applyRunState();
 }
@@ -120,9 +112,9 @@ void IPListEditor::applyRunState() {
 
 void IPListEditor::requestTestNow(const ListEntry& entry) {
   if (entry.kind == ListEntryKind::Range)
-    Q_EMIT ScanRequested(entry);
+    Q_EMIT scanRequested(entry);
   else
-    Q_EMIT PingTestRequested(entry);
+    Q_EMIT pingTestRequested(entry);
 }
 
 // First ListIP item showing `text`, ignoring case; -1 when none.
@@ -145,21 +137,17 @@ void IPListEditor::addLoop(Kind kind) {
   exchange_.EditOriginal.clear();
   const std::unique_ptr<QDialog> dialog = makeDialog(kind);
   while (true) {
-    const DialogResult result = runDialog(*dialog);
-    if (result.ending == DialogResult::Ending::Left) return;
-    if (result.ending == DialogResult::Ending::TestNow) {
-      requestTestNow(result.entry);
-      return;
-    }
-    if (result.ending == DialogResult::Ending::Nothing) continue;
+    bool done = false;
+    const std::optional<ListEntry> entry = showForEntry(*dialog, done);
+    if (done) return;
+    if (!entry) continue;
     const bool single = kind == Kind::Single;
-    const ListEntry entry = withTitle(result.entry);
-    const std::string& key = entry.title;  // the target, or the title
+    const std::string& key = entry->title;  // the target, or the title
     if (findItem(key) >= 0) {
       exchange_.DialogStatus = existedText(single, key);
       continue;
     }
-    const std::string line = formatListEntry(entry);
+    const std::string line = formatListEntry(*entry);
     std::vector<std::string> lines = currentLines();
     lines.push_back(line);
     // After a failed rewrite the failure has been shown; the dialog comes
@@ -169,7 +157,7 @@ void IPListEditor::addLoop(Kind kind) {
 }
 
 std::vector<std::string> IPListEditor::currentLines() const {
-  std::vector<std::string> lines = store_.Lines();
+  std::vector<std::string> lines = store_.lines();
   // An empty list is one empty element; writing it would end the file at once.
   std::erase_if(lines, [](const std::string& l) { return l.empty(); });
   return lines;
@@ -177,21 +165,21 @@ std::vector<std::string> IPListEditor::currentLines() const {
 
 bool IPListEditor::rewrite(const std::vector<std::string>& lines, const std::string& current,
                            int editedRow) {
-  const bool ok = store_.Rewrite(lines);
+  const bool ok = store_.rewrite(lines);
   // The store reloaded either way; an edited entry keeps its highlight.
   if (ok && editedRow >= 0)
-    panel_.ShowEntries(store_.Lines(), editedRow, lines[static_cast<size_t>(editedRow)]);
+    panel_.showEntries(store_.lines(), editedRow, lines[static_cast<size_t>(editedRow)]);
   else
-    panel_.ShowEntries(store_.Lines());
+    panel_.showEntries(store_.lines());
   if (ok && !current.empty()) {
     for (int i = 0; i < panel_.ListIP()->count(); ++i) {
-      if (panel_.EntryLine(i) == current) {
-        panel_.SetCurrentIndex(i);
+      if (panel_.entryLine(i) == current) {
+        panel_.setCurrentIndex(i);
         break;
       }
     }
   }
-  panel_.SyncSelectionSummary();
+  panel_.syncSelectionSummary();
   return ok;
 }
 
@@ -200,8 +188,8 @@ void IPListEditor::AddGroup() { addLoop(Kind::Group); }
 void IPListEditor::AddRange() { addLoop(Kind::Range); }
 
 void IPListEditor::EditEntry() {
-  const int row = panel_.CurrentIndex();
-  if (row < 0 || panel_.CurrentText().isEmpty()) return;
+  const int row = panel_.currentIndex();
+  if (row < 0 || panel_.currentText().isEmpty()) return;
   std::vector<std::string> lines = currentLines();
   if (row >= static_cast<int>(lines.size())) return;
   storeAnchor();
@@ -215,15 +203,11 @@ void IPListEditor::EditEntry() {
     exchange_.EditMode = true;
     // The stored list is untouched until a save, so leaving keeps the
     // original line even after a refused title.
-    const DialogResult result = runDialog(*dialog);
-    if (result.ending == DialogResult::Ending::Left) return;
-    if (result.ending == DialogResult::Ending::TestNow) {
-      requestTestNow(result.entry);
-      return;
-    }
-    if (result.ending == DialogResult::Ending::Nothing) continue;
-    const ListEntry entry = withTitle(result.entry);
-    const std::string& key = entry.title;  // the target, or the title
+    bool done = false;
+    const std::optional<ListEntry> entry = showForEntry(*dialog, done);
+    if (done) return;
+    if (!entry) continue;
+    const std::string& key = entry->title;  // the target, or the title
     if (kind == Kind::Single) {
       const int found = findItem(key);
       if (found == row) return;  // the same entry, perhaps in another case
@@ -238,7 +222,7 @@ void IPListEditor::EditEntry() {
     // An entry saved with the text it showed keeps its bytes, so that a line
     // from a single-byte list is not rewritten as UTF-8 unasked.
     std::string& line = lines[static_cast<size_t>(row)];
-    if (std::string typed = formatListEntry(entry); Q(typed) != Q(line)) line = std::move(typed);
+    if (std::string typed = formatListEntry(*entry); Q(typed) != Q(line)) line = std::move(typed);
     rewrite(lines, line, row);
     return;
   }
@@ -246,21 +230,21 @@ void IPListEditor::EditEntry() {
 
 void IPListEditor::DeleteEntries() {
   QListWidget* list = panel_.ListIP();
-  const std::vector<int> selected = panel_.SelectedIndices();
+  const std::vector<int> selected = panel_.selectedIndices();
   QString listed;
   for (size_t i = 0; i < selected.size() && i < kListedForDelete; ++i)
     listed += QStringLiteral("\r\n    ") + list->item(selected[i])->text();
   if (selected.size() > kListedForDelete) listed += QStringLiteral("\r\n    ......");
 
-  int remembered = panel_.CurrentIndex();
+  int remembered = panel_.currentIndex();
   std::vector<bool> drop(static_cast<size_t>(list->count()), false);
   QString question;
   if (selected.empty()) {
-    if (panel_.CurrentText().isEmpty()) {
+    if (panel_.currentText().isEmpty()) {
       remembered = -1;
     } else {
       drop[static_cast<size_t>(remembered)] = true;
-      question = QStringLiteral("Are you sure to delete the item '") + panel_.CurrentText() +
+      question = QStringLiteral("Are you sure to delete the item '") + panel_.currentText() +
                  QStringLiteral("'?");
     }
   } else {
@@ -278,8 +262,8 @@ void IPListEditor::DeleteEntries() {
       if (i >= drop.size() || !drop[i]) kept.push_back(lines[i]);
     rewrite(kept, {});
   }
-  if (remembered >= 0) panel_.SetCurrentIndex(std::min(remembered, list->count() - 1));
-  panel_.SyncSelectionSummary();
+  if (remembered >= 0) panel_.setCurrentIndex(std::min(remembered, list->count() - 1));
+  panel_.syncSelectionSummary();
 }
 
 }  // namespace sondrel

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,11 +42,11 @@ class IPListEditor final : public QObject {
                TargetListPanel& panel, QWidget* window, QObject* parent = nullptr);
   ~IPListEditor() override;
 
-  void SetDialogRunner(DialogRunner runner);
+  void setDialogRunner(DialogRunner runner);
 
   // "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete"; CommandAdd(i)
-  // of the panel triggers CommandAction(i).
-  QAction* CommandAction(int index) const;
+  // of the panel triggers commandAction(i).
+  QAction* commandAction(int index) const;
 
   void AddSingle();
   void AddGroup();
@@ -54,19 +55,23 @@ class IPListEditor final : public QObject {
   void DeleteEntries();
 
   // A ping run is going: the dialogs' test-now ping buttons are off meanwhile.
-  void SetRunActive(bool active);
+  void setRunActive(bool active);
 
  Q_SIGNALS:
   // A test-now button of the single or group dialog: ping `entry` at once,
   // without storing it (an empty entry leaves the targets to the selection).
-  void PingTestRequested(const sondrel::ListEntry& entry = {});
+  void pingTestRequested(const sondrel::ListEntry& entry = {});
   // The range dialog's scan button: scan `entry` at once.
-  void ScanRequested(const sondrel::ListEntry& entry);
+  void scanRequested(const sondrel::ListEntry& entry);
 
  private:
   enum class Kind { Single, Group, Range };
   void addLoop(Kind kind);
   DialogResult runDialog(QDialog& dialog);
+  // Shows the dialog once: the entry to store (an empty title defaulted), or
+  // none; `done` says whether editing ends there (left, or a test-now handed
+  // on) rather than showing the dialog again.
+  std::optional<ListEntry> showForEntry(QDialog& dialog, bool& done);
   void applyRunState();
   void storeAnchor();
   void requestTestNow(const ListEntry& entry);

@@ -20,10 +20,12 @@
 #include "core/ListEntry.h"
 #include "core/Targets.h"
 #include "iplist/ui/DialogCommon.h"
+#include "iplist/ui/ListCommands.h"
 
 namespace sondrel {
 
 using listui::DecodeLike;
+using listui::kListCommands;
 using listui::Px;
 using listui::Q;
 using listui::S;
@@ -33,17 +35,6 @@ constexpr int kDetailLeftTwips = 180;
 constexpr int kDetailTopTwips = 2820;
 constexpr int kDetailWidthTwips = 4600;
 
-struct ButtonText {
-  const char* caption;
-  const char* tip;
-};
-constexpr std::array<ButtonText, 5> kCommandAdd{{
-    {"Add S", "Add a single IP or URL"},
-    {"Add G", "Add a group of IP addresses"},
-    {"Add R", "Add a range of IP addresses"},
-    {"Edit", "Edit the seleted item"},
-    {"Delete", "Detete the seleted item"},
-}};
 
 QLineEdit* captionBox(const char* name, QWidget* parent) {
   auto* box = new QLineEdit(parent);
@@ -91,9 +82,9 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   auto* buttons = new QVBoxLayout;
   buttons->setSpacing(0);
   for (int i = 0; i < 5; ++i) {
-    auto* b = new QPushButton(QString::fromLatin1(kCommandAdd[i].caption), ui_->picture1);
+    auto* b = new QPushButton(QString::fromLatin1(kListCommands[i].buttonCaption), ui_->picture1);
     b->setObjectName(QStringLiteral("CommandAdd_%1").arg(i));
-    b->setToolTip(QString::fromLatin1(kCommandAdd[i].tip));
+    b->setToolTip(QString::fromLatin1(kListCommands[i].text));
     b->setFocusPolicy(Qt::NoFocus);
     b->setFixedHeight(Px(kListCollapsedTwips) / 5);  // the five fit beside the short list
     buttons->addWidget(b);
@@ -113,7 +104,7 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   outer->addWidget(ui_->picture1);
   outer->addStretch(1);
 
-  // The detail pop-up floats; until SetDetailHost it lies over this panel.
+  // The detail pop-up floats; until setDetailHost it lies over this panel.
   ui_->pictureShowIP = new QFrame(this);
   ui_->pictureShowIP->setObjectName(QStringLiteral("PictureShowIP"));
   ui_->pictureShowIP->setFrameShape(QFrame::Box);
@@ -139,7 +130,7 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   ui_->mnuReset = new QAction(QStringLiteral("Reset all checked Checkbox"), this);
   ui_->mnuReset->setObjectName(QStringLiteral("mnuReset"));
 
-  SetListExpanded(false);
+  setListExpanded(false);
 
   connect(ui_->listIP, &QListWidget::itemClicked, this, [this] { ListIP_Click(); });
   // Keyboard selection (Space, Ctrl+A) keeps the summary right as clicks do.
@@ -152,12 +143,12 @@ TargetListPanel::TargetListPanel(QWidget* parent) : QWidget(parent), ui_(new Ui)
   connect(ui_->textShowIPs, &QListWidget::itemClicked, this,
           [this](QListWidgetItem* item) { TextShowIPs_Click(ui_->textShowIPs->row(item)); });
   connect(ui_->textPing, &QLineEdit::textChanged, this, [this] { TextPing_Change(); });
-  connect(ui_->textPing, &QLineEdit::returnPressed, this, [this] { Q_EMIT StartRequested(); });
+  connect(ui_->textPing, &QLineEdit::returnPressed, this, [this] { Q_EMIT startRequested(); });
 }
 
 TargetListPanel::~TargetListPanel() { delete ui_; }
 
-int TargetListPanel::GroupDetailHeightTwips(int members) {
+int TargetListPanel::groupDetailHeightTwips(int members) {
   return std::min((members + 1) * 190 + 1200, kGroupDetailMaxTwips);
 }
 
@@ -171,9 +162,9 @@ QLineEdit* TargetListPanel::TextShowIPsT() const { return ui_->textShowIPsT; }
 QLineEdit* TargetListPanel::TextShowIPsT2() const { return ui_->textShowIPsT2; }
 QListWidget* TargetListPanel::TextShowIPs() const { return ui_->textShowIPs; }
 QPushButton* TargetListPanel::Command18() const { return ui_->command18; }
-QAction* TargetListPanel::ResetAction() const { return ui_->mnuReset; }
+QAction* TargetListPanel::resetAction() const { return ui_->mnuReset; }
 
-void TargetListPanel::BindCommandAdd(int index, QAction* action) {
+void TargetListPanel::bindCommandAdd(int index, QAction* action) {
   QPushButton* button = ui_->commandAdd.at(index);
   // One action per button: a later binding replaces the earlier one, so a
   // click never runs an operation twice.
@@ -186,44 +177,44 @@ void TargetListPanel::BindCommandAdd(int index, QAction* action) {
   follow();
 }
 
-void TargetListPanel::SetDetailHost(QWidget* host) {
+void TargetListPanel::setDetailHost(QWidget* host) {
   const bool shown = ui_->pictureShowIP->isVisible();
   ui_->pictureShowIP->setParent(host ? host : this);
   ui_->pictureShowIP->setVisible(shown);
 }
 
-void TargetListPanel::SetNeutralFocus(QWidget* widget) { neutralFocus_ = widget; }
+void TargetListPanel::setNeutralFocus(QWidget* widget) { neutralFocus_ = widget; }
 
-void TargetListPanel::SetToolTipTargets(std::vector<QWidget*> pingButtons,
+void TargetListPanel::setToolTipTargets(std::vector<QWidget*> pingButtons,
                                         std::vector<QWidget*> scanButtons) {
   pingTipTargets_ = std::move(pingButtons);
   scanTipTargets_ = std::move(scanButtons);
   TextPing_Change();
 }
 
-void TargetListPanel::SetRunActive(bool active) { runActive_ = active; }
+void TargetListPanel::setRunActive(bool active) { runActive_ = active; }
 
-void TargetListPanel::SetListExpanded(bool expanded) {
+void TargetListPanel::setListExpanded(bool expanded) {
   expanded_ = expanded;
-  if (expanded) HideEntryDetails();
+  if (expanded) hideEntryDetails();
   ui_->listIP->setFixedHeight(Px(expanded ? kListExpandedTwips : kListCollapsedTwips));
   ui_->picture1->setFixedHeight(
       Px(expanded ? kContainerExpandedTwips : kContainerCollapsedTwips));
   if (expanded) raise();
 }
 
-bool TargetListPanel::IsListExpanded() const { return expanded_; }
+bool TargetListPanel::isListExpanded() const { return expanded_; }
 
-void TargetListPanel::ShowEntries(const std::vector<std::string>& ipEntries, int editedRow,
+void TargetListPanel::showEntries(const std::vector<std::string>& ipEntries, int editedRow,
                                   const std::string& editedLine) {
   // The entries highlighted before stay highlighted where they still exist
   // (an edited one under its new line), and so does the current entry, so
   // that the selection never drifts from what the summary says.
   std::multiset<std::string> wasSelected;
-  for (int row : SelectedIndices())
-    wasSelected.insert(row == editedRow ? editedLine : EntryLine(row));
-  const int currentRow = CurrentIndex();
-  const std::string wasCurrent = currentRow == editedRow ? editedLine : EntryLine(currentRow);
+  for (int row : selectedIndices())
+    wasSelected.insert(row == editedRow ? editedLine : entryLine(row));
+  const int currentRow = currentIndex();
+  const std::string wasCurrent = currentRow == editedRow ? editedLine : entryLine(currentRow);
 
   lines_.clear();
   setSelectionUpdating(true);
@@ -240,14 +231,14 @@ void TargetListPanel::ShowEntries(const std::vector<std::string>& ipEntries, int
     if (newCurrent < 0 && currentRow >= 0 && line == wasCurrent)
       newCurrent = static_cast<int>(lines_.size()) - 1;
   }
-  SetCurrentIndex(newCurrent);
+  setCurrentIndex(newCurrent);
   setSelectionUpdating(false);
-  HideEntryDetails();
-  SyncSelectionSummary();
+  hideEntryDetails();
+  syncSelectionSummary();
 }
 
-void TargetListPanel::SyncSelectionSummary() {
-  if (!SelectedIndices().empty() || CurrentIndex() >= 0) {
+void TargetListPanel::syncSelectionSummary() {
+  if (!selectedIndices().empty() || currentIndex() >= 0) {
     UpdateSelectionSummary();
     return;
   }
@@ -258,32 +249,32 @@ void TargetListPanel::SyncSelectionSummary() {
   setSelectionUpdating(false);
 }
 
-const std::string& TargetListPanel::EntryLine(int index) const {
+const std::string& TargetListPanel::entryLine(int index) const {
   if (index < 0 || index >= static_cast<int>(lines_.size())) return kNoLine;
   return lines_[static_cast<size_t>(index)];
 }
 
-int TargetListPanel::CurrentIndex() const {
+int TargetListPanel::currentIndex() const {
   const QModelIndex current = ui_->listIP->selectionModel()->currentIndex();
   return current.isValid() ? current.row() : -1;
 }
 
-QString TargetListPanel::CurrentText() const {
-  const int row = CurrentIndex();
+QString TargetListPanel::currentText() const {
+  const int row = currentIndex();
   return row < 0 ? QString() : ui_->listIP->item(row)->text();
 }
 
-std::vector<int> TargetListPanel::SelectedIndices() const {
+std::vector<int> TargetListPanel::selectedIndices() const {
   std::vector<int> rows;
   for (int i = 0; i < ui_->listIP->count(); ++i)
     if (ui_->listIP->item(i)->isSelected()) rows.push_back(i);
   return rows;
 }
 
-QString TargetListPanel::PingText() const { return ui_->textPing->text(); }
+QString TargetListPanel::pingText() const { return ui_->textPing->text(); }
 
-void TargetListPanel::SelectCurrentItem() {
-  const int row = CurrentIndex();
+void TargetListPanel::selectCurrentItem() {
+  const int row = currentIndex();
   if (row < 0) return;
   setSelectionUpdating(true);
   ui_->listIP->item(row)->setSelected(true);
@@ -291,7 +282,7 @@ void TargetListPanel::SelectCurrentItem() {
   UpdateSelectionSummary();
 }
 
-void TargetListPanel::SetCurrentIndex(int index) {
+void TargetListPanel::setCurrentIndex(int index) {
   QItemSelectionModel* model = ui_->listIP->selectionModel();
   if (index < 0 || index >= ui_->listIP->count()) {
     model->clearCurrentIndex();
@@ -301,17 +292,17 @@ void TargetListPanel::SetCurrentIndex(int index) {
   ui_->listIP->scrollToItem(ui_->listIP->item(index));
 }
 
-void TargetListPanel::ClearSelection() {
+void TargetListPanel::clearSelection() {
   setSelectionUpdating(true);
   ui_->listIP->selectionModel()->clearSelection();
   setSelectionUpdating(false);
 }
 
-void TargetListPanel::FillListState(CollectRequest& request) const {
-  request.currentIndex = CurrentIndex();
-  request.currentText = S(CurrentText());
-  request.textPing = S(PingText());
-  request.selected = SelectedIndices();
+void TargetListPanel::fillListState(CollectRequest& request) const {
+  request.currentIndex = currentIndex();
+  request.currentText = S(currentText());
+  request.textPing = S(pingText());
+  request.selected = selectedIndices();
   request.entries = lines_;
 }
 
@@ -328,7 +319,7 @@ void TargetListPanel::selectAll(bool selected) {
 
 bool TargetListPanel::SelectionUpdating() const { return selectionUpdating_; }
 char TargetListPanel::ShownEntryKind() const { return shownKind_; }
-int TargetListPanel::DetailHeightTwips() const { return detailHeightTwips_; }
+int TargetListPanel::detailHeightTwips() const { return detailHeightTwips_; }
 
 void TargetListPanel::ShowEntryDetails(const std::string& line) {
   ui_->textShowIPsT->clear();
@@ -336,7 +327,7 @@ void TargetListPanel::ShowEntryDetails(const std::string& line) {
   ui_->textShowIPs->clear();
   const ListEntry entry = parseListEntry(line);
   if (entry.kind != ListEntryKind::Group && entry.kind != ListEntryKind::Range) {
-    HideEntryDetails();
+    hideEntryDetails();
     return;
   }
   const auto decode = [&line](const std::string& field) { return DecodeLike(line, field); };
@@ -344,7 +335,7 @@ void TargetListPanel::ShowEntryDetails(const std::string& line) {
   if (entry.kind == ListEntryKind::Group) {
     ui_->textShowIPsT->setText(QStringLiteral("Current selected IP Group:"));
     for (const std::string& member : entry.members) ui_->textShowIPs->addItem(decode(member));
-    detailHeightTwips_ = GroupDetailHeightTwips(static_cast<int>(entry.members.size()));
+    detailHeightTwips_ = groupDetailHeightTwips(static_cast<int>(entry.members.size()));
   } else {
     ui_->textShowIPsT->setText(QStringLiteral("Current selected IP Range:"));
     ui_->textShowIPs->addItem(QString());
@@ -359,13 +350,13 @@ void TargetListPanel::ShowEntryDetails(const std::string& line) {
   ui_->pictureShowIP->raise();
 }
 
-void TargetListPanel::HideEntryDetails() { ui_->pictureShowIP->hide(); }
+void TargetListPanel::hideEntryDetails() { ui_->pictureShowIP->hide(); }
 
 void TargetListPanel::UpdateSelectionSummary() {
-  const size_t count = SelectedIndices().size();
+  const size_t count = selectedIndices().size();
   setSelectionUpdating(true);
   if (count == 0) {
-    ui_->textPing->setText(CurrentText());
+    ui_->textPing->setText(currentText());
     ui_->checkReset->setChecked(false);
   } else {
     ui_->textPing->setText(QStringLiteral("Selected %1 Items").arg(count));
@@ -375,9 +366,9 @@ void TargetListPanel::UpdateSelectionSummary() {
 }
 
 void TargetListPanel::ListIP_Click() {
-  const int row = CurrentIndex();
+  const int row = currentIndex();
   if (row < 0 || ui_->listIP->item(row)->text().isEmpty()) return;
-  if (!runActive_ && !expanded_) ShowEntryDetails(EntryLine(row));
+  if (!runActive_ && !expanded_) ShowEntryDetails(entryLine(row));
   UpdateSelectionSummary();
 }
 
@@ -387,7 +378,7 @@ void TargetListPanel::CheckReset_Click() {
   // The target box follows, so it never names a stale selection.
   UpdateSelectionSummary();
   if (neutralFocus_) neutralFocus_->setFocus(Qt::OtherFocusReason);
-  HideEntryDetails();
+  hideEntryDetails();
 }
 
 void TargetListPanel::mnuReset_Click() {
@@ -398,15 +389,15 @@ void TargetListPanel::mnuReset_Click() {
   UpdateSelectionSummary();
 }
 
-void TargetListPanel::Command18_Click() { HideEntryDetails(); }
+void TargetListPanel::Command18_Click() { hideEntryDetails(); }
 
 void TargetListPanel::TextShowIPs_Click(int row) {
   if (shownKind_ != 'B' || row < 0 || row >= ui_->textShowIPs->count()) return;
   const QString member = ui_->textShowIPs->item(row)->text();
   if (member.isEmpty() || ui_->checkReset->isChecked()) return;
   ui_->textPing->setText(Q(StripNote(S(member))));
-  ClearSelection();
-  SetCurrentIndex(-1);
+  clearSelection();
+  setCurrentIndex(-1);
 }
 
 void TargetListPanel::TextPing_Change() {
@@ -431,15 +422,15 @@ void TargetListPanel::TextPing_GotFocus() {
   ui_->listIP->selectionModel()->clearSelection();
   ui_->checkReset->setChecked(false);
   setSelectionUpdating(false);
-  SetCurrentIndex(-1);
-  HideEntryDetails();
+  setCurrentIndex(-1);
+  hideEntryDetails();
 }
 
 void TargetListPanel::TextPing_LostFocus() {
   QString text = ui_->textPing->text();
   text.remove(u' ');
   if (text != ui_->textPing->text()) ui_->textPing->setText(text);
-  if (text.isEmpty() && ui_->listIP->count() > 0) SetCurrentIndex(0);
+  if (text.isEmpty() && ui_->listIP->count() > 0) setCurrentIndex(0);
 }
 
 bool TargetListPanel::eventFilter(QObject* watched, QEvent* event) {

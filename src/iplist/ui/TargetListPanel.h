@@ -39,7 +39,7 @@ class TargetListPanel final : public QWidget {
   ~TargetListPanel() override;
 
   // Detail pop-up height for a group of `members` members.
-  static int GroupDetailHeightTwips(int members);
+  static int groupDetailHeightTwips(int members);
 
   // --- Controls (objectNames as documented) ---
   QFrame* Picture1() const;  // "Picture1_0"
@@ -52,58 +52,58 @@ class TargetListPanel final : public QWidget {
   QLineEdit* TextShowIPsT2() const;
   QListWidget* TextShowIPs() const;
   QPushButton* Command18() const;
-  QAction* ResetAction() const;  // "mnuReset", for the "&IP" menu
+  QAction* resetAction() const;  // "mnuReset", for the "&IP" menu
 
   // --- Wiring by the main window ---
   // The CommandAdd button `index` runs `action` (the same one the menu shows).
-  void BindCommandAdd(int index, QAction* action);
+  void bindCommandAdd(int index, QAction* action);
   // The pop-up floats over `host` (the main window's client area) at its
   // documented position; until then it lies inside this panel.
-  void SetDetailHost(QWidget* host);
+  void setDetailHost(QWidget* host);
   // Where the focus goes after the select-all box (Text402).
-  void SetNeutralFocus(QWidget* widget);
+  void setNeutralFocus(QWidget* widget);
   // Buttons whose tool tips follow TextPing: the ping buttons and the scan button.
-  void SetToolTipTargets(std::vector<QWidget*> pingButtons, std::vector<QWidget*> scanButtons);
+  void setToolTipTargets(std::vector<QWidget*> pingButtons, std::vector<QWidget*> scanButtons);
   // A ping run or a scan is going: list clicks then show no details.
-  void SetRunActive(bool active);
+  void setRunActive(bool active);
   // The maximised list (7000 twips) or the normal one (1605); maximising hides
   // the detail pop-up.
-  void SetListExpanded(bool expanded);
-  bool IsListExpanded() const;
+  void setListExpanded(bool expanded);
+  bool isListExpanded() const;
 
   // --- List contents ---
   // Refills ListIP with the display names of the store's lines (IPEntries)
   // and hides the detail pop-up; called after every load of the store. The
   // entries highlighted before, and the current one, stay so; `editedRow`
   // (a row of the list as it was) now holds `editedLine`.
-  void ShowEntries(const std::vector<std::string>& ipEntries, int editedRow = -1,
+  void showEntries(const std::vector<std::string>& ipEntries, int editedRow = -1,
                    const std::string& editedLine = {});
   // TextPing and CheckReset made to agree with the highlight and the current
   // item; with neither, a typed target stays and a stale summary is cleared.
-  void SyncSelectionSummary();
+  void syncSelectionSummary();
   // The line item `index` shows; "" outside the list.
-  const std::string& EntryLine(int index) const;
+  const std::string& entryLine(int index) const;
 
   // --- What the target collection reads and does ---
-  int CurrentIndex() const;  // -1 when there is no current item
-  QString CurrentText() const;
-  std::vector<int> SelectedIndices() const;  // ascending
-  QString PingText() const;
-  void SelectCurrentItem();
+  int currentIndex() const;  // -1 when there is no current item
+  QString currentText() const;
+  std::vector<int> selectedIndices() const;  // ascending
+  QString pingText() const;
+  void selectCurrentItem();
   // Makes `index` the current item without changing the selection; -1 for none.
-  void SetCurrentIndex(int index);
-  void ClearSelection();  // deselect all, leaving the current item
+  void setCurrentIndex(int index);
+  void clearSelection();  // deselect all, leaving the current item
   // The list state a target collection starts from: current item and text,
   // target box, selection and the lines ListIP shows.
-  void FillListState(CollectRequest& request) const;
+  void fillListState(CollectRequest& request) const;
 
   // --- Selection behaviour ---
   void ShowEntryDetails(const std::string& line);
-  void HideEntryDetails();
+  void hideEntryDetails();
   void UpdateSelectionSummary();
   bool SelectionUpdating() const;
   char ShownEntryKind() const;
-  int DetailHeightTwips() const;  // height of the pop-up as last shown
+  int detailHeightTwips() const;  // height of the pop-up as last shown
 
   // --- User actions ---
   void ListIP_Click();
@@ -117,7 +117,7 @@ class TargetListPanel final : public QWidget {
 
  Q_SIGNALS:
   // Enter in TextPing: the same as pressing the start button.
-  void StartRequested();
+  void startRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -26,7 +26,7 @@ PingPanelPresenter::~PingPanelPresenter() { endRun(); }
 
 void PingPanelPresenter::setViews(const Views& views) {
   views_ = views;
-  connect(views_.targetList, &TargetListPanel::StartRequested, this, &PingPanelPresenter::StartRun);
+  connect(views_.targetList, &TargetListPanel::startRequested, this, &PingPanelPresenter::startRun);
 }
 
 void PingPanelPresenter::endRun() { pingRun_.reset(); }
@@ -40,7 +40,7 @@ void PingPanelPresenter::endSchedule() {
 }
 
 void PingPanelPresenter::makeRun(const std::string& dataFolder) {
-  runLog_ = std::make_unique<RunLog>(dataFolder);
+  runLog_ = std::make_unique<RunLog>(dataFolder, *services_.files);
   pingRun_ = std::make_unique<PingRun>(
       PingRun::Services{services_.clock, services_.icmp, services_.prompter, services_.keepAwake},
       params_, *runLog_);
@@ -52,19 +52,19 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
     const ResultRowTexts t = FormatResultRow(data, data.records[static_cast<std::size_t>(i)]);
     return RowTexts{QString::fromStdString(t.first), QString::fromStdString(t.second)};
   });
-  run->setPastEndCheck([this] { return scheduleCheck_->CheckEnd(); });
+  run->setPastEndCheck([this] { return scheduleCheck_->checkEnd(); });
 
   connect(run, &PingRun::testRunningChanged, this, [this](bool running) {
     Q_EMIT testRunningChanged(running);
     views_.scheduleFrame->setTestRunning(running);
-    views_.targetList->SetRunActive(running);
+    views_.targetList->setRunActive(running);
   });
   connect(run, &PingRun::runPreparing, this, [this, d](const QString& title2) {
     Q_EMIT pingPanelWanted();
-    d->PaintRunning();
+    d->paintRunning();
     d->LabelTittle2()->setText(title2);
-    d->ClearRows();
-    d->ClearStatistics();
+    d->clearRows();
+    d->clearStatistics();
     d->PingReport()->hide();
   });
   connect(run, &PingRun::titlesChanged, this, [d](const QString& title1, const QString& title2) {
@@ -72,8 +72,8 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
     d->LabelTittle2()->setText(title2);
   });
   connect(run, &PingRun::runStarted, this, [this, d](const QString&, const QString&, bool wide, int) {
-    d->PlaceSecondColumn(wide);
-    d->ShowStatisticsCaptions();
+    d->placeSecondColumn(wide);
+    d->showStatisticsCaptions();
     Q_EMIT neutralFocusWanted();
   });
   connect(run, &PingRun::resultAdded, this, [this, d](qint64 row) {
@@ -89,7 +89,7 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
   });
   connect(run, &PingRun::finished, this, [this, d] {
     Q_EMIT stopEnabledChanged(true);
-    d->ShowLastPage();
+    d->showLastPage();
   });
   connect(run, &PingRun::startAbandoned, this, [this] {
     // No finished() follows a start that never became a run: the window goes
@@ -123,7 +123,7 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
     if (reloadCursor_) QGuiApplication::restoreOverrideCursor();
     reloadCursor_ = false;
   });
-  connect(run, &PingRun::previousRunLoaded, this, [d, run] { d->ShowReloadedRun(run->rowCount()); });
+  connect(run, &PingRun::previousRunLoaded, this, [d, run] { d->showReloadedRun(run->rowCount()); });
 
   connect(scheduleCheck_.get(), &ScheduleCheck::startRequested, this, [this] {
     scheduleCheck_->setArmed(true);
@@ -133,8 +133,8 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
     if (awaiting) d->PingReport()->hide();
   });
   connect(views_.scheduleFrame, &ScheduleFrame::scheduleShown, this, [this, d](const QString& title) {
-    d->ClearRows();
-    d->ClearStatistics();
+    d->clearRows();
+    d->clearStatistics();
     Q_EMIT pingPanelWanted();
     d->PingReport()->hide();
     d->LabelTittle2()->setText(title);
@@ -145,35 +145,36 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
   });
 }
 
-void PingPanelPresenter::LoadIPList(const std::string& dataFolder) {
-  store_ = std::make_unique<IPListStore>(dataFolder, services_.network, services_.prompter);
+void PingPanelPresenter::loadIPList(const std::string& dataFolder) {
+  store_ = std::make_unique<IPListStore>(dataFolder, *services_.files, services_.network,
+                                         services_.prompter);
   store_->FillIPList();
-  views_.targetList->ShowEntries(store_->IPEntries());
+  views_.targetList->showEntries(store_->IPEntries());
 
   editor_ = new IPListEditor(services_.prompter, *store_, exchange_, *views_.targetList,
                              views_.window, this);
-  connect(editor_, &IPListEditor::PingTestRequested, this, &PingPanelPresenter::StartTestNow);
-  connect(pingRun_.get(), &PingRun::testRunningChanged, editor_, &IPListEditor::SetRunActive);
-  editor_->SetRunActive(pingRun_->testRunning());
+  connect(editor_, &IPListEditor::pingTestRequested, this, &PingPanelPresenter::startTestNow);
+  connect(pingRun_.get(), &PingRun::testRunningChanged, editor_, &IPListEditor::setRunActive);
+  editor_->setRunActive(pingRun_->testRunning());
 
   collector_ = new TargetCollector(services_.resolver, this);
-  connect(collector_, &TargetCollector::finished, this, &PingPanelPresenter::PingTargetsCollected);
+  connect(collector_, &TargetCollector::finished, this, &PingPanelPresenter::pingTargetsCollected);
   pingRun_->setAsyncTargetSource(
-      [this](PingRun::TargetsReady ready) { CollectPingTargets(std::move(ready)); });
+      [this](PingRun::TargetsReady ready) { collectPingTargets(std::move(ready)); });
 }
 
-void PingPanelPresenter::CollectPingTargets(PingRun::TargetsReady ready) {
+void PingPanelPresenter::collectPingTargets(PingRun::TargetsReady ready) {
   CollectRequest request = TestNowRequest(CollectPurpose::PingTest, std::exchange(testNow_, {}));
-  views_.targetList->FillListState(request);
+  views_.targetList->fillListState(request);
   // Names resolve on the collector's threads; the window keeps painting and
   // takes Stop meanwhile. A new collection replaces one still under way.
   targetsReady_ = std::move(ready);
   collector_->start(std::move(request));
 }
 
-void PingPanelPresenter::PingTargetsCollected(const CollectResult& result) {
+void PingPanelPresenter::pingTargetsCollected(const CollectResult& result) {
   if (!targetsReady_) return;
-  if (result.markCurrentSelected) views_.targetList->SelectCurrentItem();
+  if (result.markCurrentSelected) views_.targetList->selectCurrentItem();
   if (services_.prompter) {
     ReportUnresolved(result.targets, *services_.prompter);
     ReportTruncated(result.targets, *services_.prompter);
@@ -189,12 +190,12 @@ void PingPanelPresenter::PingTargetsCollected(const CollectResult& result) {
 void PingPanelPresenter::showStatistics(const RunStatistics& stats) {
   // A run that has sent nothing yet shows an empty column.
   if (stats.sent == 0)
-    views_.display->ClearStatistics();
+    views_.display->clearStatistics();
   else
     views_.display->ShowRunStatistics(stats);
 }
 
-void PingPanelPresenter::StartRun() {
+void PingPanelPresenter::startRun() {
   if (!pingRun_ || pingRun_->testRunning()) {
     // A refused start changes nothing: the running run keeps its scheduled end.
     return;
@@ -204,14 +205,14 @@ void PingPanelPresenter::StartRun() {
   pingRun_->StartPingTest();
 }
 
-void PingPanelPresenter::StartTestNow(const ListEntry& entry) {
+void PingPanelPresenter::startTestNow(const ListEntry& entry) {
   // Refused here, the entry is not kept to replace the next selection.
   if (!pingRun_ || pingRun_->testRunning()) return;
   testNow_ = entry;
-  StartRun();
+  startRun();
 }
 
-void PingPanelPresenter::StopRun() {
+void PingPanelPresenter::stopRun() {
   if (pingRun_) pingRun_->StopPingTest();
 }
 

@@ -18,6 +18,7 @@ class QWidget;
 
 namespace sondrel {
 
+class FileService;
 class IClock;
 class IIcmpCarrier;
 class IKeepAwake;
@@ -48,6 +49,7 @@ class PingPanelPresenter final : public QObject {
     std::shared_ptr<INetworkSettings> network;
     std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
     std::shared_ptr<IKeepAwake> keepAwake;
+    FileService* files = nullptr;  // the list and the run log; must outlive the panel
   };
   // The widgets of the panel; the window owns them and they must outlive the
   // run (the window ends the run first).
@@ -72,16 +74,16 @@ class PingPanelPresenter final : public QObject {
   // Start-up, once the data folder is known: the run and its log, then the
   // list and its editor and collection.
   void makeRun(const std::string& dataFolder);
-  void LoadIPList(const std::string& dataFolder);
+  void loadIPList(const std::string& dataFolder);
   // Ends the run (waiting for its echoes) before the views go.
   void endRun();
 
   // A start: "Immediately", then a run; refused while one is going.
-  void StartRun();
-  void StopRun();
+  void startRun();
+  void stopRun();
   // A list dialog's test-now button: a run on `entry` alone (an empty entry
   // tests the selection), refused like any start while a run is going.
-  void StartTestNow(const sondrel::ListEntry& entry);
+  void startTestNow(const sondrel::ListEntry& entry);
 
   // The run's own state; nothing runs before makeRun.
   bool testRunning() const;
@@ -102,8 +104,8 @@ class PingPanelPresenter final : public QObject {
 
  private:
   // Starts collecting the run's targets; `ready` gets them on this thread.
-  void CollectPingTargets(PingRun::TargetsReady ready);
-  void PingTargetsCollected(const sondrel::CollectResult& result);
+  void collectPingTargets(PingRun::TargetsReady ready);
+  void pingTargetsCollected(const sondrel::CollectResult& result);
   void showStatistics(const RunStatistics& stats);
   void endSchedule();
 

@@ -127,7 +127,7 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   SetTextColour(pingReport_, kReportIdle);
   // Its dark grey text needs a light ground, also on a running (black) panel.
   SetColours(labelWebsite_, kGrey, kWebsiteIdle);
-  PaintIdle();
+  paintIdle();
 
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(16);
@@ -159,11 +159,11 @@ void ResultsDisplay::setRowColours(const QColor& background) {
   setPalette(p);
 }
 
-void ResultsDisplay::PaintIdle() { setRowColours(kGrey); }
+void ResultsDisplay::paintIdle() { setRowColours(kGrey); }
 
-void ResultsDisplay::PaintRunning() { setRowColours(kBlack); }
+void ResultsDisplay::paintRunning() { setRowColours(kBlack); }
 
-void ResultsDisplay::PlaceSecondColumn(bool longAddress) {
+void ResultsDisplay::placeSecondColumn(bool longAddress) {
   secondLeft_ = longAddress ? kIP2LeftLong : kIP2Left;
   layoutColumns();
 }
@@ -196,11 +196,11 @@ void ResultsDisplay::layoutColumns() {
   image2_->setGeometry(width() - 22, 2, 18, 18);
 }
 
-void ResultsDisplay::ShowStatisticsCaptions() {
+void ResultsDisplay::showStatisticsCaptions() {
   for (QLabel* l : sIP3) l->show();
 }
 
-void ResultsDisplay::ClearRows() {
+void ResultsDisplay::clearRows() {
   flushTimer_.stop();
   rowCount_ = 0;
   pageFirst_ = 0;
@@ -209,7 +209,7 @@ void ResultsDisplay::ClearRows() {
   flush();
 }
 
-void ResultsDisplay::ClearStatistics() {
+void ResultsDisplay::clearStatistics() {
   statisticsShown_ = false;
   statisticsDirty_ = true;
   scheduleFlush();
@@ -255,7 +255,7 @@ void ResultsDisplay::VScroll1_Change() {
   flush();
 }
 
-void ResultsDisplay::ShowLastPage() {
+void ResultsDisplay::showLastPage() {
   flush();
   if (rowCount_ == 0) return;
   {
@@ -266,7 +266,7 @@ void ResultsDisplay::ShowLastPage() {
   VScroll1_Change();
 }
 
-void ResultsDisplay::ShowReloadedRun(std::int64_t count) {
+void ResultsDisplay::showReloadedRun(std::int64_t count) {
   flushTimer_.stop();
   rowCount_ = std::max<std::int64_t>(count, 0);
   pageFirst_ = 0;

@@ -55,20 +55,20 @@ class ResultsDisplay final : public QFrame {
   // Shows the page the scroll position selects (the 20 records ending there).
   void VScroll1_Change();
   // After a run: the scroll bar at the latest record, its page shown.
-  void ShowLastPage();
+  void showLastPage();
   // A finished run of `count` records shown from its first page (the reload).
-  void ShowReloadedRun(std::int64_t count);
+  void showReloadedRun(std::int64_t count);
 
   // Empties rows, row numbers and statistics values.
-  void ClearRows();
-  void ClearStatistics();
+  void clearRows();
+  void clearStatistics();
   // Grey rows and titles of a window that has shown no run yet.
-  void PaintIdle();
+  void paintIdle();
   // Black panel, rows and titles of a starting run.
-  void PaintRunning();
+  void paintRunning();
   // The second column further right when some address is long.
-  void PlaceSecondColumn(bool longAddress);
-  void ShowStatisticsCaptions();
+  void placeSecondColumn(bool longAddress);
+  void showStatisticsCaptions();
   // The panel's width; the statistics column keeps to its right edge.
   void setPanelWidth(int width);
 

@@ -29,6 +29,7 @@
 #include "iplist/ui/FormAddIPR.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 namespace {
@@ -68,15 +69,15 @@ class EditorTest : public ::testing::Test {
 
   // A list file with `fileLines`, loaded into the panel, with the editor on top.
   void start(const std::vector<std::string>& fileLines) {
-    store = std::make_unique<IPListStore>(DataFolder(), std::make_shared<fakes::FakeNetworkSettings>(),
-                                          prompter);
+    store = std::make_unique<IPListStore>(
+        DataFolder(), SystemFiles(), std::make_shared<fakes::FakeNetworkSettings>(), prompter);
     {
       std::ofstream out(store->path(), std::ios::binary | std::ios::trunc);
       out << FormatIPList(fileLines);
     }
     ASSERT_TRUE(store->FillIPList());
     panel = new TargetListPanel(&window);
-    panel->ShowEntries(store->IPEntries());
+    panel->showEntries(store->IPEntries());
     editor = std::make_unique<IPListEditor>(services.prompter, *store, exchange, *panel, &window);
   }
 
@@ -97,7 +98,7 @@ class EditorTest : public ::testing::Test {
   // with the script used up it leaves through Exit.
   void script(std::initializer_list<std::function<void(QDialog&)>> s) {
     steps.assign(s.begin(), s.end());
-    editor->SetDialogRunner([this](QDialog& d) {
+    editor->setDialogRunner([this](QDialog& d) {
       Shown seen;
       seen.dialog = d.objectName().toStdString();
       if (auto* f = qobject_cast<FormAddIP*>(&d)) {
@@ -161,7 +162,7 @@ TEST_F(EditorTest, AddSingleRewritesSortedListThenNewLineAndReopensGreen) {
   editor->AddSingle();
   EXPECT_EQ(fileText(), "A127.0.0.1\r\nA127.0.0.9\r\nBLab,127.0.0.2\r\nA127.0.0.5\r\n \r\n");
   EXPECT_EQ(items(), QStringList({"127.0.0.1", "127.0.0.5", "127.0.0.9", "Lab"}));
-  EXPECT_EQ(panel->CurrentText(), QStringLiteral("127.0.0.5"));
+  EXPECT_EQ(panel->currentText(), QStringLiteral("127.0.0.5"));
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].status, QStringLiteral("'127.0.0.5' has been added to the list."));
   EXPECT_EQ(shown[1].statusColour, kGreen);
@@ -195,7 +196,7 @@ TEST_F(EditorTest, DuplicatesInAnotherCaseAreRefusedInRed) {
   EXPECT_EQ(shown[1].status, QStringLiteral("The same tittle 'ip_group' has existed."));
   EXPECT_EQ(shown[2].status, QStringLiteral("'IP_Range' has been added to the list."));
   EXPECT_EQ(shown[2].field2, QStringLiteral("127.0.2.1,127.0.2.3"));
-  EXPECT_EQ(panel->CurrentText(), QStringLiteral("IP_Range"));
+  EXPECT_EQ(panel->currentText(), QStringLiteral("IP_Range"));
 }
 
 TEST_F(EditorTest, AddToAnEmptyListKeepsTheEntry) {
@@ -209,7 +210,7 @@ TEST_F(EditorTest, AddToAnEmptyListKeepsTheEntry) {
 TEST_F(EditorTest, EditSingleToTheSameTextInAnotherCaseChangesNothing) {
   start({"Ahost.example", "A127.0.0.1"});
   const std::string before = fileText();
-  panel->SetCurrentIndex(1);
+  panel->setCurrentIndex(1);
   script({single("HOST.EXAMPLE")});
   editor->EditEntry();
   ASSERT_EQ(shown.size(), 1u);
@@ -221,20 +222,20 @@ TEST_F(EditorTest, EditSingleToTheSameTextInAnotherCaseChangesNothing) {
 
 TEST_F(EditorTest, EditSingleReplacesInPlaceOrRefusesAnotherEntry) {
   start({"A127.0.0.1", "A127.0.0.2", "A127.0.0.3"});
-  panel->SetCurrentIndex(1);
+  panel->setCurrentIndex(1);
   script({single("127.0.0.3"), single("127.0.0.7")});
   editor->EditEntry();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].status, QStringLiteral("The same ip/url '127.0.0.3' has existed."));
   EXPECT_EQ(shown[1].field1, QStringLiteral("127.0.0.2"));  // the edited line again
   EXPECT_EQ(fileText(), "A127.0.0.1\r\nA127.0.0.7\r\nA127.0.0.3\r\n \r\n");
-  EXPECT_EQ(panel->CurrentText(), QStringLiteral("127.0.0.7"));
+  EXPECT_EQ(panel->currentText(), QStringLiteral("127.0.0.7"));
 }
 
 TEST_F(EditorTest, AbandonedGroupEditAfterDuplicateTitleKeepsTheOriginal) {
   start({"BLab,127.0.0.2,127.0.0.3", "BOffice,127.0.0.4"});
   const std::string before = fileText();
-  panel->SetCurrentIndex(0);
+  panel->setCurrentIndex(0);
   script({group("office", nullptr)});
   editor->EditEntry();
   ASSERT_EQ(shown.size(), 2u);
@@ -255,14 +256,14 @@ TEST_F(EditorTest, AbandonedGroupEditAfterDuplicateTitleKeepsTheOriginal) {
 
 TEST_F(EditorTest, RangeEditShowsTheEditedLineAgainAfterDuplicate) {
   start({"CNet,127.0.1.1,127.0.1.9", "CLan,127.0.2.1,127.0.2.9"});
-  panel->SetCurrentIndex(1);  // Net
+  panel->setCurrentIndex(1);  // Net
   script({range("LAN", "127.0.1.1", "127.0.1.5"), range("Net2", "127.0.1.1", "127.0.1.5")});
   editor->EditEntry();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].field1, QStringLiteral("Net"));
   EXPECT_EQ(shown[1].field2, QStringLiteral("127.0.1.1,127.0.1.9"));
   EXPECT_EQ(fileText(), "CLan,127.0.2.1,127.0.2.9\r\nCNet2,127.0.1.1,127.0.1.5\r\n \r\n");
-  EXPECT_EQ(panel->CurrentText(), QStringLiteral("Net2"));
+  EXPECT_EQ(panel->currentText(), QStringLiteral("Net2"));
 }
 
 TEST_F(EditorTest, DeleteTwelveSelectedListsNineAndDots) {
@@ -282,13 +283,13 @@ TEST_F(EditorTest, DeleteTwelveSelectedListsNineAndDots) {
   EXPECT_EQ(m.icon, IPrompter::Icon::Information);
   EXPECT_EQ(m.buttons, IPrompter::Buttons::YesNo);
   EXPECT_EQ(fileText(), "A127.0.0.10\r\nA127.0.0.23\r\n \r\n");
-  EXPECT_EQ(panel->CurrentIndex(), 1);  // index 12 no longer exists: the last item
+  EXPECT_EQ(panel->currentIndex(), 1);  // index 12 no longer exists: the last item
 }
 
 TEST_F(EditorTest, DeleteCurrentItemAsksAndNoKeepsIt) {
   start({"A127.0.0.1", "A127.0.0.2", "A127.0.0.3"});
   const std::string before = fileText();
-  panel->SetCurrentIndex(1);
+  panel->setCurrentIndex(1);
   prompter->answers = {IPrompter::Answer::No};
   editor->DeleteEntries();
   ASSERT_EQ(prompter->messages().size(), 1);
@@ -298,9 +299,9 @@ TEST_F(EditorTest, DeleteCurrentItemAsksAndNoKeepsIt) {
   prompter->answers = {IPrompter::Answer::Yes};
   editor->DeleteEntries();
   EXPECT_EQ(fileText(), "A127.0.0.1\r\nA127.0.0.3\r\n \r\n");
-  EXPECT_EQ(panel->CurrentIndex(), 1);
+  EXPECT_EQ(panel->currentIndex(), 1);
 
-  panel->SetCurrentIndex(-1);
+  panel->setCurrentIndex(-1);
   editor->DeleteEntries();  // nothing current, nothing selected: no question
   EXPECT_EQ(prompter->messages().size(), 2);
 }
@@ -315,8 +316,8 @@ std::string carried(const QSignalSpy& spy, qsizetype i) {
 TEST_F(EditorTest, TestNowButtonsAskForARunOnTheirEntry) {
   start({"A127.0.0.1"});
   const std::string before = fileText();
-  QSignalSpy pings(editor.get(), &IPListEditor::PingTestRequested);
-  QSignalSpy scans(editor.get(), &IPListEditor::ScanRequested);
+  QSignalSpy pings(editor.get(), &IPListEditor::pingTestRequested);
+  QSignalSpy scans(editor.get(), &IPListEditor::scanRequested);
 
   script({single("127.0.0.4", true)});
   editor->AddSingle();
@@ -345,9 +346,9 @@ TEST_F(EditorTest, TestNowButtonsAskForARunOnTheirEntry) {
 TEST_F(EditorTest, TestNowFromAnEditRunsOnlyWhatThatDialogEntered) {
   start({"A127.0.0.1", "CNet,127.0.1.1,127.0.1.9"});
   const std::string before = fileText();
-  QSignalSpy pings(editor.get(), &IPListEditor::PingTestRequested);
-  QSignalSpy scans(editor.get(), &IPListEditor::ScanRequested);
-  panel->SetCurrentIndex(1);
+  QSignalSpy pings(editor.get(), &IPListEditor::pingTestRequested);
+  QSignalSpy scans(editor.get(), &IPListEditor::scanRequested);
+  panel->setCurrentIndex(1);
   script({range(nullptr, "127.0.1.2", "127.0.1.3", true)});
   editor->EditEntry();
   EXPECT_EQ(scans.count(), 1);
@@ -359,8 +360,8 @@ TEST_F(EditorTest, TestNowFromAnEditRunsOnlyWhatThatDialogEntered) {
 TEST_F(EditorTest, ActionsAreSharedWithTheButtonsAndPresetsReachTheDialogs) {
   start({"A127.0.0.1"});
   const char* names[] = {"mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete"};
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(editor->CommandAction(i)->objectName(), QString::fromLatin1(names[i]));
-  EXPECT_EQ(editor->CommandAction(2)->text(), QStringLiteral("Add a range of IP addresses"));
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(editor->commandAction(i)->objectName(), QString::fromLatin1(names[i]));
+  EXPECT_EQ(editor->commandAction(2)->text(), QStringLiteral("Add a range of IP addresses"));
 
   exchange.NewGroupMembers = "127.0.0.7 (a)\r\n127.0.0.8";
   script({group("Scanned", nullptr)});
@@ -374,12 +375,12 @@ TEST_F(EditorTest, ActionsAreSharedWithTheButtonsAndPresetsReachTheDialogs) {
   exchange.PresetRangeFirst = "127.0.5.0";
   exchange.PresetRangeLast = "127.0.5.255";
   script({});
-  editor->CommandAction(2)->trigger();
+  editor->commandAction(2)->trigger();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].field2, QStringLiteral("127.0.5.0,127.0.5.255"));
 
   shown.clear();
-  panel->SetCurrentIndex(-1);
+  panel->setCurrentIndex(-1);
   script({});
   panel->CommandAdd(3)->click();  // no current item: no dialog
   EXPECT_TRUE(shown.empty());
@@ -436,7 +437,7 @@ TEST_F(EditorTest, SingleByteAndUtf8ListTextKeepTheirBytes) {
   // Saved unchanged, both lines are written back byte for byte.
   const std::string before = fileText();
   for (int row : {0, 1}) {
-    panel->SetCurrentIndex(row);
+    panel->setCurrentIndex(row);
     script({[](QDialog& d) { dynamic_cast<FormAddIPG&>(d).Command1()->click(); }});
     editor->EditEntry();
   }
@@ -455,16 +456,17 @@ TEST_F(EditorTest, SingleByteAndUtf8ListTextKeepTheirBytes) {
   EXPECT_EQ(fileText(), latin + "\r\n" + utf8 + "\r\nBZ\xC3\xBCrich,127.0.0.4\r\n \r\n");
 
   // What was typed comes back after a restart.
-  IPListStore restarted(DataFolder(), std::make_shared<fakes::FakeNetworkSettings>(), prompter);
+  IPListStore restarted(DataFolder(), SystemFiles(),
+                        std::make_shared<fakes::FakeNetworkSettings>(), prompter);
   ASSERT_TRUE(restarted.FillIPList());
   TargetListPanel again;
-  again.ShowEntries(restarted.IPEntries());
+  again.showEntries(restarted.IPEntries());
   ASSERT_EQ(again.ListIP()->count(), 3);
   EXPECT_EQ(again.ListIP()->item(2)->text(), u8("Z\xC3\xBCrich"));
 
   // A changed entry is written as typed, in UTF-8.
   shown.clear();
-  panel->SetCurrentIndex(0);
+  panel->setCurrentIndex(0);
   script({group(nullptr, "127.0.0.1\n127.0.0.2 (K\xC3\xB6ln)\n127.0.0.5")});
   editor->EditEntry();
   EXPECT_NE(fileText().find("BB\xC3\xBCro,127.0.0.1,127.0.0.2 (K\xC3\xB6ln),127.0.0.5\r\n"),

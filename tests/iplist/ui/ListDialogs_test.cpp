@@ -78,14 +78,14 @@ class SingleAdd : public DialogTest, public ::testing::WithParamInterface<Single
 
 TEST_P(SingleAdd, StoresTheBlankFreeTextOrRefusesIt) {
   FormAddIP d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.Text2()->setText(QString::fromUtf8(GetParam().typed));
   d.Command1()->click();
   if (GetParam().value) {
-    EXPECT_EQ(value(d.Result()), GetParam().value);
+    EXPECT_EQ(value(d.result()), GetParam().value);
     EXPECT_TRUE(prompter.messages().isEmpty());
   } else {
-    EXPECT_EQ(value(d.Result()), "");
+    EXPECT_EQ(value(d.result()), "");
     ASSERT_EQ(prompter.messages().size(), 1);
     EXPECT_EQ(lastMessage(prompter), "Invalid IP entry, Please check.   ");
     EXPECT_EQ(prompter.messages().back().caption, QStringLiteral("IP Error"));
@@ -110,20 +110,20 @@ TEST_F(DialogTest, SingleActivationShowsEditedLineAndStatusColours) {
   ex.EditMode = true;
   ex.EditOriginal = "A10.0.0.7";
   ex.DialogStatus = "The same ip/url '10.0.0.7' has existed.";
-  d.Activate();
+  d.activate();
   EXPECT_EQ(d.pos(), QPoint(333, 105));  // anchor + 3500, 1280 twips
   EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
   EXPECT_FALSE(ex.EditMode);
   EXPECT_EQ(d.Text2()->text(), QStringLiteral("10.0.0.7"));
   EXPECT_EQ(textColour(d.Text2()), QColor(0, 0, 128));
-  EXPECT_EQ(value(d.Result()), "");
+  EXPECT_EQ(value(d.result()), "");
   EXPECT_EQ(d.Label2()->text(), QStringLiteral("The same ip/url '10.0.0.7' has existed."));
   EXPECT_EQ(statusColour(d.Label2()), QColor(255, 0, 0));
   EXPECT_EQ(ex.DialogStatus, "");
 
   ex.EditOriginal.clear();
   ex.DialogStatus = "'10.0.0.7' has been added to the list.";
-  d.Activate();
+  d.activate();
   EXPECT_EQ(d.Command1()->text(), QStringLiteral("Add to IP List"));
   EXPECT_EQ(d.Text2()->text(), QStringLiteral("10.0.0.7"));  // kept as typed
   EXPECT_EQ(statusColour(d.Label2()), QColor(0, 192, 0));
@@ -142,28 +142,28 @@ TEST_F(DialogTest, SinglePlaceholderClearsOnFocus) {
 
 TEST_F(DialogTest, SinglePingEnterAndExit) {
   FormAddIP d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.Text2()->setText(QStringLiteral("1.2.3"));
   d.Command3()->click();
-  EXPECT_EQ(testNow(d.Result()), "");
+  EXPECT_EQ(testNow(d.result()), "");
   EXPECT_EQ(prompter.messages().size(), 1);
 
   d.Text2()->setText(QStringLiteral("127.0.0. 5"));
   d.Command3()->click();
-  EXPECT_EQ(value(d.Result()), "-");
-  EXPECT_EQ(testNow(d.Result()), "127.0.0.5");
+  EXPECT_EQ(value(d.result()), "-");
+  EXPECT_EQ(testNow(d.result()), "127.0.0.5");
 
-  d.Activate();
-  EXPECT_EQ(testNow(d.Result()), "");  // a new showing starts without a test-now entry
+  d.activate();
+  EXPECT_EQ(testNow(d.result()), "");  // a new showing starts without a test-now entry
   QTest::keyClick(d.Text2(), Qt::Key_Return);
-  EXPECT_EQ(value(d.Result()), "127.0.0.5");
+  EXPECT_EQ(value(d.result()), "127.0.0.5");
 
-  d.Activate();
+  d.activate();
   d.Command2()->click();
-  EXPECT_EQ(value(d.Result()), "-");
-  d.Activate();
+  EXPECT_EQ(value(d.result()), "-");
+  d.activate();
   d.reject();  // close box, Escape
-  EXPECT_EQ(value(d.Result()), "-");
+  EXPECT_EQ(value(d.result()), "-");
 }
 
 // ---- FormAddIPG ----
@@ -178,16 +178,16 @@ class GroupAdd : public DialogTest, public ::testing::WithParamInterface<GroupCa
 
 TEST_P(GroupAdd, JoinsMembersOrQuotesTheFirstBadOne) {
   FormAddIPG d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.TextTittle()->setText(QStringLiteral("  Lab  "));
   d.TextIPs()->setPlainText(QString::fromUtf8(GetParam().members));
   d.Command1()->click();
   if (GetParam().value) {
     EXPECT_TRUE(prompter.messages().isEmpty()) << lastMessage(prompter);
-    EXPECT_EQ(value(d.Result()), GetParam().value);
-    EXPECT_EQ(d.Result().entry.title, "Lab");
+    EXPECT_EQ(value(d.result()), GetParam().value);
+    EXPECT_EQ(d.result().entry.title, "Lab");
   } else {
-    EXPECT_EQ(value(d.Result()), "");
+    EXPECT_EQ(value(d.result()), "");
     ASSERT_EQ(prompter.messages().size(), 1);
     EXPECT_EQ(lastMessage(prompter), GetParam().message);
     EXPECT_EQ(prompter.messages().back().caption, QStringLiteral("IP Error"));
@@ -207,10 +207,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DialogTest, GroupPlaceholderGivesNoValue) {
   FormAddIPG d(ex, prompter);
-  d.Activate();
+  d.activate();
   EXPECT_TRUE(d.TextIPs()->toPlainText().startsWith(QStringLiteral("Enter a group of ip/url at here:\nExample:")));
   d.Command1()->click();
-  EXPECT_EQ(value(d.Result()), "");
+  EXPECT_EQ(value(d.result()), "");
   EXPECT_TRUE(prompter.messages().isEmpty());
   focusIn(d.TextIPs());
   EXPECT_EQ(d.TextIPs()->toPlainText(), QString());
@@ -219,11 +219,11 @@ TEST_F(DialogTest, GroupPlaceholderGivesNoValue) {
 
 TEST_F(DialogTest, GroupTitleWithCommaIsRefused) {
   FormAddIPG d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.TextTittle()->setText(QStringLiteral("a,b"));
   d.TextIPs()->setPlainText(QStringLiteral("10.0.0.1"));
   d.Command1()->click();
-  EXPECT_EQ(value(d.Result()), "");
+  EXPECT_EQ(value(d.result()), "");
   ASSERT_EQ(prompter.messages().size(), 1);
   EXPECT_EQ(prompter.messages()[0].icon, IPrompter::Icon::Critical);
   EXPECT_EQ(lastMessage(prompter), "Invalid tittle 'a,b', a tittle cannot contain ','.   ");
@@ -231,38 +231,38 @@ TEST_F(DialogTest, GroupTitleWithCommaIsRefused) {
 
 TEST_F(DialogTest, GroupActivationPresetsAndEdit) {
   FormAddIPG d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.TextIPs()->setPlainText(QStringLiteral("1.1.1.1"));
   d.Command4()->click();
-  ASSERT_EQ(testNow(d.Result()), "BManual,1.1.1.1");
+  ASSERT_EQ(testNow(d.result()), "BManual,1.1.1.1");
   ex.NewGroupMembers = "10.0.0.1 (a)\r\n10.0.0.2";
-  d.Activate();
-  EXPECT_EQ(testNow(d.Result()), "");
+  d.activate();
+  EXPECT_EQ(testNow(d.result()), "");
   EXPECT_EQ(ex.NewGroupMembers, "");
   EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1 (a)\n10.0.0.2"));
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Group_"));
 
   ex.EditMode = true;
   ex.EditOriginal = "BOffice,10.0.0.1,host (x)";
-  d.Activate();
+  d.activate();
   EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("Office"));
   EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1\nhost (x)"));
   EXPECT_EQ(ex.EditOriginal, "");  // consumed
   EXPECT_EQ(textColour(d.TextTittle()), QColor(0, 0, 128));
 
-  d.Activate();
+  d.activate();
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Group_"));
   EXPECT_EQ(d.TextIPs()->toPlainText(), QStringLiteral("10.0.0.1\nhost (x)"));
 }
 
 TEST_F(DialogTest, GroupPingAndHelpPicture) {
   FormAddIPG d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.TextIPs()->setPlainText(QStringLiteral("127.0.0.1\n127.0.0.2 (b)"));
   d.Command4()->click();
-  EXPECT_EQ(value(d.Result()), "-");
-  EXPECT_EQ(testNow(d.Result()), "BManual,127.0.0.1,127.0.0.2 (b)");
+  EXPECT_EQ(value(d.result()), "-");
+  EXPECT_EQ(testNow(d.result()), "BManual,127.0.0.1,127.0.0.2 (b)");
 
   d.show();
   EXPECT_FALSE(d.Picture1()->isVisible());
@@ -271,7 +271,7 @@ TEST_F(DialogTest, GroupPingAndHelpPicture) {
   d.Command3()->click();
   EXPECT_FALSE(d.Picture1()->isVisible());
   d.Command2()->click();
-  EXPECT_EQ(value(d.Result()), "-");
+  EXPECT_EQ(value(d.result()), "-");
   EXPECT_FALSE(d.isVisible());
 }
 
@@ -288,16 +288,16 @@ class RangeAdd : public DialogTest, public ::testing::WithParamInterface<RangeCa
 
 TEST_P(RangeAdd, NormalisesBothEndsOrNamesTheBadField) {
   FormAddIPR d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.TextIP()->setText(QString::fromUtf8(GetParam().first));
   d.TextIP2()->setText(QString::fromUtf8(GetParam().last));
   d.Command1()->click();
   if (GetParam().value) {
     EXPECT_TRUE(prompter.messages().isEmpty()) << lastMessage(prompter);
-    EXPECT_EQ(value(d.Result()), GetParam().value);
-    EXPECT_EQ(d.Result().entry.title, "IP_Range_");
+    EXPECT_EQ(value(d.result()), GetParam().value);
+    EXPECT_EQ(d.result().entry.title, "IP_Range_");
   } else {
-    EXPECT_EQ(value(d.Result()), "");
+    EXPECT_EQ(value(d.result()), "");
     EXPECT_EQ(lastMessage(prompter), GetParam().message);
   }
 }
@@ -317,15 +317,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DialogTest, RangeActivationPresetsEditAndCopy) {
   FormAddIPR d(ex, prompter);
   EXPECT_EQ(d.windowTitle(), QStringLiteral(" Add a Range of IP Addresses:"));
-  d.Activate();
+  d.activate();
   d.TextIP()->setText(QStringLiteral("1.1.1.1"));
   d.TextIP2()->setText(QStringLiteral("1.1.1.2"));
   d.Command4()->click();
-  ASSERT_EQ(testNow(d.Result()), "CIP_Range_Manual,1.1.1.1,1.1.1.2");
+  ASSERT_EQ(testNow(d.result()), "CIP_Range_Manual,1.1.1.1,1.1.1.2");
   ex.PresetRangeFirst = "10.1.2.0";
   ex.PresetRangeLast = "10.1.2.255";
-  d.Activate();
-  EXPECT_EQ(testNow(d.Result()), "");
+  d.activate();
+  EXPECT_EQ(testNow(d.result()), "");
   EXPECT_EQ(d.TextIP()->text(), QStringLiteral("10.1.2.0"));
   EXPECT_EQ(d.TextIP2()->text(), QStringLiteral("10.1.2.255"));
   EXPECT_EQ(ex.PresetRangeFirst, "");
@@ -333,7 +333,7 @@ TEST_F(DialogTest, RangeActivationPresetsEditAndCopy) {
 
   ex.EditMode = true;
   ex.EditOriginal = "CNet,10.0.0.1,10.0.0.9";
-  d.Activate();
+  d.activate();
   EXPECT_EQ(d.Command1()->text(), QStringLiteral("Save"));
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("Net"));
   EXPECT_EQ(d.TextIP()->text(), QStringLiteral("10.0.0.1"));
@@ -350,29 +350,29 @@ TEST_F(DialogTest, RangeActivationPresetsEditAndCopy) {
 
 TEST_F(DialogTest, RangeTitleCommaScanAndExit) {
   FormAddIPR d(ex, prompter);
-  d.Activate();
+  d.activate();
   d.TextTittle()->setText(QStringLiteral("x,y"));
   d.TextIP()->setText(QStringLiteral("127.0.0.1"));
   d.TextIP2()->setText(QStringLiteral("127.0.0.9"));
   d.Command1()->click();
-  EXPECT_EQ(value(d.Result()), "");
+  EXPECT_EQ(value(d.result()), "");
   EXPECT_EQ(lastMessage(prompter), "Invalid tittle 'x,y', a tittle cannot contain ','.   ");
 
   d.Command4()->click();  // the scan uses its own title
-  EXPECT_EQ(value(d.Result()), "-");
-  EXPECT_EQ(testNow(d.Result()), "CIP_Range_Manual,127.0.0.1,127.0.0.9");
+  EXPECT_EQ(value(d.result()), "-");
+  EXPECT_EQ(testNow(d.result()), "CIP_Range_Manual,127.0.0.1,127.0.0.9");
 
-  d.Activate();
+  d.activate();
   EXPECT_EQ(d.TextTittle()->text(), QStringLiteral("IP_Range_"));
   d.TextTittle()->setText(QStringLiteral("x,y"));
   QTest::keyClick(d.TextIP2(), Qt::Key_Return);  // Enter in the second field is Add
   EXPECT_EQ(prompter.messages().size(), 2);
   d.TextTittle()->setText(QStringLiteral(" Lab "));
   QTest::keyClick(d.TextIP2(), Qt::Key_Return);
-  EXPECT_EQ(value(d.Result()), "127.0.0.1,127.0.0.9");
-  EXPECT_EQ(d.Result().entry.title, "Lab");
+  EXPECT_EQ(value(d.result()), "127.0.0.1,127.0.0.9");
+  EXPECT_EQ(d.result().entry.title, "Lab");
   d.reject();
-  EXPECT_EQ(value(d.Result()), "-");
+  EXPECT_EQ(value(d.result()), "-");
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ class DisplayTest : public ::testing::Test {
     display_.flush();
     if (!stop) return;
     display_.setRunning(false);
-    display_.ShowLastPage();
+    display_.showLastPage();
   }
   // The row numbers shown, "" for empty rows.
   std::vector<std::string> Numbers() {
@@ -146,11 +146,11 @@ TEST_F(DisplayTest, LabelsCatchUpWithoutAnExplicitFlush) {
 }
 
 TEST_F(DisplayTest, AReloadedRunShowsItsFirstPageAndScrollsOnByOne) {
-  display_.ShowReloadedRun(30);
+  display_.showReloadedRun(30);
   EXPECT_EQ(Page(), std::make_pair(1, 20));
   display_.VScroll1()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
   EXPECT_EQ(Page(), std::make_pair(2, 21));
-  display_.ShowReloadedRun(3);
+  display_.showReloadedRun(3);
   EXPECT_EQ(Numbers()[2], "3.");
   EXPECT_EQ(Numbers()[3], "");
 }
@@ -163,7 +163,7 @@ TEST_F(DisplayTest, StatisticsColumnShowsValuesBesideItsCaptions) {
   const char* values[] = {"3", "2", "1", "33.33 %", "", "1 ms", "12 ms", "6 ms", "64"};
   for (int i = 0; i < 11; ++i) EXPECT_EQ(display_.sIP3[i]->text().toStdString(), captions[i]);
   for (int i = 0; i < 9; ++i) EXPECT_EQ(display_.sIP4[i]->text().toStdString(), values[i]);
-  display_.ClearStatistics();
+  display_.clearStatistics();
   display_.flush();
   for (int i = 0; i < 9; ++i) EXPECT_TRUE(display_.sIP4[i]->text().isEmpty());
 }
@@ -216,7 +216,7 @@ TEST_F(DisplayTest, RowsAreGreyWhenIdleAndBlackWhileRunning) {
                       display_.sIP4[r]})
       painted.push_back(l);
   for (QWidget* w : painted) EXPECT_EQ(background(w), 0x808080u) << w->objectName().toStdString();
-  display_.PaintRunning();
+  display_.paintRunning();
   for (QWidget* w : painted) EXPECT_EQ(background(w), 0u) << w->objectName().toStdString();
   EXPECT_EQ(background(&display_), 0u);
 }
@@ -228,9 +228,9 @@ TEST_F(DisplayTest, NamesAndTheSecondColumnsPlace) {
   EXPECT_EQ(display_.PingReport()->text().toStdString(), "Open");
   EXPECT_EQ(display_.PingReport()->toolTip().toStdString(), "Open Summary Report");
   EXPECT_EQ(display_.sIP2[0]->x(), 4715 / 15);
-  display_.PlaceSecondColumn(true);
+  display_.placeSecondColumn(true);
   EXPECT_EQ(display_.sIP2[7]->x(), 4815 / 15);
-  display_.PlaceSecondColumn(false);
+  display_.placeSecondColumn(false);
   EXPECT_EQ(display_.sIP2[7]->x(), 4715 / 15);
 }
 

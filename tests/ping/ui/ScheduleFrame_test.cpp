@@ -89,7 +89,7 @@ TEST_F(ScheduleCheckTest, EndPassesAfterTheEndMinute) {
   for (const auto& [now, past] : ticks) {
     clock->set(now);
     EXPECT_EQ(check.IsPastEndTime(), past) << now.minute << ":" << now.second;
-    EXPECT_EQ(check.CheckEnd(), past);
+    EXPECT_EQ(check.checkEnd(), past);
   }
   EXPECT_EQ(ended.count(), 1);
   EXPECT_FALSE(check.armed());
@@ -97,7 +97,7 @@ TEST_F(ScheduleCheckTest, EndPassesAfterTheEndMinute) {
   // With "Immediately" chosen the end time does not count.
   check.setScheduleSelected(false);
   EXPECT_TRUE(check.IsPastEndTime());
-  EXPECT_FALSE(check.CheckEnd());
+  EXPECT_FALSE(check.checkEnd());
   EXPECT_EQ(ended.count(), 1);
 }
 
@@ -106,7 +106,7 @@ TEST_F(ScheduleCheckTest, EndBeforeStartEndsAtTheFirstTick) {
   arm({2026, 3, 7, 12, 0}, {2026, 3, 7, 11, 0});
   check.Timer3_Timer();
   EXPECT_EQ(started.count(), 1);
-  EXPECT_TRUE(check.CheckEnd());
+  EXPECT_TRUE(check.checkEnd());
 }
 
 TEST_F(ScheduleCheckTest, MachineKeptAwakeWhileAStartIsAwaited) {
