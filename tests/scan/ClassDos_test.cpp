@@ -3,6 +3,9 @@
 // its three messages, on real children and on scripted ones.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
 
@@ -120,6 +123,41 @@ TEST_F(RealRunner, StartingAgainDropsTheRunStillGoing) {
   QTest::qWait(100);
   EXPECT_EQ(events.pieces, (QStringList{QStringLiteral("new\n"), QString()}));
   EXPECT_EQ(dos.Outputs(), QStringLiteral("new\n"));
+}
+
+// Restores the search path and working folder a test changes.
+struct PathAndFolder {
+  QByteArray path = qgetenv("PATH");
+  QString folder = QDir::currentPath();
+  ~PathAndFolder() {
+    qputenv("PATH", path);
+    QDir::setCurrent(folder);
+  }
+};
+
+TEST_F(RealRunner, BareNamesAreSoughtInSystemFoldersButNeverInTheWorkingFolder) {
+  PathAndFolder keep;
+  QTemporaryDir here;
+  ASSERT_TRUE(here.isValid());
+  QFile planted(here.filePath(QStringLiteral("sondrel-planted")));
+  ASSERT_TRUE(planted.open(QIODevice::WriteOnly));
+  planted.write("#!/bin/sh\necho planted\n");
+  planted.close();
+  planted.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  ASSERT_TRUE(QDir::setCurrent(here.path()));
+  // An empty entry of the path would name the working folder.
+  qputenv("PATH", "/usr/bin::/bin");
+
+  EXPECT_FALSE(dos.ExecuteCommand(QStringLiteral("sondrel-planted")));
+  ASSERT_EQ(prompter.messages().size(), 1);
+  EXPECT_EQ(prompter.messages()[0].text, QStringLiteral("File or command not found"));
+
+  // `ip` lives in an sbin folder a desktop user's path often lacks.
+  if (!QFile::exists(QStringLiteral("/usr/sbin/ip")) && !QFile::exists(QStringLiteral("/sbin/ip")))
+    GTEST_SKIP() << "no ip program on this system";
+  ASSERT_TRUE(dos.ExecuteCommand(QStringLiteral("ip -V")));
+  ASSERT_TRUE(events.waitEnd());
+  EXPECT_TRUE(dos.Outputs().contains(QStringLiteral("iproute2"))) << dos.Outputs().toStdString();
 }
 
 // A service whose pipes cannot be made.
