@@ -40,7 +40,7 @@ void ArpLookup::RunArpLookup(ScanTable& table) {
 }
 
 void ArpLookup::objDOS_ReceiveOutputs(const QString& CommandOutputs) {
-  if (!table_ || sender() != dos_) return;
+  if (!table_ || !dos_) return;
   ++chunkCount_;
   // The runner's only empty piece is its last. A piece of blanks or line
   // ends inside the output is kept: it may be what separates two entries.
