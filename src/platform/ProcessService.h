@@ -43,7 +43,8 @@ class ChildProcess : public QObject {
 };
 
 struct ProcessStart {
-  // argv[0] is the program's path; no search, no shell.
+  // argv[0] is the program's path, or a bare name looked for on the search
+  // path (and the system's sbin folders); no shell.
   std::vector<std::string> argv;
   // When 3 or more, the child gets one end of a new socket pair at this
   // descriptor number and this program keeps the other (socketFd()).

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/ProcessService.h"
@@ -21,6 +23,30 @@ namespace {
 // Descriptors handed to the child are first moved up here, so that none of
 // them can stand on the number another is to get.
 constexpr int kHighFd = 100;
+
+// A program named without a folder is looked for on the search path, then in
+// the system folders a desktop user's path often lacks (where `ip` lives).
+// Empty path entries (the working folder) are not searched. "" when none.
+std::string findProgram(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  std::string folders;
+  if (const char* path = ::getenv("PATH")) folders = path;
+  folders += ":/usr/local/sbin:/usr/sbin:/sbin";
+  size_t start = 0;
+  while (start < folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    if (end > start && !name.empty()) {
+      const std::string candidate = folders.substr(start, end - start) + "/" + name;
+      struct stat st {};
+      if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          ::access(candidate.c_str(), X_OK) == 0)
+        return candidate;
+    }
+    start = end + 1;
+  }
+  return {};
+}
 
 int moveHigh(int fd) {
   const int high = ::fcntl(fd, F_DUPFD_CLOEXEC, kHighFd);
@@ -133,6 +159,8 @@ class LinuxProcessService final : public ProcessService {
  public:
   Result<std::unique_ptr<ChildProcess>> start(const ProcessStart& how) override {
     if (how.argv.empty()) return Error{EINVAL, "No program to start."};
+    const std::string program = findProgram(how.argv.front());
+    if (program.empty()) return failure(ENOENT, how);
     if (how.socketFdInChild >= 0 && (how.socketFdInChild < 3 || how.socketFdInChild >= kHighFd))
       return Error{EINVAL, "The socket cannot be handed over at that descriptor."};
 
@@ -189,7 +217,7 @@ class LinuxProcessService final : public ProcessService {
     for (const std::string& arg : how.argv) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int err = ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    const int err = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     ::close(out[1]);
