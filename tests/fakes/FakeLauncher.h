@@ -10,6 +10,7 @@ class FakeLauncher final : public ILauncher {
   QStringList opened;
   QStringList terminals;
   bool result = true;
+  QString terminal = QStringLiteral("/usr/bin/xterm");  // "" plays a desktop without one
   bool openUrl(const QString& urlOrPath) override {
     opened << urlOrPath;
     return result;
@@ -18,6 +19,7 @@ class FakeLauncher final : public ILauncher {
     terminals << command;
     return result;
   }
+  QString findTerminal() override { return terminal; }
 };
 
 }  // namespace sondrel::fakes

@@ -9,7 +9,9 @@
 #include "platform/Clock_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
+#include "platform/Files.h"
 #include "platform/NetworkSettings_linux.h"
+#include "platform/ProcessService.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel {
@@ -23,6 +25,9 @@ Services SystemServices() {
   services.keepAwake = std::make_shared<DBusKeepAwake>();
   services.prompter = std::make_shared<QtPrompter>();
   services.launcher = std::make_shared<DesktopLauncher>();
+  services.processes = MakeProcessService();
+  // The file service lives as long as the program; the pointer does not own it.
+  services.files = std::shared_ptr<FileService>(&SystemFiles(), [](FileService*) {});
   return services;
 }
 

@@ -7,6 +7,8 @@
 
 namespace sondrel {
 
+QString FindTerminal();
+
 class DesktopLauncher final : public ILauncher {
  public:
   // A URL with a scheme ("https:", "mailto:", "file:") opens as it is; any
@@ -14,14 +16,14 @@ class DesktopLauncher final : public ILauncher {
   bool openUrl(const QString& urlOrPath) override;
   // Opens `command` in a terminal window that stays open after it ends.
   bool openTerminal(const QString& command) override;
+  QString findTerminal() override { return FindTerminal(); }
 };
 
 // The first terminal emulator found: $TERMINAL, x-terminal-emulator,
 // gnome-terminal, konsole, xterm; "" when there is none.
-QString FindTerminal();
 
 // The argument list that makes `terminal` run `command` through the shell and
-// then stay open with the user's shell.
+// then stay open with the user's shell; `command` is one argument, unchanged.
 QStringList TerminalArguments(const QString& terminal, const QString& command);
 
 }  // namespace sondrel

@@ -15,13 +15,17 @@
 
 #include "app/ScanProgram.h"
 #include "app/ui/FormMainLayout.h"
+#include "command/ui/DosPanelPresenter.h"
+#include "command/ui/PictureDOS.h"
 #include "core/DataFolder.h"
+#include "iplist/IPListStore.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
+#include "platform/Files.h"
 
 namespace sondrel {
 
@@ -35,6 +39,10 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   pingPanel_ = new PingPanelPresenter({services_.clock, services_.icmp, services_.resolver,
                                        services_.network, services_.prompter, services_.keepAwake},
                                       this);
+  if (!services_.files) services_.files = std::shared_ptr<FileService>(&SystemFiles(), [](FileService*) {});
+  if (!services_.processes) services_.processes = MakeProcessService();
+  dosPanel_ = new DosPanelPresenter(
+      {services_.prompter, services_.launcher, services_.processes, services_.files}, this);
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Sondrel Std"));
   client_ = new QWidget(this);
@@ -44,6 +52,7 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   buildMenus();
   buildButtons();
   layoutFrame();
+  connectDosPanel();
 
   PingPanelPresenter* ping = pingPanel_;
   connect(ping, &PingPanelPresenter::testRunningChanged, this, &FormMain::followRunState);
@@ -133,10 +142,7 @@ void FormMain::buildPanels() {
     focusNeutral();
   });
 
-  pictureDOS_ = new QFrame(client_);
-  pictureDOS_->setObjectName(QStringLiteral("PictureDOS"));
-  pictureDOS_->setFrameShape(QFrame::Box);
-  pictureDOS_->setAutoFillBackground(true);
+  pictureDOS_ = new PictureDOS(client_);
   pictureDOS_->hide();
 
   // The target list grows over the results when expanded.
@@ -197,8 +203,9 @@ void FormMain::Form_Load() {
   show();
   QCoreApplication::processEvents();
   layoutFrame();  // the filled lists and their buttons have their sizes now
-  FillCommandList();
-  LoadCommandHistory();
+  dosPanel_->FillCommandList();
+  dosPanel_->setHistoryFile(commandHistoryFile_);
+  dosPanel_->LoadHistory();
   pingRun()->ReloadPreviousRun();
   // A data folder that cannot be written leaves the worker unwritten; a scan
   // says so when it needs it.
@@ -214,6 +221,20 @@ void FormMain::Form_Load() {
   Form_Activate();
   placed_ = true;
   tellIfNoIcmp();
+}
+
+void FormMain::connectDosPanel() {
+  dosPanel_->setViews(pictureDOS_, this, findChild<QMenu*>(QStringLiteral("mnuDeleteDos")));
+  dosPanel_->setAddressSource([this] {
+    return ipListStore() ? ipListStore()->ListIP2() : std::vector<std::string>{};
+  });
+  connect(dosPanel_, &DosPanelPresenter::addSingleWanted, this, [this] {
+    if (QAction* add = action(QStringLiteral("mnuAddS"))) add->trigger();
+  });
+  connect(action(QStringLiteral("mnuCloseAllDOS")), &QAction::triggered, dosPanel_,
+          &DosPanelPresenter::CloseAllTerminals);
+  for (const char* name : {"mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
+    action(Q(name))->setEnabled(true);
 }
 
 void FormMain::LoadIPList() {
