@@ -3,7 +3,9 @@
 // process service and remembered while it runs, so that they can all be
 // asked to close at once.
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,8 +38,14 @@ class TerminalRuns final : public QObject {
   // The terminals remembered now.
   int openCount() const { return static_cast<int>(children_.size()); }
 
+ Q_SIGNALS:
+  // A terminal ended with a failure right after it was started (no display,
+  // a $TERMINAL that does not take -e): what it said, for the user.
+  void terminalFailed(const QString& description);
+
  private:
   void forget(ChildProcess* child);
+  void ended(ChildProcess* child, int status);
 
   std::shared_ptr<ILauncher> launcher_;
   std::shared_ptr<ProcessService> processes_;
@@ -45,6 +53,11 @@ class TerminalRuns final : public QObject {
   // Asked to close and not yet ended: kept until they end, since letting
   // them go would kill them outright.
   std::vector<std::unique_ptr<ChildProcess>> closing_;
+  struct Start {
+    QElapsedTimer since;
+    QByteArray output;  // the first few hundred bytes
+  };
+  std::map<ChildProcess*, Start> starts_;
 };
 
 }  // namespace sondrel

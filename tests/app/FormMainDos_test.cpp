@@ -207,6 +207,21 @@ TEST_F(FormMainDosTest, CloseAllAsksEveryRunningTerminalToCloseAndForgetsThem) {
   EXPECT_EQ(fakes_.processes->terminations().size(), 2u);
 }
 
+TEST_F(FormMainDosTest, ATerminalThatFailsAtOnceIsReportedNotTakenForARun) {
+  fakes_.processes->script("/usr/bin/xterm", {{"xterm: Xt error: Can't open display: :9\n"}, 1});
+  Load();
+  openPanel();
+  textCmd()->setText(QStringLiteral("ip route"));
+  QTest::mouseClick(button(2), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 5000));
+  const auto told = fakes_.prompter->messages().front();
+  EXPECT_EQ(told.text.toStdString(),
+            "The terminal ended at once (exit status 1). xterm: Xt error: Can't open display: :9"
+            "   Dos_Run");
+  EXPECT_EQ(told.icon, IPrompter::Icon::Critical);
+  EXPECT_EQ(w().dosPanel()->terminals()->openCount(), 0);
+}
+
 TEST_F(FormMainDosTest, AddingChecksTheTextAndTheLetterCase) {
   GivenHistory("arp -a\r\n \r\n");
   Load();

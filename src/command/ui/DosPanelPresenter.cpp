@@ -42,6 +42,9 @@ QString Describe(const Error& error) { return QString::fromStdString(error.messa
 DosPanelPresenter::DosPanelPresenter(Services services, QObject* parent)
     : QObject(parent), services_(std::move(services)) {
   terminals_ = new TerminalRuns(services_.launcher, services_.processes, this);
+  connect(terminals_, &TerminalRuns::terminalFailed, this, [this](const QString& description) {
+    tell(description + QLatin1String(kRunTag), IPrompter::Icon::Critical);
+  });
 }
 
 DosPanelPresenter::~DosPanelPresenter() = default;
