@@ -14,6 +14,8 @@
 #include "core/ports/NetworkSettings.h"
 #include "platform/Prompter.h"
 #include "core/ports/Resolver.h"
+#include "core/ports/FileService.h"
+#include "platform/ProcessService.h"
 
 namespace sondrel {
 
@@ -30,6 +32,8 @@ struct Services {
   // The files of the data folder; outlives every holder (the program's own
   // service lives as long as the program).
   FileService* files = nullptr;
+  // Null: the system's own (the window falls back to them).
+  std::shared_ptr<ProcessService> processes;
 };
 
 }  // namespace sondrel

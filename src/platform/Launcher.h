@@ -18,6 +18,9 @@ class ILauncher {
   // kind, the path handed over as one argument. False when no such
   // application is set up or it could not be started.
   virtual bool openFile(FileKind kind, const QString& path) { return (void)kind, openUrl(path); }
+  // The path of the terminal emulator a command opens in: $TERMINAL, else
+  // the first of kTerminalCandidates found; "" when there is none.
+  virtual QString findTerminal() = 0;
 };
 
 }  // namespace sondrel

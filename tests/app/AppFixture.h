@@ -13,6 +13,7 @@
 #include "fakes/FakeKeepAwake.h"
 #include "fakes/FakeLauncher.h"
 #include "fakes/FakeNetworkSettings.h"
+#include "fakes/FakeProcessService.h"
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
@@ -30,12 +31,14 @@ struct FakeServices {
   std::shared_ptr<fakes::FakeLauncher> launcher = std::make_shared<fakes::FakeLauncher>();
   std::shared_ptr<fakes::FakeKeepAwake> keepAwake = std::make_shared<fakes::FakeKeepAwake>();
   std::shared_ptr<FileService> files;  // null: the real files of the temporary folders
+  std::shared_ptr<fakes::FakeProcessService> processes =
+      std::make_shared<fakes::FakeProcessService>();
 
   Services services() const {
     // The windows' files are real ones in a temporary folder unless a test
     // puts its own in.
-    return {clock, icmp, resolver, network, prompter, launcher, keepAwake,
-            files ? files.get() : &SystemFiles()};
+    return {clock,     icmp, resolver, network, prompter, launcher, keepAwake,
+            files ? files.get() : &SystemFiles(), processes};
   }
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
 #include "app/ui/DesktopLauncher.h"
 
 namespace sondrel {
@@ -10,17 +12,19 @@ TEST(DesktopLauncher, TerminalRunsTheCommandAndStaysOpen) {
     const char* terminal;
     QStringList expected;
   };
-  const QString script = QStringLiteral("ip -4 neigh show; exec \"${SHELL:-sh}\"");
+  // The command is handed over as an argument, never pasted into the script:
+  // a trailing comment or "&" would otherwise swallow the shell after it.
+  const QString script = QStringLiteral("eval \"$1\"; exec \"${SHELL:-sh}\"");
+  const QString command = QStringLiteral("ip -4 neigh show & # \"all\" $HOME");
   const Case cases[] = {
-      {"/usr/bin/xterm", {"-e", "sh", "-c", script}},
-      {"/usr/bin/x-terminal-emulator", {"-e", "sh", "-c", script}},
-      {"/usr/bin/konsole", {"-e", "sh", "-c", script}},
-      {"/usr/bin/gnome-terminal", {"--", "sh", "-c", script}},
+      {"/usr/bin/xterm", {"-e", "sh", "-c", script, "sh", command}},
+      {"/usr/bin/x-terminal-emulator", {"-e", "sh", "-c", script, "sh", command}},
+      {"/usr/bin/konsole", {"-e", "sh", "-c", script, "sh", command}},
+      {"/usr/bin/gnome-terminal", {"--", "sh", "-c", script, "sh", command}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.terminal);
-    EXPECT_EQ(TerminalArguments(QString::fromLatin1(c.terminal), QStringLiteral("ip -4 neigh show")),
-              c.expected);
+    EXPECT_EQ(TerminalArguments(QString::fromLatin1(c.terminal), command), c.expected);
   }
 }
 
@@ -46,6 +50,30 @@ TEST(DesktopLauncher, FileTakesThePlaceOfTheFileFieldAndOtherCodesGo) {
   EXPECT_EQ(DesktopExecArguments(QStringLiteral("\"/opt/my editor/ed\" -x 100%%"), path),
             (QStringList{"/opt/my editor/ed", "-x", "100%", path}));
   EXPECT_TRUE(DesktopExecArguments(QString(), path).isEmpty());
+}
+
+}  // namespace
+}  // namespace sondrel
+
+namespace sondrel {
+namespace {
+
+// The terminal's own part run by a real shell: the command means what the
+// user typed, and the shell after it still starts.
+TEST(DesktopLauncher, TheTerminalScriptRunsTheCommandAsTyped) {
+  const QString command = QStringLiteral(R"(printf '%s|' "a;b" 'c d' $X; printf end # tail &)");
+  QStringList arguments = TerminalArguments(QStringLiteral("/usr/bin/xterm"), command);
+  ASSERT_EQ(arguments.size(), 6);
+  arguments.removeFirst();  // -e
+  const QString program = arguments.takeFirst();
+  QProcess shell;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("X"), QStringLiteral("1"));
+  env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/echo"));  // stands for the user's shell
+  shell.setProcessEnvironment(env);
+  shell.start(program, arguments);
+  ASSERT_TRUE(shell.waitForFinished(10000));
+  EXPECT_EQ(shell.readAllStandardOutput().toStdString(), "a;b|c d|1|end\n");
 }
 
 }  // namespace

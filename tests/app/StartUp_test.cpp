@@ -46,10 +46,12 @@ TEST(StartUp, FirstStartCreatesTheFolderAndTheWorker) {
   EXPECT_GT(Embedded().size(), 0u);
   EXPECT_TRUE(ReadFile(worker) == Embedded()) << "the worker is written byte for byte";
   EXPECT_NE(fs::status(worker).permissions() & fs::perms::owner_exec, fs::perms::none);
-  // Beside the worker only the default IP list; no temporary files.
+  // Beside the worker only the default IP list and command history; no
+  // temporary files.
   std::set<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-  EXPECT_EQ(names, (std::set<std::string>{"PingIPscan2008112", "Tolvane_DB.txt"}));
+  EXPECT_EQ(names, (std::set<std::string>{"PingIPscan2008112", "Tolvane_DB.txt",
+                                          "Tolvane_DB2.txt"}));
 }
 
 TEST(StartUp, SecondStartRewritesNothingAndKeepsAReplacedWorker) {
@@ -57,7 +59,8 @@ TEST(StartUp, SecondStartRewritesNothingAndKeepsAReplacedWorker) {
   StartOnce(base.path().toStdString());
   const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
   const std::string worker = folder + "PingIPscan2008112";
-  for (const std::string& file : {worker, folder + "Tolvane_DB.txt"}) {
+  for (const std::string& file :
+       {worker, folder + "Tolvane_DB.txt", folder + "Tolvane_DB2.txt"}) {
     SCOPED_TRACE(file);
     struct stat first {};
     ASSERT_EQ(::stat(file.c_str(), &first), 0);

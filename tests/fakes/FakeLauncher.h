@@ -11,6 +11,7 @@ class FakeLauncher final : public ILauncher {
   QStringList terminals;
   QStringList files;  // "text:PATH" or "spreadsheet:PATH"
   bool result = true;
+  QString terminal = QStringLiteral("/usr/bin/xterm");  // "" plays a desktop without one
   bool openUrl(const QString& urlOrPath) override {
     opened << urlOrPath;
     return result;
@@ -25,6 +26,7 @@ class FakeLauncher final : public ILauncher {
                  path;
     return result;
   }
+  QString findTerminal() override { return terminal; }
 };
 
 }  // namespace sondrel::fakes

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ProcessService.h"
@@ -26,18 +27,21 @@ class FakeProcessService final : public ProcessService {
     scripts_[program] = std::move(script);
   }
   const std::vector<ProcessStart>& started() const { return started_; }
+  // The pid and signal of each terminateGroup() on a running child.
+  const std::vector<std::pair<qint64, int>>& terminations() const { return terminations_; }
 
   Result<std::unique_ptr<ChildProcess>> start(const ProcessStart& how) override {
     started_.push_back(how);
     auto it = how.argv.empty() ? scripts_.end() : scripts_.find(how.argv.front());
     if (it == scripts_.end()) return Error{ENOENT, "Cannot start: no such program"};
-    return std::unique_ptr<ChildProcess>(std::make_unique<Child>(it->second, nextPid_++));
+    return std::unique_ptr<ChildProcess>(std::make_unique<Child>(it->second, nextPid_++, &terminations_));
   }
 
  private:
   class Child final : public ChildProcess {
    public:
-    Child(ChildScript script, qint64 pid) : script_(std::move(script)), pid_(pid) {
+    Child(ChildScript script, qint64 pid, std::vector<std::pair<qint64, int>>* terminations)
+        : script_(std::move(script)), pid_(pid), terminations_(terminations) {
       QTimer::singleShot(0, this, [this] { step(); });
     }
     qint64 pid() const override { return pid_; }
@@ -46,6 +50,7 @@ class FakeProcessService final : public ProcessService {
     int socketFd() const override { return -1; }
     void terminateGroup(int signal) override {
       if (status_ >= 0) return;
+      terminations_->push_back({pid_, signal});
       terminatedBy_ = signal;
       QTimer::singleShot(0, this, [this] { step(); });
     }
@@ -53,6 +58,7 @@ class FakeProcessService final : public ProcessService {
    private:
     ChildScript script_;
     qint64 pid_;
+    std::vector<std::pair<qint64, int>>* terminations_;
     std::size_t next_ = 0;
     int status_ = -1;
     int terminatedBy_ = 0;
@@ -72,6 +78,7 @@ class FakeProcessService final : public ProcessService {
 
   std::map<std::string, ChildScript> scripts_;
   std::vector<ProcessStart> started_;
+  std::vector<std::pair<qint64, int>> terminations_;
   qint64 nextPid_ = 1000;
 };
 

@@ -10,7 +10,9 @@
 #include "platform/Files.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
+#include "platform/Files.h"
 #include "platform/NetworkSettings_linux.h"
+#include "platform/ProcessService.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel {
@@ -25,6 +27,7 @@ Services SystemServices() {
   services.prompter = std::make_shared<QtPrompter>();
   services.launcher = std::make_shared<DesktopLauncher>();
   services.files = &SystemFiles();
+  services.processes = MakeProcessService();
   return services;
 }
 

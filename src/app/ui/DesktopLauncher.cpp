@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "core/TerminalCommand.h"
+
 namespace sondrel {
 
 bool DesktopLauncher::openUrl(const QString& urlOrPath) {
@@ -21,8 +23,7 @@ QString FindTerminal() {
   QStringList candidates;
   const QString fromEnv = qEnvironmentVariable("TERMINAL").trimmed();
   if (!fromEnv.isEmpty()) candidates << fromEnv;
-  candidates << QStringLiteral("x-terminal-emulator") << QStringLiteral("gnome-terminal")
-             << QStringLiteral("konsole") << QStringLiteral("xterm");
+  for (const char* name : kTerminalCandidates) candidates << QString::fromLatin1(name);
   for (const QString& name : candidates) {
     if (name.contains(QLatin1Char('/'))) {
       if (QFileInfo(name).isExecutable()) return name;
@@ -34,12 +35,10 @@ QString FindTerminal() {
 }
 
 QStringList TerminalArguments(const QString& terminal, const QString& command) {
-  const QString script = command + QStringLiteral("; exec \"${SHELL:-sh}\"");
-  const QStringList shell{QStringLiteral("sh"), QStringLiteral("-c"), script};
-  // gnome-terminal dropped -e for a command with arguments; the rest take -e.
-  if (QFileInfo(terminal).fileName() == QStringLiteral("gnome-terminal"))
-    return QStringList{QStringLiteral("--")} + shell;
-  return QStringList{QStringLiteral("-e")} + shell;
+  QStringList arguments;
+  const std::vector<std::string> argv = TerminalArgv(terminal.toStdString(), command.toStdString());
+  for (std::size_t i = 1; i < argv.size(); ++i) arguments << QString::fromStdString(argv[i]);
+  return arguments;
 }
 
 bool DesktopLauncher::openTerminal(const QString& command) {

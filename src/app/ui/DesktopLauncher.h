@@ -7,6 +7,8 @@
 
 namespace sondrel {
 
+QString FindTerminal();
+
 class DesktopLauncher final : public ILauncher {
  public:
   // A URL with a scheme ("https:", "mailto:", "file:") opens as it is; any
@@ -17,6 +19,7 @@ class DesktopLauncher final : public ILauncher {
   // The default application of the file's kind, as the desktop's MIME
   // associations name it, started with the path as its argument.
   bool openFile(FileKind kind, const QString& path) override;
+  QString findTerminal() override { return FindTerminal(); }
 };
 
 // The argument vector of a desktop entry's Exec line for one file: the file
@@ -26,10 +29,9 @@ QStringList DesktopExecArguments(const QString& exec, const QString& path);
 
 // The first terminal emulator found: $TERMINAL, x-terminal-emulator,
 // gnome-terminal, konsole, xterm; "" when there is none.
-QString FindTerminal();
 
 // The argument list that makes `terminal` run `command` through the shell and
-// then stay open with the user's shell.
+// then stay open with the user's shell; `command` is one argument, unchanged.
 QStringList TerminalArguments(const QString& terminal, const QString& command);
 
 }  // namespace sondrel

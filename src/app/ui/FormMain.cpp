@@ -16,7 +16,10 @@
 #include "app/EmbeddedWorker.h"
 #include "app/ScanProgram.h"
 #include "app/ui/FormMainLayout.h"
+#include "command/ui/DosPanelPresenter.h"
+#include "command/ui/PictureDOS.h"
 #include "core/DataFolder.h"
+#include "iplist/IPListStore.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
@@ -37,6 +40,9 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
                                        services_.network, services_.prompter, services_.keepAwake,
                                        services_.files},
                                       this);
+  if (!services_.processes) services_.processes = MakeProcessService();
+  dosPanel_ = new DosPanelPresenter(
+      {services_.prompter, services_.launcher, services_.processes, services_.files}, this);
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Sondrel Std"));
   client_ = new QWidget(this);
@@ -46,6 +52,7 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   buildMenus();
   buildButtons();
   layoutFrame();
+  connectDosPanel();
 
   PingPanelPresenter* ping = pingPanel_;
   connect(ping, &PingPanelPresenter::testRunningChanged, this, &FormMain::followRunState);
@@ -135,10 +142,7 @@ void FormMain::buildPanels() {
     focusNeutral();
   });
 
-  pictureDOS_ = new QFrame(client_);
-  pictureDOS_->setObjectName(QStringLiteral("PictureDOS"));
-  pictureDOS_->setFrameShape(QFrame::Box);
-  pictureDOS_->setAutoFillBackground(true);
+  pictureDOS_ = new PictureDOS(client_);
   pictureDOS_->hide();
 
   // The target list grows over the results when expanded.
@@ -200,8 +204,9 @@ void FormMain::Form_Load() {
   show();
   QCoreApplication::processEvents();
   layoutFrame();  // the filled lists and their buttons have their sizes now
-  fillCommandList();
-  loadCommandHistory();
+  dosPanel_->FillCommandList();
+  dosPanel_->setHistoryFile(commandHistoryFile_);
+  dosPanel_->LoadHistory();
   pingRun()->ReloadPreviousRun();
   // A data folder that cannot be written leaves the worker unwritten; a scan
   // says so when it needs it.
@@ -217,6 +222,20 @@ void FormMain::Form_Load() {
   Form_Activate();
   placed_ = true;
   tellIfNoIcmp();
+}
+
+void FormMain::connectDosPanel() {
+  dosPanel_->setViews(pictureDOS_, this, findChild<QMenu*>(QStringLiteral("mnuDeleteDos")));
+  dosPanel_->setAddressSource([this] {
+    return ipListStore() ? ipListStore()->ListIP2() : std::vector<std::string>{};
+  });
+  connect(dosPanel_, &DosPanelPresenter::addSingleWanted, this, [this] {
+    if (QAction* add = action(QStringLiteral("mnuAddS"))) add->trigger();
+  });
+  connect(action(QStringLiteral("mnuCloseAllDOS")), &QAction::triggered, dosPanel_,
+          &DosPanelPresenter::CloseAllTerminals);
+  for (const char* name : {"mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
+    action(Q(name))->setEnabled(true);
 }
 
 void FormMain::loadIPList() {

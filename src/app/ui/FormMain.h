@@ -28,7 +28,9 @@ class QToolButton;
 
 namespace sondrel {
 
+class DosPanelPresenter;
 class IPListEditor;
+class PictureDOS;
 class IPListStore;
 class ParameterFrame;
 class ResultsDisplay;
@@ -95,6 +97,7 @@ class FormMain final : public QMainWindow {
   TargetListPanel* targetList() const { return targetList_; }
   IPListStore* ipListStore() const { return pingPanel_->ipListStore(); }
   IPListEditor* ipListEditor() const { return pingPanel_->ipListEditor(); }
+  DosPanelPresenter* dosPanel() const { return dosPanel_; }
   const PingParameters& parameters() const { return pingPanel_->parameters(); }
 
   // The start buttons: "Immediately", then a run.
@@ -129,15 +132,14 @@ class FormMain final : public QMainWindow {
   void hideSchedulePopup();
   void tellIfNoIcmp();
   void loadIPList();
+  void connectDosPanel();
   // The start buttons and the display follow the run's flag.
   void followRunState(bool running);
   // Makes the export piece and gives it its menu entries.
   void buildExport();
 
-  // Start-up steps served by pieces that plug in later: the command utility,
-  // the scan's report channel and grid.
-  void fillCommandList() {}
-  void loadCommandHistory() {}
+  // Start-up steps served by pieces that plug in later: the scan's report
+  // channel and grid.
   void installMessageHook() {}
   void removeMessageHook() {}
   void prepareScanGrid() {}
@@ -164,7 +166,7 @@ class FormMain final : public QMainWindow {
   ResultsDisplay* display_ = nullptr;
   QFrame* picture3_ = nullptr;
   QToolButton* image1_ = nullptr;
-  QFrame* pictureDOS_ = nullptr;
+  PictureDOS* pictureDOS_ = nullptr;
   QLineEdit* text402_ = nullptr;
   // Pop-ups owned by the target list and the schedule; absent until they plug in.
   QPointer<QWidget> pictureShowIP_;
@@ -172,6 +174,7 @@ class FormMain final : public QMainWindow {
   std::map<QString, QAction*> actions_;
 
   PingPanelPresenter* pingPanel_ = nullptr;  // a child: its list actions are the menu's
+  DosPanelPresenter* dosPanel_ = nullptr;
   ParameterFrame* frame1_ = nullptr;
   ScheduleFrame* scheduleFrame_ = nullptr;
   ResultsExport* export_ = nullptr;

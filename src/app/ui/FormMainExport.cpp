@@ -6,6 +6,7 @@
 #include <QFrame>
 
 #include "app/ui/FormMain.h"
+#include "command/ui/DosPanelPresenter.h"
 #include "iplist/IPListStore.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
@@ -29,6 +30,7 @@ void FormMain::buildExport() {
             export_->NoteLiveRow(
                 QString::fromStdString(FormatResultRow(pingRun()->data(), record).first));
           });
+  connect(export_, &ResultsExport::historyReplaced, dosPanel_, &DosPanelPresenter::LoadHistory);
   connect(export_, &ResultsExport::neutralFocusWanted, this, &FormMain::focusNeutral);
   connect(export_, &ResultsExport::ipListReplaced, this, [this] {
     if (IPListStore* store = ipListStore()) {

@@ -1,0 +1,165 @@
+#include "core/CommandHistory.h"
+
+#include <algorithm>
+#include <set>
+
+#include "core/AddressHelpers.h"
+#include "core/IPListFile.h"
+#include "core/ports/FileService.h"
+
+namespace sondrel {
+
+std::vector<std::string> DefaultHistoryLines() {
+  const std::string site1(kDefaultSite1);
+  const std::string site2(kDefaultSite2);
+  return {"traceroute " + site1,
+          "traceroute " + site2,
+          "ip addr",
+          "hostname",
+          "hostnamectl",
+          "smbtree",
+          "cp -r ~/test ~/test2",
+          "netstat",
+          "nslookup " + site2,
+          "arp -a",
+          "arp -d"};
+}
+
+HistoryFileContents ParseHistoryFile(std::string_view bytes) {
+  HistoryFileContents file;
+  std::size_t pos = 0;
+  bool stopped = false;
+  while (pos < bytes.size()) {
+    const std::size_t end = bytes.find('\n', pos);
+    const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+    std::string_view raw = bytes.substr(pos, next - pos);
+    if (!raw.empty() && raw.back() == '\n') raw.remove_suffix(1);
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    pos = next;
+    if (stopped) {
+      if (raw.find_first_not_of(' ') != std::string_view::npos) ++file.tailLines;
+      continue;
+    }
+    std::string line = TrimBlanks(raw);
+    if (line.empty()) {
+      stopped = true;
+      file.tail = std::string(bytes.substr(pos));
+      continue;
+    }
+    file.lines.push_back(std::move(line));
+  }
+  return file;
+}
+
+std::string FormatHistory(const std::vector<std::string>& lines, std::string_view tail) {
+  std::size_t size = tail.size() + 3;
+  for (const auto& l : lines) size += l.size() + 2;
+  std::string out;
+  out.reserve(size);
+  for (const auto& l : lines) {
+    out += l;
+    out += "\r\n";
+  }
+  out += " \r\n";
+  out += tail;
+  return out;
+}
+
+std::string InsertAddress(std::string_view command, std::string_view address) {
+  const std::string c = TrimBlanks(command);
+  const std::size_t dot = c.find('.');
+  if (dot == std::string::npos) {
+    if (c.empty()) return std::string(address);
+    return c + " " + std::string(address);
+  }
+  std::size_t end = c.find(' ', dot);
+  if (end == std::string::npos) end = c.size();
+  const std::size_t blank = c.rfind(' ', dot);
+  const std::size_t start = blank == std::string::npos ? 0 : blank + 1;
+  const std::string token = TrimBlanks(std::string_view(c).substr(start, end - start));
+  // One pass from the left, so an address that holds the word is not
+  // replaced again.
+  std::string out;
+  std::size_t from = 0;
+  for (std::size_t at = c.find(token); at != std::string::npos; at = c.find(token, from)) {
+    out.append(c, from, at - from).append(address);
+    from = at + token.size();
+  }
+  out.append(c, from, std::string::npos);
+  return out;
+}
+
+CommandHistory::CommandHistory(FileService& files, std::string path)
+    : files_(files), path_(std::move(path)) {}
+
+Result<void> CommandHistory::LoadHistory() {
+  lines_.clear();
+  shown_.clear();
+  tailLines_ = 0;
+  if (!files_.fileExists(path_)) {
+    if (auto made = files_.writeNewFile(path_, FormatHistory(DefaultHistoryLines())); !made)
+      return made.error();
+  }
+  auto bytes = files_.readFile(path_);
+  if (!bytes) return bytes.error();
+  HistoryFileContents file = ParseHistoryFile(bytes.value());
+  lines_ = std::move(file.lines);
+  shown_ = lines_;
+  tailLines_ = file.tailLines;
+  return {};
+}
+
+Result<void> CommandHistory::rewrite(const std::vector<std::string>& kept) {
+  // What stands after the file's first empty line goes back after ours.
+  std::string tail;
+  if (auto bytes = files_.readFile(path_)) tail = ParseHistoryFile(bytes.value()).tail;
+  Result<void> written = files_.replaceFile(path_, FormatHistory(kept, tail));
+  Result<void> loaded = LoadHistory();
+  if (!written) return written;
+  return loaded;
+}
+
+Result<void> CommandHistory::AddToHistory(const std::string& command) {
+  if (command.empty()) return {};
+  if (std::find(shown_.begin(), shown_.end(), command) != shown_.end()) return {};
+  std::vector<std::string> kept = lines_;
+  kept.push_back(command);
+  return rewrite(kept);
+}
+
+Result<void> CommandHistory::DeleteSelectedHistory(const std::vector<std::string>& selected) {
+  const std::set<std::string> gone(selected.begin(), selected.end());
+  std::vector<std::string> kept;
+  kept.reserve(lines_.size());
+  for (const auto& line : lines_)
+    if (!gone.count(line)) kept.push_back(line);
+  return rewrite(kept);
+}
+
+Result<void> CommandHistory::KeepLastHistory(int n) {
+  const std::size_t keep = n > 0 ? static_cast<std::size_t>(n) : 0;
+  const std::size_t first = lines_.size() > keep ? lines_.size() - keep : 0;
+  return rewrite(std::vector<std::string>(lines_.begin() + static_cast<std::ptrdiff_t>(first),
+                                          lines_.end()));
+}
+
+Result<void> CommandHistory::DeleteAllHistory() {
+  // No lines at all, not even the closing one: the file stays, so no default
+  // is ever written into it again.
+  Result<void> written = files_.replaceFile(path_, {});
+  Result<void> loaded = LoadHistory();
+  if (!written) return written;
+  return loaded;
+}
+
+Result<void> CommandHistory::ToggleHistorySort() {
+  if (sorted_) {
+    sorted_ = false;
+    return LoadHistory();
+  }
+  SortEntries(shown_);
+  sorted_ = true;
+  return {};
+}
+
+}  // namespace sondrel
