@@ -30,6 +30,7 @@ namespace sondrel {
 class IPListEditor;
 class IPListStore;
 class ParameterFrame;
+class ReportPresenter;
 class ResultsDisplay;
 class RunLog;
 class ScheduleCheck;
@@ -89,6 +90,8 @@ class FormMain final : public QMainWindow {
   RunLog* runLog() const { return pingPanel_->runLog(); }
   ScheduleCheck& scheduleCheck() const { return pingPanel_->scheduleCheck(); }
   ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
+  // The summary report's wiring, made by Form_Load with the run.
+  ReportPresenter* reportPresenter() const { return report_; }
   ParameterFrame* parameterFrame() const { return frame1_; }
   TargetListPanel* targetList() const { return targetList_; }
   IPListStore* ipListStore() const { return pingPanel_->ipListStore(); }
@@ -163,6 +166,7 @@ class FormMain final : public QMainWindow {
   PingPanelPresenter* pingPanel_ = nullptr;  // a child: its list actions are the menu's
   ParameterFrame* frame1_ = nullptr;
   ScheduleFrame* scheduleFrame_ = nullptr;
+  ReportPresenter* report_ = nullptr;
 };
 
 }  // namespace sondrel
