@@ -2,9 +2,13 @@
 // RunPing with fakes.
 #include <QCoreApplication>
 
+#include <iostream>
+
 #include "cli/CliPing.h"
+#include "cli/CliReport.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
+#include "platform/Files.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/Resolver_linux.h"
 
@@ -13,6 +17,19 @@ namespace sondrel::cli {
 int Main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (!args.empty() && args.front() == "report") {
+    const ParsedReportLine report = ParseReportLine({args.begin() + 1, args.end()});
+    if (report.options.help) {
+      std::fputs(ReportUsageText().c_str(), stdout);
+      return kExitReplied;
+    }
+    if (!report.ok()) {
+      std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli report --help'.\n",
+                   report.error.c_str());
+      return kExitUsage;
+    }
+    return RunReport(report.options, DataFolder(), SystemFiles(), std::cout, std::cerr);
+  }
   const ParsedCommandLine parsed = ParseCommandLine(args);
   if (parsed.options.help) {
     std::fputs(UsageText().c_str(), stdout);
