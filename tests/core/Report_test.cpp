@@ -96,6 +96,12 @@ TEST(ReportBuilding, ClosedPeriodFigures) {
   ClosePeriod(p, At({2026, 3, 7, 14, 5, 9}));
   EXPECT_EQ(p.avgTtl, 96);  // 191 / 2 = 95.5 rounds up
   EXPECT_EQ(p.lost, 1);
+
+  // Sums past 32 bits (long periods of slow replies) still average right.
+  ReportPeriod slow = OpenPeriod(At({2026, 3, 7, 14, 5, 9}));
+  for (int i = 0; i < 3; ++i) AddToPeriod(slow, At({2026, 3, 7, 14, 5, 9}, 2'000'000'000));
+  ClosePeriod(slow, At({2026, 3, 7, 14, 5, 9}));
+  EXPECT_EQ(slow.avgTime, 2'000'000'000);
 }
 
 TEST(ReportBuilding, PeriodsFollowTheWalk) {
