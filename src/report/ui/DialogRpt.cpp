@@ -48,7 +48,7 @@ bool CountsAsZero(const QString& text) {
   return ec != std::errc() || value == 0;
 }
 
-constexpr int kListWidths[7] = {250, 44, 56, 50, 64, 96, 140};
+constexpr int kListWidths[7] = {250, 44, 56, 50, 64, 96, 176};
 const char* const kHeadings[7] = {"From        -        To", "TTL", "Sent", "Lost", "AvgTime",
                                   "  Loss Rate - Chart", ""};
 
