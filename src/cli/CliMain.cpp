@@ -2,8 +2,11 @@
 // RunPing with fakes.
 #include <QCoreApplication>
 
+#include <iostream>
+
 #include "cli/CliExport.h"
 #include "cli/CliPing.h"
+#include "cli/CliReport.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/Files.h"
@@ -27,6 +30,19 @@ int Main(int argc, char** argv) {
       return kExitUsage;
     }
     return RunExport(parsed.options, DataFolder(), SystemFiles());
+  }
+  if (!args.empty() && args.front() == "report") {
+    const ParsedReportLine report = ParseReportLine({args.begin() + 1, args.end()});
+    if (report.options.help) {
+      std::fputs(ReportUsageText().c_str(), stdout);
+      return kExitReplied;
+    }
+    if (!report.ok()) {
+      std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli report --help'.\n",
+                   report.error.c_str());
+      return kExitUsage;
+    }
+    return RunReport(report.options, DataFolder(), SystemFiles(), std::cout, std::cerr);
   }
   const ParsedCommandLine parsed = ParseCommandLine(args);
   if (parsed.options.help) {

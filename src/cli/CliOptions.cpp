@@ -53,6 +53,7 @@ std::string applySize(const std::string& text, PingParameters& p) {
 std::string UsageText() {
   return "Usage: sondrel-cli ping [options] [--] TARGET...\n"
          "       sondrel-cli export [--csv] [-o FILE] [--delete-log]   (see export --help)\n"
+         "       sondrel-cli report [-p MINUTES] [--by-size] [--csv] [-o FILE]\n"
          "       sondrel-cli --help | --version\n"
          "\n"
          "Pings every target once per pass, on a timer, as the window's ping test does,\n"

@@ -266,6 +266,7 @@ void PingRun::StartPingTest() {
     });
     return;
   }
+  Q_EMIT dataAboutToChange();
   ++runsStarted_;
   previousRun_ = std::move(run_);
 
@@ -548,6 +549,7 @@ void PingRun::showReloaded(RunData run) {
 
 void PingRun::setPreviousRun(RunData run) {
   if (testRunning_) return;
+  Q_EMIT dataAboutToChange();
   run_ = std::move(run);
   targets_.clear();
   lastReplyLine_.clear();

@@ -159,6 +159,9 @@ class PingRun final : public QObject {
   // and no finished() follows.
   void startAbandoned();
   void reportLinkVisible(bool visible);
+  // The records in data() are about to be replaced (a start, a reload taken
+  // in): whoever reads them on another thread must stop first.
+  void dataAboutToChange();
   // A message for the user that needs no answer, shown with the warning
   // icon: the data folder cannot be written, logging stopped, a damaged or
   // too large log at reload.

@@ -26,6 +26,7 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
+#include "report/ui/ReportPresenter.h"
 
 namespace sondrel {
 
@@ -196,6 +197,10 @@ void FormMain::Form_Load() {
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   pingPanel_->makeRun(dataFolder_);
+  report_ = new ReportPresenter(services_, *pingRun(), this);
+  connect(action(QStringLiteral("mnuReport")), &QAction::triggered, report_,
+          &ReportPresenter::OpenReport);
+  action(QStringLiteral("mnuReport"))->setEnabled(true);
   loadIPList();
   buildExport();
   frame1_->FillParameterLists();

@@ -33,6 +33,7 @@ class IPListEditor;
 class PictureDOS;
 class IPListStore;
 class ParameterFrame;
+class ReportPresenter;
 class ResultsDisplay;
 class ResultsExport;
 class RunLog;
@@ -93,6 +94,8 @@ class FormMain final : public QMainWindow {
   RunLog* runLog() const { return pingPanel_->runLog(); }
   ScheduleCheck& scheduleCheck() const { return pingPanel_->scheduleCheck(); }
   ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
+  // The summary report's wiring, made by Form_Load with the run.
+  ReportPresenter* reportPresenter() const { return report_; }
   ParameterFrame* parameterFrame() const { return frame1_; }
   TargetListPanel* targetList() const { return targetList_; }
   IPListStore* ipListStore() const { return pingPanel_->ipListStore(); }
@@ -179,6 +182,7 @@ class FormMain final : public QMainWindow {
   ScheduleFrame* scheduleFrame_ = nullptr;
   ResultsExport* export_ = nullptr;
   std::function<ScanExportSource()> scanExportSource_;
+  ReportPresenter* report_ = nullptr;
 };
 
 }  // namespace sondrel

@@ -1,0 +1,102 @@
+#include "cli/CliReport.h"
+
+#include <sstream>
+
+#include "cli/CliPing.h"
+#include "core/Report.h"
+#include "core/ports/FileService.h"
+#include "results/RunLog.h"
+
+namespace sondrel::cli {
+
+std::string ReportUsageText() {
+  return "Usage: sondrel-cli report [-p MINUTES] [--by-size] [--csv] [-o FILE]\n"
+         "\n"
+         "Writes the summary report of the last ping test logged in the data folder\n"
+         "(the run the window shows as the previous one, reloaded whatever its size),\n"
+         "in the layout of the report window's export, every line ending in CR LF.\n"
+         "\n"
+         "  -p MINUTES   length of a period; fractions are allowed (2.5); a text that\n"
+         "               is not a number above 0 counts as 1. Without -p: the run's\n"
+         "               length in minutes div 10, at least 1, as the window proposes\n"
+         "  --by-size    one row per target and buffer size instead of per period\n"
+         "  --csv        the CSV layout instead of the text layout\n"
+         "  -o FILE      write FILE (replaced whole) instead of standard output\n"
+         "  -h, --help   show this text\n"
+         "\n"
+         "Exit status: 0 written; 1 no report (no logged results, a run stopped before\n"
+         "its first round, or FILE could not be written); 2 bad usage.\n";
+}
+
+ParsedReportLine ParseReportLine(const std::vector<std::string>& args) {
+  ParsedReportLine parsed;
+  ReportOptions& o = parsed.options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const std::string& name, std::string& into) {
+      if (i + 1 >= args.size()) {
+        parsed.error = "option " + name + " needs a value";
+        return;
+      }
+      into = args[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+    } else if (a == "--by-size") {
+      o.bySize = true;
+    } else if (a == "--csv") {
+      o.csv = true;
+    } else if (a == "-p") {
+      value(a, o.minutesText);
+    } else if (a.rfind("-p", 0) == 0 && a.size() > 2) {
+      o.minutesText = a.substr(2);
+    } else if (a == "-o") {
+      value(a, o.output);
+      if (parsed.ok() && o.output.empty()) parsed.error = "option -o needs a file name";
+    } else if (a.rfind("-o", 0) == 0 && a.size() > 2) {
+      o.output = a.substr(2);
+    } else {
+      parsed.error = "unexpected argument '" + a + "'";
+    }
+    if (!parsed.ok()) break;
+  }
+  return parsed;
+}
+
+int RunReport(const ReportOptions& options, const std::string& dataFolder, FileService& files,
+              std::ostream& out, std::ostream& err) {
+  RunLog log(dataFolder, files);
+  RunData run;
+  if (auto loaded = log.loadPreviousRun(); loaded) {
+    run = std::move(loaded.value());
+  } else if (loaded.error().code == ENOMEM) {
+    err << loaded.error().message << "\n";
+    return kExitNoReply;
+  }
+  const std::string minutesText =
+      options.minutesText.empty() ? ProposedPeriodText(run) : options.minutesText;
+  auto report = BuildReport(run, PeriodMinutesFromText(minutesText),
+                            options.bySize ? ReportGrouping::BufferSize
+                                           : ReportGrouping::TimePeriod);
+  if (!report) {
+    err << report.error().message << "\n";
+    return kExitNoReply;
+  }
+  std::ostringstream bytes;
+  if (options.csv)
+    ExportReportCsv(bytes, report.value());
+  else
+    ExportReportText(bytes, report.value());
+  if (options.output.empty()) {
+    out << bytes.str();
+    out.flush();
+    return out ? kExitReplied : kExitNoReply;
+  }
+  if (auto written = files.replaceFile(options.output, bytes.str()); !written) {
+    err << "sondrel-cli: " << written.error().message << "\n";
+    return kExitNoReply;
+  }
+  return kExitReplied;
+}
+
+}  // namespace sondrel::cli
