@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/ui/ButtonIcons.h"
 #include "app/ui/DesktopLauncher.h"
 #include "app/ui/FormMain.h"
 #include "app/ui/QtPrompter.h"
@@ -27,6 +28,9 @@ Services SystemServices() {
 }
 
 int RunMainWindow(QApplication& app) {
+  // The desktop groups the window under the installed entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.sondrel"));
+  QApplication::setWindowIcon(ApplicationIcon());
   FormMain w(SystemServices(), ApplicationDataFolder());
   w.Form_Load();
   return app.exec();

@@ -27,6 +27,7 @@ class QToolButton;
 
 namespace sondrel {
 
+class DialogHelp;
 class IPListEditor;
 class IPListStore;
 class ParameterFrame;
@@ -66,6 +67,9 @@ class FormMain final : public QMainWindow {
   void CopyScreen();
   void OpenWebSite();
   void ShowAbout();
+  // The help window, beside the main window and not blocking it.
+  void OpenHelp();
+  DialogHelp* helpWindow() const;
   void ExitProgram();
 
   // The running flag set, and back; the start buttons follow the run's flag.
@@ -159,6 +163,7 @@ class FormMain final : public QMainWindow {
   QPointer<QWidget> pictureShowIP_;
   QPointer<QWidget> frameTime_;
   std::map<QString, QAction*> actions_;
+  QPointer<DialogHelp> help_;
 
   PingPanelPresenter* pingPanel_ = nullptr;  // a child: its list actions are the menu's
   ParameterFrame* frame1_ = nullptr;
