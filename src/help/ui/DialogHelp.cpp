@@ -21,7 +21,7 @@ namespace {
 constexpr int kPageLeft = 140;  // twips
 constexpr int kPageTop = 120;
 constexpr int kPageWidth = 760;  // pixels: a screenshot and a column of texts
-constexpr int kPageHeight = 400;
+constexpr int kPageHeight = 300;
 constexpr int kShotWidth = 470;
 
 }  // namespace
