@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "app/AppFixture.h"
+#include "app/ui/Composition.h"
 #include "help/ui/DialogHelp.h"
 
 namespace sondrel {
@@ -97,6 +98,14 @@ TEST_F(FormMainDeskTest, PictureButtonsCarryTheirIcons) {
       EXPECT_NE(disabled, normal);
     }
   }
+}
+
+// The window groups under the installed desktop entry and shows its icon.
+TEST_F(FormMainDeskTest, WindowCarriesTheDesktopEntryNameAndIcon) {
+  SetDesktopIdentity();
+  EXPECT_EQ(QGuiApplication::desktopFileName().toStdString(), "org.example.sondrel");
+  EXPECT_FALSE(w().windowIcon().isNull());
+  EXPECT_FALSE(w().windowIcon().pixmap(48, 48).isNull());
 }
 
 }  // namespace

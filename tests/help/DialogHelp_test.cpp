@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -125,6 +126,23 @@ TEST_F(DialogHelpTest, EveryPageCarriesItsScreenshotAndItsTexts) {
     const QLabel* shot = panel->findChild<QLabel*>(QStringLiteral("Screenshot"));
     ASSERT_NE(shot, nullptr);
     EXPECT_FALSE(shot->pixmap().isNull()) << "the screenshot resource is missing";
+  }
+}
+
+// Every page's texts get the height their wrapped lines need, inside the page.
+TEST_F(DialogHelpTest, EveryPageHasRoomForItsTexts) {
+  for (const char* name : kPanels) {
+    SCOPED_TRACE(name);
+    auto* panel = find<QFrame>(name);
+    ASSERT_NE(panel, nullptr);
+    panel->show();
+    panel->layout()->activate();
+    for (const QLabel* label : panel->findChildren<QLabel*>()) {
+      const QRect inPanel(label->mapTo(panel, QPoint(0, 0)), label->size());
+      EXPECT_TRUE(panel->rect().contains(inPanel)) << label->text().toStdString();
+      if (label->wordWrap())
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+    }
   }
 }
 

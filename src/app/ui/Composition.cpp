@@ -27,10 +27,14 @@ Services SystemServices() {
   return services;
 }
 
-int RunMainWindow(QApplication& app) {
+void SetDesktopIdentity() {
   // The desktop groups the window under the installed entry and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.sondrel"));
   QApplication::setWindowIcon(ApplicationIcon());
+}
+
+int RunMainWindow(QApplication& app) {
+  SetDesktopIdentity();
   FormMain w(SystemServices(), ApplicationDataFolder());
   w.Form_Load();
   return app.exec();
