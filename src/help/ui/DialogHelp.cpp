@@ -94,6 +94,11 @@ QFrame* DialogHelp::buildPage(int page) {
     label->setObjectName(QStringLiteral("HelpText"));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (text == content.texts.front()) {  // the page's heading
+      QFont font = label->font();
+      font.setBold(true);
+      label->setFont(font);
+    }
     column->addWidget(label);
   }
   column->addStretch(1);
