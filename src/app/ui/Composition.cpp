@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/ui/ButtonIcons.h"
 #include "app/ui/DesktopLauncher.h"
 #include "app/ui/FormMain.h"
 #include "app/ui/QtPrompter.h"
@@ -31,7 +32,14 @@ Services SystemServices() {
   return services;
 }
 
+void SetDesktopIdentity() {
+  // The desktop groups the window under the installed entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.sondrel"));
+  QApplication::setWindowIcon(ApplicationIcon());
+}
+
 int RunMainWindow(QApplication& app) {
+  SetDesktopIdentity();
   FormMain w(SystemServices(), ApplicationDataFolder());
   w.Form_Load();
   return app.exec();

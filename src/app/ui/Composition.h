@@ -12,6 +12,9 @@ namespace sondrel {
 // message boxes and desktop launcher.
 Services SystemServices();
 
+// The desktop file name and window icon every window of the program carries.
+void SetDesktopIdentity();
+
 // Builds the real services, shows the main window and runs the event loop.
 int RunMainWindow(QApplication& app);
 

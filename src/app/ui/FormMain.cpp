@@ -384,19 +384,6 @@ void FormMain::OpenWebSite() {
   if (services_.launcher) services_.launcher->openUrl(Q(kWebsite));
 }
 
-void FormMain::ShowAbout() {
-  if (!services_.prompter) return;
-  const QString text = windowTitle() + QStringLiteral(
-                                           "\n\nVersion %1 of %2\n\n"
-                                           "Pings a list of targets on a timer, logs every "
-                                           "reply and sweeps address ranges.\n%3")
-                                           .arg(QLatin1String(kVersion.data(), kVersion.size()),
-                                                QLatin1String(kVersionDate.data(), kVersionDate.size()),
-                                                Q(kWebsite));
-  services_.prompter->message(text, QStringLiteral("About"), IPrompter::Icon::Information);
-  focusNeutral();
-}
-
 void FormMain::ExitProgram() {
   if (testRunning()) {
     if (services_.prompter)

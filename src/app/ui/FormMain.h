@@ -29,6 +29,7 @@ class QToolButton;
 namespace sondrel {
 
 class DosPanelPresenter;
+class DialogHelp;
 class IPListEditor;
 class PictureDOS;
 class IPListStore;
@@ -71,6 +72,9 @@ class FormMain final : public QMainWindow {
   void CopyScreen();
   void OpenWebSite();
   void ShowAbout();
+  // The help window, beside the main window and not blocking it.
+  void OpenHelp();
+  DialogHelp* helpWindow() const;
   void ExitProgram();
 
   // The running flag set, and back; the start buttons follow the run's flag.
@@ -175,6 +179,7 @@ class FormMain final : public QMainWindow {
   QPointer<QWidget> pictureShowIP_;
   QPointer<QWidget> frameTime_;
   std::map<QString, QAction*> actions_;
+  QPointer<DialogHelp> help_;
 
   PingPanelPresenter* pingPanel_ = nullptr;  // a child: its list actions are the menu's
   DosPanelPresenter* dosPanel_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <array>
 
+#include "app/ui/ButtonIcons.h"
 #include "app/ui/FormMain.h"
 #include "app/ui/FormMainLayout.h"
 #include "iplist/ui/TargetListPanel.h"
@@ -135,6 +136,7 @@ void FormMain::buildMenus() {
   connect(action(S("mnuExit")), &QAction::triggered, this, &FormMain::ExitProgram);
   connect(action(S("mnuCopy")), &QAction::triggered, this, &FormMain::CopyScreen);
   connect(action(S("mnuAbout")), &QAction::triggered, this, &FormMain::ShowAbout);
+  connect(action(S("mnuHowto")), &QAction::triggered, this, &FormMain::OpenHelp);
   connect(action(S("mnuDos")), &QAction::triggered, this, &FormMain::ShowDosPanel);
 
   // Entries whose pieces plug in later stay greyed until then; the list
@@ -142,8 +144,7 @@ void FormMain::buildMenus() {
   for (const char* name :
        {"mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuIpscanner", "mnuExport",
         "mnuOpen", "mnuReport", "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete",
-        "mnuScanLocalIP", "mnuAddG2", "mnuDos", "mnuCloseAllDOS", "mnuDeleteDos",
-        "mnuHowto"})
+        "mnuScanLocalIP", "mnuAddG2", "mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
     action(S(name))->setEnabled(false);
 }
 
@@ -158,25 +159,25 @@ void FormMain::buildButtons() {
   struct Picture {
     const char* name;
     const char* action;
-    QStyle::StandardPixmap icon;
+    ButtonIcon icon;
     const char* tip;
   };
   static const Picture kPictures[] = {
-      {"Command3", "mnuStart", QStyle::SP_MediaPlay, "Run ping test"},
-      {"Command4", "mnuStop", QStyle::SP_MediaStop, "Stop the current running Ping or IP Scan test"},
-      {"Command5", "mnuExport", QStyle::SP_DialogSaveButton,
+      {"Command3", "mnuStart", ButtonIcon::Start, "Run ping test"},
+      {"Command4", "mnuStop", ButtonIcon::Stop, "Stop the current running Ping or IP Scan test"},
+      {"Command5", "mnuExport", ButtonIcon::Export,
        "Export the test results to a txt or csv file"},
-      {"Command6", "mnuOpen", QStyle::SP_DialogOpenButton, "Open test results file"},
-      {"Command7", "mnuCopy", QStyle::SP_FileIcon,
+      {"Command6", "mnuOpen", ButtonIcon::Open, "Open test results file"},
+      {"Command7", "mnuCopy", ButtonIcon::Copy,
        "Copy the test result screen to clipboard"},
-      {"Command11", "mnuDos", QStyle::SP_ComputerIcon, "Run Other DOS Commands"},
-      {"Command12", "mnuHowto", QStyle::SP_MessageBoxQuestion, "How to use?"},
+      {"Command11", "mnuDos", ButtonIcon::Dos, "Run Other DOS Commands"},
+      {"Command12", "mnuHowto", ButtonIcon::Help, "How to use?"},
   };
   int x = kMargin;
   for (const Picture& p : kPictures) {
     auto* b = new QToolButton(client_);
     b->setObjectName(Q(p.name));
-    b->setIcon(style()->standardIcon(p.icon));
+    b->setIcon(DrawnIcon(p.icon));
     b->setIconSize({20, 20});
     b->setToolTip(Q(p.tip));
     b->setAutoRaise(true);
@@ -212,7 +213,7 @@ void FormMain::buildButtons() {
   }
   auto* dos = new QToolButton(client_);
   dos->setObjectName(QStringLiteral("Command19"));
-  dos->setIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+  dos->setIcon(DrawnIcon(ButtonIcon::Dos));
   dos->setToolTip(QStringLiteral("Run Other DOS Commands"));
   dos->setGeometry(x, y, kButtonHeight + 4, kButtonHeight);
   bind(dos, QStringLiteral("mnuDos"));
