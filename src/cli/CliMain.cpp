@@ -2,7 +2,10 @@
 // RunPing with fakes.
 #include <QCoreApplication>
 
+#include "app/ScanProgram.h"
 #include "cli/CliPing.h"
+#include "cli/CliScan.h"
+#include "platform/ProcessService.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
@@ -10,9 +13,39 @@
 
 namespace sondrel::cli {
 
+namespace {
+
+int ScanMain(const std::vector<std::string>& args) {
+  const ParsedScanLine parsed = ParseScanCommandLine({args.begin() + 1, args.end()});
+  if (parsed.options.help) {
+    std::fputs(ScanUsageText().c_str(), stdout);
+    return kExitReplied;
+  }
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli scan --help'.\n",
+                 parsed.error.c_str());
+    return kExitUsage;
+  }
+  ScanServices services;
+  services.resolver = SystemResolver();
+  services.dataFolder = DataFolder();
+  auto worker = ExtractScanProgram(services.dataFolder);
+  if (!worker) {
+    std::fprintf(stderr, "sondrel-cli: %s\n", worker.error().message.c_str());
+    return kExitCannotStart;
+  }
+  services.workerPath = worker.value();
+  auto processes = MakeProcessService();
+  services.processes = processes.get();
+  return RunScan(parsed.options, services);
+}
+
+}  // namespace
+
 int Main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (!args.empty() && args[0] == "scan") return ScanMain(args);
   const ParsedCommandLine parsed = ParseCommandLine(args);
   if (parsed.options.help) {
     std::fputs(UsageText().c_str(), stdout);

@@ -52,6 +52,7 @@ std::string applySize(const std::string& text, PingParameters& p) {
 
 std::string UsageText() {
   return "Usage: sondrel-cli ping [options] [--] TARGET...\n"
+         "       sondrel-cli scan [--list TITLE]... [--] TARGET...   (see scan --help)\n"
          "       sondrel-cli --help | --version\n"
          "\n"
          "Pings every target once per pass, on a timer, as the window's ping test does,\n"
