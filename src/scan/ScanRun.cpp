@@ -63,9 +63,11 @@ bool ScanRun::StartScan(const std::vector<std::string>& addresses) {
   table_.resize(addresses.size());
   for (std::size_t k = 0; k < addresses.size(); ++k) table_[k].ip = addresses[k];
   text2_ = "Scanning ...";
-  // Spread over every worker slot, in runs of consecutive addresses.
-  pairsPerWorker_ = std::clamp<std::size_t>((addresses.size() + kMaxWorkers - 1) / kMaxWorkers,
-                                            1, kMaxPairsPerWorker);
+  // In runs of consecutive addresses.
+  pairsPerWorker_ = std::clamp<std::size_t>(
+      (addresses.size() + kSpreadWorkers - 1) / kSpreadWorkers, kMinPairsPerWorker,
+      kMaxPairsPerWorker);
+  if (fixedPairs_ > 0) pairsPerWorker_ = std::min(fixedPairs_, kMaxPairsPerWorker);
   nextAddress_ = 0;
   launching_ = true;
   launchTimer_.start();

@@ -27,13 +27,21 @@ class ScanRun final : public QObject {
   Q_OBJECT
  public:
   static constexpr int kMaxWorkers = 64;
-  static constexpr std::size_t kMaxPairsPerWorker = 1024;
+  // A worker probes its addresses together on one socket, so a few large
+  // workers beat many small ones: a process start costs more than an echo.
+  // The most pairs keep a worker's command line far below the system's
+  // limit for one argument (128 KiB).
+  static constexpr std::size_t kSpreadWorkers = 16;
+  static constexpr std::size_t kMinPairsPerWorker = 256;
+  static constexpr std::size_t kMaxPairsPerWorker = 4096;
   static constexpr int kReportFdInWorker = 3;
 
   ScanRun(ProcessService& processes, std::string workerPath, QObject* parent = nullptr);
   ~ScanRun() override;
 
   void setWorkerDelay(long delay) { workerDelay_ = delay; }
+  // Addresses per worker; 0 chooses by the scan's size.
+  void setPairsPerWorker(std::size_t pairs) { fixedPairs_ = pairs; }
 
   // Steps 2 and 5-7 of a scan start, with the addresses already collected.
   // False (and nothing started) for an empty list.
@@ -98,6 +106,7 @@ class ScanRun final : public QObject {
   std::vector<std::string> addresses_;
   std::size_t nextAddress_ = 0;
   std::size_t pairsPerWorker_ = 1;
+  std::size_t fixedPairs_ = 0;
   std::map<ChildProcess*, std::unique_ptr<Worker>> workers_;
   QTimer timerS1_;
   QTimer timerS3_;

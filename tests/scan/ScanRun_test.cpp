@@ -74,8 +74,17 @@ TEST_F(ScanRunTest, AnEmptyListStartsNothing) {
   EXPECT_FALSE(run.timerS1().isActive());
 }
 
+TEST_F(ScanRunTest, SmallScansGoToOneWorkerAndLargeOnesAreSpread) {
+  ASSERT_TRUE(run.StartScan(Loopback(254)));
+  ASSERT_TRUE(launchDone());
+  EXPECT_EQ(processes.started().size(), 1u);
+  ASSERT_TRUE(run.StartScan(Loopback(65536)));
+  ASSERT_TRUE(launchDone());
+  EXPECT_EQ(processes.started().size(), 1u + 16u);
+}
+
 TEST_F(ScanRunTest, NeverMoreThanSixtyFourWorkersAliveAndTheRestFollowAsTheyEnd) {
-  ASSERT_TRUE(run.StartScan(Loopback(100000)));
+  ASSERT_TRUE(run.StartScan(Loopback(300000)));
   ASSERT_TRUE(QTest::qWaitFor([this] { return processes.started().size() >= 64; }, 10000));
   QTest::qWait(50);
   EXPECT_EQ(processes.started().size(), 64u);
@@ -90,8 +99,8 @@ TEST_F(ScanRunTest, NeverMoreThanSixtyFourWorkersAliveAndTheRestFollowAsTheyEnd)
     QTest::qWait(20);
   }
   ASSERT_TRUE(launchDone());
-  EXPECT_EQ(run.counters().total, 100000);
-  EXPECT_EQ(LaunchedIndexes(processes).size(), 100000u);
+  EXPECT_EQ(run.counters().total, 300000);
+  EXPECT_EQ(LaunchedIndexes(processes).size(), 300000u);
   EXPECT_LE(run.peakWorkers(), 64);
 }
 
@@ -142,6 +151,7 @@ TEST_F(ScanRunTest, FinishesTwoTicksAfterEveryReportIsIn) {
 }
 
 TEST_F(ScanRunTest, StopAfterTheTenthAddressKeepsTenAndEndsWithinThreeStopTicks) {
+  run.setPairsPerWorker(1);  // one address a worker, as the window's scan of old
   QObject::connect(&run, &ScanRun::workerStarted, &run, [this](int total) {
     if (total == 10) run.StopScan();
   });

@@ -40,10 +40,11 @@ TEST(ScanChannel, OnlyWholeFramesWithIdentifierThreeCount) {
   ASSERT_TRUE(dir.isValid());
   auto processes = MakeProcessService();
   // A wrong identifier, a frame far over 256 bytes, a good frame cut in two
-  // writes, a name with commas already split (the run cannot know better),
-  // and a last frame without its NUL when the worker ends.
+  // writes, and a last frame without its NUL when the worker ends. Only the
+  // worker given index 0 speaks (each address gets a worker of its own).
   const std::string worker = ScriptWorker(
       dir,
+      "case \"$1\" in 3,127.0.0.1,0,*) ;; *) exit 0 ;; esac\n"
       "printf '\\0021,Dead\\000' >&3\n"
       "head -c 400 /dev/zero | tr '\\0' 9 | sed 's/^/\\x03/' >&3; printf '\\000' >&3\n"
       "printf '\\0030,5,' >&3; printf '64,,\\000' >&3\n"
