@@ -13,6 +13,7 @@
 #include "core/ports/NetworkSettings.h"
 #include "platform/Prompter.h"
 #include "core/ports/Resolver.h"
+#include "platform/ProcessService.h"
 
 namespace sondrel {
 
@@ -24,6 +25,8 @@ struct Services {
   std::shared_ptr<IPrompter> prompter;
   std::shared_ptr<ILauncher> launcher;
   std::shared_ptr<IKeepAwake> keepAwake;
+  // Null: the system's own (the window falls back to them).
+  std::shared_ptr<ProcessService> processes;
 };
 
 }  // namespace sondrel

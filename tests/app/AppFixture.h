@@ -13,6 +13,7 @@
 #include "fakes/FakeKeepAwake.h"
 #include "fakes/FakeLauncher.h"
 #include "fakes/FakeNetworkSettings.h"
+#include "fakes/FakeProcessService.h"
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
@@ -28,9 +29,11 @@ struct FakeServices {
   std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
   std::shared_ptr<fakes::FakeLauncher> launcher = std::make_shared<fakes::FakeLauncher>();
   std::shared_ptr<fakes::FakeKeepAwake> keepAwake = std::make_shared<fakes::FakeKeepAwake>();
+  std::shared_ptr<fakes::FakeProcessService> processes =
+      std::make_shared<fakes::FakeProcessService>();
 
   Services services() const {
-    return {clock, icmp, resolver, network, prompter, launcher, keepAwake};
+    return {clock, icmp, resolver, network, prompter, launcher, keepAwake, processes};
   }
 };
 

@@ -10,6 +10,7 @@
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
 #include "platform/NetworkSettings_linux.h"
+#include "platform/ProcessService.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel {
@@ -23,6 +24,7 @@ Services SystemServices() {
   services.keepAwake = std::make_shared<DBusKeepAwake>();
   services.prompter = std::make_shared<QtPrompter>();
   services.launcher = std::make_shared<DesktopLauncher>();
+  services.processes = MakeProcessService();
   return services;
 }
 

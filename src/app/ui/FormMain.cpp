@@ -22,6 +22,8 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
+#include "scan/ui/ScanPanel.h"
+#include "scan/ui/ScanPanelPresenter.h"
 
 namespace sondrel {
 
@@ -35,6 +37,7 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   pingPanel_ = new PingPanelPresenter({services_.clock, services_.icmp, services_.resolver,
                                        services_.network, services_.prompter, services_.keepAwake},
                                       this);
+  if (!services_.processes) services_.processes = MakeProcessService();
   setObjectName(QStringLiteral("FormMain"));
   setWindowTitle(QStringLiteral("Sondrel Std"));
   client_ = new QWidget(this);
@@ -76,6 +79,7 @@ void FormMain::layoutFrame() {
   display_->setPanelWidth(listLeft + kListWidth - kResultsLeft);
   picture3_->setGeometry(display_->geometry());
   image1_->setGeometry(picture3_->width() - 22, 2, 18, 18);
+  scanPanel_->setGeometry(1, 1, picture3_->width() - 26, picture3_->height() - 2);
   pictureDOS_->setGeometry(kDosLeft, kDosTop, display_->x() + display_->width() - kDosLeft,
                            display_->height() - (kDosTop - kResultsTop));
   targetList_->setGeometry(listLeft, kTopAreaTop, kListWidth - 22, targetList_->height());
@@ -124,6 +128,7 @@ void FormMain::buildPanels() {
   image1_->setToolTip(QStringLiteral("Minimize IP Scan Form"));
   image1_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
   image1_->setAutoRaise(true);
+  scanPanel_ = new ScanPanel(picture3_);
   connect(image1_, &QToolButton::clicked, this, [this] {
     ShowPingPanel();
     focusNeutral();
@@ -234,7 +239,42 @@ void FormMain::LoadIPList() {
 
 void FormMain::CommandStart_Click() { pingPanel_->StartRun(); }
 
-void FormMain::CommandStop_Click() { pingPanel_->StopRun(); }
+void FormMain::CommandStop_Click() {
+  if (scanPresenter_ && scanPresenter_->scanning()) {
+    scanPresenter_->StopScan();
+    return;
+  }
+  pingPanel_->StopRun();
+}
+
+void FormMain::PrepareScanGrid() {
+  scanPresenter_ = new ScanPanelPresenter(
+      {services_.resolver, services_.network, services_.prompter, services_.processes,
+       services_.keepAwake},
+      scanProgramPath_, this);
+  ScanPanelPresenter::Views views;
+  views.panel = scanPanel_;
+  views.targetList = targetList_;
+  views.pingRun = pingRun();
+  views.editor = ipListEditor();
+  views.exchange = &pingPanel_->exchange();
+  views.addGroupMenu = findChild<QMenu*>(QStringLiteral("mnuAddG2"));
+  scanPresenter_->setViews(views);
+  ScanPanelPresenter* scan = scanPresenter_;
+  connect(scan, &ScanPanelPresenter::scanPanelWanted, this, &FormMain::ShowScanPanel);
+  connect(scan, &ScanPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
+  connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
+          &ScanPanelPresenter::StartScan);
+  connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,
+          &ScanPanelPresenter::ScanLocalSubnet);
+  for (const char* mode : {"Active", "Inactive", "All"})
+    connect(action(QStringLiteral("mnuAddG2") + Q(mode)), &QAction::triggered, scan,
+            [scan, mode] { scan->AddScanToNewGroup(Q(mode)); });
+  // A worker that cannot be written or started is told when a scan needs it.
+  scanAvailable_ = true;
+  for (const char* name : {"mnuScanLocalIP", "mnuAddG2"}) action(Q(name))->setEnabled(true);
+  followRunState(testRunning());
+}
 
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress && (watched == client_ || watched == frame1_))

@@ -32,6 +32,8 @@ class IPListStore;
 class ParameterFrame;
 class ResultsDisplay;
 class RunLog;
+class ScanPanel;
+class ScanPanelPresenter;
 class ScheduleCheck;
 class ScheduleFrame;
 class TargetListPanel;
@@ -84,6 +86,9 @@ class FormMain final : public QMainWindow {
   std::int16_t scanParameter2() const { return scanParameter2_; }
 
   ResultsDisplay* display() const { return display_; }
+  // Made by Form_Load, once the worker's path is known.
+  ScanPanelPresenter* scanPresenter() const { return scanPresenter_; }
+  ScanPanel* scanPanel() const { return scanPanel_; }
   // The run engine and its log, made by Form_Load once the data folder is known.
   PingRun* pingRun() const { return pingPanel_->pingRun(); }
   RunLog* runLog() const { return pingPanel_->runLog(); }
@@ -129,7 +134,7 @@ class FormMain final : public QMainWindow {
   void LoadCommandHistory() {}
   void InstallMessageHook() {}
   void RemoveMessageHook() {}
-  void PrepareScanGrid() {}
+  void PrepareScanGrid();
 
   Services services_;
   std::string dataFolderBase_;
@@ -153,6 +158,8 @@ class FormMain final : public QMainWindow {
   ResultsDisplay* display_ = nullptr;
   QFrame* picture3_ = nullptr;
   QToolButton* image1_ = nullptr;
+  ScanPanel* scanPanel_ = nullptr;
+  ScanPanelPresenter* scanPresenter_ = nullptr;
   QFrame* pictureDOS_ = nullptr;
   QLineEdit* text402_ = nullptr;
   // Pop-ups owned by the target list and the schedule; absent until they plug in.
