@@ -19,7 +19,7 @@ XDG_DATA_HOME=$data exec unshare -n sh -c '
   bin=$1; data=$2; runs=$3
   ms() { echo $(( $(date +%s%N) / 1000000 )); }
   scan() { "$bin/sondrel-cli" scan "$@" >"$data/scan.out" || true; }
-  counts() { echo "$(grep -c ",Dead," "$data/scan.out" || true) dead, $(grep -E "^Active:" "$data/scan.out" | tr -s " ")"; }
+  counts() { echo "$(grep -E "^Active: " "$data/scan.out" | tr -s " "), $(grep -c ",Dead," "$data/scan.out" || true) dead"; }
   for n in $(seq "$runs"); do
     t0=$(ms); scan 127.0.0.0-127.0.0.255; t1=$(ms)
     live=$(fping -a -q -g 127.0.0.0/24 -r 0 -t 1000 -i 0 2>/dev/null | wc -l || true); t2=$(ms)
@@ -37,13 +37,13 @@ XDG_DATA_HOME=$data exec unshare -n sh -c '
   cli=$!
   peakw=0; peakfd=0; peakrss=0; peakwrss=0
   while kill -0 $cli 2>/dev/null; do
-    w=$(pgrep -c -f PingIPscan2008112 || true)
+    w=$(pgrep -c -f "^$data/SondrelDataBas/PingIPscan" || true)
     [ "$w" -gt "$peakw" ] && peakw=$w
     fd=$(ls /proc/$cli/fd 2>/dev/null | wc -l || echo 0)
     [ "$fd" -gt "$peakfd" ] && peakfd=$fd
     rss=$(awk "/VmRSS/ {print \$2}" /proc/$cli/status 2>/dev/null || echo 0)
     [ "${rss:-0}" -gt "$peakrss" ] && peakrss=$rss
-    for p in $(pgrep -f PingIPscan2008112 || true); do
+    for p in $(pgrep -f "^$data/SondrelDataBas/PingIPscan" || true); do
       r=$(awk "/VmRSS/ {print \$2}" /proc/$p/status 2>/dev/null || echo 0)
       [ "${r:-0}" -gt "$peakwrss" ] && peakwrss=$r
     done

@@ -23,7 +23,7 @@ TEST(ScanCommandLine, TargetsListsAndRefusals) {
   EXPECT_EQ(ParseScanCommandLine({" "}).error, "empty target");
 }
 
-TEST(ScanProgram, HelpAndBadUsageExitStatus) {
+TEST(CliScanProgram, HelpAndBadUsageExitStatus) {
   QTemporaryDir home;
   clitest::Finished help = clitest::RunProgram({"scan", "--help"}, home.path());
   EXPECT_EQ(help.status, 0);
@@ -34,7 +34,7 @@ TEST(ScanProgram, HelpAndBadUsageExitStatus) {
   EXPECT_TRUE(clitest::RunProgram({"--help"}, home.path()).out.contains(QStringLiteral("sondrel-cli scan")));
 }
 
-TEST(ScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
+TEST(CliScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
   const char* isolated = std::getenv("SONDREL_ISOLATED");
   if (!isolated || std::string(isolated) != "1")
     GTEST_SKIP() << "needs the private test namespace (echoes and name lookups)";
@@ -56,7 +56,7 @@ TEST(ScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
       << lines[15].toStdString();
 }
 
-TEST(ScanProgram, NoAnswerAtAllExitsWithOne) {
+TEST(CliScanProgram, NoAnswerAtAllExitsWithOne) {
   const char* isolated = std::getenv("SONDREL_ISOLATED");
   if (!isolated || std::string(isolated) != "1")
     GTEST_SKIP() << "needs the private test namespace (no route leaves it)";

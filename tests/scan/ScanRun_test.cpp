@@ -2,6 +2,7 @@
 // counted, and the finishing rules.
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <set>
@@ -148,6 +149,41 @@ TEST_F(ScanRunTest, FinishesTwoTicksAfterEveryReportIsIn) {
   ASSERT_EQ(running.count(), 1);
   EXPECT_FALSE(running[0][0].toBool());
   EXPECT_EQ(run.fullCopy().size(), 3u);
+}
+
+TEST_F(ScanRunTest, NotOkWhileAddressesAreStillBeingHandedOut) {
+  run.setPairsPerWorker(1);
+  std::string textAfterFirst;
+  QObject::connect(&run, &ScanRun::workerStarted, &run, [&](int total) {
+    if (total != 1) return;
+    // Every address handed out so far has reported; two more are to come.
+    run.OnCopyData(3, "0,Dead");
+    run.OnScanTimerTick();
+    textAfterFirst = run.progressText();
+  });
+  QSignalSpy complete(&run, &ScanRun::reportsComplete);
+  ASSERT_TRUE(run.StartScan(Loopback(3)));
+  ASSERT_TRUE(launchDone());
+  EXPECT_EQ(textAfterFirst, "Scanning ...  1");
+  EXPECT_EQ(complete.count(), 0);
+  run.OnCopyData(3, "1,Dead");
+  run.OnCopyData(3, "2,Dead");
+  EXPECT_EQ(complete.count(), 1);
+  run.OnScanTimerTick();
+  EXPECT_EQ(run.progressText(), "OK");
+}
+
+TEST_F(ScanRunTest, ANewScanEndsTheWorkersOfTheLastOne) {
+  ASSERT_TRUE(run.StartScan(Loopback(3)));
+  ASSERT_TRUE(launchDone());
+  QList<QPointer<ChildProcess>> old;
+  for (auto* child : run.findChildren<ChildProcess*>()) old << child;
+  ASSERT_EQ(old.size(), 1);
+  ASSERT_TRUE(run.StartScan(Loopback(2)));
+  // Its reports would land in the new table: it is gone (and its group killed).
+  EXPECT_TRUE(old[0].isNull());
+  ASSERT_TRUE(launchDone());
+  EXPECT_EQ(run.workersAlive(), 1);
 }
 
 TEST_F(ScanRunTest, StopAfterTheTenthAddressKeepsTenAndEndsWithinThreeStopTicks) {
