@@ -4,13 +4,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 
 namespace sondrel {
 
 namespace {
 
-constexpr int kRowHeight = 17;
-constexpr int kTop = 24;
+constexpr int kHeaderHeight = 18;
+constexpr int kTop = 4 + kHeaderHeight + 2;
+constexpr int kBarHeight = 28;  // counters, progress and the filter buttons
 
 QLabel* Cell(QWidget* parent, const QString& name) {
   auto* label = new QLabel(parent);
@@ -73,20 +75,27 @@ void ScanPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void ScanPanel::layoutCells() {
+  // All 21 rows and the bar below them fit the panel; the font follows.
+  const int kRowHeight =
+      std::clamp((height() - kTop - kBarHeight - 6) / kScanGridRows, 12, 17);
+  QFont font = this->font();
+  font.setPixelSize(kRowHeight - 3);
+  for (auto* column : {&ssTYPE_, &ssIP_, &sMS_, &sTTL_, &sHOST_, &sMAC_})
+    for (QLabel* cell : *column) cell->setFont(font);
   const int scrollWidth = 16;
   const int width = std::max(400, this->width() - 8 - scrollWidth);
   // Shares of the width per column: number, address, time, TTL, host, MAC.
   const int shares[] = {6, 16, 10, 6, 36, 20};
   int x[7] = {4};
   for (int c = 0; c < 6; ++c) x[c + 1] = x[c] + width * shares[c] / 94;
-  for (int c = 0; c < 6; ++c) headers_[c]->setGeometry(x[c], 4, x[c + 1] - x[c] - 1, kRowHeight);
+  for (int c = 0; c < 6; ++c) headers_[c]->setGeometry(x[c], 4, x[c + 1] - x[c] - 1, kHeaderHeight);
   for (int r = 0; r < kScanGridRows; ++r) {
     const int y = kTop + r * kRowHeight;
     std::array<QLabel*, 6> cells = {ssTYPE_[r], ssIP_[r], sMS_[r], sTTL_[r], sHOST_[r], sMAC_[r]};
     for (int c = 0; c < 6; ++c) cells[c]->setGeometry(x[c], y, x[c + 1] - x[c] - 1, kRowHeight - 1);
   }
   vScroll2_->setGeometry(x[6] + 2, kTop, scrollWidth, kRowHeight * kScanGridRows);
-  const int bottom = kTop + kRowHeight * kScanGridRows + 6;
+  const int bottom = kTop + kRowHeight * kScanGridRows + 4;
   findChild<QLabel*>(QStringLiteral("LabelTotalCaption"))->setGeometry(4, bottom, 40, 22);
   labelTotal_->setGeometry(46, bottom, 60, 22);
   findChild<QLabel*>(QStringLiteral("LabelActiveCaption"))->setGeometry(110, bottom, 110, 22);
