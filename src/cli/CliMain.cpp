@@ -7,6 +7,10 @@
 #include "cli/CliExport.h"
 #include "cli/CliPing.h"
 #include "cli/CliReport.h"
+#include "app/EmbeddedWorker.h"
+#include "app/ScanProgram.h"
+#include "cli/CliScan.h"
+#include "platform/ProcessService.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/Files.h"
@@ -14,6 +18,35 @@
 #include "platform/Resolver_linux.h"
 
 namespace sondrel::cli {
+
+namespace {
+
+int ScanMain(const std::vector<std::string>& args) {
+  const ParsedScanLine parsed = ParseScanCommandLine({args.begin() + 1, args.end()});
+  if (parsed.options.help) {
+    std::fputs(ScanUsageText().c_str(), stdout);
+    return kExitReplied;
+  }
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli scan --help'.\n",
+                 parsed.error.c_str());
+    return kExitUsage;
+  }
+  ScanServices services;
+  services.resolver = SystemResolver();
+  services.dataFolder = DataFolder();
+  auto worker = ExtractScanProgram(services.dataFolder, EmbeddedWorker(), SystemFiles());
+  if (!worker) {
+    std::fprintf(stderr, "sondrel-cli: %s\n", worker.error().message.c_str());
+    return kExitCannotStart;
+  }
+  services.workerPath = worker.value();
+  auto processes = MakeProcessService();
+  services.processes = processes.get();
+  return RunScan(parsed.options, services);
+}
+
+}  // namespace
 
 int Main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -44,6 +77,7 @@ int Main(int argc, char** argv) {
     }
     return RunReport(report.options, DataFolder(), SystemFiles(), std::cout, std::cerr);
   }
+  if (!args.empty() && args[0] == "scan") return ScanMain(args);
   const ParsedCommandLine parsed = ParseCommandLine(args);
   if (parsed.options.help) {
     std::fputs(UsageText().c_str(), stdout);

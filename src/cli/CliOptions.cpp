@@ -54,6 +54,7 @@ std::string UsageText() {
   return "Usage: sondrel-cli ping [options] [--] TARGET...\n"
          "       sondrel-cli export [--csv] [-o FILE] [--delete-log]   (see export --help)\n"
          "       sondrel-cli report [-p MINUTES] [--by-size] [--csv] [-o FILE]\n"
+         "       sondrel-cli scan [--list TITLE]... [--] TARGET...   (see scan --help)\n"
          "       sondrel-cli --help | --version\n"
          "\n"
          "Pings every target once per pass, on a timer, as the window's ping test does,\n"

@@ -6,6 +6,7 @@
 // sleeps so that a waiting call ends at once.
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -115,6 +116,21 @@ int openRaw(std::uint16_t& identifier, int& error) {
         (1u << icmp::kTimeExceeded) | (1u << icmp::kParameterProblem));
   setsockopt(fd, kSolRaw, kIcmpFilter, &filter, sizeof filter);
   identifier = nextRawIdentifier();
+  // Every raw socket gets a copy of every reply on the machine. Those to
+  // other identifiers (the other workers of a scan, other programs) are
+  // dropped by the kernel, so that a flood of them cannot fill this queue
+  // and push out our own replies. Errors pass: they quote our request.
+  sock_filter code[] = {
+      BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                 // X = IP header length
+      BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                  // A = ICMP type
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kEchoReply, 0, 2),
+      BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                  // A = echo identifier
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFFu),
+      BPF_STMT(BPF_RET | BPF_K, 0),
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+  setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
   return fd;
 }
 

@@ -80,9 +80,8 @@ class FormMainStartStopTest : public ::testing::Test {
   int exits_ = 0;
 };
 
-// The scan stays off without a scan worker; what counts is that it is the
-// same before and after a run.
-const Controls kIdle{true, true, false, true, true, true, true};
+// The scan button goes with the start buttons: on when idle, off during a run.
+const Controls kIdle{true, true, true, true, true, true, true};
 const Controls kRunning{false, false, false, true, true, true, false};
 
 TEST_F(FormMainStartStopTest, StartAndStopButtonsFollowARealRun) {

@@ -27,6 +27,8 @@
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
 #include "report/ui/ReportPresenter.h"
+#include "scan/ui/ScanPanel.h"
+#include "scan/ui/ScanPanelPresenter.h"
 
 namespace sondrel {
 
@@ -86,6 +88,7 @@ void FormMain::layoutFrame() {
   display_->setPanelWidth(listLeft + kListWidth - kResultsLeft);
   picture3_->setGeometry(display_->geometry());
   image1_->setGeometry(picture3_->width() - 22, 2, 18, 18);
+  scanPanel_->setGeometry(1, 1, picture3_->width() - 26, picture3_->height() - 2);
   pictureDOS_->setGeometry(kDosLeft, kDosTop, display_->x() + display_->width() - kDosLeft,
                            display_->height() - (kDosTop - kResultsTop));
   targetList_->setGeometry(listLeft, kTopAreaTop, kListWidth - 22, targetList_->height());
@@ -134,6 +137,7 @@ void FormMain::buildPanels() {
   image1_->setToolTip(QStringLiteral("Minimize IP Scan Form"));
   image1_->setIcon(style()->standardIcon(QStyle::SP_TitleBarMinButton));
   image1_->setAutoRaise(true);
+  scanPanel_ = new ScanPanel(picture3_);
   connect(image1_, &QToolButton::clicked, this, [this] {
     ShowPingPanel();
     focusNeutral();
@@ -261,7 +265,43 @@ void FormMain::loadIPList() {
 
 void FormMain::CommandStart_Click() { pingPanel_->startRun(); }
 
-void FormMain::CommandStop_Click() { pingPanel_->stopRun(); }
+void FormMain::CommandStop_Click() {
+  if (scanPresenter_ && scanPresenter_->scanning()) {
+    scanPresenter_->StopScan();
+    return;
+  }
+  pingPanel_->stopRun();
+}
+
+void FormMain::prepareScanGrid() {
+  scanPresenter_ = new ScanPanelPresenter(
+      {services_.resolver, services_.network, services_.prompter, services_.processes,
+       services_.keepAwake},
+      scanProgramPath_, this);
+  ScanPanelPresenter::Views views;
+  views.panel = scanPanel_;
+  views.targetList = targetList_;
+  views.pingRun = pingRun();
+  views.editor = ipListEditor();
+  views.exchange = &pingPanel_->exchange();
+  views.addGroupMenu = findChild<QMenu*>(QStringLiteral("mnuAddG2"));
+  scanPresenter_->setViews(views);
+  ScanPanelPresenter* scan = scanPresenter_;
+  setScanExportSource([scan] { return ScanExportSource{scan->scanTable(), scan->scanTotals()}; });
+  connect(scan, &ScanPanelPresenter::scanPanelWanted, this, &FormMain::ShowScanPanel);
+  connect(scan, &ScanPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
+  connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
+          &ScanPanelPresenter::StartScan);
+  connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,
+          &ScanPanelPresenter::ScanLocalSubnet);
+  for (const char* mode : {"Active", "Inactive", "All"})
+    connect(action(QStringLiteral("mnuAddG2") + Q(mode)), &QAction::triggered, scan,
+            [scan, mode] { scan->AddScanToNewGroup(Q(mode)); });
+  // A worker that cannot be written or started is told when a scan needs it.
+  scanAvailable_ = true;
+  for (const char* name : {"mnuScanLocalIP", "mnuAddG2"}) action(Q(name))->setEnabled(true);
+  followRunState(testRunning());
+}
 
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress && (watched == client_ || watched == frame1_))

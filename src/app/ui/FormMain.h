@@ -38,6 +38,8 @@ class ReportPresenter;
 class ResultsDisplay;
 class ResultsExport;
 class RunLog;
+class ScanPanel;
+class ScanPanelPresenter;
 class ScheduleCheck;
 class ScheduleFrame;
 class TargetListPanel;
@@ -93,6 +95,9 @@ class FormMain final : public QMainWindow {
   std::int16_t scanParameter2() const { return scanParameter2_; }
 
   ResultsDisplay* display() const { return display_; }
+  // Made by Form_Load, once the worker's path is known.
+  ScanPanelPresenter* scanPresenter() const { return scanPresenter_; }
+  ScanPanel* scanPanel() const { return scanPanel_; }
   // The run engine and its log, made by Form_Load once the data folder is known.
   PingRun* pingRun() const { return pingPanel_->pingRun(); }
   RunLog* runLog() const { return pingPanel_->runLog(); }
@@ -149,7 +154,7 @@ class FormMain final : public QMainWindow {
   // channel and grid.
   void installMessageHook() {}
   void removeMessageHook() {}
-  void prepareScanGrid() {}
+  void prepareScanGrid();
 
   Services services_;
   std::string dataFolderBase_;
@@ -174,6 +179,8 @@ class FormMain final : public QMainWindow {
   QFrame* picture3_ = nullptr;
   QToolButton* image1_ = nullptr;
   PictureDOS* pictureDOS_ = nullptr;
+  ScanPanel* scanPanel_ = nullptr;
+  ScanPanelPresenter* scanPresenter_ = nullptr;
   QLineEdit* text402_ = nullptr;
   // Pop-ups owned by the target list and the schedule; absent until they plug in.
   QPointer<QWidget> pictureShowIP_;

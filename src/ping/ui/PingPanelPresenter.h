@@ -92,6 +92,8 @@ class PingPanelPresenter final : public QObject {
   RunLog* runLog() const { return runLog_.get(); }
   IPListStore* ipListStore() const { return store_.get(); }
   IPListEditor* ipListEditor() const { return editor_; }
+  // What the window and the list dialogs pass each other (presets included).
+  DialogExchange& exchange() { return exchange_; }
 
  Q_SIGNALS:
   // The run started or went idle: the window's start buttons follow.

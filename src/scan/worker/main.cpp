@@ -1,12 +1,54 @@
-// The scan worker: probes one address and reports back to the main window.
+// The scan worker: probes the addresses of its command line and reports each
+// one back to the scan run over the descriptor it inherited.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
+
+#include "core/InetAddr.h"
+#include "core/ScanProbe.h"
+#include "core/ScanWire.h"
+#include "platform/IcmpSocketCarrier_linux.h"
+#include "platform/Resolver_linux.h"
+#include "platform/ScanSockets_linux.h"
 
 int main(int argc, char** argv) {
+  using namespace sondrel;
   if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
     std::puts("PingIPscan 2008112");
     return 0;
   }
-  std::fputs("usage: PingIPscan2008112 WINDOW,ADDRESS,INDEX,...\n", stderr);
-  return 2;
+  std::string line;
+  for (int k = 1; k < argc; ++k) line += (k > 1 ? " " : "") + std::string(argv[k]);
+  const WorkerJob job = ParseWorkerCommandLine(line);
+  if (argc < 2 || !DescriptorOpen(job.reportFd) || job.reportFd < 3) {
+    std::fputs("usage: PingIPscan2008112 FD,ADDRESS,INDEX,,,,,DELAY[,ADDRESS,INDEX...]\n"
+               "FD is an inherited socket that takes the reports.\n",
+               stderr);
+    return 2;
+  }
+  // The start delay: there are no events to let run, so it only yields.
+  for (long k = 0; k < 10 + std::max(0L, std::min(job.delay, 100000L)); ++k)
+    std::this_thread::yield();
+
+  auto icmp = SystemIcmpCarrier();
+  std::string why;
+  if (!icmp->available(&why)) {
+    std::fprintf(stderr, "%s\n", why.c_str());
+    return 3;
+  }
+  auto resolver = SystemResolver();
+  const MacQuery macQuery = [](const std::string& address, int timeoutMs) {
+    const auto mac = QueryNodeStatusMac(InetAddr(address), timeoutMs);
+    return mac ? FormatMac(*mac) : std::string();
+  };
+  bool channelOpen = true;
+  const ReportSink sink = [&](const std::string& text) {
+    if (channelOpen) channelOpen = WriteReportBytes(job.reportFd, EncodeReportFrame(text));
+  };
+  RunScanJob(job, *icmp, *resolver, macQuery, sink);
+  std::fflush(nullptr);
+  // Lookup threads past their time-out may still be blocked: do not wait.
+  std::_Exit(channelOpen ? 0 : 4);
 }

@@ -1,0 +1,147 @@
+#include "cli/CliScan.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QLocale>
+#include <QSocketNotifier>
+#include <memory>
+#include <sstream>
+
+#include "core/AddressHelpers.h"
+#include "core/DataFolder.h"
+#include "core/ScanExport.h"
+#include "platform/SignalPipe.h"
+#include "scan/ScanRun.h"
+
+namespace sondrel::cli {
+
+std::string ScanUsageText() {
+  return "Usage: sondrel-cli scan [--list TITLE]... [--] TARGET...\n"
+         "\n"
+         "Scans the targets as the window's \"Scan ip\" does: each address is pinged\n"
+         "(twice when the first echo gets no reply), live hosts get their host name\n"
+         "and MAC address, and the results are printed as the scan export writes them:\n"
+         "the \"IP Scan at :\" line, the totals, the active hosts, then the inactive ones,\n"
+         "one \"k,address,ms,host,MAC,TTL\" line each. Ctrl-C ends the scan and prints\n"
+         "what has come in.\n"
+         "\n"
+         "Targets: dotted addresses, host names, or ranges FIRST-LAST, as for ping.\n"
+         "  --list TITLE   also scan the group or range of that title in the IP list\n"
+         "  -h, --help     show this text\n"
+         "\n"
+         "Exit status: 0 some host answered, 1 none did, 2 bad usage, 3 the scan could\n"
+         "not start (no worker program, no ICMP socket, no target left).\n";
+}
+
+ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
+  ParsedScanLine out;
+  ScanOptions& o = out.options;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+      if (TrimBlanks(a).empty()) {
+        out.error = "empty target";
+        return out;
+      }
+      o.targets.push_back(a);
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else if (a == "-h" || a == "--help") {
+      o.help = true;
+      return out;
+    } else if (a == "--list" || a.rfind("--list=", 0) == 0) {
+      std::string v;
+      if (a == "--list") {
+        if (i + 1 >= args.size()) {
+          out.error = "option --list needs a value";
+          return out;
+        }
+        v = args[++i];
+      } else {
+        v = a.substr(7);
+      }
+      if (TrimBlanks(v).empty()) {
+        out.error = "an empty list title";
+        return out;
+      }
+      o.lists.push_back(v);
+    } else {
+      out.error = "unknown option " + a;
+      return out;
+    }
+  }
+  if (o.targets.empty() && o.lists.empty()) out.error = "no target given";
+  return out;
+}
+
+int RunScan(const ScanOptions& options, const ScanServices& services) {
+  auto fromLists = ListTargets(services.dataFolder + std::string(kIPListFile), options.lists);
+  if (!fromLists) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", fromLists.error().message.c_str());
+    return fromLists.error().code;
+  }
+  std::vector<std::string> args = options.targets;
+  args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
+  auto collected = CollectCommandLineTargets(args, *services.resolver);
+  if (!collected) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
+    return collected.error().code;
+  }
+  CollectedTargets& c = collected.value();
+  if (!c.unresolved.empty()) {
+    std::fprintf(services.err, "Cannot find the IP address for the following %zu host:\n",
+                 c.unresolved.size());
+    for (const std::string& name : c.unresolved)
+      std::fprintf(services.err, "       %s\n", name.c_str());
+  }
+  if (c.targets.addresses.empty()) {
+    std::fprintf(services.err, "sondrel-cli: nothing to scan\n");
+    return kExitCannotStart;
+  }
+
+  ScanRun run(*services.processes, services.workerPath);
+  QEventLoop loop;
+  int status = kExitCannotStart;
+  bool failed = false;
+  auto finish = [&] {
+    if (failed) return;
+    const ScanCounters& n = run.counters();
+    const ScanTotals totals{std::to_string(n.total), std::to_string(n.active),
+                            std::to_string(n.inactive)};
+    const std::string date =
+        QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat).toStdString();
+    std::ostringstream text;
+    WriteScanExport(text, date, totals, run.table());
+    std::fputs(text.str().c_str(), services.out);
+    std::fflush(services.out);
+    status = n.active > 0 ? kExitReplied : kExitNoReply;
+    loop.quit();
+  };
+  QObject::connect(&run, &ScanRun::reportsComplete, &loop, finish, Qt::QueuedConnection);
+  QObject::connect(&run, &ScanRun::workerFailed, &loop, [&](const QString& message) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", message.toLocal8Bit().constData());
+    failed = true;
+    status = kExitCannotStart;
+    loop.quit();
+  });
+
+  // Ctrl-C: no more workers, and what has come in is printed.
+  SignalPipe signals;
+  std::unique_ptr<QSocketNotifier> notifier;
+  if (signals.installed()) {
+    notifier = std::make_unique<QSocketNotifier>(signals.readFd(), QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, &loop, [&] {
+      signals.drain();
+      run.StopScan();
+      finish();
+    });
+  }
+  // The ticks only pace the window's display; here the end is the last report.
+  run.timerS1().setInterval(3600 * 1000);
+  if (!run.StartScan(c.targets.addresses)) return kExitCannotStart;
+  loop.exec();
+  return status;
+}
+
+}  // namespace sondrel::cli

@@ -1,0 +1,71 @@
+// "sondrel-cli scan": its command line, and the real program with its
+// worker over loopback, printing the scan export's lines.
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include "cli/CliScan.h"
+#include "cli/CliTestSupport.h"
+
+namespace sondrel::cli {
+namespace {
+
+TEST(ScanCommandLine, TargetsListsAndRefusals) {
+  ParsedScanLine p = ParseScanCommandLine({"10.0.0.1-10.0.0.9", "--list", "Office", "--list=Lab",
+                                           "--", "-odd"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  EXPECT_EQ(p.options.targets, (std::vector<std::string>{"10.0.0.1-10.0.0.9", "-odd"}));
+  EXPECT_EQ(p.options.lists, (std::vector<std::string>{"Office", "Lab"}));
+  EXPECT_TRUE(ParseScanCommandLine({"--help"}).options.help);
+  EXPECT_EQ(ParseScanCommandLine({}).error, "no target given");
+  EXPECT_EQ(ParseScanCommandLine({"-w", "5", "10.0.0.1"}).error, "unknown option -w");
+  EXPECT_EQ(ParseScanCommandLine({"--list"}).error, "option --list needs a value");
+  EXPECT_EQ(ParseScanCommandLine({" "}).error, "empty target");
+}
+
+TEST(CliScanProgram, HelpAndBadUsageExitStatus) {
+  QTemporaryDir home;
+  clitest::Finished help = clitest::RunProgram({"scan", "--help"}, home.path());
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: sondrel-cli scan")));
+  clitest::Finished bad = clitest::RunProgram({"scan", "-x", "127.0.0.1"}, home.path());
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_TRUE(bad.out.isEmpty());
+  EXPECT_TRUE(clitest::RunProgram({"--help"}, home.path()).out.contains(QStringLiteral("sondrel-cli scan")));
+}
+
+TEST(CliScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
+  const char* isolated = std::getenv("SONDREL_ISOLATED");
+  if (!isolated || std::string(isolated) != "1")
+    GTEST_SKIP() << "needs the private test namespace (echoes and name lookups)";
+  QTemporaryDir home;
+  clitest::Finished f = clitest::RunProgram({"scan", "127.0.0.1-127.0.0.5"}, home.path());
+  ASSERT_EQ(f.status, 0) << f.err.toStdString();
+  const QStringList lines = f.out.split(QStringLiteral("\r\n"));
+  ASSERT_GE(lines.size(), 20);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("IP Scan at :  ")));
+  EXPECT_EQ(lines[3], QStringLiteral("Total:   5"));
+  EXPECT_EQ(lines[4], QStringLiteral("Active:   5"));
+  EXPECT_EQ(lines[5], QStringLiteral("Inactive:   0"));
+  EXPECT_EQ(lines[10], QStringLiteral("No,IP,Ping,Host Name,MAC Address,TTL"));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^1,127\\.0\\.0\\.1,\\d+,localhost,,64$"))
+                  .match(lines[11]).hasMatch())
+      << lines[11].toStdString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^5,127\\.0\\.0\\.5,\\d+,[^,]*,,64$"))
+                  .match(lines[15]).hasMatch())
+      << lines[15].toStdString();
+}
+
+TEST(CliScanProgram, NoAnswerAtAllExitsWithOne) {
+  const char* isolated = std::getenv("SONDREL_ISOLATED");
+  if (!isolated || std::string(isolated) != "1")
+    GTEST_SKIP() << "needs the private test namespace (no route leaves it)";
+  QTemporaryDir home;
+  // No route to it inside the namespace: both echoes fail at once.
+  clitest::Finished f = clitest::RunProgram({"scan", "192.0.2.7"}, home.path());
+  EXPECT_EQ(f.status, 1) << f.err.toStdString();
+  EXPECT_TRUE(f.out.contains(QStringLiteral("\r\n1,192.0.2.7,Dead,,,\r\n")));
+}
+
+}  // namespace
+}  // namespace sondrel::cli
