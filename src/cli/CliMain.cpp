@@ -15,6 +15,7 @@
 #include "platform/Clock_linux.h"
 #include "platform/Files.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "platform/NetworkSettings_linux.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel::cli {
@@ -34,6 +35,8 @@ int ScanMain(const std::vector<std::string>& args) {
   }
   ScanServices services;
   services.resolver = SystemResolver();
+  services.network = SystemNetworkSettings();
+  services.clock = std::make_shared<SystemClock>();
   services.dataFolder = DataFolder();
   auto worker = ExtractScanProgram(services.dataFolder, EmbeddedWorker(), SystemFiles());
   if (!worker) {

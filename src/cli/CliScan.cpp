@@ -7,10 +7,12 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/StreamPrompter.h"
 #include "core/AddressHelpers.h"
 #include "core/DataFolder.h"
 #include "core/ScanExport.h"
 #include "platform/SignalPipe.h"
+#include "scan/ArpLookup.h"
 #include "scan/ScanRun.h"
 
 namespace sondrel::cli {
@@ -104,8 +106,7 @@ int RunScan(const ScanOptions& options, const ScanServices& services) {
   QEventLoop loop;
   int status = kExitCannotStart;
   bool failed = false;
-  auto finish = [&] {
-    if (failed) return;
+  auto print = [&] {
     const ScanCounters& n = run.counters();
     const ScanTotals totals{std::to_string(n.total), std::to_string(n.active),
                             std::to_string(n.inactive)};
@@ -117,6 +118,23 @@ int RunScan(const ScanOptions& options, const ScanServices& services) {
     std::fflush(services.out);
     status = n.active > 0 ? kExitReplied : kExitNoReply;
     loop.quit();
+  };
+  // The neighbour table fills the MACs the workers could not learn, then the
+  // table is printed.
+  StreamPrompter prompter(services.err);
+  std::unique_ptr<ArpLookup> lookup;
+  if (services.network && services.clock) {
+    lookup = std::make_unique<ArpLookup>(*services.processes, prompter, *services.network,
+                                         *services.clock);
+    QObject::connect(lookup.get(), &ArpLookup::finished, &loop, print);
+  }
+  bool finishing = false;
+  auto finish = [&] {
+    if (failed || finishing) return;
+    finishing = true;
+    if (!lookup) return print();
+    lookup->ScanStartSeconds = run.startSeconds();
+    lookup->RunArpLookup(run.table());
   };
   QObject::connect(&run, &ScanRun::reportsComplete, &loop, finish, Qt::QueuedConnection);
   QObject::connect(&run, &ScanRun::workerFailed, &loop, [&](const QString& message) {

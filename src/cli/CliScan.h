@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cli/CliPing.h"
+#include "core/ports/Clock.h"
+#include "core/ports/NetworkSettings.h"
 
 namespace sondrel {
 class ProcessService;
@@ -35,6 +37,10 @@ struct ScanServices {
   ProcessService* processes = nullptr;
   std::string workerPath;
   std::string dataFolder;  // ends in "/"
+  // For the MAC completion after the scan; without them the MACs stay as
+  // the workers reported them.
+  std::shared_ptr<INetworkSettings> network;
+  std::shared_ptr<IClock> clock;
   std::FILE* out = stdout;
   std::FILE* err = stderr;
 };

@@ -49,6 +49,12 @@ class ArpLookup : public QObject {
   QString RunLocalNbtstat();
 
   bool running() const { return table_ != nullptr; }
+  // Drops a lookup still going, so that its table may change; no signal
+  // follows.
+  void cancel() {
+    dropCommand();
+    table_ = nullptr;
+  }
   // The output collected from the neighbour table command.
   const QString& OutputBuffer() const { return outputBuffer_; }
 

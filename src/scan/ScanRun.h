@@ -57,6 +57,9 @@ class ScanRun final : public QObject {
   const ScanTable& table() const { return table_; }
   // The whole table as it was when the scan finished; the filters start here.
   const ScanTable& fullCopy() const { return fullCopy_; }
+  // Takes the table's later changes (the MACs completed after the scan) into
+  // the copy the filters and the export read.
+  void refreshFullCopy() { fullCopy_ = table_; }
   const ScanCounters& counters() const { return counters_; }
   const std::string& progressText() const { return text2_; }
   void setProgressText(std::string text) { text2_ = std::move(text); }

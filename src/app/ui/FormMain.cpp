@@ -276,7 +276,7 @@ void FormMain::CommandStop_Click() {
 void FormMain::prepareScanGrid() {
   scanPresenter_ = new ScanPanelPresenter(
       {services_.resolver, services_.network, services_.prompter, services_.processes,
-       services_.keepAwake},
+       services_.keepAwake, services_.clock},
       scanProgramPath_, this);
   ScanPanelPresenter::Views views;
   views.panel = scanPanel_;

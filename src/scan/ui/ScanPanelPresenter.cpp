@@ -19,6 +19,7 @@
 #include "ping/PingRun.h"
 #include "platform/KeepAwake.h"
 #include "platform/Prompter.h"
+#include "scan/ArpLookup.h"
 #include "scan/ScanRun.h"
 #include "scan/ui/ScanPanel.h"
 
@@ -85,6 +86,8 @@ void ScanPanelPresenter::StartScan() {
   panel->LabelInactive()->clear();
   panel->Label9()->clear();
   if (views_.pingRun) views_.pingRun->SetTestRunning();
+  // The last scan's MAC completion must not write into the new table.
+  if (lookup_) lookup_->cancel();
   // The grid of the last scan goes at once; the addresses come next.
   shown_.clear();
   showingFilter_ = false;
@@ -190,6 +193,24 @@ void ScanPanelPresenter::onFinished() {
   views_.panel->setFilterButtonsVisible(true);
   views_.panel->LabelTotal()->setText(QString::number(run_->counters().total));
   RefreshScanTable();
+  completeMacs();
+}
+
+void ScanPanelPresenter::completeMacs() {
+  if (!services_.prompter || !services_.network || !services_.clock) return;
+  if (!lookup_) {
+    lookup_ = new ArpLookup(*services_.processes, *services_.prompter, *services_.network,
+                            *services_.clock, this);
+    connect(lookup_, &ArpLookup::tableChanged, this, [this] {
+      run_->refreshFullCopy();
+      if (!showingFilter_) RefreshScanTable();
+    });
+    connect(lookup_, &ArpLookup::finished, this, [this](const QString& line) {
+      if (!line.isEmpty() && views_.panel) views_.panel->Text2()->setText(line);
+    });
+  }
+  lookup_->ScanStartSeconds = run_->startSeconds();
+  lookup_->RunArpLookup(run_->table());
 }
 
 void ScanPanelPresenter::ShowScanFilter(const QString& mode) {

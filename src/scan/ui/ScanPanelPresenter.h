@@ -18,6 +18,8 @@ class QMenu;
 
 namespace sondrel {
 
+class ArpLookup;
+class IClock;
 class IKeepAwake;
 class INetworkSettings;
 class IPListEditor;
@@ -43,6 +45,9 @@ class ScanPanelPresenter final : public QObject {
     std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
     std::shared_ptr<ProcessService> processes;
     std::shared_ptr<IKeepAwake> keepAwake;  // may be null
+    // The MAC completion after a scan needs these three; without one of
+    // them it is left out.
+    std::shared_ptr<IClock> clock;
   };
   // Owned by the window; they outlive this object's use of them.
   struct Views {
@@ -89,6 +94,7 @@ class ScanPanelPresenter final : public QObject {
   void launch(const std::vector<std::string>& addresses);
   void onTick();
   void onFinished();
+  void completeMacs();
   void scheduleProgress();
   void setupScroll(int count);
   void warn(const QString& text);
@@ -97,6 +103,7 @@ class ScanPanelPresenter final : public QObject {
   Views views_;
   std::unique_ptr<ScanRun> run_;
   TargetCollector* collector_ = nullptr;
+  ArpLookup* lookup_ = nullptr;  // made at the first finished scan
   ListEntry scanNow_;
   bool collecting_ = false;
   bool awake_ = false;
