@@ -112,6 +112,10 @@ figure "Reload of a 100 MB log (ms)" "<= 4x peer" \
   "std::getline of the file" "gbench run_engine_bench 'BM_GetlineSameFile' real_time"
 figure "Memory per reloaded record (bytes)" "<= 40" \
   "gbench run_engine_bench 'BM_Reload100MB' bytes_per_record" "" ""
+figure "Memory per result over a run of 10 million results (bytes)" "<= 40" \
+  "gbench long_run_bench 'BM_TenMillionResults' bytes_per_result" "" ""
+figure "Results per second over a run of 10 million results (results/s)" ">= 100000" \
+  "gbench long_run_bench 'BM_TenMillionResults' results_per_s" "" ""
 figure "Start-up to the window shown, 100 MB log present (ms)" "<= 1000" \
   "gbench startup_bench 'BM_StartUpWith100MBLog' shown_ms" "" ""
 figure "Start-up to the previous run shown, 100 MB log (ms)" "—" \

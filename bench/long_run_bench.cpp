@@ -1,0 +1,75 @@
+// A long run in one go: 10 million results through the run engine, its log
+// and a display that counts rows, with a carrier that answers at once. The
+// memory the run holds per result (peak resident memory grown, divided by
+// the results) and the results per second over the whole run.
+#include "bench_main.h"
+
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <fstream>
+#include <string>
+
+#include "fakes/FakeClock.h"
+#include "fakes/FakeIcmpCarrier.h"
+#include "ping/PingRun.h"
+#include "results/RunLog.h"
+
+namespace sondrel {
+namespace {
+
+long PeakMemoryKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "VmHWM:") {
+      long v = -1;
+      status >> v;
+      return v;
+    }
+    status.ignore(1 << 12, '\n');
+  }
+  return -1;
+}
+
+void BM_TenMillionResults(benchmark::State& state) {
+  constexpr int kTargets = 1000;
+  const std::int64_t passes = state.range(0) / kTargets;
+  QTemporaryDir dir;
+  auto clock = std::make_shared<fakes::FakeClock>();
+  auto icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+  std::vector<std::string> targets;
+  for (int i = 0; i < kTargets; ++i)
+    targets.push_back("127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
+  for (std::size_t i = 0; i < targets.size(); i += 2) icmp->script(targets[i], {0, 1500, 64});
+  PingParameters params;
+  params.intervalMs = 1;
+  params.pingsPerTarget = static_cast<std::int32_t>(passes);
+  double perRecord = 0;
+  std::int64_t shown = 0;
+  for (auto _ : state) {
+    { std::ofstream("/proc/self/clear_refs") << "5"; }
+    const long before = PeakMemoryKiB();
+    RunLog log(dir.path().toStdString() + "/");
+    PingRun run({clock, icmp, nullptr, nullptr}, params, log);
+    run.setTargetSource([&] { return RunTargets{targets, targets, false, false}; });
+    shown = 0;
+    QObject::connect(&run, &PingRun::resultAdded, &run,
+                     [&](qint64, const ResultRecord&, const QString&, const QString&) { ++shown; });
+    QEventLoop loop;
+    QObject::connect(&run, &PingRun::finished, &loop, &QEventLoop::quit);
+    run.StartPingTest();
+    loop.exec();
+    const long grown = PeakMemoryKiB() - before;
+    perRecord = shown ? static_cast<double>(grown) * 1024.0 / static_cast<double>(shown) : 0;
+  }
+  state.counters["results"] = static_cast<double>(shown);
+  state.counters["bytes_per_result"] = perRecord;
+  state.counters["results_per_s"] =
+      benchmark::Counter(static_cast<double>(shown), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TenMillionResults)->Arg(10'000'000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+}  // namespace sondrel
+
+int main(int argc, char** argv) { return RunBenchmarksWithQt(argc, argv); }
