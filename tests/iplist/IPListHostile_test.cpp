@@ -2,9 +2,13 @@
 // bytes, bytes that are not UTF-8, a tail of garbage. The list loads, shows
 // what it holds, and a rewrite keeps every byte it does not own.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <algorithm>
+#include <cstdio>
 #include <QTemporaryDir>
 #include <fstream>
 #include <sstream>
@@ -64,6 +68,35 @@ TEST_F(HostileList, HugeLinesNulBytesAndBinaryLoadAndSurviveARewrite) {
   EXPECT_EQ(after.substr(after.size() - tail.size()), tail) << "the tail is kept byte for byte";
   ASSERT_TRUE(store.FillIPList());
   EXPECT_EQ(store.IPEntries(), entries);
+}
+
+// Killed between writing the new list and putting it in place: the list is
+// the old one, whole, and loads as before.
+TEST_F(HostileList, KillDuringARewriteLeavesTheOldListWhole) {
+  const std::string old = "A10.0.0.1\r\nBG,1.1.1.1,1.1.1.2\r\n \r\nkept\r\n";
+  Write(old);
+  ASSERT_TRUE(store.FillIPList());
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    store.setBeforeReplaceHook([](const std::string&) {
+      ::raise(SIGKILL);
+      return true;
+    });
+    store.Rewrite({"A10.0.0.9", "A10.0.0.8"});
+    ::_exit(0);  // never reached when the hook ran
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the rewriter was killed";
+
+  EXPECT_EQ(ReadAll(folder + std::string(kIPListFile)), old);
+  IPListStore again{folder, std::make_shared<fakes::FakeNetworkSettings>(), prompter};
+  ASSERT_TRUE(again.FillIPList());
+  std::vector<std::string> entries = again.IPEntries();
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"A10.0.0.1", "BG,1.1.1.1,1.1.1.2"}));
 }
 
 }  // namespace
