@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -97,19 +98,23 @@ class MisbehavingNetwork : public ::testing::Test {
 // 1000 ms limit, and is not credited to the next pass's echo when it comes.
 TEST_F(MisbehavingNetwork, DelaysAreMeasuredAndLateRepliesAreTimeOuts) {
   Start("198.18.0.2 delay=20 ttl=57\n198.18.0.3 delay=1500\n");
-  const Finished f = Ping({"-c", "4", "-w", "1000", "-i", "100", "198.18.0.2", "198.18.0.3"});
+  const Finished f = Ping({"-c", "6", "-w", "1000", "-i", "100", "198.18.0.2", "198.18.0.3"});
   ASSERT_EQ(f.status, 0) << f.err.toStdString();
   const auto all = ReadLog(dir.path());
   const auto quick = Of(all, "198.18.0.2");
   const auto slow = Of(all, "198.18.0.3");
-  ASSERT_EQ(quick.size(), 4u);
-  ASSERT_EQ(slow.size(), 4u);
+  ASSERT_EQ(quick.size(), 6u);
+  ASSERT_EQ(slow.size(), 6u);
+  // Never less than the delay; and, as a busy machine can only add to a
+  // round trip, the best of them shows the delay itself, give or take 1 ms.
+  int best = 1 << 30;
   for (const auto& r : quick) {
     EXPECT_EQ(r.status, 0);
     EXPECT_GE(r.time, 19);
-    EXPECT_LE(r.time, 21);
     EXPECT_EQ(r.ttl, 57);
+    best = std::min(best, r.time);
   }
+  EXPECT_LE(best, 21);
   for (const auto& r : slow) {
     EXPECT_EQ(r.status, 11010) << "time " << r.time;
     EXPECT_EQ(r.ttl, 0);

@@ -36,7 +36,8 @@ std::vector<std::uint8_t> Echo(std::uint8_t type, std::uint16_t id, std::uint16_
   p[0] = type;
   p[2] = p[3] = 0;
   const std::uint16_t sum = Checksum(p.data(), p.size());
-  std::memcpy(&p[2], &sum, 2);
+  p[2] = static_cast<std::uint8_t>(sum >> 8);
+  p[3] = static_cast<std::uint8_t>(sum);
   return p;
 }
 
@@ -45,7 +46,8 @@ std::vector<std::uint8_t> Sealed(std::vector<std::uint8_t> packet) {
   const std::size_t ihl = (packet[0] & 0x0f) * 4u;
   packet[ihl + 2] = packet[ihl + 3] = 0;
   const std::uint16_t sum = Checksum(packet.data() + ihl, packet.size() - ihl);
-  std::memcpy(&packet[ihl + 2], &sum, 2);
+  packet[ihl + 2] = static_cast<std::uint8_t>(sum >> 8);
+  packet[ihl + 3] = static_cast<std::uint8_t>(sum);
   return packet;
 }
 
