@@ -3,7 +3,6 @@
 #include "core/AddressHelpers.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstring>
 #include <iterator>
@@ -158,12 +157,10 @@ std::string_view RunData::ip(const ResultRecord& record) const {
 }
 
 std::uint32_t RunData::internAddress(std::string_view address) {
-  // As RecordIP keeps it, without making a string for the common case.
-  const std::string_view kept = trimBlanks(address.substr(0, kRecordIPWidth));
+  std::string ip = RecordIP(address);
   // Records come in target order, so the entry after the last one found is
   // nearly always the one wanted.
-  if (lookupHint_ < addresses.size() && addresses[lookupHint_] == kept) return lookupHint_++;
-  std::string ip(kept);
+  if (lookupHint_ < addresses.size() && addresses[lookupHint_] == ip) return lookupHint_++;
   auto [it, added] = lookup_.try_emplace(ip, static_cast<std::uint32_t>(addresses.size()));
   if (added) addresses.push_back(std::move(ip));
   lookupHint_ = it->second + 1;
@@ -279,35 +276,8 @@ bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32
   return ok;
 }
 
-namespace {
-
-// The first eleven fields of a log line and how many fields it has in all:
-// SplitFields without its vector, as the reload splits millions of lines.
-struct LogFields {
-  std::array<std::string_view, 11> field;
-  size_t count = 0;
-  const std::string_view& operator[](size_t i) const { return field[i]; }
-  size_t size() const { return count; }
-};
-
-LogFields splitLogLine(std::string_view line) {
-  LogFields out;
-  size_t start = 0;
-  while (true) {
-    const size_t comma = line.find(',', start);
-    const std::string_view f =
-        line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-    if (out.count < out.field.size()) out.field[out.count] = f;
-    ++out.count;
-    if (comma == std::string_view::npos) return out;
-    start = comma + 1;
-  }
-}
-
-}  // namespace
-
 bool ParseLogLine(std::string_view line, RunData& run, ResultRecord& r) {
-  const LogFields f = splitLogLine(line);
+  const auto f = SplitFields(line, ',');
   r = ResultRecord{};
   const size_t n = f.size();
   // More than eleven fields is two lines glued together after a failed
