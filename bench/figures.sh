@@ -27,14 +27,14 @@ gbench() {
   local program=$1 filter=$2 column=$3 scale=${4:-1}
   "$bin/$program" --benchmark_filter="$filter" --benchmark_format=csv 2>/dev/null |
     awk -F, -v want="$column" -v scale="$scale" '
-      /^name,/ { for (i = 1; i <= NF; i++) col[$i] = i; next }
+      /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
       col[want] && !done { printf "%.6g\n", $(col[want]) / scale; done = 1 }'
 }
 
 # Best of several items_per_second figures of a benchmark family.
 gbench_max() {
   "$bin/$1" --benchmark_filter="$2" --benchmark_format=csv 2>/dev/null |
-    awk -F, -v want="$3" '/^name,/ { for (i = 1; i <= NF; i++) col[$i] = i; next }
+    awk -F, -v want="$3" '/^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
       col[want] && $(col[want]) > m { m = $(col[want]) } END { if (m) printf "%.6g\n", m }'
 }
 
