@@ -23,9 +23,16 @@ rows=()
 
 # gbench PROGRAM FILTER COLUMN [SCALE]: a Google Benchmark column (a counter
 # or real_time) of the first run matching FILTER, divided by SCALE.
+# A program and filter run once; later figures read the same run's output.
+gbench_csv() {
+  local saved
+  saved="$scratch/$1-$(printf '%s' "$2" | md5sum | cut -c1-12).csv"
+  [ -s "$saved" ] || "$bin/$1" --benchmark_filter="$2" --benchmark_format=csv >"$saved" 2>/dev/null
+  cat "$saved"
+}
 gbench() {
   local program=$1 filter=$2 column=$3 scale=${4:-1}
-  "$bin/$program" --benchmark_filter="$filter" --benchmark_format=csv 2>/dev/null |
+  gbench_csv "$program" "$filter" |
     awk -F, -v want="$column" -v scale="$scale" '
       /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
       col[want] && !done { printf "%.6g\n", $(col[want]) / scale; done = 1 }'
@@ -33,7 +40,7 @@ gbench() {
 
 # Best of several items_per_second figures of a benchmark family.
 gbench_max() {
-  "$bin/$1" --benchmark_filter="$2" --benchmark_format=csv 2>/dev/null |
+  gbench_csv "$1" "$2" |
     awk -F, -v want="$3" '/^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
       col[want] && $(col[want]) > m { m = $(col[want]) } END { if (m) printf "%.6g\n", m }'
 }

@@ -9,13 +9,36 @@
 #include <fstream>
 #include <string>
 
+#include "core/ports/IcmpCarrier.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeIcmpCarrier.h"
 #include "ping/PingRun.h"
 #include "results/RunLog.h"
 
 namespace sondrel {
 namespace {
+
+// Answers every echo at once and keeps nothing: the test fake records each
+// request, which would be counted here as the run's memory.
+class InstantCarrier final : public IIcmpCarrier {
+ public:
+  using IIcmpCarrier::echoMany;
+  std::vector<EchoReply> echoMany(const std::vector<EchoRequest>& requests,
+                                  const EchoWatch& watch) override {
+    std::vector<EchoReply> out(requests.size());
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+      EchoReply& r = out[i];
+      r.status = 0;
+      r.replyAddress = requests[i].address;
+      r.roundTripUs = 1500;
+      r.roundTripMs = 1;
+      r.ttl = 64;
+      r.dataSize = static_cast<std::uint32_t>(requests[i].data.size());
+      if (watch.ended) watch.ended(i, r);
+    }
+    return out;
+  }
+  bool available(std::string*) override { return true; }
+};
 
 long PeakMemoryKiB() {
   std::ifstream status("/proc/self/status");
@@ -36,11 +59,10 @@ void BM_TenMillionResults(benchmark::State& state) {
   const std::int64_t passes = state.range(0) / kTargets;
   QTemporaryDir dir;
   auto clock = std::make_shared<fakes::FakeClock>();
-  auto icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+  auto icmp = std::make_shared<InstantCarrier>();
   std::vector<std::string> targets;
   for (int i = 0; i < kTargets; ++i)
     targets.push_back("127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
-  for (std::size_t i = 0; i < targets.size(); i += 2) icmp->script(targets[i], {0, 1500, 64});
   PingParameters params;
   params.intervalMs = 1;
   params.pingsPerTarget = static_cast<std::int32_t>(passes);
