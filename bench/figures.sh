@@ -93,34 +93,34 @@ figure() {
 # loopback, where nothing answers it.
 ip route add 10.77.0.0/24 dev lo 2>/dev/null || true
 
-figure "Loopback echo rate, many at once (echoes/s)" ">= 0.5x peer" \
+figure "Loopback echo rate, many at once (echoes/s)" "—" \
   "gbench_max icmp_echo_bench 'BM_EchoManyLoopback' items_per_second" \
   "fping -p 0 -i 0" "fping_rate -p 0 -i 0"
-figure "Loopback RTT median, one echo every 2 ms (ms)" "<= peer + 0.05 ms" \
+figure "Loopback RTT median, one echo every 2 ms (ms)" "—" \
   "gbench icmp_echo_bench 'BM_PacedEchoLoopback' rtt_median_us 1000" \
   "ping -i 0.002" "ping_median_ms 200 0.002"
-figure "Loopback RTT median, ours every 2 ms, ping at its default 1 s (ms)" "<= peer + 0.05 ms" \
+figure "Loopback RTT median, ours every 2 ms, ping at its default 1 s (ms)" "—" \
   "gbench icmp_echo_bench 'BM_PacedEchoLoopback' rtt_median_us 1000" \
   "ping (default)" "ping_median_ms 5 1"
-figure "Pass over 256 targets, 255 dead, time-out 500 ms (ms)" "<= 1.1x peer" \
+figure "Pass over 256 targets, 255 dead, time-out 500 ms (ms)" "—" \
   "gbench run_pass_bench 'BM_PassTogether256' pass_ms_for_255_dead" \
   "fping -i 0" "fping_pass_ms -i 0"
 figure "Pass over 256 targets, fping default gaps (ms)" "—" \
   "gbench run_pass_bench 'BM_PassTogether256' pass_ms_for_255_dead" \
   "fping (default)" "fping_pass_ms"
-figure "Results per second through engine, log and display (results/s)" ">= 100000" \
+figure "Results per second through engine, log and display (results/s)" "—" \
   "gbench run_engine_bench 'BM_EngineResults' results_per_s" \
   "log lines alone" "gbench run_engine_bench 'BM_LogLinesAlone' results_per_s"
 figure "Reload of a 100 MB log (ms)" "<= 4x peer" \
   "gbench run_engine_bench 'BM_Reload100MB' real_time" \
   "std::getline of the file" "gbench run_engine_bench 'BM_GetlineSameFile' real_time"
-figure "Memory per reloaded record (bytes)" "<= 40" \
+figure "Memory per reloaded record (bytes)" "<= 40 (record size)" \
   "gbench run_engine_bench 'BM_Reload100MB' bytes_per_record" "" ""
-figure "Memory per result over a run of 10 million results (bytes)" "<= 40" \
+figure "Memory per result over a run of 10 million results (bytes)" "<= 40 (record size)" \
   "gbench long_run_bench 'BM_TenMillionResults' bytes_per_result" "" ""
-figure "Results per second over a run of 10 million results (results/s)" ">= 100000" \
+figure "Results per second over a run of 10 million results (results/s)" "—" \
   "gbench long_run_bench 'BM_TenMillionResults' results_per_s" "" ""
-figure "Start-up to the window shown, 100 MB log present (ms)" "<= 1000" \
+figure "Start-up to the window shown, 100 MB log present (ms)" "—" \
   "gbench startup_bench 'BM_StartUpWith100MBLog' shown_ms" "" ""
 figure "Start-up to the previous run shown, 100 MB log (ms)" "—" \
   "gbench startup_bench 'BM_StartUpWith100MBLog' reloaded_ms" "" ""
