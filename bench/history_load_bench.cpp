@@ -13,7 +13,7 @@
 #include "core/CommandHistory.h"
 #include "core/DataFolder.h"
 #include "platform/Files.h"
-#include "bench_main.h"
+#include "bench_widgets_main.h"
 
 namespace {
 
@@ -48,11 +48,9 @@ BENCHMARK(BM_HistoryLoadFile)->Unit(benchmark::kMillisecond);
 
 void BM_HistoryLoadIntoPanel(benchmark::State& state) {
   HistoryFile file;
-  auto files = std::shared_ptr<sondrel::FileService>(&sondrel::SystemFiles(),
-                                                     [](sondrel::FileService*) {});
   sondrel::PictureDOS panel;
   panel.resize(600, 400);
-  sondrel::DosPanelPresenter presenter({nullptr, nullptr, nullptr, files});
+  sondrel::DosPanelPresenter presenter({nullptr, nullptr, nullptr, &sondrel::SystemFiles()});
   presenter.setViews(&panel, &panel, nullptr);
   presenter.setHistoryFile(file.path);
   for (auto _ : state) {

@@ -472,8 +472,11 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
       FormatLastReplyLine(r, targets_[slot], r.time < 0 ? PingMoudle::GetStatusCode(r.status) : "");
 
   const std::string_view ip = run_.ip(r);
+  // Logged before it is shown: a row anyone saw is in the log even when the
+  // program is killed right after, or a slot of the row stops the run.
+  const auto written = log_.AppendResult(r, ip);
   Q_EMIT resultAdded(rowCount() - 1, r);
-  if (auto written = log_.AppendResult(r, ip); !written && !logProblemShown_) {
+  if (!written && !logProblemShown_) {
     logProblemShown_ = true;
     Q_EMIT problem(QString::fromStdString(written.error().message));
   }

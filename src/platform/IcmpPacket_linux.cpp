@@ -91,6 +91,9 @@ Received ParseRawPacket(const std::uint8_t* packet, std::size_t size, std::uint1
   if (ihl == 0 || packet[9] != kProtocolIcmp || size < ihl + kHeaderSize) return r;
   const std::uint8_t* icmp = packet + ihl;
   const std::size_t icmpSize = size - ihl;
+  // A raw socket sees packets before the kernel checks their ICMP checksum
+  // (a datagram socket never does): a damaged or forged one is no answer.
+  if (Checksum(icmp, icmpSize) != 0) return r;
   r.from = readAddress(packet + 12);
   r.ttl = packet[8];
   const std::uint8_t type = icmp[0];

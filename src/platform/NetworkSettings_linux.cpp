@@ -126,6 +126,8 @@ std::vector<std::string> ResolvConfNameServers(std::istream& resolvConf) {
     std::istringstream fields(line);
     std::string key, value;
     if (!(fields >> key >> value) || key != "nameserver") continue;
+    // inet_pton reads only up to a NUL; what follows it is no address.
+    if (value.find('\0') != std::string::npos) continue;
     in_addr probe{};
     if (inet_pton(AF_INET, value.c_str(), &probe) == 1) servers.push_back(value);
   }

@@ -34,7 +34,21 @@ std::vector<std::uint8_t> Echo(std::uint8_t type, std::uint16_t id, std::uint16_
   std::vector<std::uint8_t> p;
   BuildEchoRequest(p, id, seq, data);
   p[0] = type;
+  p[2] = p[3] = 0;
+  const std::uint16_t sum = Checksum(p.data(), p.size());
+  p[2] = static_cast<std::uint8_t>(sum >> 8);
+  p[3] = static_cast<std::uint8_t>(sum);
   return p;
+}
+
+// A raw packet (IP header first) with its ICMP checksum made right again.
+std::vector<std::uint8_t> Sealed(std::vector<std::uint8_t> packet) {
+  const std::size_t ihl = (packet[0] & 0x0f) * 4u;
+  packet[ihl + 2] = packet[ihl + 3] = 0;
+  const std::uint16_t sum = Checksum(packet.data() + ihl, packet.size() - ihl);
+  packet[ihl + 2] = static_cast<std::uint8_t>(sum >> 8);
+  packet[ihl + 3] = static_cast<std::uint8_t>(sum);
+  return packet;
 }
 
 TEST(IcmpPacket, RequestHasHeaderPayloadAndAChecksumThatVerifies) {
@@ -114,7 +128,7 @@ TEST(IcmpPacket, RawErrorNamesTheEchoItQuotes) {
   // A router's host unreachable quoting our request to 10.9.9.9.
   std::vector<std::uint8_t> head = {kDestUnreachable, 1, 0, 0, 0, 0, 0, 0};
   const auto quoted = Join(IpHeader("10.0.0.1", "10.9.9.9", 63), Echo(kEchoRequest, 77, 9, "abcdefgh"));
-  const auto packet = Join(Join(IpHeader("10.0.0.254", "10.0.0.1", 64), head), quoted);
+  const auto packet = Sealed(Join(Join(IpHeader("10.0.0.254", "10.0.0.1", 64), head), quoted));
   Received r = ParseRawPacket(packet.data(), packet.size(), 77);
   ASSERT_TRUE(r.ours);
   EXPECT_TRUE(r.error);
@@ -126,13 +140,32 @@ TEST(IcmpPacket, RawErrorNamesTheEchoItQuotes) {
 
   EXPECT_FALSE(ParseRawPacket(packet.data(), packet.size(), 78).ours) << "quotes another identifier";
   // Only the IP header quoted, without the echo's first 8 bytes.
-  const std::vector<std::uint8_t> shortQuote(packet.begin(), packet.end() - 12);
+  const auto shortQuote = Sealed(std::vector<std::uint8_t>(packet.begin(), packet.end() - 12));
   EXPECT_FALSE(ParseRawPacket(shortQuote.data(), shortQuote.size(), 77).ours);
   // Time exceeded quoting a reply, not a request: not about an echo of ours.
   auto quotesReply = packet;
   quotesReply[20 + 8 + 20] = kEchoReply;
   quotesReply[20] = kTimeExceeded;
+  quotesReply = Sealed(quotesReply);
   EXPECT_FALSE(ParseRawPacket(quotesReply.data(), quotesReply.size(), 77).ours);
+}
+
+// A raw socket hands over packets whose checksum the kernel has not checked.
+TEST(IcmpPacket, RawPacketWithABadChecksumIsNoAnswer) {
+  auto reply = Join(IpHeader("127.0.0.9", "127.0.0.1", 61), Echo(kEchoReply, 77, 5, "payload"));
+  ASSERT_TRUE(ParseRawPacket(reply.data(), reply.size(), 77).ours);
+  reply[20 + 2] ^= 0x01;
+  EXPECT_FALSE(ParseRawPacket(reply.data(), reply.size(), 77).ours);
+  auto payload = Join(IpHeader("127.0.0.9", "127.0.0.1", 61), Echo(kEchoReply, 77, 5, "payload"));
+  payload.back() ^= 0x40;
+  EXPECT_FALSE(ParseRawPacket(payload.data(), payload.size(), 77).ours) << "payload changed on the way";
+
+  const std::vector<std::uint8_t> head = {kDestUnreachable, 1, 0, 0, 0, 0, 0, 0};
+  auto error = Sealed(Join(Join(IpHeader("10.0.0.254", "10.0.0.1", 64), head),
+                           Join(IpHeader("10.0.0.1", "10.9.9.9", 63), Echo(kEchoRequest, 77, 9, "abcdefgh"))));
+  ASSERT_TRUE(ParseRawPacket(error.data(), error.size(), 77).ours);
+  error[21] = 0;  // net unreachable now, the checksum still the host's
+  EXPECT_FALSE(ParseRawPacket(error.data(), error.size(), 77).ours);
 }
 
 TEST(IcmpPacket, DatagramReplyAndErrorEntries) {

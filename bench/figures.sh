@@ -1,0 +1,142 @@
+#!/bin/bash
+# Every benchmark figure beside its peer, measured in one run, written as one
+# table to bench/RESULTS.md. Run by scripts/bench inside a private network
+# namespace with only loopback up (it refuses to run outside one).
+#
+# Adding a figure is one `figure` line at the end:
+#   figure "WHAT (unit)" "TARGET" "OUR COMMAND" "PEER NAME" "PEER COMMAND"
+# Each command prints one number (or nothing when it cannot be measured);
+# the ratio is ours / peer's; the target is text, such as "<= 4x peer".
+set -uo pipefail
+cd "$(dirname "$0")/.."
+if [ "${SONDREL_ISOLATED:-}" != 1 ]; then
+  echo "figures: run me through scripts/bench (a private network namespace)" >&2
+  exit 2
+fi
+bin=$(cd "${SONDREL_BUILD_DIR:-build}/bin" && pwd)
+out=${SONDREL_RESULTS:-bench/RESULTS.md}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+rows=()
+
+# ---- measuring helpers: each prints one number ----
+
+# gbench PROGRAM FILTER COLUMN [SCALE]: a Google Benchmark column (a counter
+# or real_time) of the first run matching FILTER, divided by SCALE.
+# A program and filter run once; later figures read the same run's output.
+gbench_csv() {
+  local saved
+  saved="$scratch/$1-$(printf '%s' "$2" | md5sum | cut -c1-12).csv"
+  [ -s "$saved" ] || "$bin/$1" --benchmark_filter="$2" --benchmark_format=csv >"$saved" 2>/dev/null
+  cat "$saved"
+}
+gbench() {
+  local program=$1 filter=$2 column=$3 scale=${4:-1}
+  gbench_csv "$program" "$filter" |
+    awk -F, -v want="$column" -v scale="$scale" '
+      /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
+      col[want] && !done { printf "%.6g\n", $(col[want]) / scale; done = 1 }'
+}
+
+# Best of several items_per_second figures of a benchmark family.
+gbench_max() {
+  gbench_csv "$1" "$2" |
+    awk -F, -v want="$3" '/^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
+      col[want] && $(col[want]) > m { m = $(col[want]) } END { if (m) printf "%.6g\n", m }'
+}
+
+now_ns() { date +%s%N; }
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
+
+fping_rate() {  # echoes per second to 127.0.0.1 with fping's gaps set by "$@"
+  local n=20000 start end  # fping's default period (1 s) would make this a 1 echo/s figure
+  start=$(now_ns)
+  fping -c "$n" "$@" -t 100 -q 127.0.0.1 >/dev/null 2>&1 || true
+  end=$(now_ns)
+  echo $(( n * 1000000000 / (end - start) ))
+}
+
+ping_median_ms() { ping -c "$1" -i "$2" 127.0.0.1 | sed -n 's/.*time=\([0-9.]*\) ms.*/\1/p' | median; }
+
+dead_list() {
+  echo 127.0.0.1 >"$scratch/list"
+  for i in $(seq 1 255); do echo "10.77.0.$i"; done >>"$scratch/list"
+}
+# One pass of fping over 127.0.0.1 and 255 dead addresses, time-out 500 ms.
+fping_pass_ms() {
+  local start end
+  dead_list
+  start=$(now_ns)
+  fping -q -r 0 -t 500 "$@" -f "$scratch/list" >/dev/null 2>&1 || true
+  end=$(now_ns)
+  echo $(( (end - start) / 1000000 ))
+}
+
+# ---- the table ----
+
+figure() {
+  local what=$1 target=$2 ours_cmd=$3 peer_name=$4 peer_cmd=$5
+  echo "=== $what" >&2
+  local ours peer ratio
+  ours=$(eval "$ours_cmd" | tail -n 1)
+  peer=""
+  [ -n "$peer_cmd" ] && peer=$(eval "$peer_cmd" | tail -n 1)
+  ratio="—"
+  if [ -n "$ours" ] && [ -n "$peer" ]; then
+    ratio=$(awk -v a="$ours" -v b="$peer" 'BEGIN { if (b + 0 != 0) printf "%.2f", a / b; else print "—" }')
+  fi
+  echo "    sondrel ${ours:-n/a}   $peer_name ${peer:-n/a}   ratio $ratio" >&2
+  rows+=("| $what | ${ours:-n/a} | ${peer_name:+$peer_name: }${peer:-—} | $ratio | $target |")
+}
+
+# Set-up the figures share: the dead /24 of the pass figure goes into
+# loopback, where nothing answers it.
+ip route add 10.77.0.0/24 dev lo 2>/dev/null || true
+
+figure "Loopback echo rate, many at once (echoes/s)" "—" \
+  "gbench_max icmp_echo_bench 'BM_EchoManyLoopback' items_per_second" \
+  "fping -p 0 -i 0" "fping_rate -p 0 -i 0"
+figure "Loopback RTT median, one echo every 2 ms (ms)" "—" \
+  "gbench icmp_echo_bench 'BM_PacedEchoLoopback' rtt_median_us 1000" \
+  "ping -i 0.002" "ping_median_ms 200 0.002"
+figure "Loopback RTT median, ours every 2 ms, ping at its default 1 s (ms)" "—" \
+  "gbench icmp_echo_bench 'BM_PacedEchoLoopback' rtt_median_us 1000" \
+  "ping (default)" "ping_median_ms 5 1"
+figure "Pass over 256 targets, 255 dead, time-out 500 ms (ms)" "—" \
+  "gbench run_pass_bench 'BM_PassTogether256' pass_ms_for_255_dead" \
+  "fping -i 0" "fping_pass_ms -i 0"
+figure "Pass over 256 targets, fping default gaps (ms)" "—" \
+  "gbench run_pass_bench 'BM_PassTogether256' pass_ms_for_255_dead" \
+  "fping (default)" "fping_pass_ms"
+figure "Results per second through engine, log and display (results/s)" "—" \
+  "gbench run_engine_bench 'BM_EngineResults' results_per_s" \
+  "log lines alone" "gbench run_engine_bench 'BM_LogLinesAlone' results_per_s"
+figure "Reload of a 100 MB log (ms)" "<= 4x peer" \
+  "gbench run_engine_bench 'BM_Reload100MB' real_time" \
+  "std::getline of the file" "gbench run_engine_bench 'BM_GetlineSameFile' real_time"
+figure "Memory per reloaded record (bytes)" "<= 40 (record size)" \
+  "gbench run_engine_bench 'BM_Reload100MB' bytes_per_record" "" ""
+figure "Memory per result over a run of 10 million results (bytes)" "<= 40 (record size)" \
+  "gbench long_run_bench 'BM_TenMillionResults' bytes_per_result" "" ""
+figure "Results per second over a run of 10 million results (results/s)" "—" \
+  "gbench long_run_bench 'BM_TenMillionResults' results_per_s" "" ""
+figure "Start-up to the window shown, 100 MB log present (ms)" "—" \
+  "gbench startup_bench 'BM_StartUpWith100MBLog' shown_ms" "" ""
+figure "Start-up to the previous run shown, 100 MB log (ms)" "—" \
+  "gbench startup_bench 'BM_StartUpWith100MBLog' reloaded_ms" "" ""
+
+{
+  echo "# Benchmark results"
+  echo
+  echo "Written by \`scripts/bench\`; every figure and its peer measured in the same run,"
+  echo "loopback and a private network namespace only."
+  echo
+  echo "Machine: $(uname -srm), $(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo),"\
+       "$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+  echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo
+  echo "| Figure | Sondrel | Peer | Ratio | Target |"
+  echo "|---|---|---|---|---|"
+  printf '%s\n' "${rows[@]}"
+} >"$out"
+echo "figures: wrote $out" >&2

@@ -1,0 +1,77 @@
+// Start-up of the window with a 100 MB log of the previous run in its data
+// folder: the time until the window is shown, and until the previous run is
+// reloaded into it (off the window thread). The real services, but for the
+// prompter, which answers the question about the large log with Yes.
+#include "bench_widgets_main.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <fstream>
+
+#include "app/ui/Composition.h"
+#include "app/ui/FormMain.h"
+#include "core/DataFolder.h"
+#include "core/RunRecords.h"
+#include "fakes/FakePrompter.h"
+#include "results/RunLog.h"
+
+namespace sondrel {
+namespace {
+
+// A data folder base holding a log of about 100 MB: 256 targets.
+const std::string& BaseWith100MBLog() {
+  static QTemporaryDir dir;
+  static const std::string base = [] {
+    const std::string b = dir.path().toStdString();
+    const std::string folder = DataFolder(b);
+    QDir().mkpath(QString::fromStdString(folder));
+    std::ofstream out(folder + "Tolvane_DB3.txt", std::ios::binary);
+    out << "256,1\r\n";
+    std::string block;
+    ResultRecord r;
+    r.when = ResultTime::from({2026, 3, 7, 14, 5, 9});
+    r.bufferSize = 32;
+    std::string labels;
+    for (int k = 0; k < 256; ++k) {
+      r.time = k % 4 ? k % 50 : -1;
+      r.ttl = r.time < 0 ? 0 : 64;
+      r.status = r.time < 0 ? 11010 : 0;
+      block += FormatLogLine(r, "10.77.0." + std::to_string(k)) + "\r\n";
+      labels += "10.77.0." + std::to_string(k) + "\r\n";
+    }
+    for (std::size_t written = 0; written < 100'000'000; written += block.size()) out << block;
+    std::ofstream(folder + "Tolvane_DB4.txt", std::ios::binary) << labels;
+    return b;
+  }();
+  return base;
+}
+
+void BM_StartUpWith100MBLog(benchmark::State& state) {
+  const std::string base = BaseWith100MBLog();
+  double shownMs = 0, reloadedMs = 0;
+  for (auto _ : state) {
+    Services services = SystemServices();
+    services.prompter = std::make_shared<fakes::FakePrompter>();
+    QElapsedTimer clock;
+    clock.start();
+    FormMain w(services, base);
+    w.Form_Load();
+    shownMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    QEventLoop loop;
+    QObject::connect(w.runLog(), &RunLog::reloadFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    loop.exec();
+    reloadedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    state.SetIterationTime(shownMs / 1000.0);
+  }
+  state.counters["shown_ms"] = shownMs;
+  state.counters["reloaded_ms"] = reloadedMs;
+}
+BENCHMARK(BM_StartUpWith100MBLog)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+}  // namespace
+}  // namespace sondrel
+
+int main(int argc, char** argv) { return RunBenchmarksWithWidgets(argc, argv); }
