@@ -31,8 +31,12 @@ struct FakeServices {
   std::shared_ptr<fakes::FakeLauncher> launcher = std::make_shared<fakes::FakeLauncher>();
   std::shared_ptr<fakes::FakeKeepAwake> keepAwake = std::make_shared<fakes::FakeKeepAwake>();
   std::shared_ptr<FileService> files;  // null: the real files of the temporary folders
-  std::shared_ptr<fakes::FakeProcessService> processes =
-      std::make_shared<fakes::FakeProcessService>();
+  std::shared_ptr<fakes::FakeProcessService> processes = [] {
+    auto p = std::make_shared<fakes::FakeProcessService>();
+    // The neighbour table read after every scan: no entries.
+    p->script("ip", {});
+    return p;
+  }();
 
   Services services() const {
     // The windows' files are real ones in a temporary folder unless a test

@@ -237,3 +237,39 @@ TEST(FormMainRealScan, ALoopbackRangeFillsTheGridLiveAndFinishesWithOk) {
 
 }  // namespace
 }  // namespace sondrel
+
+namespace sondrel {
+namespace {
+
+TEST_F(FormMainScanTest, AFinishedScanTakesMissingMacsFromTheNeighbourTable) {
+  fakes_.processes->script(
+      "ip", {{QByteArray("127.0.0.2 dev lo lladdr 00:1a:2b:3c:4d:5e REACHABLE\n"
+                         "127.0.0.3 dev lo  FAILED\n")},
+             0});
+  scanRange();
+  ASSERT_FALSE(HasFatalFailure());
+  report("0,1,64,,00-11-22-33-44-55");
+  report("1,1,64,,");
+  report("2,1,64,,");
+  for (int k = 3; k < 30; ++k) report(std::to_string(k) + ",Dead");
+  tickToFinish();
+  ASSERT_FALSE(HasFatalFailure());
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run().fullCopy()[1].mac != ""; }, 5000));
+  // The grid's first rows, scrolled back to the top.
+  panel().VScroll2()->setValue(1);
+  panel().VScroll2()->setValue(0);
+  EXPECT_EQ(cell(panel().sMAC(), 0), QStringLiteral("00-11-22-33-44-55"));  // the worker's stays
+  EXPECT_EQ(cell(panel().sMAC(), 1), QStringLiteral("00-1A-2B-3C-4D-5E"));
+  EXPECT_EQ(cell(panel().sMAC(), 2), QString());
+  // The export reads the completed table too.
+  EXPECT_EQ(w().scanPresenter()->scanTable()[1].mac, "00-1A-2B-3C-4D-5E");
+  bool askedTheTable = false;
+  for (const ProcessStart& how : fakes_.processes->started())
+    if (!how.argv.empty() && how.argv.front() == "ip") askedTheTable = true;
+  EXPECT_TRUE(askedTheTable);
+  EXPECT_TRUE(fakes_.prompter->messages().isEmpty());
+}
+
+}  // namespace
+}  // namespace sondrel
