@@ -233,20 +233,6 @@ void FormMain::Form_Load() {
   tellIfNoIcmp();
 }
 
-void FormMain::connectDosPanel() {
-  dosPanel_->setViews(pictureDOS_, this, findChild<QMenu*>(QStringLiteral("mnuDeleteDos")));
-  dosPanel_->setAddressSource([this] {
-    return ipListStore() ? ipListStore()->ListIP2() : std::vector<std::string>{};
-  });
-  connect(dosPanel_, &DosPanelPresenter::addSingleWanted, this, [this] {
-    if (QAction* add = action(QStringLiteral("mnuAddS"))) add->trigger();
-  });
-  connect(action(QStringLiteral("mnuCloseAllDOS")), &QAction::triggered, dosPanel_,
-          &DosPanelPresenter::CloseAllTerminals);
-  for (const char* name : {"mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
-    action(Q(name))->setEnabled(true);
-}
-
 void FormMain::loadIPList() {
   pingPanel_->loadIPList(dataFolder_);
   // The editor's actions take the places of the menu's entries.
@@ -271,36 +257,6 @@ void FormMain::CommandStop_Click() {
     return;
   }
   pingPanel_->stopRun();
-}
-
-void FormMain::prepareScanGrid() {
-  scanPresenter_ = new ScanPanelPresenter(
-      {services_.resolver, services_.network, services_.prompter, services_.processes,
-       services_.keepAwake, services_.clock},
-      scanProgramPath_, this);
-  ScanPanelPresenter::Views views;
-  views.panel = scanPanel_;
-  views.targetList = targetList_;
-  views.pingRun = pingRun();
-  views.editor = ipListEditor();
-  views.exchange = &pingPanel_->exchange();
-  views.addGroupMenu = findChild<QMenu*>(QStringLiteral("mnuAddG2"));
-  scanPresenter_->setViews(views);
-  ScanPanelPresenter* scan = scanPresenter_;
-  setScanExportSource([scan] { return ScanExportSource{scan->scanTable(), scan->scanTotals()}; });
-  connect(scan, &ScanPanelPresenter::scanPanelWanted, this, &FormMain::ShowScanPanel);
-  connect(scan, &ScanPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
-  connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
-          &ScanPanelPresenter::StartScan);
-  connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,
-          &ScanPanelPresenter::ScanLocalSubnet);
-  for (const char* mode : {"Active", "Inactive", "All"})
-    connect(action(QStringLiteral("mnuAddG2") + Q(mode)), &QAction::triggered, scan,
-            [scan, mode] { scan->AddScanToNewGroup(Q(mode)); });
-  // A worker that cannot be written or started is told when a scan needs it.
-  scanAvailable_ = true;
-  for (const char* name : {"mnuScanLocalIP", "mnuAddG2"}) action(Q(name))->setEnabled(true);
-  followRunState(testRunning());
 }
 
 bool FormMain::eventFilter(QObject* watched, QEvent* event) {

@@ -1,0 +1,64 @@
+// The main window's part in the command and scan panels: each presenter
+// gets its views and the menu entries it answers.
+
+#include <QAction>
+#include <QMenu>
+
+#include "app/ui/FormMain.h"
+#include "app/ui/FormMainLayout.h"
+#include "command/ui/DosPanelPresenter.h"
+#include "iplist/IPListStore.h"
+#include "iplist/ui/TargetListPanel.h"
+#include "ping/PingRun.h"
+#include "ping/ui/PingPanelPresenter.h"
+#include "scan/ui/ScanPanelPresenter.h"
+
+namespace sondrel {
+
+using main_window::Q;
+
+void FormMain::connectDosPanel() {
+  dosPanel_->setViews(pictureDOS_, this, findChild<QMenu*>(QStringLiteral("mnuDeleteDos")));
+  dosPanel_->setAddressSource([this] {
+    return ipListStore() ? ipListStore()->ListIP2() : std::vector<std::string>{};
+  });
+  connect(dosPanel_, &DosPanelPresenter::addSingleWanted, this, [this] {
+    if (QAction* add = action(QStringLiteral("mnuAddS"))) add->trigger();
+  });
+  connect(action(QStringLiteral("mnuCloseAllDOS")), &QAction::triggered, dosPanel_,
+          &DosPanelPresenter::CloseAllTerminals);
+  for (const char* name : {"mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
+    action(Q(name))->setEnabled(true);
+}
+
+void FormMain::prepareScanGrid() {
+  scanPresenter_ = new ScanPanelPresenter(
+      {services_.resolver, services_.network, services_.prompter, services_.processes,
+       services_.keepAwake, services_.clock},
+      scanProgramPath_, this);
+  ScanPanelPresenter::Views views;
+  views.panel = scanPanel_;
+  views.targetList = targetList_;
+  views.pingRun = pingRun();
+  views.editor = ipListEditor();
+  views.exchange = &pingPanel_->exchange();
+  views.addGroupMenu = findChild<QMenu*>(QStringLiteral("mnuAddG2"));
+  scanPresenter_->setViews(views);
+  ScanPanelPresenter* scan = scanPresenter_;
+  setScanExportSource([scan] { return ScanExportSource{scan->scanTable(), scan->scanTotals()}; });
+  connect(scan, &ScanPanelPresenter::scanPanelWanted, this, &FormMain::ShowScanPanel);
+  connect(scan, &ScanPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
+  connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
+          &ScanPanelPresenter::StartScan);
+  connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,
+          &ScanPanelPresenter::ScanLocalSubnet);
+  for (const char* mode : {"Active", "Inactive", "All"})
+    connect(action(QStringLiteral("mnuAddG2") + Q(mode)), &QAction::triggered, scan,
+            [scan, mode] { scan->AddScanToNewGroup(Q(mode)); });
+  // A worker that cannot be written or started is told when a scan needs it.
+  scanAvailable_ = true;
+  for (const char* name : {"mnuScanLocalIP", "mnuAddG2"}) action(Q(name))->setEnabled(true);
+  followRunState(testRunning());
+}
+
+}  // namespace sondrel
