@@ -141,26 +141,33 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
   return out;
 }
 
-int RunPing(const CliOptions& options, const CliServices& services) {
-  auto fromLists = ListTargets(services.dataFolder + std::string(kIPListFile), options.lists);
-  if (!fromLists) {
-    std::fprintf(services.err, "sondrel-cli: %s\n", fromLists.error().message.c_str());
-    return fromLists.error().code;
-  }
-  std::vector<std::string> args = options.targets;
+Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targets,
+                                           const std::vector<std::string>& lists,
+                                           const std::string& dataFolder, IResolver& resolver,
+                                           std::FILE* err) {
+  auto fromLists = ListTargets(dataFolder + std::string(kIPListFile), lists);
+  if (!fromLists) return fromLists.error();
+  std::vector<std::string> args = targets;
   args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
-  auto collected = CollectCommandLineTargets(args, *services.resolver);
+  auto collected = CollectCommandLineTargets(args, resolver);
+  if (!collected) return collected;
+  const std::vector<std::string>& unresolved = collected.value().unresolved;
+  if (!unresolved.empty()) {
+    std::fprintf(err, "Cannot find the IP address for the following %zu host:\n",
+                 unresolved.size());
+    for (const std::string& name : unresolved) std::fprintf(err, "       %s\n", name.c_str());
+  }
+  return collected;
+}
+
+int RunPing(const CliOptions& options, const CliServices& services) {
+  auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
+                                     *services.resolver, services.err);
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return collected.error().code;
   }
   CollectedTargets& c = collected.value();
-  if (!c.unresolved.empty()) {
-    std::fprintf(services.err, "Cannot find the IP address for the following %zu host:\n",
-                 c.unresolved.size());
-    for (const std::string& name : c.unresolved)
-      std::fprintf(services.err, "       %s\n", name.c_str());
-  }
   if (c.targets.addresses.empty()) {
     std::fprintf(services.err, "sondrel-cli: nothing to test\n");
     return kExitCannotStart;

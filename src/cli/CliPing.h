@@ -58,6 +58,13 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
 Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
                                              const std::vector<std::string>& titles);
 
+// The run's targets from the command line's TARGETs and --list titles; the
+// names that did not resolve are told on `err`. Fails as the two above do.
+Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targets,
+                                           const std::vector<std::string>& lists,
+                                           const std::string& dataFolder, IResolver& resolver,
+                                           std::FILE* err);
+
 // Runs the ping command to its end in the current QCoreApplication's event
 // loop; SIGINT stops the run like Stop. Returns the exit status.
 int RunPing(const CliOptions& options, const CliServices& services);

@@ -78,25 +78,13 @@ ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
 }
 
 int RunScan(const ScanOptions& options, const ScanServices& services) {
-  auto fromLists = ListTargets(services.dataFolder + std::string(kIPListFile), options.lists);
-  if (!fromLists) {
-    std::fprintf(services.err, "sondrel-cli: %s\n", fromLists.error().message.c_str());
-    return fromLists.error().code;
-  }
-  std::vector<std::string> args = options.targets;
-  args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
-  auto collected = CollectCommandLineTargets(args, *services.resolver);
+  auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
+                                     *services.resolver, services.err);
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return collected.error().code;
   }
   CollectedTargets& c = collected.value();
-  if (!c.unresolved.empty()) {
-    std::fprintf(services.err, "Cannot find the IP address for the following %zu host:\n",
-                 c.unresolved.size());
-    for (const std::string& name : c.unresolved)
-      std::fprintf(services.err, "       %s\n", name.c_str());
-  }
   if (c.targets.addresses.empty()) {
     std::fprintf(services.err, "sondrel-cli: nothing to scan\n");
     return kExitCannotStart;

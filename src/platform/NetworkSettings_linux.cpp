@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "core/AddressHelpers.h"
+#include "core/NeighbourTable.h"
 #include "platform/NetworkSettings_linux.h"
 #include "platform/NetworkSettingsFiles.h"
 
@@ -142,21 +143,7 @@ std::vector<std::string> ChooseNameServers(const std::vector<std::string>& confi
 }
 
 std::string FormatMac(std::string_view sysfsAddress) {
-  std::string mac = TrimBlanks(sysfsAddress);
-  if (mac.size() != 17) return {};
-  bool allZero = true;
-  for (size_t i = 0; i < mac.size(); ++i) {
-    char& c = mac[i];
-    if (i % 3 == 2) {
-      if (c != ':' && c != '-') return {};
-      c = '-';
-      continue;
-    }
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
-    if (c != '0') allZero = false;
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return allZero ? std::string() : mac;
+  return NormalizeMac(TrimBlanks(sysfsAddress));
 }
 
 std::shared_ptr<INetworkSettings> SystemNetworkSettings() {
