@@ -88,9 +88,10 @@ void DosPanelPresenter::setViews(PictureDOS* panel, QWidget* window, QMenu* hist
       InsertAddress(text);
     }
   });
-  p->TextCmd()->installEventFilter(this);
-  p->ListDOSHis()->installEventFilter(this);
-  p->ListDOSHis()->viewport()->installEventFilter(this);
+  // Remembered for comparison only: events reach the filter also while the
+  // panel is being destroyed, when it may no longer be asked for them.
+  filtered_ = {p->TextCmd(), p->ListDOSHis(), p->ListDOSHis()->viewport()};
+  for (QObject* o : filtered_) o->installEventFilter(this);
 
   if (historyMenu_) {
     const auto entry = [this](int index, auto slot) {
@@ -112,11 +113,10 @@ void DosPanelPresenter::setViews(PictureDOS* panel, QWidget* window, QMenu* hist
 
 bool DosPanelPresenter::eventFilter(QObject* watched, QEvent* event) {
   if (panel_) {
-    const bool overHistory =
-        watched == panel_->ListDOSHis() || watched == panel_->ListDOSHis()->viewport();
+    const bool overHistory = watched == filtered_[1] || watched == filtered_[2];
     if (overHistory && (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove))
       hidePickers();
-    if (watched == panel_->TextCmd() && event->type() == QEvent::MouseButtonPress) hidePickers();
+    if (watched == filtered_[0] && event->type() == QEvent::MouseButtonPress) hidePickers();
   }
   return QObject::eventFilter(watched, event);
 }

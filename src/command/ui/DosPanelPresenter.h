@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -96,6 +97,8 @@ class DosPanelPresenter final : public QObject {
 
   Services services_;
   PictureDOS* panel_ = nullptr;
+  // The command line, the history list and its viewport.
+  std::array<QObject*, 3> filtered_{};
   QWidget* window_ = nullptr;
   QMenu* historyMenu_ = nullptr;
   std::function<std::vector<std::string>()> addresses_;
