@@ -144,7 +144,7 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
 Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targets,
                                            const std::vector<std::string>& lists,
                                            const std::string& dataFolder, IResolver& resolver,
-                                           std::FILE* err) {
+                                           std::FILE* err, const char* nothingLeft) {
   auto fromLists = ListTargets(dataFolder + std::string(kIPListFile), lists);
   if (!fromLists) return fromLists.error();
   std::vector<std::string> args = targets;
@@ -157,21 +157,18 @@ Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targe
                  unresolved.size());
     for (const std::string& name : unresolved) std::fprintf(err, "       %s\n", name.c_str());
   }
+  if (collected.value().targets.addresses.empty()) return Error{kExitCannotStart, nothingLeft};
   return collected;
 }
 
 int RunPing(const CliOptions& options, const CliServices& services) {
   auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
-                                     *services.resolver, services.err);
+                                     *services.resolver, services.err, "nothing to test");
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return collected.error().code;
   }
   CollectedTargets& c = collected.value();
-  if (c.targets.addresses.empty()) {
-    std::fprintf(services.err, "sondrel-cli: nothing to test\n");
-    return kExitCannotStart;
-  }
 
   RunLog log(services.dataFolder, *services.files);
   PingRun::Services engine{services.clock, services.icmp,

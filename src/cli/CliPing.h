@@ -59,11 +59,12 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
                                              const std::vector<std::string>& titles);
 
 // The run's targets from the command line's TARGETs and --list titles; the
-// names that did not resolve are told on `err`. Fails as the two above do.
+// names that did not resolve are told on `err`. Fails as the two above do,
+// and with `nothingLeft` (kExitCannotStart) when no address is left.
 Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targets,
                                            const std::vector<std::string>& lists,
                                            const std::string& dataFolder, IResolver& resolver,
-                                           std::FILE* err);
+                                           std::FILE* err, const char* nothingLeft);
 
 // Runs the ping command to its end in the current QCoreApplication's event
 // loop; SIGINT stops the run like Stop. Returns the exit status.

@@ -79,16 +79,12 @@ ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
 
 int RunScan(const ScanOptions& options, const ScanServices& services) {
   auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
-                                     *services.resolver, services.err);
+                                     *services.resolver, services.err, "nothing to scan");
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return collected.error().code;
   }
   CollectedTargets& c = collected.value();
-  if (c.targets.addresses.empty()) {
-    std::fprintf(services.err, "sondrel-cli: nothing to scan\n");
-    return kExitCannotStart;
-  }
 
   ScanRun run(*services.processes, services.workerPath);
   QEventLoop loop;
