@@ -62,6 +62,12 @@ WorkerJob ParseWorkerCommandLine(std::string_view text) {
   return job;
 }
 
+WorkerJob ParseWorkerArguments(int argc, const char* const* argv) {
+  std::string line;
+  for (int k = 1; k < argc; ++k) line += (k > 1 ? " " : "") + std::string(argv[k]);
+  return ParseWorkerCommandLine(line);
+}
+
 std::string CleanReportName(std::string_view name) {
   std::string clean;
   clean.reserve(name.size());

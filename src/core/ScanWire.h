@@ -35,6 +35,10 @@ std::string BuildWorkerCommandLine(int reportFd, const std::vector<ScanPair>& pa
 // Fields that are not numbers count as 0 (the delay) or -1 (the descriptor);
 // pairs with an empty address are skipped.
 WorkerJob ParseWorkerCommandLine(std::string_view text);
+// The worker program's arguments after its name (argv[1] to argv[argc - 1]):
+// joined by blanks, so a line the shell split at blanks reads as one, then
+// parsed as above.
+WorkerJob ParseWorkerArguments(int argc, const char* const* argv);
 
 // Names longer than this are cut.
 inline constexpr std::size_t kMaxReportName = 63;

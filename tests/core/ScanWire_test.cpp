@@ -37,6 +37,17 @@ TEST(WorkerCommandLine, TextThatIsNoNumberCountsAsNothing) {
   EXPECT_TRUE(ParseWorkerCommandLine("3").pairs.empty());
 }
 
+TEST(WorkerCommandLine, ArgumentsSplitAtBlanksReadAsOneLine) {
+  const char* argv[] = {"PingIPscan2008112", "5,10.0.0.1,", "0,,,,,20"};
+  const WorkerJob job = ParseWorkerArguments(3, argv);
+  EXPECT_EQ(job.reportFd, 5);
+  EXPECT_EQ(job.delay, 20);
+  ASSERT_EQ(job.pairs.size(), 1u);
+  EXPECT_EQ(job.pairs[0].address, "10.0.0.1");
+  EXPECT_EQ(job.pairs[0].index, "0");
+  EXPECT_EQ(ParseWorkerArguments(1, argv).reportFd, -1);
+}
+
 TEST(ReportTexts, LiveAndDeadInTheirFormats) {
   EXPECT_EQ(LiveReport("17", 3, 128, "PRINTSRV", "00-1A-2B-3C-4D-5E"), "17,3,128,PRINTSRV,00-1A-2B-3C-4D-5E");
   EXPECT_EQ(LiveReport("17", 3, 64, "", ""), "17,3,64,,");

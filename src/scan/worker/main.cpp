@@ -19,9 +19,7 @@ int main(int argc, char** argv) {
     std::puts("PingIPscan 2008112");
     return 0;
   }
-  std::string line;
-  for (int k = 1; k < argc; ++k) line += (k > 1 ? " " : "") + std::string(argv[k]);
-  const WorkerJob job = ParseWorkerCommandLine(line);
+  const WorkerJob job = ParseWorkerArguments(argc, argv);
   if (argc < 2 || !DescriptorOpen(job.reportFd) || job.reportFd < 3) {
     std::fputs("usage: PingIPscan2008112 FD,ADDRESS,INDEX,,,,,DELAY[,ADDRESS,INDEX...]\n"
                "FD is an inherited socket that takes the reports.\n",
