@@ -144,13 +144,6 @@ void ApplyScanReport(std::string_view text, ScanTable& table, ScanCounters& coun
   ++counters.reportsShown;
 }
 
-std::string FormatMac(const std::array<std::uint8_t, 6>& mac) {
-  char text[18];
-  std::snprintf(text, sizeof text, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2],
-                mac[3], mac[4], mac[5]);
-  return text;
-}
-
 std::vector<std::uint8_t> NodeStatusRequest(std::uint16_t transactionId) {
   std::vector<std::uint8_t> packet = {
       static_cast<std::uint8_t>(transactionId >> 8), static_cast<std::uint8_t>(transactionId),

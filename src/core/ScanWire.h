@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/NeighbourTable.h"  // FormatMac, for the reports
 #include "core/ScanRecord.h"
 
 namespace sondrel {
@@ -89,9 +90,6 @@ struct ScanCounters {
 // One report text into the table and counters. An index outside the table
 // counts in `received` but stores nothing and counts nowhere else.
 void ApplyScanReport(std::string_view text, ScanTable& table, ScanCounters& counters);
-
-// MAC bytes as six upper-case hex pairs joined by "-".
-std::string FormatMac(const std::array<std::uint8_t, 6>& mac);
 
 // The NetBIOS node-status request (name "*"), with the transaction id given.
 std::vector<std::uint8_t> NodeStatusRequest(std::uint16_t transactionId);
