@@ -29,7 +29,10 @@ using MacQuery = std::function<std::string(const std::string& address, int timeo
 // Takes one report text; runs on the calling thread of RunScanJob only.
 using ReportSink = std::function<void(const std::string& text)>;
 
-// Returns once every pair of the job has been reported.
+// Returns once every pair of the job has been reported. A lookup held past
+// its time-out may still be running then, on a detached thread that uses the
+// resolver and the MAC query: the resolver must live until the process ends
+// (the worker exits straight after the job).
 void RunScanJob(const WorkerJob& job, IIcmpCarrier& icmp, IResolver& resolver,
                 const MacQuery& macQuery, const ReportSink& report,
                 const ProbeSettings& settings = {});
