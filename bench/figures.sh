@@ -125,6 +125,42 @@ figure "Start-up to the window shown, 100 MB log present (ms)" "—" \
 figure "Start-up to the previous run shown, 100 MB log (ms)" "—" \
   "gbench startup_bench 'BM_StartUpWith100MBLog' reloaded_ms" "" ""
 
+# ---- the IP scan: sondrel-cli scan beside fping and nmap ----
+# Each prints the median wall time (ms) of several runs. The test network
+# (three live hosts on a veth, bench/scan_testnet.inc) takes 10.78.0.0/24,
+# apart from the dead /24 routed into loopback above.
+. bench/scan_testnet.inc
+scan_testnet_up 10.78.0
+trap 'scan_testnet_down; rm -rf "$scratch"' EXIT
+wall_ms() {  # wall_ms RUNS FORGET COMMAND...: median of RUNS runs
+  local runs=$1 forget=$2 start end
+  shift 2
+  for _ in $(seq "$runs"); do
+    [ "$forget" = 1 ] && scan_testnet_forget
+    start=$(now_ns)
+    "$@" >/dev/null 2>&1
+    end=$(now_ns)
+    echo $(( (end - start) / 1000000 ))
+  done | median
+}
+figure "Scan of 127.0.0.0/24 (ms)" "<= 2x peer" \
+  "wall_ms 5 0 '$bin/sondrel-cli' scan 127.0.0.0-127.0.0.255" \
+  "fping -i 0" "wall_ms 5 0 fping -a -q -g 127.0.0.0/24 -r 0 -t 1000 -i 0"
+figure "Scan of 127.0.0.0/16 (ms)" "<= 2x peer" \
+  "wall_ms 3 0 '$bin/sondrel-cli' scan 127.0.0.0-127.0.255.255" \
+  "fping -i 0" "wall_ms 3 0 fping -a -q -g 127.0.0.0/16 -r 0 -t 1000 -i 0"
+figure "Scan of a /24 with 3 live test hosts, two tries of 1 s (ms)" "< 2100 ms" \
+  "wall_ms 5 1 '$bin/sondrel-cli' scan 10.78.0.1-10.78.0.254" \
+  "fping -r 1 -i 0" "wall_ms 5 1 fping -a -q -g 10.78.0.0/24 -r 1 -t 1000 -i 0"
+figure "Scan of a /24 with 3 live test hosts, beside nmap (ms)" "< 2100 ms" \
+  "wall_ms 5 1 '$bin/sondrel-cli' scan 10.78.0.1-10.78.0.254" \
+  "nmap -sn -n" "wall_ms 5 1 nmap -sn -n 10.78.0.0/24"
+figure "Peak memory of the window during a scan of 127.0.0.0/16 (MB)" "—" \
+  "gbench scan_window_bench 'BM_WindowDuringSlash16Scan' peak_rss_mb" "" ""
+figure "Click answer during a scan of 127.0.0.0/16, longest (ms)" "< 100" \
+  "gbench scan_window_bench 'BM_WindowDuringSlash16Scan' click_max_ms" "" ""
+scan_testnet_down
+
 {
   echo "# Benchmark results"
   echo

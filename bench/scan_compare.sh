@@ -11,9 +11,10 @@ set -eu
 build=${1:-build}
 runs=${2:-3}
 bin=$(cd "$build/bin" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
-XDG_DATA_HOME=$data exec unshare -n sh -c '
+XDG_DATA_HOME=$data unshare -n sh -c '
   set -eu
   ip link set lo up
   bin=$1; data=$2; runs=$3
@@ -52,19 +53,14 @@ XDG_DATA_HOME=$data exec unshare -n sh -c '
   echo "/16 peaks: $peakw workers, $peakfd descriptors in sondrel-cli, RSS sondrel-cli $peakrss kB, largest worker $peakwrss kB"
 
   # Three test hosts on a veth (and our own end), no default route.
-  ns=sondrel-bench-$$
-  ip netns add $ns
-  trap "ip netns del $ns 2>/dev/null || true" EXIT
-  ip link add sbench0 type veth peer name sbench0p netns $ns
-  ip addr add 10.77.0.1/24 dev sbench0; ip link set sbench0 up
-  ip netns exec $ns sh -c "ip link set lo up; ip link set sbench0p up;
-    ip addr add 10.77.0.2/24 dev sbench0p; ip addr add 10.77.0.3/24 dev sbench0p;
-    ip addr add 10.77.0.4/24 dev sbench0p"
+  . "$4"
+  trap scan_testnet_down EXIT
+  scan_testnet_up 10.77.0
   for n in $(seq "$runs"); do
-    ip neigh flush dev sbench0
+    scan_testnet_forget
     t0=$(ms); scan 10.77.0.1-10.77.0.254; t1=$(ms)
-    ip neigh flush dev sbench0
+    scan_testnet_forget
     live=$(fping -a -q -g 10.77.0.0/24 -r 1 -t 1000 -i 0 2>/dev/null | wc -l || true); t2=$(ms)
     echo "3-live /24 run $n: sondrel-cli $((t1 - t0)) ms ($(counts)) | fping -r 1 $((t2 - t1)) ms ($live alive)"
   done
-' sh "$bin" "$data" "$runs"
+' sh "$bin" "$data" "$runs" "$here/scan_testnet.inc"

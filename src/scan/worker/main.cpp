@@ -10,6 +10,7 @@
 #include "core/ScanProbe.h"
 #include "core/ScanWire.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "platform/Priority_linux.h"
 #include "platform/Resolver_linux.h"
 #include "platform/ScanSockets_linux.h"
 
@@ -26,6 +27,11 @@ int main(int argc, char** argv) {
                stderr);
     return 2;
   }
+  // A worker of a large scan is one of many, each with its lookup threads;
+  // below normal priority they leave the window the processor time it needs
+  // to answer the user at once. A small scan's worker keeps its pace.
+  constexpr std::size_t kLargeScanPairs = 1024;
+  if (job.pairs.size() >= kLargeScanPairs) LowerOwnPriority(10);
   // The start delay: there are no events to let run, so it only yields.
   for (long k = 0; k < 10 + std::max(0L, std::min(job.delay, 100000L)); ++k)
     std::this_thread::yield();
