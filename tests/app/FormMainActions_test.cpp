@@ -383,5 +383,54 @@ TEST_F(FormMainActionsTest, ShortcutKeysTriggerTheirEntries) {
   EXPECT_NE(w().reportPresenter()->dialog(), nullptr);
 }
 
+// The two pop-ups close on the clicks and hovers of the frame: the
+// selected-targets list on the second column and the title line, both on the
+// ping panel itself, the time editor on the window's background.
+TEST_F(FormMainActionsTest, PopUpsCloseOnTheFramesClicksAndHovers) {
+  QWidget* selection = w().targetList()->PictureShowIP();
+  QWidget* frameTime = find("FrameTime");
+  ASSERT_TRUE(selection && frameTime);
+  ResultsDisplay* d = w().display();
+  const auto send = [](QWidget* target, QEvent::Type type) {
+    if (type == QEvent::Enter) {
+      QEvent e(type);
+      QApplication::sendEvent(target, &e);
+    } else {
+      QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(2, 2));
+    }
+  };
+
+  // Over an address the list only collapses; over the second column the
+  // pop-up goes too.
+  selection->show();
+  w().ExpandTargetList();
+  selection->show();
+  send(d->sIP[2], QEvent::Enter);
+  EXPECT_TRUE(selection->isVisible());
+  EXPECT_TRUE(find("Picture1_1")->isVisible()) << "collapsed";
+  send(d->sIP2[2], QEvent::Enter);
+  EXPECT_FALSE(selection->isVisible());
+
+  selection->show();
+  send(d->LabelTittle2(), QEvent::MouseButtonPress);
+  EXPECT_FALSE(selection->isVisible());
+  selection->show();
+  send(d->sIP2[4], QEvent::MouseButtonPress);
+  EXPECT_FALSE(selection->isVisible());
+
+  selection->show();
+  frameTime->show();
+  send(d, QEvent::MouseButtonPress);
+  EXPECT_FALSE(selection->isVisible());
+  EXPECT_FALSE(frameTime->isVisible());
+
+  frameTime->show();
+  send(find("FormMainClient"), QEvent::MouseButtonPress);
+  EXPECT_FALSE(frameTime->isVisible());
+  frameTime->show();
+  send(w().parameterFrame(), QEvent::MouseButtonPress);
+  EXPECT_FALSE(frameTime->isVisible());
+}
+
 }  // namespace
 }  // namespace sondrel
