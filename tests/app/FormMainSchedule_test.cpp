@@ -124,5 +124,23 @@ TEST_F(FormMainScheduleTest, AScheduledStartWithNothingToTestSaysSoAndEndsTheSch
   EXPECT_EQ(fakes_.prompter->messages().size(), 1);
 }
 
+// Stop is enabled while nothing runs: pressed while a scheduled start is
+// awaited, it calls the schedule off as it does for a scheduled run.
+TEST_F(FormMainScheduleTest, StopWhileTheStartIsAwaitedCallsTheScheduleOff) {
+  typeTarget("127.0.0.1");
+  chooseSchedule();
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_TRUE(w().scheduleCheck().isEnabled());
+  ASSERT_TRUE(w().findChild<QPushButton*>(QStringLiteral("CommandStop"))->isEnabled());
+  QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandStop")), Qt::LeftButton);
+  expectScheduleOver();
+  EXPECT_FALSE(d().LabelTittle2()->text().contains(QStringLiteral("auto run")));
+  // The start time passes and nothing starts.
+  fakes_.clock->set(At(2026, 3, 7, 15, 5, 0));
+  QTest::qWait(3500);
+  EXPECT_FALSE(w().testRunning());
+  EXPECT_EQ(w().pingRun()->rowCount(), 0);
+}
+
 }  // namespace
 }  // namespace sondrel

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/Services.h"
+#include "app/ui/ButtonIcons.h"
 #include "core/PingParameters.h"
 #include "ping/ui/PingPanelPresenter.h"
 #include "results/ResultsExport.h"
@@ -139,6 +140,7 @@ class FormMain final : public QMainWindow {
                     const QKeySequence& key = {});
   void addSeparator(QMenu* menu, const QString& name);
   void bind(QAbstractButton* button, const QString& actionName);
+  void share(QToolButton* button, const QString& actionName, ButtonIcon icon, const QString& tip);
   void focusNeutral();
   void hideSelectionPopup();
   void hideSchedulePopup();

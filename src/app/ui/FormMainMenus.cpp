@@ -153,6 +153,19 @@ void FormMain::bind(QAbstractButton* button, const QString& actionName) {
   connect(button, &QAbstractButton::clicked, a, &QAction::trigger);
   button->setEnabled(a->isEnabled());
   connect(a, &QAction::enabledChanged, button, &QWidget::setEnabled);
+  // Named on the button, so what it runs can be asked of it.
+  button->addAction(a);
+}
+
+void FormMain::share(QToolButton* button, const QString& actionName, ButtonIcon icon,
+                     const QString& tip) {
+  // The picture button is the menu entry's own action: one enabled state,
+  // one trigger. The menu keeps its entries plain text.
+  QAction* a = action(actionName);
+  a->setIcon(DrawnIcon(icon));
+  a->setIconVisibleInMenu(false);
+  a->setToolTip(tip);
+  button->setDefaultAction(a);
 }
 
 void FormMain::buildButtons() {
@@ -177,12 +190,10 @@ void FormMain::buildButtons() {
   for (const Picture& p : kPictures) {
     auto* b = new QToolButton(client_);
     b->setObjectName(Q(p.name));
-    b->setIcon(DrawnIcon(p.icon));
+    share(b, Q(p.action), p.icon, Q(p.tip));
     b->setIconSize({20, 20});
-    b->setToolTip(Q(p.tip));
     b->setAutoRaise(true);
     b->setGeometry(x, kToolTop, kToolSize, kToolSize);
-    bind(b, Q(p.action));
     x += kToolSize + 2;
   }
 
@@ -213,10 +224,8 @@ void FormMain::buildButtons() {
   }
   auto* dos = new QToolButton(client_);
   dos->setObjectName(QStringLiteral("Command19"));
-  dos->setIcon(DrawnIcon(ButtonIcon::Dos));
-  dos->setToolTip(QStringLiteral("Run Other DOS Commands"));
+  share(dos, QStringLiteral("mnuDos"), ButtonIcon::Dos, QStringLiteral("Run Other DOS Commands"));
   dos->setGeometry(x, y, kButtonHeight + 4, kButtonHeight);
-  bind(dos, QStringLiteral("mnuDos"));
   bottomRow_.push_back(dos);
 
   static constexpr std::array<const char*, 5> kListCommands = {"mnuAddS", "mnuAddG", "munAddR",

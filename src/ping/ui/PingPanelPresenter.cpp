@@ -213,7 +213,14 @@ void PingPanelPresenter::startTestNow(const ListEntry& entry) {
 }
 
 void PingPanelPresenter::stopRun() {
-  if (pingRun_) pingRun_->StopPingTest();
+  if (!pingRun_) return;
+  // With no run under way, Stop calls off a scheduled start still awaited,
+  // as it ends the schedule of a run it stops.
+  if (!pingRun_->testRunning()) {
+    if (scheduleCheck_->scheduleSelected()) endSchedule();
+    return;
+  }
+  pingRun_->StopPingTest();
 }
 
 }  // namespace sondrel

@@ -146,6 +146,9 @@ void DialogRpt::build() {
       auto* head = new QLineEdit(L(kHeadings[i]), table);
       head->setObjectName(L("Text3_") + QString::number(i == 0 ? 0 : i + 1));
       head->setReadOnly(true);
+      // A heading never takes the focus, so opening the window does not
+      // show it selected.
+      head->setFocusPolicy(Qt::NoFocus);
       head->setFont(fixed);
       head->setFixedWidth(i == 5 ? kListWidths[5] + kListWidths[6] : kListWidths[i]);
       head->installEventFilter(this);

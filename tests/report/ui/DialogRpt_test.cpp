@@ -311,5 +311,20 @@ TEST(DialogRptTest, LargeRunsAreBuiltOffTheWindowThread) {
   EXPECT_EQ(w.dialog->List1(0)->count(), 2 * (4 + 112));
 }
 
+// Generate greys its own button while it builds; the focus it gives up must
+// not land on a heading and leave its text showing selected.
+TEST(DialogRptTest, GenerateLeavesNoHeadingSelected) {
+  ReportWindow w(testing::TwoTargetRun());
+  w.dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.dialog.get()));
+  Generate(w, "1");
+  ASSERT_FALSE(HasFatalFailure());
+  for (QLineEdit* head : w.dialog->findChildren<QLineEdit*>()) {
+    if (!head->objectName().startsWith(QStringLiteral("Text3_"))) continue;
+    EXPECT_FALSE(head->hasSelectedText()) << head->objectName().toStdString();
+    EXPECT_FALSE(head->hasFocus()) << head->objectName().toStdString();
+  }
+}
+
 }  // namespace
 }  // namespace sondrel
