@@ -53,6 +53,8 @@ bool IPListStore::writeDefaultList() {
 
 bool IPListStore::FillIPList() {
   entries_.clear();
+  // What a rewrite killed before its rename left behind.
+  files_.removeStaleTemporaries(folder_, kIPListFile);
   auto read = files_.readFile(path_);
   if (!read && (read.error().code == ENOENT || !files_.fileExists(path_))) {
     // A missing list (or a link to nothing) gets the default list first.
