@@ -23,6 +23,8 @@ std::string ScanProgramPath(std::string_view dataFolder) {
 Result<std::string> ExtractScanProgram(std::string_view dataFolder,
                                        std::span<const std::byte> bytes, FileService& files) {
   const std::string path = ScanProgramPath(dataFolder);
+  // Pieces of an extraction killed half way are a program's size each.
+  files.removeStaleTemporaries(AddSlash(dataFolder), ScanProgramName());
   if (files.fileExists(path)) return path;
 
   const std::string temp = files.uniqueTempPath(AddSlash(dataFolder), ScanProgramName());

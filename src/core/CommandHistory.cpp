@@ -1,6 +1,8 @@
 #include "core/CommandHistory.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <set>
 
 #include "core/AddressHelpers.h"
@@ -96,9 +98,21 @@ Result<void> CommandHistory::LoadHistory() {
   lines_.clear();
   shown_.clear();
   tailLines_ = 0;
+  const std::size_t slash = path_.rfind('/');
+  const std::string folder = slash == std::string::npos ? "./" : path_.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+  // What a rewrite killed before its rename left behind.
+  files_.removeStaleTemporaries(folder, name);
   if (!files_.fileExists(path_)) {
-    if (auto made = files_.writeNewFile(path_, FormatHistory(DefaultHistoryLines())); !made)
-      return made.error();
+    // Whole or not at all: an existing file is never refilled, so a default
+    // cut short here would stay cut.
+    const std::string temp = files_.uniqueTempPath(folder, name);
+    if (auto made = files_.writeNewFile(temp, FormatHistory(DefaultHistoryLines())); !made)
+      return Error{made.error().code, "Cannot write " + path_ + ": " + std::strerror(made.error().code)};
+    // A file put there since the check is kept.
+    auto placed = files_.placeNewFile(temp, path_);
+    files_.removeFile(temp);
+    if (!placed && placed.error().code != EEXIST) return placed.error();
   }
   auto bytes = files_.readFile(path_);
   if (!bytes) return bytes.error();

@@ -53,6 +53,8 @@ bool IPListStore::writeDefaultList() {
 
 bool IPListStore::FillIPList() {
   entries_.clear();
+  // What a rewrite killed before its rename left behind.
+  files_.removeStaleTemporaries(folder_, kIPListFile);
   auto read = files_.readFile(path_);
   if (!read && (read.error().code == ENOENT || !files_.fileExists(path_))) {
     // A missing list (or a link to nothing) gets the default list first.
@@ -104,7 +106,8 @@ std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
 bool IPListStore::finishRewrite(RewriteStream& rewrite) {
   rewrite.bytes_.append(" \r\n").append(rewrite.tail_);
   if (auto written = files_.writeNewFile(rewrite.tempPath_, rewrite.bytes_); !written) {
-    showFailure(written.error().message);
+    // Named by the list, not by its temporary: that is the file the user knows.
+    showFailure("Cannot write " + path_ + ": " + std::strerror(written.error().code));
     return false;
   }
   bool ok = true;

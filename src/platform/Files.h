@@ -76,6 +76,7 @@ class AppendOnlyLog final : public AppendLog {
 class LinuxFileService final : public FileService {
  public:
   std::string uniqueTempPath(std::string_view folder, std::string_view name) override;
+  void removeStaleTemporaries(const std::string& folder, std::string_view name) override;
   Result<void> writeNewFile(const std::string& path, std::string_view bytes,
                             bool executable = false) override;
   Result<void> replaceFile(const std::string& path, std::string_view bytes) override;

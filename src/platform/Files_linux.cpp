@@ -6,10 +6,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "core/DataFolder.h"
@@ -100,6 +103,30 @@ std::string nameOf(const std::string& path) {
 
 std::string LinuxFileService::uniqueTempPath(std::string_view folder, std::string_view name) {
   return UniqueTempPath(folder, name);
+}
+
+void LinuxFileService::removeStaleTemporaries(const std::string& folder, std::string_view name) {
+  const std::string prefix = "." + std::string(name) + ".";
+  const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  for (const std::string& entry : folderNames(base)) {
+    // "." NAME "." PID "." COUNTER ".tmp", as UniqueTempPath makes them.
+    if (entry.size() <= prefix.size() + 4 || entry.rfind(prefix, 0) != 0 ||
+        entry.compare(entry.size() - 4, 4, ".tmp") != 0)
+      continue;
+    const std::string_view middle(entry.data() + prefix.size(), entry.size() - prefix.size() - 4);
+    const std::size_t dot = middle.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot + 1 == middle.size() ||
+        middle.find_first_not_of("0123456789.") != std::string_view::npos ||
+        middle.find('.', dot + 1) != std::string_view::npos)
+      continue;
+    long pid = 0;
+    if (std::from_chars(middle.data(), middle.data() + dot, pid).ec != std::errc() || pid <= 0 ||
+        pid > std::numeric_limits<pid_t>::max() || pid == ::getpid())
+      continue;
+    // Only a process known to be gone: a running one may be writing it now.
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    RemoveFile(base + entry);
+  }
 }
 
 Result<void> LinuxFileService::writeNewFile(const std::string& path, std::string_view bytes,

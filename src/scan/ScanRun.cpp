@@ -4,6 +4,7 @@
 #include <QTime>
 #include <algorithm>
 
+#include "core/ScanReportCheck.h"
 #include "platform/ProcessService.h"
 #include "platform/ScanSockets_linux.h"
 
@@ -14,6 +15,8 @@ struct ScanRun::Worker {
   QSocketNotifier* notifier = nullptr;
   ReportFrameReader reader;
   QByteArray output;  // what it printed, for a failure message
+  std::size_t first = 0;       // the run of indexes handed to it
+  std::vector<bool> reported;  // one per index of the run
 };
 
 ScanRun::ScanRun(ProcessService& processes, std::string workerPath, QObject* parent)
@@ -107,6 +110,8 @@ void ScanRun::launchOne() {
 
   auto worker = std::make_unique<Worker>();
   worker->child = std::move(started.value());
+  worker->first = nextAddress_ - count;
+  worker->reported.assign(count, false);
   ChildProcess* child = worker->child.get();
   child->setParent(this);  // still owned by the worker record; findable by tests and tools
   Worker* raw = worker.get();
@@ -151,7 +156,7 @@ void ScanRun::readReports(Worker& worker) {
     if (read == ChannelRead::Closed && worker.notifier) worker.notifier->setEnabled(false);
     break;
   }
-  for (const ReportFrame& frame : frames) OnCopyData(frame.identifier, frame.text);
+  takeReports(worker, frames);
 }
 
 void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
@@ -168,7 +173,7 @@ void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
           ChannelRead::Data)
         break;
       worker.reader.feed(std::string_view(buffer, got), frames);
-      for (const ReportFrame& frame : frames) OnCopyData(frame.identifier, frame.text);
+      takeReports(worker, frames);
     }
   }
   if (exitStatus != 0 && exitStatus < 128 && !failureReported_) {
@@ -183,6 +188,21 @@ void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
   it->second->child.release()->deleteLater();
   workers_.erase(it);
   if (launching_) launchTimer_.start();
+}
+
+void ScanRun::takeReports(Worker& worker, const std::vector<ReportFrame>& frames) {
+  for (const ReportFrame& frame : frames) {
+    if (frame.identifier != kReportIdentifier) continue;
+    // One sound report for each index handed to this worker, and nothing
+    // else: a stray or repeated one would store what no probe found, count
+    // an address twice, and end the scan before its last reports came.
+    const auto report = CheckWorkerReport(frame.text);
+    if (!report || report->index < worker.first) continue;
+    const std::size_t slot = report->index - worker.first;
+    if (slot >= worker.reported.size() || worker.reported[slot]) continue;
+    worker.reported[slot] = true;
+    OnCopyData(frame.identifier, report->text);
+  }
 }
 
 void ScanRun::OnCopyData(unsigned identifier, const std::string& text) {

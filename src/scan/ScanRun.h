@@ -46,7 +46,9 @@ class ScanRun final : public QObject {
   // Steps 2 and 5-7 of a scan start, with the addresses already collected.
   // False (and nothing started) for an empty list.
   bool StartScan(const std::vector<std::string>& addresses);
-  // One report as it came from a worker.
+  // One report as it came from a worker. Reports read from a worker's
+  // channel come here only once checked: their shape, and an index handed
+  // to that worker and not yet reported by it.
   void OnCopyData(unsigned identifier, const std::string& text);
   void OnScanTimerTick();
   void OnStopTimerTick();
@@ -130,6 +132,7 @@ class ScanRun final : public QObject {
   void launchOne();
   void endLaunching();
   void readReports(Worker& worker);
+  void takeReports(Worker& worker, const std::vector<ReportFrame>& frames);
   void workerEnded(ChildProcess* child, int exitStatus);
   void checkComplete();
 };

@@ -18,6 +18,7 @@ class FailingFiles final : public FileService {
   int code = ENOSPC;
 
   std::string uniqueTempPath(std::string_view f, std::string_view n) override { return inner_.uniqueTempPath(f, n); }
+  void removeStaleTemporaries(const std::string& f, std::string_view n) override { inner_.removeStaleTemporaries(f, n); }
   Result<void> writeNewFile(const std::string& p, std::string_view b, bool x) override { return inner_.writeNewFile(p, b, x); }
   Result<void> replaceFile(const std::string& p, std::string_view b) override {
     if (!failReplaceOf.empty() && p.find(failReplaceOf) != std::string::npos)

@@ -52,6 +52,14 @@ class FileService {
   // other call in this one, uses: "." + name + "." + pid + "." + counter +
   // ".tmp".
   virtual std::string uniqueTempPath(std::string_view folder, std::string_view name) = 0;
+  // Removes the temporaries of `name` in `folder` (uniqueTempPath's names)
+  // that writers no longer running left behind, killed before they renamed
+  // them; those of running processes, this one among them, stay. Without an
+  // answer to which processes run, nothing is removed.
+  virtual void removeStaleTemporaries(const std::string& folder, std::string_view name) {
+    (void)folder;
+    (void)name;
+  }
   // Creates `path` (it must not exist yet), writes `bytes`, syncs and
   // closes; with `executable` the file gets mode 0755. On failure nothing is
   // left at `path`.
