@@ -124,6 +124,9 @@ figure "Start-up to the window shown, 100 MB log present (ms)" "—" \
   "gbench startup_bench 'BM_StartUpWith100MBLog' shown_ms" "" ""
 figure "Start-up to the previous run shown, 100 MB log (ms)" "—" \
   "gbench startup_bench 'BM_StartUpWith100MBLog' reloaded_ms" "" ""
+figure "Report building over 10 million records, 10-minute periods (ms)" "—" \
+  "gbench report_build_bench 'BM_BuildReportByPeriod' real_time" \
+  "a plain pass over the records" "gbench report_build_bench 'BM_PlainPassOverRecords' real_time"
 
 # ---- the IP scan: sondrel-cli scan beside fping and nmap ----
 # Each prints the median wall time (ms) of several runs. The test network

@@ -8,36 +8,110 @@
 namespace sondrel {
 
 std::vector<std::string> ParseIPList(std::istream& in) {
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return ParseIPListFile(bytes).entries;
+  IPListReader reader;
+  std::vector<char> piece(std::size_t{1} << 16);
+  while (in) {
+    in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+    reader.feed(std::string_view(piece.data(), static_cast<std::size_t>(in.gcount())));
+  }
+  return reader.finish().entries;
 }
 
 IPListFileContents ParseIPListFile(std::string_view bytes) {
-  IPListFileContents file;
-  size_t pos = 0;
-  bool stopped = false;
-  while (pos < bytes.size()) {
-    const size_t end = bytes.find('\n', pos);
-    const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
-    std::string_view raw = bytes.substr(pos, next - pos);
-    if (!raw.empty() && raw.back() == '\n') raw.remove_suffix(1);
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-    pos = next;
-    if (stopped) {
-      if (!TrimBlanks(raw).empty()) ++file.tailLines;
-      continue;
-    }
-    std::string line = TrimBlanks(raw);
-    if (line.empty()) {
-      stopped = true;
-      file.tail = std::string(bytes.substr(pos));
-      continue;
-    }
-    if (line.front() == '=') continue;
-    file.entries.push_back(std::move(line));
-  }
-  SortEntries(file.entries);
+  IPListReader reader;
+  reader.feed(bytes);
+  IPListFileContents file = reader.finish();
+  file.tail = std::string(bytes.substr(static_cast<std::size_t>(file.tailOffset)));
   return file;
+}
+
+std::vector<FileByteRange> IPListFileContents::keptRanges() const {
+  std::vector<FileByteRange> ranges = overlong;
+  if (tailOffset < fileSize) ranges.push_back({tailOffset, fileSize - tailOffset});
+  return ranges;
+}
+
+void IPListReader::Skim::add(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (first) return;
+    if (cr) {
+      first = '\r';  // a CR inside the line is no blank
+      return;
+    }
+    if (c == '\r')
+      cr = true;
+    else if (c != ' ')
+      first = c;
+  }
+}
+
+void IPListReader::feed(std::string_view piece) {
+  std::size_t pos = 0;
+  while (pos < piece.size()) {
+    const std::size_t nl = piece.find('\n', pos);
+    const std::size_t take = (nl == std::string_view::npos ? piece.size() : nl) - pos;
+    const std::string_view part = piece.substr(pos, take);
+    // The tail is only counted, never held.
+    if (!stopped_ && !skimming_ && line_.size() + take > kLongestListLine) {
+      skimming_ = true;
+      skim_ = {};
+      skim_.add(line_);
+      line_.clear();
+      line_.shrink_to_fit();
+    }
+    if (stopped_ || skimming_)
+      skim_.add(part);
+    else
+      line_.append(part);
+    pos += take;
+    if (nl == std::string_view::npos) break;
+    ++pos;
+    endLine(offset_ + static_cast<std::int64_t>(pos));
+  }
+  offset_ += static_cast<std::int64_t>(piece.size());
+}
+
+void IPListReader::endLine(std::int64_t next) {
+  const std::int64_t start = lineStart_;
+  lineStart_ = next;
+  if (stopped_) {
+    if (skim_.first) ++file_.tailLines;
+    skim_ = {};
+    return;
+  }
+  if (skimming_) {
+    skimming_ = false;
+    const char first = skim_.first;
+    skim_ = {};
+    if (!first) {
+      stopped_ = true;
+      file_.tailOffset = next;
+    } else if (first != '=') {
+      file_.overlong.push_back({start, next - start});
+    }
+    return;
+  }
+  std::string_view raw = line_;
+  if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+  std::string line = TrimBlanks(raw);
+  line_.clear();
+  if (line.empty()) {
+    stopped_ = true;
+    file_.tailOffset = next;
+  } else if (line.front() != '=') {
+    file_.entries.push_back(std::move(line));
+  }
+}
+
+IPListFileContents IPListReader::finish() {
+  // A last line without its line end is a line all the same.
+  if (lineStart_ < offset_) endLine(offset_);
+  if (!stopped_) file_.tailOffset = offset_;
+  file_.fileSize = offset_;
+  SortEntries(file_.entries);
+  IPListFileContents out = std::move(file_);
+  *this = IPListReader();
+  return out;
 }
 
 bool IsUtf8(std::string_view bytes) {

@@ -163,6 +163,10 @@ struct LoadOptions {
   std::function<void(std::int64_t remaining)> progress;
   // Checked now and then; once true the load gives up (returns false).
   const std::atomic<bool>* cancel = nullptr;
+  // Given the records' memory once it is reserved, before it is filled, so
+  // the caller may ask the system for large pages: touching hundreds of MB
+  // page by page is a good part of a reload otherwise.
+  std::function<void(void* data, std::size_t bytes)> recordMemory;
 };
 
 // Reads a result log, and the target file when given, into `run`, in pieces

@@ -55,18 +55,22 @@ bool IPListStore::FillIPList() {
   entries_.clear();
   // What a rewrite killed before its rename left behind.
   files_.removeStaleTemporaries(folder_, kIPListFile);
-  auto read = files_.readFile(path_);
+  // Read piece by piece: a list file of any size takes the memory of the
+  // entries it holds, not of the file.
+  IPListReader reader;
+  const auto feed = [&reader](std::string_view piece) { reader.feed(piece); };
+  auto read = files_.readPieces(path_, feed);
   if (!read && (read.error().code == ENOENT || !files_.fileExists(path_))) {
     // A missing list (or a link to nothing) gets the default list first.
     if (!writeDefaultList()) return false;
-    read = files_.readFile(path_);
+    reader = IPListReader();
+    read = files_.readPieces(path_, feed);
   }
   if (!read) {
     showFailure("Cannot open " + path_ + ": " + std::strerror(read.error().code));
     return false;
   }
-  const std::string& bytes = read.value();
-  IPListFileContents file = ParseIPListFile(bytes);
+  IPListFileContents file = reader.finish();
   tellAboutTail(file.tailLines);
   if (file.entries.empty()) return true;  // the picker keeps its previous items
   entries_ = std::move(file.entries);
@@ -98,14 +102,20 @@ std::vector<std::string> IPListStore::displayNames() const {
 std::unique_ptr<IPListStore::RewriteStream> IPListStore::BeginIPListRewrite() {
   auto rewrite = std::make_unique<RewriteStream>();
   rewrite->tempPath_ = files_.uniqueTempPath(folder_, kIPListFile);
-  // What stands after the file's first blank line goes back after ours.
-  if (auto read = files_.readFile(path_)) rewrite->tail_ = ParseIPListFile(read.value()).tail;
   return rewrite;
 }
 
 bool IPListStore::finishRewrite(RewriteStream& rewrite) {
-  rewrite.bytes_.append(" \r\n").append(rewrite.tail_);
-  if (auto written = files_.writeNewFile(rewrite.tempPath_, rewrite.bytes_); !written) {
+  rewrite.bytes_.append(" \r\n");
+  // What the old file holds that the list does not load (the lines after its
+  // first blank line, lines too long to be entries) goes back after ours,
+  // copied from the file, never held whole.
+  IPListReader reader;
+  std::vector<FileByteRange> kept;
+  if (files_.readPieces(path_, [&reader](std::string_view piece) { reader.feed(piece); }))
+    kept = reader.finish().keptRanges();
+  if (auto written = files_.writeNewFileFrom(rewrite.tempPath_, rewrite.bytes_, path_, kept);
+      !written) {
     // Named by the list, not by its temporary: that is the file the user knows.
     showFailure("Cannot write " + path_ + ": " + std::strerror(written.error().code));
     return false;

@@ -27,8 +27,7 @@ class IPListStore final : public IIPListLines {
    private:
     friend class IPListStore;
     std::string tempPath_;
-    std::string tail_;  // the old file's lines after its first blank line
-    std::string bytes_;  // the new file, written whole at the end
+    std::string bytes_;  // the new lines, written at the end
   };
 
   // `dataFolder` ends in "/". Every read and write of the list goes through

@@ -82,6 +82,11 @@ class LinuxFileService final : public FileService {
   Result<void> replaceFile(const std::string& path, std::string_view bytes) override;
   Result<void> copyIn(const std::string& from, const std::string& to) override;
   Result<std::string> readFile(const std::string& path) override;
+  Result<void> readPieces(const std::string& path,
+                          const std::function<void(std::string_view)>& piece) override;
+  Result<void> writeNewFileFrom(const std::string& path, std::string_view head,
+                                const std::string& from,
+                                const std::vector<FileByteRange>& ranges) override;
   Result<void> renameFile(const std::string& from, const std::string& to) override;
   Result<void> linkFile(const std::string& from, const std::string& to) override;
   Result<void> placeNewFile(const std::string& from, const std::string& to) override;

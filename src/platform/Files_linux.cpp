@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <vector>
 
 #include "core/DataFolder.h"
 #include "platform/Files.h"
@@ -161,6 +163,92 @@ Result<std::string> LinuxFileService::readFile(const std::string& path) {
   bytes << in.rdbuf();
   if (in.bad()) return systemError(EIO, "Cannot read " + path);
   return bytes.str();
+}
+
+namespace {
+
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
+// Writes all of `bytes` to `fd`; false with errno set otherwise.
+bool writeAllTo(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// read(2) or pread(2) that goes on after a signal.
+ssize_t readSome(int fd, char* into, std::size_t size, off_t at = -1) {
+  while (true) {
+    const ssize_t n = at < 0 ? ::read(fd, into, size) : ::pread(fd, into, size, at);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+}  // namespace
+
+Result<void> LinuxFileService::readPieces(const std::string& path,
+                                          const std::function<void(std::string_view)>& piece) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return systemError(errno, "Cannot read " + path);
+  std::vector<char> buffer(kPieceBytes);
+  while (true) {
+    const ssize_t n = readSome(fd, buffer.data(), buffer.size());
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return systemError(err, "Cannot read " + path);
+    }
+    if (n == 0) break;
+    piece(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+  }
+  ::close(fd);
+  return {};
+}
+
+Result<void> LinuxFileService::writeNewFileFrom(const std::string& path, std::string_view head,
+                                                const std::string& from,
+                                                const std::vector<FileByteRange>& ranges) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return systemError(errno, "Cannot create " + path);
+  int source = -1;
+  bool ok = writeAllTo(fd, head);
+  if (ok && !ranges.empty()) {
+    source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    ok = source >= 0;
+  }
+  std::vector<char> buffer(ok && source >= 0 ? kPieceBytes : 0);
+  for (std::size_t i = 0; ok && i < ranges.size(); ++i) {
+    off_t at = static_cast<off_t>(ranges[i].offset);
+    std::int64_t left = ranges[i].size;
+    while (ok && left > 0) {
+      const ssize_t n = readSome(source, buffer.data(),
+                                 static_cast<std::size_t>(std::min<std::int64_t>(left, kPieceBytes)), at);
+      if (n == 0) break;  // the file is shorter now: what is there is kept
+      ok = n > 0 && writeAllTo(fd, std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+      at += n;
+      left -= n;
+    }
+  }
+  int err = ok ? 0 : errno;
+  if (source >= 0) ::close(source);
+  if (ok && ::fsync(fd) != 0) {
+    ok = false;
+    err = errno;
+  }
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok) return {};
+  ::unlink(path.c_str());
+  return systemError(err, "Cannot write " + path);
 }
 
 Result<void> LinuxFileService::renameFile(const std::string& from, const std::string& to) {

@@ -9,6 +9,7 @@
 
 #include "core/DataFolder.h"
 #include "core/ports/FileService.h"
+#include "platform/Memory.h"
 #include "platform/Prompter.h"
 
 namespace sondrel {
@@ -193,8 +194,10 @@ Result<RunData> loadPair(const std::string& logPath, const std::string& targetsP
   if (!log) return Error{ENOENT, "No previous run log."};
   std::ifstream targets(targetsPath, std::ios::binary);
   RunData run;
+  LoadOptions withPages = options;
+  withPages.recordMemory = AdviseLargePages;
   try {
-    if (!LoadRunLog(log, targets ? &targets : nullptr, run, options))
+    if (!LoadRunLog(log, targets ? &targets : nullptr, run, withPages))
       return Error{0, "The previous run log holds no result."};
   } catch (const std::bad_alloc&) {
     return Error{ENOMEM, "The previous ping test is too large to be loaded in the memory there "

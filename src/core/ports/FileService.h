@@ -44,6 +44,12 @@ class FolderLock {
   virtual ~FolderLock() = default;
 };
 
+// A part of a file: `size` bytes from `offset`.
+struct FileByteRange {
+  std::int64_t offset = 0;
+  std::int64_t size = 0;
+};
+
 class FileService {
  public:
   virtual ~FileService() = default;
@@ -74,6 +80,32 @@ class FileService {
   virtual Result<void> copyIn(const std::string& from, const std::string& to) = 0;
   // The whole content of a file.
   virtual Result<std::string> readFile(const std::string& path) = 0;
+  // The content of a file handed to `piece` in order, in pieces of a bounded
+  // size, so a file of any size can be read in little memory. (Here: the
+  // whole file as one piece, for services that read no other way.)
+  virtual Result<void> readPieces(const std::string& path,
+                                  const std::function<void(std::string_view)>& piece) {
+    auto bytes = readFile(path);
+    if (!bytes) return bytes.error();
+    piece(bytes.value());
+    return {};
+  }
+  // writeNewFile of `head` followed by the given parts of the file `from`,
+  // copied in pieces of a bounded size. (Here: through memory.)
+  virtual Result<void> writeNewFileFrom(const std::string& path, std::string_view head,
+                                        const std::string& from,
+                                        const std::vector<FileByteRange>& ranges) {
+    std::string bytes(head);
+    if (!ranges.empty()) {
+      auto old = readFile(from);
+      if (!old) return old.error();
+      const std::string_view all = old.value();
+      for (const FileByteRange& r : ranges)
+        if (r.offset >= 0 && static_cast<std::size_t>(r.offset) <= all.size())
+          bytes.append(all.substr(static_cast<std::size_t>(r.offset), static_cast<std::size_t>(r.size)));
+    }
+    return writeNewFile(path, bytes);
+  }
 
   // rename(2): `to` is replaced in one step.
   virtual Result<void> renameFile(const std::string& from, const std::string& to) = 0;
