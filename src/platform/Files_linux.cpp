@@ -27,6 +27,18 @@ Error systemError(int err, const std::string& what) {
   return Error{err, what + ": " + std::strerror(err)};
 }
 
+// Closes a file being written new; when anything failed, removes it and says
+// why (the first error seen).
+Result<void> closeNewFile(int fd, const std::string& path, bool ok, int err) {
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (ok) return {};
+  ::unlink(path.c_str());
+  return systemError(err, "Cannot write " + path);
+}
+
 std::atomic<std::uint64_t> tempCounter{0};
 
 }  // namespace
@@ -67,13 +79,7 @@ Result<void> writeNewProgram(const std::string& path, std::string_view bytes) {
   }
   ok = ok && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
   int err = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok) return {};
-  ::unlink(path.c_str());
-  return systemError(err, "Cannot write " + path);
+  return closeNewFile(fd, path, ok, err);
 }
 
 class FlockLock final : public FolderLock {
@@ -242,13 +248,7 @@ Result<void> LinuxFileService::writeNewFileFrom(const std::string& path, std::st
     ok = false;
     err = errno;
   }
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok) return {};
-  ::unlink(path.c_str());
-  return systemError(err, "Cannot write " + path);
+  return closeNewFile(fd, path, ok, err);
 }
 
 Result<void> LinuxFileService::renameFile(const std::string& from, const std::string& to) {
