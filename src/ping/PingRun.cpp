@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -339,6 +340,21 @@ void PingRun::completeStart(RunTargets collected) {
   run_.targetLabels = std::move(collected.labels);
   run_.targetLabels.resize(targets_.size());
   for (const std::string& t : targets_) run_.addresses.push_back(RecordIP(t));
+  // A run of known length takes its records' memory at once: grown by
+  // doubling, the old and the new copy would be held together at each step,
+  // up to twice the records at the peak. Pages not yet written cost nothing,
+  // so only a count beyond any real run is left to grow as it goes.
+  if (params_.pingsPerTarget > 0) {
+    constexpr std::int64_t kLargestReserve = std::int64_t{1} << 26;
+    const std::int64_t total = std::int64_t{count} * params_.pingsPerTarget;
+    if (total <= kLargestReserve) {
+      try {
+        run_.records.reserve(static_cast<std::size_t>(total));
+      } catch (const std::bad_alloc&) {
+        // Grown as it goes instead.
+      }
+    }
+  }
 
   const QString title1 = QStringLiteral("No.");
   const QString title2 = QString::fromStdString(FormatRunTitle(params_.sendData.size(), count));
