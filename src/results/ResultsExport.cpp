@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "core/PingExport.h"
+#include "core/Report.h"
 #include "core/RunRecords.h"
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
@@ -43,12 +44,6 @@ struct ResultsExport::ListTexts {
   void (ResultsExport::*replaced)();
 };
 
-QString RowStamp(const QString& firstText) {
-  QString stamp = firstText.left(12);
-  stamp.remove(QLatin1Char('/')).remove(QLatin1Char(':')).remove(QLatin1Char(' '));
-  return stamp;
-}
-
 ResultsExport::ResultsExport(Services services, Sources sources, QObject* parent)
     : QObject(parent), services_(std::move(services)), sources_(std::move(sources)) {}
 
@@ -56,7 +51,9 @@ FileService& ResultsExport::files() const {
   return services_.files ? *services_.files : SystemFiles();
 }
 
-void ResultsExport::NoteLiveRow(const QString& firstText) { liveStamp_ = RowStamp(firstText); }
+QString ResultsExport::liveStamp() const {
+  return lastLive_ ? QString::fromStdString(ReportStamp(*lastLive_)) : QString();
+}
 
 void ResultsExport::inform(const QString& text, const QString& caption) {
   if (services_.prompter)
@@ -106,7 +103,7 @@ void ResultsExport::ExportPing(bool csv, bool thenOpen) {
   }
   const QString path =
       AskSaveFile(*services_.prompter, {Q("Ping Test result will be export to this File"),
-                                        QStringLiteral("Ping_Test_Log_") + liveStamp_,
+                                        QStringLiteral("Ping_Test_Log_") + liveStamp(),
                                         csv ? Q("csv") : Q("txt"), {}});
   if (path.isEmpty()) return;
   std::ostringstream out;

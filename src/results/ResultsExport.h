@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "core/RunRecords.h"
 #include "core/ScanExport.h"
 
 namespace sondrel {
@@ -70,9 +72,10 @@ class ResultsExport final : public QObject {
   void ExportHistory();
   void ImportHistory();
 
-  // A result row shown live: its stamp names the next ping export.
-  void NoteLiveRow(const QString& firstText);
-  const QString& liveStamp() const { return liveStamp_; }
+  // A result made live: its time names the next ping export. Only kept, so
+  // a run's every result costs a copy, and the name is made when asked.
+  void NoteLiveRecord(const ResultRecord& record) { lastLive_ = record; }
+  QString liveStamp() const;
 
  Q_SIGNALS:
   void neutralFocusWanted();
@@ -94,11 +97,8 @@ class ResultsExport final : public QObject {
 
   Services services_;
   Sources sources_;
-  QString liveStamp_;
+  std::optional<ResultRecord> lastLive_;
 };
 
-// "03071405" from "03/07 14:05:09   Reply from ...": the first 12 characters
-// without "/", ":" and blanks.
-QString RowStamp(const QString& firstText);
 
 }  // namespace sondrel

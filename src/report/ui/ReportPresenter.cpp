@@ -13,7 +13,7 @@ ReportPresenter::ReportPresenter(Services services, PingRun& run, QWidget* windo
       files_(services_.files) {
   connect(&run_, &PingRun::resultAdded, this,
           [this](qint64, const ResultRecord& record) {
-            stamp_ = ReportStamp(record);
+            lastRecord_ = record;
           });
   // A build reading the records stops before they are replaced.
   connect(&run_, &PingRun::dataAboutToChange, this, [this] {
@@ -35,7 +35,7 @@ void ReportPresenter::OpenReport() {
   ctx.files = files_;
   ctx.data = [this]() -> const RunData& { return run_.data(); };
   ctx.dataLive = [this] { return run_.testRunning(); };
-  ctx.stamp = [this] { return stamp_; };
+  ctx.stamp = [this] { return stamp(); };
   dialog_ = new DialogRpt(std::move(ctx), window_);
   dialog_->setAttribute(Qt::WA_DeleteOnClose);
   dialog_->setWindowModality(Qt::ApplicationModal);

@@ -6,9 +6,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <optional>
 #include <string>
 
 #include "app/Services.h"
+#include "core/Report.h"
+#include "core/RunRecords.h"
 
 class QWidget;
 
@@ -28,7 +31,7 @@ class ReportPresenter final : public QObject {
   void OpenReport();
   DialogRpt* dialog() const;
   // mmddhhmm of the latest result since start-up; "" when none came.
-  const std::string& stamp() const { return stamp_; }
+  std::string stamp() const { return lastRecord_ ? ReportStamp(*lastRecord_) : std::string(); }
 
  Q_SIGNALS:
   void dialogOpened(sondrel::DialogRpt* dialog);
@@ -38,7 +41,7 @@ class ReportPresenter final : public QObject {
   PingRun& run_;
   QWidget* window_;
   FileService* files_;
-  std::string stamp_;
+  std::optional<ResultRecord> lastRecord_;  // formatted only when a name is wanted
   QPointer<DialogRpt> dialog_;
 };
 
