@@ -41,6 +41,10 @@ struct Lookups {
   std::vector<Slot> slots;
   std::size_t threadsAlive = 0;
   bool closing = false;
+  // Wakes the job's echoes when a lookup is done, so the live host is
+  // reported then, not when the next echo ends (a dead one's only after its
+  // time-out).
+  EchoPoke poke;
 };
 
 void LookupThread(std::shared_ptr<Lookups> lookups, IResolver* resolver, MacQuery macQuery,
@@ -69,6 +73,7 @@ void LookupThread(std::shared_ptr<Lookups> lookups, IResolver* resolver, MacQuer
     lookups->slots[slot].mac = std::move(mac);
     lookups->slots[slot].done = true;
     lookups->changed.notify_all();
+    lookups->poke.poke();
   }
   --lookups->threadsAlive;
   lookups->changed.notify_all();
@@ -161,6 +166,7 @@ void RunScanJob(const WorkerJob& job, IIcmpCarrier& icmp, IResolver& resolver,
       if (reply.status == 0) addLive(toProbe[k], reply);
     };
     watch.settled = pump;
+    watch.poke = &lookups->poke;
     icmp.echoMany(requests, watch);
     pump();
     std::vector<std::size_t> again;

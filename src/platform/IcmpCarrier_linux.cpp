@@ -336,6 +336,13 @@ std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<Ech
     }
   } wakeOnCancel{watch.cancel};
   if (watch.cancel) watch.cancel->setWake([this] { wakeAll(); });
+  struct WakeOnPoke {
+    EchoPoke* poke;
+    ~WakeOnPoke() {
+      if (poke) poke->clearWake();
+    }
+  } wakeOnPoke{watch.settled ? watch.poke : nullptr};
+  if (wakeOnPoke.poke) wakeOnPoke.poke->setWake([this] { wakeAll(); });
 
   std::size_t reported = 0;
   std::vector<std::uint8_t> packet;
@@ -370,11 +377,16 @@ std::vector<EchoReply> SocketIcmpCarrier::Engine::echoMany(const std::vector<Ech
   for (;;) {
     waitUntil(lock, [&] {
       return batch.remaining == 0 || (watch.ended && batch.ended.size() > reported) ||
-             batch.cancelled();
+             batch.cancelled() || (wakeOnPoke.poke && wakeOnPoke.poke->pending());
     });
     if (batch.cancelled()) cancelWaiting(batch);
     report(lock, batch, reported, watch);
     if (batch.remaining == 0) break;
+    if (wakeOnPoke.poke && wakeOnPoke.poke->take()) {
+      lock.unlock();
+      watch.settled();
+      lock.lock();
+    }
   }
   return replies;
 }

@@ -30,36 +30,55 @@ struct EchoReply {
   bool cancelled = false;            // ended by EchoCancel, never answered (status 11050)
 };
 
-// Lets another thread end an echoMany call at once, whatever its time-outs:
-// a Stop must not wait for an echo that may wait for minutes.
-class EchoCancel {
+// A flag another thread raises to wake an echoMany call.
+class EchoSignal {
  public:
-  // Any thread, any number of times. Echoes of the call still waiting end
-  // with `cancelled` set and those not yet sent are not sent.
-  void cancel() {
-    std::lock_guard lock(mutex_);
-    cancelled_.store(true);
-    if (wake_) wake_();
-  }
-  bool cancelled() const { return cancelled_.load(); }
-
-  // For carriers: `wake` runs on cancel (at once when already cancelled)
-  // until cleared; once clearWake returns it runs no more. It must not call
-  // back into this object.
+  // For carriers: `wake` runs when the flag is raised (at once when it is up
+  // already) until cleared; once clearWake returns it runs no more. It must
+  // not call back into this object.
   void setWake(std::function<void()> wake) {
     std::lock_guard lock(mutex_);
     wake_ = std::move(wake);
-    if (cancelled_.load() && wake_) wake_();
+    if (raised_.load() && wake_) wake_();
   }
   void clearWake() {
     std::lock_guard lock(mutex_);
     wake_ = nullptr;
   }
 
+ protected:
+  void raise() {
+    std::lock_guard lock(mutex_);
+    raised_.store(true);
+    if (wake_) wake_();
+  }
+  std::atomic<bool> raised_{false};
+
  private:
   std::mutex mutex_;
-  std::atomic<bool> cancelled_{false};
   std::function<void()> wake_;
+};
+
+// Lets another thread end an echoMany call at once, whatever its time-outs:
+// a Stop must not wait for an echo that may wait for minutes.
+class EchoCancel : public EchoSignal {
+ public:
+  // Any thread, any number of times. Echoes of the call still waiting end
+  // with `cancelled` set and those not yet sent are not sent.
+  void cancel() { raise(); }
+  bool cancelled() const { return raised_.load(); }
+};
+
+// Lets another thread have the call run its watch's `settled` soon, on the
+// calling thread, while echoes still wait: news that is not an echo's end
+// (a scan's name lookup done) goes out without waiting for the next one.
+class EchoPoke : public EchoSignal {
+ public:
+  // Any thread, any number of times; pokes before the carrier looks are one.
+  void poke() { raise(); }
+  // For carriers: true once per run of pokes.
+  bool take() { return raised_.exchange(false); }
+  bool pending() const { return raised_.load(); }
 };
 
 // What the caller of echoMany hears while the call goes.
@@ -72,6 +91,7 @@ struct EchoWatch {
   // still waiting: what has ended so far can be passed on together.
   std::function<void()> settled;
   EchoCancel* cancel = nullptr;  // may be null
+  EchoPoke* poke = nullptr;      // may be null; a carrier may ignore it
 };
 
 class IIcmpCarrier {
