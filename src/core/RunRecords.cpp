@@ -286,11 +286,14 @@ bool plainNumber(const char*& p, const char* end, bool sign, std::size_t maxDigi
                  std::int32_t& out) {
   const bool negative = sign && p != end && *p == '-';
   if (negative) ++p;
-  const char* const start = p;
   std::int32_t v = 0;
-  while (p != end && static_cast<unsigned>(*p - '0') < 10u) v = v * 10 + (*p++ - '0');
-  const auto digits = static_cast<std::size_t>(p - start);
-  if (digits == 0 || digits > maxDigits) return false;
+  std::size_t digits = 0;
+  while (p != end && static_cast<unsigned>(*p - '0') < 10u) {
+    // Refused before the digit that could overflow: at most nine fit.
+    if (++digits > maxDigits) return false;
+    v = v * 10 + (*p++ - '0');
+  }
+  if (digits == 0) return false;
   out = negative ? -v : v;
   return true;
 }
