@@ -1,7 +1,6 @@
 #include "core/ScanWire.h"
 
 #include <charconv>
-#include <cstdio>
 
 #include "core/AddressHelpers.h"
 
