@@ -68,8 +68,8 @@ void MeasurePasses(benchmark::State& state, PassMode mode, int dead) {
     run.setTargetSource([&] { return RunTargets{targets, targets, false, false}; });
     QElapsedTimer clock;
     std::vector<qint64> ends;
-    QObject::connect(&run, &PingRun::resultsAdded, &run, [&](qint64 first, qint64 count) {
-      if ((first + count) % static_cast<qint64>(targets.size()) == 0) ends.push_back(clock.elapsed());
+    QObject::connect(&run, &PingRun::resultAdded, &run, [&](qint64 row, const ResultRecord&) {
+      if ((row + 1) % static_cast<qint64>(targets.size()) == 0) ends.push_back(clock.elapsed());
     });
     QEventLoop loop;
     QObject::connect(&run, &PingRun::finished, &loop, &QEventLoop::quit);

@@ -457,12 +457,8 @@ void PingRun::beginPass() {
 void PingRun::passDelivered(std::uint64_t serial, std::size_t firstSlot,
                             const std::vector<EchoOutcome>& outcomes, bool passDone) {
   if (!pass_ || serial != pass_->serial) return;
-  const qint64 firstRow = rowCount();
   for (std::size_t i = 0; i < outcomes.size(); ++i) PingOneTarget(firstSlot + i, outcomes[i]);
-  if (!outcomes.empty()) {
-    Q_EMIT resultsAdded(firstRow, static_cast<qint64>(outcomes.size()));
-    Q_EMIT statisticsChanged(run_.stats);
-  }
+  if (!outcomes.empty()) Q_EMIT statisticsChanged(run_.stats);
   if (passDone) endOfPass();
 }
 

@@ -145,9 +145,6 @@ class PingRun final : public QObject {
   // One result, in order: its row index (0-based) and the record. Views
   // format the row themselves from data() (FormatResultRow).
   void resultAdded(qint64 row, const sondrel::ResultRecord& record);
-  // A batch of results is in (rows firstRow .. firstRow + count - 1); the
-  // display may repaint once for all of them.
-  void resultsAdded(qint64 firstRow, qint64 count);
   void statisticsChanged(const sondrel::RunStatistics& stats);
   // Stop was taken: the window moves the scroll bar to the last page and
   // selects "Immediately".

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -137,21 +138,52 @@ TEST_F(FormMainReportTest, TheMenuEntryReportsANewRunWithItsStamp) {
 }
 
 TEST_F(FormMainReportTest, ANewRunStopsABuildReadingTheOldRecords) {
-  ASSERT_TRUE(LoadWithSampleRun());
+  // A run large enough to be built off the window thread.
+  const int passes = static_cast<int>(kReportThreadRecords / 2) + 1;
+  fs::create_directories(folder_);
+  {
+    std::ofstream log(folder_ + "Tolvane_DB3.txt", std::ios::binary);
+    log << "2,1\r\n";
+    for (int p = 0; p < passes; ++p) {
+      const int s = p % 86400;
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "2026,03,%02d,%02d,%02d,%02d,", 1 + p / 86400, s / 3600,
+                    s / 60 % 60, s % 60);
+      log << stamp << "127.0.0.1,32,5,64,0\r\n" << stamp << "127.0.0.2,32,-1,0,11010\r\n";
+    }
+  }
+  { std::ofstream(folder_ + "Tolvane_DB4.txt", std::ios::binary) << testing_report::kTargets; }
+  app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
+  w().Form_Load();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() == 2 * passes; }, 30000));
+
   w().action(QStringLiteral("mnuReport"))->trigger();
   DialogRpt* d = Dialog();
   ASSERT_NE(d, nullptr);
-  bool seenBeforeChange = false;
-  // The run announces the change before it touches its records.
+  d->ComboGroupBy()->setEditText(QStringLiteral("1"));
+  ClickIn(d, "CommandBUild");
+  ASSERT_TRUE(d->busy()) << "the build must still be going when the new run starts";
+
+  // The run announces the change before it touches its records; by then the
+  // build has stopped and the window is usable again.
+  bool announced = false, buildingAtChange = true, oldRecordsAtChange = false;
   QObject::connect(w().pingRun(), &PingRun::dataAboutToChange, d, [&] {
-    seenBeforeChange = w().pingRun()->rowCount() == 6;
+    announced = true;
+    buildingAtChange = d->busy();
+    oldRecordsAtChange = w().pingRun()->rowCount() == 2 * passes;
   });
   fakes_.icmp->script("127.0.0.1", {0, 3000, 64});
   testing::PingTheseTargets(w(), {"127.0.0.1"});
   w().pingRun()->StartPingTest();
-  EXPECT_TRUE(seenBeforeChange);
+  ASSERT_TRUE(announced);
+  EXPECT_FALSE(buildingAtChange);
+  EXPECT_TRUE(oldRecordsAtChange);
+  EXPECT_TRUE(d->findChild<QPushButton*>(QStringLiteral("CommandBUild"))->isEnabled());
   w().pingRun()->StopPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
+  // The stopped build never delivers a report of the records it was reading.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(d->List1(0)->count(), 0);
   d->close();
 }
 

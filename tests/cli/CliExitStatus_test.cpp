@@ -13,6 +13,7 @@
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
 #include "platform/Files.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel::cli {
 namespace {
@@ -52,7 +53,7 @@ TEST(CliProgramConventions, VersionHelpAndEmptyTarget) {
 
 // A data folder that cannot be made is a broken set-up, not a dead host.
 TEST(CliProgramConventions, UnusableDataFolderIsACannotStart) {
-  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
   QTemporaryDir dir;
   const QString notAFolder = dir.path() + QStringLiteral("/file");
   std::ofstream(notAFolder.toStdString()) << "x";
@@ -65,7 +66,7 @@ TEST(CliProgramConventions, UnusableDataFolderIsACannotStart) {
 
 // Through a real pipe, rows arrive while the run still goes on.
 TEST(CliProgramConventions, RowsReachAPipeWhileTheRunGoesOn) {
-  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
   QTemporaryDir data;
   QProcess p;
   UseDataHome(p, data.path());
@@ -208,7 +209,7 @@ TEST_F(CliRunTest, TheTitleLineIsWrittenBeforeTheFirstEchoReturns) {
 
 
 TEST(CliProgramConventions, AReaderThatGoesAwayStopsTheRunWithItsLogWhole) {
-  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
   QTemporaryDir data;
   QProcess p;
   UseDataHome(p, data.path());

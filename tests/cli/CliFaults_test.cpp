@@ -20,6 +20,7 @@
 #include "cli/CliTestSupport.h"
 #include "core/RunRecords.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel::cli {
 namespace {
@@ -69,7 +70,7 @@ std::vector<std::string> RowAddresses(const QByteArray& out) {
 // reload gives back every line the log had whole, none cut short or garbled,
 // and every row the program had printed.
 TEST(CliFaults, KillAtAnyMomentLosesNoCompletedLine) {
-  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
   QTemporaryDir data;
   const QString logPath = data.path() + QStringLiteral("/SondrelDataBas/Tolvane_DB3.txt");
   std::mt19937 random(20261208);
@@ -111,9 +112,9 @@ TEST(CliFaults, KillAtAnyMomentLosesNoCompletedLine) {
 // A data folder the program cannot write in is a clear refusal, and leaves
 // what is there as it was.
 TEST(CliFaults, ReadOnlyDataFolderIsRefusedAndLeftAlone) {
-  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
   if (std::system("command -v unshare >/dev/null && unshare -m true 2>/dev/null") != 0)
-    GTEST_SKIP() << "needs a private mount namespace for a read-only folder (root ignores modes)";
+    SONDREL_SKIP_MISSING("needs a private mount namespace for a read-only folder (root ignores modes)");
   QTemporaryDir data;
   const QString folder = data.path() + QStringLiteral("/SondrelDataBas");
   ASSERT_TRUE(QDir().mkpath(folder));
@@ -130,7 +131,7 @@ TEST(CliFaults, ReadOnlyDataFolderIsRefusedAndLeftAlone) {
            QStringLiteral("sh"), folder, kProgram});
   ASSERT_TRUE(p.waitForFinished(60000));
   const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-  if (err.contains(QStringLiteral("mount:"))) GTEST_SKIP() << "cannot mount here: " << err.toStdString();
+  if (err.contains(QStringLiteral("mount:"))) SONDREL_SKIP_MISSING("cannot mount here: " << err.toStdString());
   EXPECT_EQ(p.exitCode(), 3) << err.toStdString();
   EXPECT_TRUE(err.contains(folder)) << "the message names the folder: " << err.toStdString();
   EXPECT_EQ(ReadBytes(folder + QStringLiteral("/Tolvane_DB3.txt")), previous);
@@ -139,10 +140,10 @@ TEST(CliFaults, ReadOnlyDataFolderIsRefusedAndLeftAlone) {
 // The disk fills while the log is written: the run goes on and says so once,
 // and the log keeps, whole, the rows that were written before.
 TEST(CliFaults, FullDiskKeepsEveryLineWrittenBefore) {
-  if (!CanPing()) GTEST_SKIP() << "needs the private network and an ICMP socket";
+  if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
   if (std::system("unshare -m sh -c 'd=$(mktemp -d) && mount -t tmpfs -o size=64k t \"$d\" && "
                   "umount \"$d\"; rmdir \"$d\"' 2>/dev/null") != 0)
-    GTEST_SKIP() << "cannot mount a small tmpfs in a private mount namespace here";
+    SONDREL_SKIP_MISSING("cannot mount a small tmpfs in a private mount namespace here");
   QTemporaryDir data;
   const QString full = data.path() + QStringLiteral("/full");
   const QString copy = data.path() + QStringLiteral("/copy");

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli/CliTestSupport.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel::cli {
 namespace {
@@ -66,9 +67,9 @@ class MisbehavingNetwork : public ::testing::Test {
   void SetUp() override {
     const char* isolated = std::getenv("SONDREL_ISOLATED");
     if (!isolated || std::string(isolated) != "1")
-      GTEST_SKIP() << "needs the test's private network namespace";
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a TUN device";
-    if (access("/dev/net/tun", R_OK | W_OK) != 0) GTEST_SKIP() << "no /dev/net/tun here";
+      SONDREL_SKIP_MISSING("needs the test's private network namespace");
+    if (geteuid() != 0) SONDREL_SKIP_MISSING("needs root to make a TUN device");
+    if (access("/dev/net/tun", R_OK | W_OK) != 0) SONDREL_SKIP_MISSING("no /dev/net/tun here");
   }
   void TearDown() override {
     if (responder.state() != QProcess::NotRunning) {

@@ -8,6 +8,7 @@
 
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -28,9 +29,9 @@ TEST(CliProgram, UsageErrorsAndHelp) {
 }
 
 TEST(CliProgram, PingsLoopbackAndWritesTheDataFolderLog) {
-  if (std::getenv("SONDREL_ISOLATED") == nullptr) GTEST_SKIP() << "needs the private network";
+  if (std::getenv("SONDREL_ISOLATED") == nullptr) SONDREL_SKIP_MISSING("needs the private network");
   std::string why;
-  if (!SystemIcmpCarrier()->available(&why)) GTEST_SKIP() << "no ICMP socket: " << why;
+  if (!SystemIcmpCarrier()->available(&why)) SONDREL_SKIP_MISSING("no ICMP socket: " << why);
   QTemporaryDir data;
   const Finished f = RunProgram({QStringLiteral("ping"), QStringLiteral("-c"), QStringLiteral("3"),
                                  QStringLiteral("-i"), QStringLiteral("10"),

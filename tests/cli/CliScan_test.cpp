@@ -6,6 +6,7 @@
 
 #include "cli/CliScan.h"
 #include "cli/CliTestSupport.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel::cli {
 namespace {
@@ -37,7 +38,7 @@ TEST(CliScanProgram, HelpAndBadUsageExitStatus) {
 TEST(CliScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
   const char* isolated = std::getenv("SONDREL_ISOLATED");
   if (!isolated || std::string(isolated) != "1")
-    GTEST_SKIP() << "needs the private test namespace (echoes and name lookups)";
+    SONDREL_SKIP_MISSING("needs the private test namespace (echoes and name lookups)");
   QTemporaryDir home;
   clitest::Finished f = clitest::RunProgram({"scan", "127.0.0.1-127.0.0.5"}, home.path());
   ASSERT_EQ(f.status, 0) << f.err.toStdString();
@@ -59,7 +60,7 @@ TEST(CliScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
 TEST(CliScanProgram, NoAnswerAtAllExitsWithOne) {
   const char* isolated = std::getenv("SONDREL_ISOLATED");
   if (!isolated || std::string(isolated) != "1")
-    GTEST_SKIP() << "needs the private test namespace (no route leaves it)";
+    SONDREL_SKIP_MISSING("needs the private test namespace (no route leaves it)");
   QTemporaryDir home;
   // No route to it inside the namespace: both echoes fail at once.
   clitest::Finished f = clitest::RunProgram({"scan", "192.0.2.7"}, home.path());

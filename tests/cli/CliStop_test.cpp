@@ -10,6 +10,7 @@
 #include "cli/CliTestSupport.h"
 #include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpTestSupport.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -21,9 +22,9 @@ using cli::clitest::UseDataHome;
 class CliStopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::Isolated()) GTEST_SKIP() << "needs the private network namespace";
+    if (!testing::Isolated()) SONDREL_SKIP_MISSING("needs the private network namespace");
     std::string why;
-    if (!SystemIcmpCarrier()->available(&why)) GTEST_SKIP() << "no ICMP socket: " << why;
+    if (!SystemIcmpCarrier()->available(&why)) SONDREL_SKIP_MISSING("no ICMP socket: " << why);
     silent_ = std::make_unique<testing::ScopedSysctl>("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1");
     ASSERT_TRUE(silent_->ok());
     ASSERT_TRUE(data_.isValid());

@@ -5,6 +5,7 @@
 
 #include "platform/NetworkSettings_linux.h"
 #include "platform/NetworkSettingsFiles.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -70,9 +71,9 @@ bool run(const std::string& command) { return std::system((command + " 2>/dev/nu
 TEST(NetworkSettings, AdaptersOfThisNamespaceWithGatewayAndMac) {
   const char* isolated = std::getenv("SONDREL_ISOLATED");
   if (!isolated || std::string(isolated) != "1" || !SystemNetworkSettings()->adapters().empty())
-    GTEST_SKIP() << "needs a private network namespace with only loopback";
+    SONDREL_SKIP_MISSING("needs a private network namespace with only loopback");
   if (!run("ip link add sdtest0 type veth peer name sdtest1"))
-    GTEST_SKIP() << "cannot make a veth pair here";
+    SONDREL_SKIP_MISSING("cannot make a veth pair here");
   const bool made = run("ip link set sdtest0 address 02:aa:bb:cc:dd:0e") &&
                     run("ip addr add 10.77.0.5/24 dev sdtest0") && run("ip link set sdtest0 up") &&
                     run("ip route add default via 10.77.0.1 dev sdtest0") &&

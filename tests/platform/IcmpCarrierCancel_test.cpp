@@ -10,6 +10,7 @@
 #include "IcmpTestSupport.h"
 #include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -25,7 +26,7 @@ class CarrierWaitTest : public ::testing::TestWithParam<IcmpSocketKind> {
   void SetUp() override {
     kind_ = std::make_unique<CarrierOfKind>(GetParam());
     if (!kind_->open)
-      GTEST_SKIP() << testing::KindName(GetParam()) << " ICMP socket not available: " << kind_->reason;
+      SONDREL_SKIP_MISSING(testing::KindName(GetParam()) << " ICMP socket not available: " << kind_->reason);
   }
   // Loopback stops answering echoes; the setting belongs to the test's own
   // network namespace only.
@@ -41,7 +42,7 @@ class CarrierWaitTest : public ::testing::TestWithParam<IcmpSocketKind> {
 };
 
 TEST_P(CarrierWaitTest, CancelEndsWaitingEchoesWhateverTheirTimeOut) {
-  if (!SilenceLoopback()) GTEST_SKIP() << "cannot silence loopback outside the private namespace";
+  if (!SilenceLoopback()) SONDREL_SKIP_MISSING("cannot silence loopback outside the private namespace");
   EchoCancel cancel;
   std::mutex m;
   std::vector<std::size_t> endedOrder;
@@ -95,9 +96,9 @@ TEST_P(CarrierWaitTest, CancelEndsWaitingEchoesWhateverTheirTimeOut) {
 
 TEST_P(CarrierWaitTest, EachEchoIsReportedAsItEndsAndTheCarrierStaysGood) {
   const std::string why = testing::WhyNoNamespaces();
-  if (!why.empty()) GTEST_SKIP() << why;
+  if (!why.empty()) SONDREL_SKIP_MISSING(why);
   testing::PeerNamespace peer("late", "slate0", "10.235.0.1", "10.235.0.2");
-  if (!peer.ok()) GTEST_SKIP() << "could not make the peer namespace";
+  if (!peer.ok()) SONDREL_SKIP_MISSING("could not make the peer namespace");
   ASSERT_TRUE(peer.sysctl("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"));
 
   // The silent peer first, loopback after it: loopback is reported first,

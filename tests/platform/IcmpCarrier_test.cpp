@@ -14,6 +14,7 @@
 #include "IcmpTestSupport.h"
 #include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -38,8 +39,8 @@ class CarrierTest : public ::testing::TestWithParam<IcmpSocketKind> {
   void SetUp() override {
     kind_ = std::make_unique<CarrierOfKind>(GetParam());
     if (!kind_->open) {
-      GTEST_SKIP() << testing::KindName(GetParam()) << " ICMP socket not available here: "
-                   << kind_->reason;
+      SONDREL_SKIP_MISSING(testing::KindName(GetParam()) << " ICMP socket not available here: "
+                   << kind_->reason);
     }
   }
   SocketIcmpCarrier& carrier() { return *kind_->carrier; }
@@ -143,9 +144,9 @@ TEST_P(CarrierTest, PayloadTooLargeForOnePacketIsRefusedAloneInItsBatch) {
 
 TEST_P(CarrierTest, SilentOrMissingPeerTimesOutWithinTheTimeout) {
   const std::string why = testing::WhyNoNamespaces();
-  if (!why.empty()) GTEST_SKIP() << why;
+  if (!why.empty()) SONDREL_SKIP_MISSING(why);
   PeerNamespace peer("dead", "sdead0", "10.231.0.1", "10.231.0.2");
-  if (!peer.ok()) GTEST_SKIP() << "could not make the peer namespace";
+  if (!peer.ok()) SONDREL_SKIP_MISSING("could not make the peer namespace");
   ASSERT_TRUE(peer.sysctl("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"));
   struct Case {
     const char* address;
@@ -171,9 +172,9 @@ TEST_P(CarrierTest, SilentOrMissingPeerTimesOutWithinTheTimeout) {
 
 TEST_P(CarrierTest, UnansweredNeighbourIsHostUnreachableAndLateErrorsAreDropped) {
   const std::string why = testing::WhyNoNamespaces();
-  if (!why.empty()) GTEST_SKIP() << why;
+  if (!why.empty()) SONDREL_SKIP_MISSING(why);
   PeerNamespace peer("arp", "sarp0", "10.234.0.1", "10.234.0.2");
-  if (!peer.ok()) GTEST_SKIP() << "could not make the peer namespace";
+  if (!peer.ok()) SONDREL_SKIP_MISSING("could not make the peer namespace");
   // Give up on the neighbour after one query of 300 ms instead of three seconds.
   testing::ScopedSysctl solicit("/proc/sys/net/ipv4/neigh/sarp0/mcast_solicit", "1");
   testing::ScopedSysctl retrans("/proc/sys/net/ipv4/neigh/sarp0/retrans_time_ms", "300");
@@ -205,7 +206,7 @@ TEST_P(CarrierTest, MoreEchoesThanSequenceNumbersInOneBatch) {
   }
   EXPECT_EQ(wrong, 0u);
 
-  if (!testing::Isolated()) GTEST_SKIP() << "silencing loopback needs the private namespace";
+  if (!testing::Isolated()) SONDREL_SKIP_MISSING("silencing loopback needs the private namespace");
   // Unanswered, every number is taken and the rest of the batch waits for
   // the first time-outs to free them.
   testing::ScopedSysctl silent("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1");
@@ -223,9 +224,9 @@ TEST_P(CarrierTest, MoreEchoesThanSequenceNumbersInOneBatch) {
 
 TEST_P(CarrierTest, RouterErrorsMapToTheirStatus) {
   const std::string why = testing::WhyNoNamespaces();
-  if (!why.empty()) GTEST_SKIP() << why;
+  if (!why.empty()) SONDREL_SKIP_MISSING(why);
   PeerNamespace router("router", "srtr0", "10.232.0.1", "10.232.0.2");
-  if (!router.ok()) GTEST_SKIP() << "could not make the router namespace";
+  if (!router.ok()) SONDREL_SKIP_MISSING("could not make the router namespace");
   // The router sends few errors to one source in a row, so each kind of
   // destination is reached from a source address of its own.
   ASSERT_TRUE(testing::Run("ip addr add 10.232.0.3/24 dev srtr0") &&
@@ -262,7 +263,7 @@ TEST_P(CarrierTest, RouterErrorsMapToTheirStatus) {
 
 TEST_P(CarrierTest, NoRouteIsReportedAtOnce) {
   const std::string why = testing::WhyNoNamespaces();
-  if (!why.empty()) GTEST_SKIP() << why;
+  if (!why.empty()) SONDREL_SKIP_MISSING(why);
   // Our namespace has only loopback: nothing outside it has a route.
   const auto began = std::chrono::steady_clock::now();
   const EchoReply r = carrier().echo({Addr("10.233.1.1"), "x", 3000});
@@ -278,14 +279,14 @@ TEST(SystemIcmpCarrier, IsOneSharedCarrierThatEchoesLoopback) {
   const auto a = SystemIcmpCarrier();
   EXPECT_EQ(a, SystemIcmpCarrier());
   std::string why;
-  if (!a->available(&why)) GTEST_SKIP() << why;
+  if (!a->available(&why)) SONDREL_SKIP_MISSING(why);
   EXPECT_TRUE(why.empty());
   EXPECT_EQ(a->echo({Addr("127.0.0.1"), "hello", 1000}).status, 0);
 }
 
 TEST(SocketIcmpCarrier, PrefersADatagramSocketWhereTheGroupMayOpenOne) {
   if (geteuid() != 0 || !testing::Isolated()) {
-    GTEST_SKIP() << "needs root in the private namespace to change who may open datagram sockets";
+    SONDREL_SKIP_MISSING("needs root in the private namespace to change who may open datagram sockets");
   }
   const struct {
     const char* range;
@@ -304,7 +305,7 @@ TEST(SocketIcmpCarrier, PrefersADatagramSocketWhereTheGroupMayOpenOne) {
 
 TEST(SocketIcmpCarrier, WithoutPermissionExplainsHowToAllowAndNeverSucceeds) {
   if (geteuid() != 0 || !testing::Isolated()) {
-    GTEST_SKIP() << "needs root in the private namespace to take the permission away";
+    SONDREL_SKIP_MISSING("needs root in the private namespace to take the permission away");
   }
   // Datagram sockets for no group, and a child that gives up root.
   testing::ScopedSysctl narrow(testing::kPingGroupRange, "1 0");

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <memory>
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -109,7 +110,7 @@ bool Serve(QDBusConnection& bus, const QString& service, const QString& path, QO
 class ScreenSaverBus : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!session_.ok()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
+    if (!session_.ok()) SONDREL_SKIP_MISSING("no dbus-daemon to run a private bus");
     serviceBus_ = session_.service();
     ASSERT_TRUE(Serve(serviceBus_, QStringLiteral("org.freedesktop.ScreenSaver"),
                       QStringLiteral("/org/freedesktop/ScreenSaver"), &saver));
@@ -162,7 +163,7 @@ TEST_F(ScreenSaverBus, ReleaseBeforeTheAnswerStillDropsTheInhibit) {
 TEST(DBusKeepAwake, FallsBackToTheLoginManagerAndKeepsItsLock) {
   PrivateBus session(QStringLiteral("keepawake-nosaver"));
   PrivateBus system(QStringLiteral("keepawake-system"));
-  if (!session.ok() || !system.ok()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
+  if (!session.ok() || !system.ok()) SONDREL_SKIP_MISSING("no dbus-daemon to run a private bus");
   LoginService login;
   QDBusConnection serviceBus = system.service();
   ASSERT_TRUE(Serve(serviceBus, QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),

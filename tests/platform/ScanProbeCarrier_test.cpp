@@ -12,6 +12,7 @@
 #include "core/ScanProbe.h"
 #include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpSocketCarrier_linux.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -43,12 +44,12 @@ class NotingCarrier final : public IIcmpCarrier {
 
 TEST(ScanJobOnTheCarrier, ALiveHostIsReportedBeforeASilentOneTimesOut) {
   const std::string why = testing::WhyNoNamespaces();
-  if (!why.empty()) GTEST_SKIP() << why;
+  if (!why.empty()) SONDREL_SKIP_MISSING(why);
   PeerNamespace peer("scanlive", "sscan0", "10.236.0.1", "10.236.0.2");
-  if (!peer.ok()) GTEST_SKIP() << "could not make the peer namespace";
+  if (!peer.ok()) SONDREL_SKIP_MISSING("could not make the peer namespace");
   ASSERT_TRUE(peer.sysctl("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1"));
   CarrierOfKind kind(IcmpSocketKind::Raw);
-  if (!kind.open) GTEST_SKIP() << "no ICMP socket: " << kind.reason;
+  if (!kind.open) SONDREL_SKIP_MISSING("no ICMP socket: " << kind.reason);
 
   std::vector<std::string> log;  // written on the job's thread only
   NotingCarrier carrier(*kind.carrier, log);

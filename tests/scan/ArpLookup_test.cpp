@@ -13,6 +13,7 @@
 #include "fakes/FakeProcessService.h"
 #include "fakes/FakePrompter.h"
 #include "scan/ArpLookup.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -159,9 +160,9 @@ bool Sh(const QString& command) {
 TEST(LookupOnThisSystem, RealNeighbourTable) {
   const char* isolated = std::getenv("SONDREL_ISOLATED");
   if (!isolated || std::string(isolated) != "1")
-    GTEST_SKIP() << "needs the private network namespace of the test runner";
+    SONDREL_SKIP_MISSING("needs the private network namespace of the test runner");
   if (!Sh(QStringLiteral("ip link add sdarp0 type veth peer name sdarp1 2>/dev/null")))
-    GTEST_SKIP() << "cannot make a veth pair here (needs root)";
+    SONDREL_SKIP_MISSING("cannot make a veth pair here (needs root)");
   const bool made =
       Sh(QStringLiteral("ip link set sdarp0 up && ip addr add 10.79.0.1/24 dev sdarp0 && "
                         "ip neigh add 10.79.0.7 lladdr 02:79:00:00:00:07 dev sdarp0 nud permanent && "

@@ -13,6 +13,7 @@
 #include "fakes/FakePrompter.h"
 #include "platform/ProcessService.h"
 #include "scan/ClassDos.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -154,7 +155,7 @@ TEST_F(RealRunner, BareNamesAreSoughtInSystemFoldersButNeverInTheWorkingFolder) 
 
   // `ip` lives in an sbin folder a desktop user's path often lacks.
   if (!QFile::exists(QStringLiteral("/usr/sbin/ip")) && !QFile::exists(QStringLiteral("/sbin/ip")))
-    GTEST_SKIP() << "no ip program on this system";
+    SONDREL_SKIP_MISSING("no ip program on this system");
   ASSERT_TRUE(dos.ExecuteCommand(QStringLiteral("ip -V")));
   ASSERT_TRUE(events.waitEnd());
   EXPECT_TRUE(dos.Outputs().contains(QStringLiteral("iproute2"))) << dos.Outputs().toStdString();

@@ -12,6 +12,7 @@
 #include "platform/Priority_linux.h"
 #include "platform/ProcessService.h"
 #include "platform/ScanSockets_linux.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -54,7 +55,7 @@ std::optional<int> HighestNicenessOfWorker(std::size_t count) {
 }
 
 TEST(ScanWorkerPriority, ALargeScansWorkerRunsBelowNormalPriorityASmallOneDoesNot) {
-  if (!testing::Isolated()) GTEST_SKIP() << "needs the private test namespace (name lookups)";
+  if (!testing::Isolated()) SONDREL_SKIP_MISSING("needs the private test namespace (name lookups)");
   const auto start = ProcessNiceness(0);
   ASSERT_TRUE(start.has_value());
   const auto large = HighestNicenessOfWorker(1024);

@@ -11,6 +11,7 @@
 #include "platform/IcmpTestSupport.h"
 #include "platform/ProcessService.h"
 #include "scan/ScanRun.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -72,7 +73,7 @@ TEST(ScanChannel, AWorkerThatCannotProbeSaysWhy) {
 }
 
 TEST(ScanWorkerProgram, ThirtyLoopbackAddressesAllAnswer) {
-  if (!testing::Isolated()) GTEST_SKIP() << "needs the private test namespace (name lookups)";
+  if (!testing::Isolated()) SONDREL_SKIP_MISSING("needs the private test namespace (name lookups)");
   auto processes = MakeProcessService();
   ScanRun run(*processes, kWorkerProgram);
   std::vector<std::string> addresses;
@@ -91,7 +92,7 @@ TEST(ScanWorkerProgram, ThirtyLoopbackAddressesAllAnswer) {
 }
 
 TEST(ScanWorkerProgram, ATwentyFourWithThreeTestHostsInNamespaces) {
-  if (const std::string why = testing::WhyNoNamespaces(); !why.empty()) GTEST_SKIP() << why;
+  if (const std::string why = testing::WhyNoNamespaces(); !why.empty()) SONDREL_SKIP_MISSING(why);
   testing::PeerNamespace peer("scan", "sscan0", "10.77.0.1", "10.77.0.2");
   ASSERT_TRUE(peer.ok());
   ASSERT_TRUE(peer.inside("ip addr add 10.77.0.3/24 dev sscan0p"));

@@ -221,9 +221,6 @@ void FormMain::Form_Load() {
   // says so when it needs it.
   scanProgramPath_ = ScanProgramPath(dataFolder_);
   (void)ExtractScanProgram(dataFolder_, EmbeddedWorker(), *services_.files);
-  scanParameter1_ = 10;
-  scanParameter2_ = 350;
-  installMessageHook();
   prepareScanGrid();
   loaded_ = true;
   // The first activation may come before the window is loaded, or never
@@ -298,7 +295,9 @@ bool FormMain::Form_QueryUnload() {
   return false;
 }
 
-void FormMain::Form_Unload() { removeMessageHook(); }
+// Each scan worker reports through a socket pair of its own that ends with
+// the worker, so no window-wide hook is left to take away here.
+void FormMain::Form_Unload() {}
 
 void FormMain::closeEvent(QCloseEvent* event) {
   if (!Form_QueryUnload()) {

@@ -92,8 +92,6 @@ class FormMain final : public QMainWindow {
   const std::string& ipListFile() const { return ipListFile_; }
   const std::string& commandHistoryFile() const { return commandHistoryFile_; }
   const std::string& scanProgramPath() const { return scanProgramPath_; }
-  std::int16_t scanParameter1() const { return scanParameter1_; }
-  std::int16_t scanParameter2() const { return scanParameter2_; }
 
   ResultsDisplay* display() const { return display_; }
   // Made by Form_Load, once the worker's path is known.
@@ -152,10 +150,7 @@ class FormMain final : public QMainWindow {
   // Makes the export piece and gives it its menu entries.
   void buildExport();
 
-  // Start-up steps served by pieces that plug in later: the scan's report
-  // channel and grid.
-  void installMessageHook() {}
-  void removeMessageHook() {}
+  // The scan's grid and presenter, once the worker's path is known.
   void prepareScanGrid();
 
   Services services_;
@@ -164,8 +159,6 @@ class FormMain final : public QMainWindow {
   std::string ipListFile_;
   std::string commandHistoryFile_;
   std::string scanProgramPath_;
-  std::int16_t scanParameter1_ = 0;
-  std::int16_t scanParameter2_ = 0;
   bool loaded_ = false;
   bool placed_ = false;
   bool appWasInactive_ = false;

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "ReportTestSupport.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel {
 namespace {
@@ -40,7 +41,7 @@ std::string Words(const std::string& text) {
 
 TEST(ReportPrintTest, APdfPrintHoldsTheRowsOfTheTextFile) {
   const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
-  if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  if (pdftotext.isEmpty()) SONDREL_SKIP_MISSING("pdftotext (poppler-utils) is not installed");
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
