@@ -194,7 +194,8 @@ void ScanPanelPresenter::onFinished() {
   }
   views_.panel->setFilterButtonsVisible(true);
   views_.panel->LabelTotal()->setText(QString::number(run_->counters().total));
-  RefreshScanTable();
+  // A scan that ends at once has had no tick to set the scroll bar up.
+  onTick();
   completeMacs();
 }
 
