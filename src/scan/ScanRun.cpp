@@ -192,8 +192,12 @@ void ScanRun::settle() {
   if (!scanning_ || launching() || !workers_.empty()) return;
   for (std::size_t k = 0; k < table_.size(); ++k) markNotReported(k);
   checkComplete();
-  // Nothing is awaited any more: the end need not wait for the ticks.
-  if (notReported_ > 0) finishScan();
+  // Nothing is awaited any more: the end need not wait for the ticks. The
+  // progress box no longer says it is scanning.
+  if (notReported_ > 0) {
+    text2_ = "Scan ended:  " + std::to_string(notReported_) + " without report";
+    finishScan();
+  }
 }
 
 void ScanRun::readReports(Worker& worker) {

@@ -146,6 +146,7 @@ TEST_F(FormMainScanHostile, AWorkerThatCannotRunEndsTheScanAtOnceWithOneMessage)
     EXPECT_TRUE(w_->findChild<QPushButton*>(QStringLiteral("Command8"))->isEnabled());
     EXPECT_TRUE(w_->Form_QueryUnload());
     EXPECT_EQ(panel().LabelTotal()->text(), QStringLiteral("30"));
+    EXPECT_EQ(panel().Text2()->text(), QStringLiteral("Scan ended:  30 without report"));
     // The grid shows the last rows, as at the end of every scan.
     EXPECT_EQ(panel().ssTYPE()[20]->text(), QStringLiteral("30."));
     EXPECT_EQ(panel().sMS()[20]->text(), QStringLiteral("No report"));
