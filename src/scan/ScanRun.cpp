@@ -320,7 +320,8 @@ QString ScanRun::noteText() const {
       died += QStringLiteral(" (killed by signal %1: %2)")
                   .arg(lastSignal_)
                   .arg(QString::fromLocal8Bit(::strsignal(lastSignal_)));
-    died += QStringLiteral(" before reporting every address given to it");
+    died += workersDied_ == 1 ? QStringLiteral(" before reporting every address given to it")
+                              : QStringLiteral(" before reporting every address given to them");
     died += probedAgain_ > 0
                 ? QStringLiteral("; %1 addresses were probed once more.").arg(probedAgain_)
                 : QStringLiteral(".");
