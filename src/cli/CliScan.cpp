@@ -121,6 +121,12 @@ int RunScan(const ScanOptions& options, const ScanServices& services) {
     lookup->RunArpLookup(run.table());
   };
   QObject::connect(&run, &ScanRun::reportsComplete, &loop, finish, Qt::QueuedConnection);
+  // Workers that died: what was probed again and what got no report.
+  QObject::connect(&run, &ScanRun::scanNote, &loop, [&](const QString& message) {
+    if (failed) return;
+    std::fprintf(services.err, "sondrel-cli: %s\n",
+                 QString(message).replace(QStringLiteral("\n\n"), QStringLiteral(" ")).toLocal8Bit().constData());
+  });
   QObject::connect(&run, &ScanRun::workerFailed, &loop, [&](const QString& message) {
     std::fprintf(services.err, "sondrel-cli: %s\n", message.toLocal8Bit().constData());
     failed = true;

@@ -35,6 +35,8 @@ ScanRowText FormatScanRow(const ScanRecord& record, int index) {
   if (ms == "Dead") {
     row.ms = "Dead";
     row.colour = kScanDeadColour;
+  } else if (ms.empty() && record.notReported) {
+    row.ms = kScanNotReportedText;
   } else if (ms.empty()) {
     row.ms = "Ping ...";
     row.colour = kScanPendingColour;

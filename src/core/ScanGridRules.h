@@ -35,9 +35,12 @@ struct ScanScrollRange {
 };
 ScanScrollRange ScanScrollFor(int count);
 
+// A row whose report will not come any more.
+inline constexpr char kScanNotReportedText[] = "No report";
+
 struct ScanRowText {
   std::string number;  // "k."
-  std::string ms;      // "Dead", "Ping ...", or "N ms"
+  std::string ms;      // "Dead", "Ping ...", kScanNotReportedText, or "N ms"
   std::uint32_t colour = kScanPendingColour;
 };
 ScanRowText FormatScanRow(const ScanRecord& record, int index);

@@ -14,9 +14,12 @@ struct ScanRecord {
   std::string host;  // host name from the reverse lookup; may be empty
   std::string mac;   // six upper-case hex pairs joined by "-"; may be empty
   std::string ttl;   // TTL of the reply
+  // The scan ended without its report: the workers that had it could not
+  // run or died, so nothing more is awaited for it. `ms` stays empty.
+  bool notReported = false;
 
   bool dead() const { return ms == "Dead"; }
-  bool pending() const { return ms.empty(); }
+  bool pending() const { return ms.empty() && !notReported; }
 };
 
 using ScanTable = std::vector<ScanRecord>;

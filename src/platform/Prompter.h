@@ -6,6 +6,9 @@
 
 namespace sondrel {
 
+// The caption of the message boxes that carry the program's own title.
+inline constexpr char kApplicationTitle[] = "Sondrel";
+
 class IPrompter {
  public:
   enum class Icon { None, Information, Warning, Critical, Question };

@@ -7,7 +7,8 @@ namespace sondrel {
 namespace {
 
 void Critical(IPrompter& prompter, const QString& text) {
-  prompter.message(text, QString(), IPrompter::Icon::Critical, IPrompter::Buttons::Ok);
+  prompter.message(text, QString::fromLatin1(kApplicationTitle), IPrompter::Icon::Critical,
+                   IPrompter::Buttons::Ok);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "scan/ScanRun.h"
 
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QTime>
 #include <algorithm>
+#include <cstring>
 
+#include "core/ScanGridRules.h"
 #include "core/ScanReportCheck.h"
 #include "platform/ProcessService.h"
 #include "platform/ScanSockets_linux.h"
@@ -15,8 +18,8 @@ struct ScanRun::Worker {
   QSocketNotifier* notifier = nullptr;
   ReportFrameReader reader;
   QByteArray output;  // what it printed, for a failure message
-  std::size_t first = 0;       // the run of indexes handed to it
-  std::vector<bool> reported;  // one per index of the run
+  std::vector<std::size_t> indexes;  // handed to it, ascending
+  std::vector<bool> reported;        // one per index
 };
 
 ScanRun::ScanRun(ProcessService& processes, std::string workerPath, QObject* parent)
@@ -44,8 +47,13 @@ bool ScanRun::StartScan(const std::vector<std::string>& addresses) {
   stopRequested_ = false;
   scanFinished_ = false;
   userScrolled_ = false;
-  failureReported_ = false;
   completeSent_ = false;
+  cannotRun_.clear();
+  workersDied_ = 0;
+  lastSignal_ = 0;
+  probedAgain_ = 0;
+  notReported_ = 0;
+  retry_.clear();
   okTicks_ = 0;
   stopTicks_ = 0;
   peakWorkers_ = 0;
@@ -65,6 +73,7 @@ bool ScanRun::StartScan(const std::vector<std::string>& addresses) {
   addresses_ = addresses;
   table_.resize(addresses.size());
   for (std::size_t k = 0; k < addresses.size(); ++k) table_[k].ip = addresses[k];
+  retried_.assign(addresses.size(), false);
   text2_ = "Scanning ...";
   // In runs of consecutive addresses.
   pairsPerWorker_ = std::clamp<std::size_t>(
@@ -78,8 +87,13 @@ bool ScanRun::StartScan(const std::vector<std::string>& addresses) {
 }
 
 void ScanRun::launchOne() {
-  if (!launching_) return;
-  if (stopRequested_ || nextAddress_ >= addresses_.size()) {
+  // A second try for the addresses of a worker that died comes first.
+  const bool again = !retry_.empty();
+  if (!again && !launching_) {
+    launchTimer_.stop();
+    return;
+  }
+  if (!again && (stopRequested_ || nextAddress_ >= addresses_.size())) {
     endLaunching();
     return;
   }
@@ -87,31 +101,39 @@ void ScanRun::launchOne() {
     launchTimer_.stop();  // a worker's end starts it again
     return;
   }
-  const std::size_t count = std::min(pairsPerWorker_, addresses_.size() - nextAddress_);
+  std::vector<std::size_t> indexes;
+  if (again) {
+    std::sort(retry_.begin(), retry_.end());
+    const std::size_t count = std::min(pairsPerWorker_, retry_.size());
+    indexes.assign(retry_.begin(), retry_.begin() + static_cast<std::ptrdiff_t>(count));
+    retry_.erase(retry_.begin(), retry_.begin() + static_cast<std::ptrdiff_t>(count));
+  } else {
+    const std::size_t count = std::min(pairsPerWorker_, addresses_.size() - nextAddress_);
+    for (std::size_t k = 0; k < count; ++k) indexes.push_back(nextAddress_ + k);
+  }
   std::vector<ScanPair> pairs;
-  pairs.reserve(count);
-  for (std::size_t k = 0; k < count; ++k)
-    pairs.push_back({addresses_[nextAddress_ + k], std::to_string(nextAddress_ + k)});
+  pairs.reserve(indexes.size());
+  for (std::size_t index : indexes) pairs.push_back({addresses_[index], std::to_string(index)});
   ProcessStart how;
   how.argv = {workerPath_, BuildWorkerCommandLine(kReportFdInWorker, pairs, workerDelay_)};
   how.socketFdInChild = kReportFdInWorker;
   auto started = processes_.start(how);
   if (!started) {
-    // Nothing can be scanned without the worker: end launching, as Stop does.
-    if (!failureReported_) {
-      failureReported_ = true;
-      Q_EMIT workerFailed(QString::fromStdString(started.error().message));
-    }
-    endLaunching();
+    if (again)
+      for (std::size_t index : indexes) markNotReported(index);
+    workersCannotRun(QString::fromStdString(started.error().message));
+    settle();
     return;
   }
-  nextAddress_ += count;
-  counters_.total = static_cast<std::int32_t>(nextAddress_);
+  if (!again) {
+    nextAddress_ += indexes.size();
+    counters_.total = static_cast<std::int32_t>(nextAddress_);
+  }
 
   auto worker = std::make_unique<Worker>();
   worker->child = std::move(started.value());
-  worker->first = nextAddress_ - count;
-  worker->reported.assign(count, false);
+  worker->reported.assign(indexes.size(), false);
+  worker->indexes = std::move(indexes);
   ChildProcess* child = worker->child.get();
   child->setParent(this);  // still owned by the worker record; findable by tests and tools
   Worker* raw = worker.get();
@@ -126,6 +148,7 @@ void ScanRun::launchOne() {
           [this, child](int status) { workerEnded(child, status); });
   workers_.emplace(child, std::move(worker));
   peakWorkers_ = std::max(peakWorkers_, static_cast<int>(workers_.size()));
+  if (again) return;
   Q_EMIT workerStarted(counters_.total);
   if (nextAddress_ >= addresses_.size()) endLaunching();
 }
@@ -138,6 +161,43 @@ void ScanRun::endLaunching() {
   table_.resize(static_cast<std::size_t>(counters_.total));
   Q_EMIT launchEnded(counters_.total);
   checkComplete();
+}
+
+void ScanRun::workersCannotRun(const QString& why) {
+  if (cannotRun_.isEmpty()) {
+    cannotRun_ = why.isEmpty() ? QStringLiteral("the scan worker failed.") : why;
+    Q_EMIT workerFailed(cannotRun_);
+  }
+  // No worker would probe them: the rest of the scan gets no report.
+  for (std::size_t index : retry_) markNotReported(index);
+  retry_.clear();
+  if (launching_) {
+    for (std::size_t k = nextAddress_; k < addresses_.size(); ++k) markNotReported(k);
+    nextAddress_ = addresses_.size();
+    counters_.total = static_cast<std::int32_t>(nextAddress_);
+    endLaunching();
+  }
+}
+
+void ScanRun::markNotReported(std::size_t index) {
+  if (index >= table_.size()) return;
+  ScanRecord& record = table_[index];
+  if (!record.pending()) return;
+  record.notReported = true;
+  ++notReported_;
+}
+
+void ScanRun::settle() {
+  // While a worker lives or one is still to start, reports can come.
+  if (!scanning_ || launching() || !workers_.empty()) return;
+  for (std::size_t k = 0; k < table_.size(); ++k) markNotReported(k);
+  checkComplete();
+  // Nothing is awaited any more: the end need not wait for the ticks. The
+  // progress box no longer says it is scanning.
+  if (notReported_ > 0) {
+    text2_ = "Scan ended:  " + std::to_string(notReported_) + " without report";
+    finishScan();
+  }
 }
 
 void ScanRun::readReports(Worker& worker) {
@@ -176,18 +236,39 @@ void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
       takeReports(worker, frames);
     }
   }
-  if (exitStatus != 0 && exitStatus < 128 && !failureReported_) {
-    failureReported_ = true;
-    QString message = QString::fromLocal8Bit(worker.output).trimmed();
-    if (message.isEmpty()) message = QStringLiteral("The scan worker ended with status %1.").arg(exitStatus);
-    Q_EMIT workerFailed(message);
-  }
+  std::vector<std::size_t> unreported;
+  for (std::size_t slot = 0; slot < worker.indexes.size(); ++slot)
+    if (!worker.reported[slot]) unreported.push_back(worker.indexes[slot]);
+  const QByteArray output = worker.output;
   delete worker.notifier;
   worker.notifier = nullptr;
   // Deleted later: this runs inside the child's own signal.
   it->second->child.release()->deleteLater();
   workers_.erase(it);
-  if (launching_) launchTimer_.start();
+  if (!scanning_) return;  // ended after its scan: nothing is awaited from it
+
+  if (exitStatus != 0 && exitStatus < 128) {
+    // It said why it cannot probe; the next one would say the same.
+    for (std::size_t index : unreported) markNotReported(index);
+    QString why = QString::fromLocal8Bit(output).trimmed();
+    if (why.isEmpty()) why = QStringLiteral("The scan worker ended with status %1.").arg(exitStatus);
+    workersCannotRun(why);
+  } else if (!unreported.empty()) {
+    // Killed, or gone without a word: its addresses get one more worker.
+    ++workersDied_;
+    if (exitStatus >= 128) lastSignal_ = exitStatus - 128;
+    for (std::size_t index : unreported) {
+      if (stopRequested_ || !cannotRun_.isEmpty() || retried_[index]) {
+        markNotReported(index);
+        continue;
+      }
+      retried_[index] = true;
+      retry_.push_back(index);
+      ++probedAgain_;
+    }
+  }
+  if (launching()) launchTimer_.start();
+  settle();
 }
 
 void ScanRun::takeReports(Worker& worker, const std::vector<ReportFrame>& frames) {
@@ -197,9 +278,12 @@ void ScanRun::takeReports(Worker& worker, const std::vector<ReportFrame>& frames
     // else: a stray or repeated one would store what no probe found, count
     // an address twice, and end the scan before its last reports came.
     const auto report = CheckWorkerReport(frame.text);
-    if (!report || report->index < worker.first) continue;
-    const std::size_t slot = report->index - worker.first;
-    if (slot >= worker.reported.size() || worker.reported[slot]) continue;
+    if (!report) continue;
+    const auto at = std::lower_bound(worker.indexes.begin(), worker.indexes.end(),
+                                     static_cast<std::size_t>(report->index));
+    if (at == worker.indexes.end() || *at != static_cast<std::size_t>(report->index)) continue;
+    const auto slot = static_cast<std::size_t>(at - worker.indexes.begin());
+    if (worker.reported[slot]) continue;
     worker.reported[slot] = true;
     OnCopyData(frame.identifier, report->text);
   }
@@ -217,22 +301,63 @@ void ScanRun::OnCopyData(unsigned identifier, const std::string& text) {
 }
 
 void ScanRun::checkComplete() {
-  if (completeSent_ || launching_ || !scanning_) return;
-  if (counters_.total >= 1 && counters_.received >= counters_.total) {
+  if (completeSent_ || launching() || !scanning_) return;
+  if (counters_.total >= 1 && counters_.received + notReported_ >= counters_.total) {
     completeSent_ = true;
+    if (!cannotRun_.isEmpty() || workersDied_ > 0) Q_EMIT scanNote(noteText());
     Q_EMIT reportsComplete();
   }
 }
 
+QString ScanRun::noteText() const {
+  QStringList parts;
+  if (!cannotRun_.isEmpty()) parts << QStringLiteral("The IP scan cannot run: ") + cannotRun_;
+  if (workersDied_ > 0) {
+    QString died = workersDied_ == 1
+                       ? QStringLiteral("A scan worker ended")
+                       : QStringLiteral("%1 scan workers ended").arg(workersDied_);
+    if (lastSignal_ > 0)
+      died += QStringLiteral(" (killed by signal %1: %2)")
+                  .arg(lastSignal_)
+                  .arg(QString::fromLocal8Bit(::strsignal(lastSignal_)));
+    died += workersDied_ == 1 ? QStringLiteral(" before reporting every address given to it")
+                              : QStringLiteral(" before reporting every address given to them");
+    died += probedAgain_ > 0
+                ? QStringLiteral("; %1 addresses were probed once more.").arg(probedAgain_)
+                : QStringLiteral(".");
+    parts << died;
+  }
+  if (notReported_ > 0)
+    parts << QStringLiteral("%1 of %2 addresses got no report and are shown as \"%3\".")
+                 .arg(notReported_)
+                 .arg(table_.size())
+                 .arg(QString::fromLatin1(kScanNotReportedText));
+  else
+    parts << QStringLiteral("Every address was reported.");
+  return parts.join(QStringLiteral("\n\n"));
+}
+
+void ScanRun::finishScan() {
+  timerS1_.stop();
+  // The stop timer ends with the scan: its ticks belong to no other run.
+  timerS3_.stop();
+  launchTimer_.stop();
+  retry_.clear();
+  scanning_ = false;
+  Q_EMIT testRunningChanged(false);
+  scanFinished_ = true;
+  fullCopy_ = table_;
+  Q_EMIT finished();
+}
+
 void ScanRun::OnScanTimerTick() {
+  if (!scanning_) {
+    timerS1_.stop();
+    return;
+  }
   if (text2_ == "OK") ++okTicks_;
   if (okTicks_ > 1 || stopTicks_ > 2) {
-    timerS1_.stop();
-    scanning_ = false;
-    Q_EMIT testRunningChanged(false);
-    scanFinished_ = true;
-    fullCopy_ = table_;
-    Q_EMIT finished();
+    finishScan();
     return;
   }
   Q_EMIT refreshRequested();
@@ -243,15 +368,22 @@ void ScanRun::OnScanTimerTick() {
 }
 
 void ScanRun::OnStopTimerTick() {
+  // Only counts: the scan stays going (and the start buttons off) until
+  // TimerS1 finishes it.
   ++stopTicks_;
-  if (stopTicks_ > 2) timerS3_.stop();
-  Q_EMIT testRunningChanged(false);
+  if (stopTicks_ > 2 || !scanning_) timerS3_.stop();
 }
 
 void ScanRun::StopScan() {
+  // A second Stop leaves the end where the first one put it.
+  if (!scanning_ || stopRequested_) return;
   stopRequested_ = true;
+  // Addresses waiting for a second try are not tried after Stop.
+  for (std::size_t index : retry_) markNotReported(index);
+  retry_.clear();
   if (launching_) endLaunching();
   timerS3_.start();
+  settle();
 }
 
 std::string ScanRun::GetScanAddress(int index) const {

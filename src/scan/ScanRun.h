@@ -66,7 +66,8 @@ class ScanRun final : public QObject {
   const std::string& progressText() const { return text2_; }
   void setProgressText(std::string text) { text2_ = std::move(text); }
   bool scanning() const { return scanning_; }
-  bool launching() const { return launching_; }
+  // Addresses are still being handed out (a second try included).
+  bool launching() const { return launching_ || !retry_.empty(); }
   bool scanStopRequested() const { return stopRequested_; }
   bool scanFinished() const { return scanFinished_; }
   void setScanFinished(bool finished) { scanFinished_ = finished; }
@@ -96,8 +97,12 @@ class ScanRun final : public QObject {
   void refreshRequested();
   // The scan finished by the tick rules (the MAC completion comes next).
   void finished();
-  // A worker could not start, or ended saying why it could not probe.
+  // A worker could not start, or ended saying why it could not probe; once
+  // a scan. No more workers are started for it.
   void workerFailed(const QString& message);
+  // Once a scan, when no more reports can come and its workers failed or
+  // died: why, which addresses were probed again, how many got no report.
+  void scanNote(const QString& message);
 
  private:
   struct Worker;
@@ -110,6 +115,10 @@ class ScanRun final : public QObject {
   std::string text2_;
   std::vector<std::string> addresses_;
   std::size_t nextAddress_ = 0;
+  // Addresses of workers that died before reporting them, to be probed
+  // once more; each address gets that second try at most once.
+  std::vector<std::size_t> retry_;
+  std::vector<bool> retried_;
   std::size_t pairsPerWorker_ = 1;
   std::size_t fixedPairs_ = 0;
   std::map<ChildProcess*, std::unique_ptr<Worker>> workers_;
@@ -122,8 +131,12 @@ class ScanRun final : public QObject {
   bool stopRequested_ = false;
   bool scanFinished_ = false;
   bool userScrolled_ = false;
-  bool failureReported_ = false;
   bool completeSent_ = false;
+  QString cannotRun_;  // why the workers cannot run; empty while they can
+  int workersDied_ = 0;
+  int lastSignal_ = 0;
+  int probedAgain_ = 0;
+  int notReported_ = 0;
   int okTicks_ = 0;
   int stopTicks_ = 0;
   int startSeconds_ = 0;
@@ -134,7 +147,12 @@ class ScanRun final : public QObject {
   void readReports(Worker& worker);
   void takeReports(Worker& worker, const std::vector<ReportFrame>& frames);
   void workerEnded(ChildProcess* child, int exitStatus);
+  void workersCannotRun(const QString& why);
+  void markNotReported(std::size_t index);
+  void settle();
   void checkComplete();
+  void finishScan();
+  QString noteText() const;
 };
 
 }  // namespace sondrel

@@ -4,6 +4,7 @@
 // answers while it floods, and the grid and counters hold only sound reports.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -114,6 +115,76 @@ TEST_F(FormMainScanHostile, HostileNamesReachTheGridClean) {
   EXPECT_EQ(panel().sMS()[3]->text(), QStringLiteral("1 ms"));
   EXPECT_EQ(panel().LabelActive()->text(), QStringLiteral("30"));
   EXPECT_EQ(rowsDrawn(), 21);
+}
+
+// Workers that cannot run or die: the scan ends as soon as nothing more can
+// come, the rows without a report say so, and one message says how many.
+TEST_F(FormMainScanHostile, AWorkerThatCannotRunEndsTheScanAtOnceWithOneMessage) {
+  const std::string worker = w_->scanProgramPath();
+  struct Case {
+    const char* what;
+    const char* says;
+  };
+  for (const Case& c : {Case{"no run bit", "Permission denied"}, Case{"cannot", "no ICMP socket here"}}) {
+    SCOPED_TRACE(c.what);
+    fakes_.prompter->calls.clear();
+    if (std::string(c.what) == "no run bit") {
+      std::filesystem::remove(worker);
+      std::filesystem::copy_file(std::string(SONDREL_BIN_DIR) + "/sondrel-test-hostile-worker", worker);
+      std::filesystem::permissions(worker, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::owner_write);
+    } else {
+      std::filesystem::permissions(worker, std::filesystem::perms::owner_exec,
+                                   std::filesystem::perm_options::add);
+      qputenv("SONDREL_HOSTILE_MODE", c.what);
+    }
+    scanRange();
+    // The message comes once the scan is over.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 10000));
+    ASSERT_TRUE(run().scanFinished());
+    EXPECT_FALSE(w_->testRunning());
+    EXPECT_TRUE(w_->findChild<QPushButton*>(QStringLiteral("Command8"))->isEnabled());
+    EXPECT_TRUE(w_->Form_QueryUnload());
+    EXPECT_EQ(panel().LabelTotal()->text(), QStringLiteral("30"));
+    EXPECT_EQ(panel().Text2()->text(), QStringLiteral("Scan ended:  30 without report"));
+    // The grid shows the last rows, as at the end of every scan.
+    EXPECT_EQ(panel().ssTYPE()[20]->text(), QStringLiteral("30."));
+    EXPECT_EQ(panel().sMS()[20]->text(), QStringLiteral("No report"));
+    for (const ScanRecord& r : run().fullCopy()) EXPECT_TRUE(r.notReported) << r.ip;
+    QTest::qWait(50);
+    ASSERT_EQ(fakes_.prompter->messages().size(), 1);
+    const QString message = fakes_.prompter->messages()[0].text;
+    EXPECT_TRUE(message.startsWith(QStringLiteral("The IP scan cannot run: "))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromLatin1(c.says))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("30 of 30 addresses got no report"))) << message.toStdString();
+  }
+}
+
+TEST_F(FormMainScanHostile, AKilledWorkersAddressesAreProbedOnceMoreAndTheWindowSaysSo) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  qputenv("SONDREL_HOSTILE_MODE", "killonce");
+  qputenv("SONDREL_HOSTILE_STOP", QFile::encodeName(dir.filePath(QStringLiteral("killed"))));
+  scanRange();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run().scanFinished(); }, 30000));
+  EXPECT_EQ(panel().LabelActive()->text(), QStringLiteral("30"));
+  EXPECT_EQ(panel().sMS()[20]->text(), QStringLiteral("2 ms"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 5000));
+  EXPECT_TRUE(fakes_.prompter->messages()[0].text.contains(QStringLiteral("29 addresses were probed once more")))
+      << fakes_.prompter->messages()[0].text.toStdString();
+
+  // Killed again on the second try: those rows get no report, and the scan
+  // ends without a Stop.
+  fakes_.prompter->calls.clear();
+  qputenv("SONDREL_HOSTILE_MODE", "killed");
+  scanRange();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes_.prompter->messages().isEmpty(); }, 30000));
+  ASSERT_TRUE(run().scanFinished());
+  EXPECT_FALSE(w_->testRunning());
+  EXPECT_EQ(panel().LabelActive()->text(), QStringLiteral("2"));
+  EXPECT_EQ(panel().sMS()[20]->text(), QStringLiteral("No report"));
+  EXPECT_TRUE(fakes_.prompter->messages()[0].text.contains(QStringLiteral("28 of 30 addresses got no report")))
+      << fakes_.prompter->messages()[0].text.toStdString();
 }
 
 }  // namespace

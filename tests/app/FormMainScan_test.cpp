@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +24,7 @@
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
+#include "ping/ui/ResultsDisplay.h"
 #include "scan/ScanRun.h"
 #include "scan/ui/ScanPanel.h"
 #include "scan/ui/ScanPanelPresenter.h"
@@ -200,6 +203,101 @@ TEST_F(FormMainScanTest, LocalSubnetPresetsTheRangeDialog) {
   w().action(QStringLiteral("mnuScanLocalIP"))->trigger();
   EXPECT_EQ(first, QStringLiteral("192.168.7.0"));
   EXPECT_EQ(last, QStringLiteral("192.168.7.255"));
+}
+
+// The scan's timers end with it and never touch a ping run: Ping after a
+// stopped scan runs until Stop, and during the stop ticks it is refused.
+TEST_F(FormMainScanTest, APingRunStartedAfterAStoppedScanKeepsGoingUntilStop) {
+  testing::PingTheseTargets(w(), {"127.0.0.1"});
+  // Short ticks, so that a stop timer left running would tick often here.
+  run().timerS1().setInterval(10);
+  run().timerS3().setInterval(30);
+  scanRange();
+  ASSERT_FALSE(HasFatalFailure());
+  QTest::mouseClick(find<QPushButton>("CommandStop"), Qt::LeftButton);
+  for (int k = 0; k < 30; ++k) report(std::to_string(k) + ",Dead");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run().scanFinished(); }, 5000));
+  EXPECT_FALSE(run().timerS3().isActive());
+  ASSERT_TRUE(find<QPushButton>("CommandStart")->isEnabled());
+
+  QTest::mouseClick(find<QPushButton>("CommandStart"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() >= 1; }, 5000));
+  // Many stop-timer intervals later the run still goes, the start buttons off.
+  EXPECT_FALSE(QTest::qWaitFor([&] { return !w().testRunning(); }, 700));
+  EXPECT_FALSE(find<QPushButton>("CommandStart")->isEnabled());
+  EXPECT_FALSE(find<QPushButton>("Command8")->isEnabled());
+  EXPECT_FALSE(w().Form_QueryUnload());
+  const qint64 rows = w().pingRun()->rowCount();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() > rows; }, 5000));
+
+  QTest::mouseClick(find<QPushButton>("CommandStop"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 5000));
+  EXPECT_TRUE(w().display()->PingReport()->isVisibleTo(w().display()));
+  EXPECT_TRUE(find<QPushButton>("Command8")->isEnabled());
+}
+
+TEST_F(FormMainScanTest, PingIsRefusedFromStopUntilTheStoppedScanHasEnded) {
+  testing::PingTheseTargets(w(), {"127.0.0.1"});
+  QSignalSpy preparing(w().pingRun(), &PingRun::runPreparing);
+  scanRange();
+  ASSERT_FALSE(HasFatalFailure());
+  run().timerS3().setInterval(300);
+  QElapsedTimer sinceStop;
+  sinceStop.start();
+  QTest::mouseClick(find<QPushButton>("CommandStop"), Qt::LeftButton);
+  QTest::qWait(200);
+  // A second Stop leaves the end where the first one put it.
+  QTest::mouseClick(find<QPushButton>("CommandStop"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run().stopTicks() == 1; }, 5000));
+  EXPECT_LT(sinceStop.elapsed(), 450);
+  run().OnStopTimerTick();
+  EXPECT_TRUE(w().testRunning());
+  EXPECT_FALSE(find<QPushButton>("CommandStart")->isEnabled());
+  w().action(QStringLiteral("mnuStart"))->trigger();
+  w().CommandStart_Click();
+  EXPECT_EQ(preparing.count(), 0);
+
+  run().OnStopTimerTick();
+  run().OnScanTimerTick();
+  ASSERT_TRUE(run().scanFinished());
+  EXPECT_FALSE(w().testRunning());
+  EXPECT_TRUE(find<QPushButton>("CommandStart")->isEnabled());
+  EXPECT_TRUE(w().Form_QueryUnload());
+}
+
+TEST_F(FormMainScanTest, AScanStartClearsTheTitleLine) {
+  w().display()->LabelTittle2()->setText(QStringLiteral("Previous Ping Test Result"));
+  scanRange();
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_EQ(w().display()->LabelTittle2()->text(), QString());
+}
+
+// The neighbour-table command missing: the command runner's message box
+// carries the program's title.
+TEST(FormMainScanCommandRunner, ItsMessageCarriesTheProgramsTitle) {
+  QTemporaryDir base;
+  ASSERT_TRUE(base.isValid());
+  const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary) << "CR,127.0.0.1,127.0.0.3\r\n \r\n";
+  testing::FakeServices fakes;
+  fakes.processes = std::make_shared<fakes::FakeProcessService>();  // no "ip" program
+  testing::MainWindowUnderTest app(base.path().toStdString(), fakes);
+  FormMain& w = *app.window;
+  w.Form_Load();
+  fakes.processes->script(w.scanProgramPath(), {{}, 0, true});
+  QListWidget* l = w.targetList()->ListIP();
+  QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(0)).center());
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("Command8")), Qt::LeftButton);
+  ScanRun& run = *w.scanPresenter()->scanRun();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run.scanning() && !run.launching(); }, 10000));
+  for (int k = 0; k < 3; ++k) run.OnCopyData(kReportIdentifier, std::to_string(k) + ",Dead");
+  for (int k = 0; k < 5 && !run.scanFinished(); ++k) run.OnScanTimerTick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !fakes.prompter->calls.isEmpty(); }, 5000));
+  ASSERT_EQ(fakes.prompter->calls.size(), 1);
+  EXPECT_EQ(fakes.prompter->calls[0].text, QStringLiteral("File or command not found"));
+  EXPECT_EQ(fakes.prompter->calls[0].caption, QStringLiteral("Sondrel"));
+  EXPECT_EQ(fakes.prompter->calls[0].icon, IPrompter::Icon::Critical);
 }
 
 // The whole road: the worker carried in the program, written to the data

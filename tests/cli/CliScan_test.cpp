@@ -2,7 +2,10 @@
 // worker over loopback, printing the scan export's lines.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include "cli/CliScan.h"
 #include "cli/CliTestSupport.h"
@@ -66,6 +69,25 @@ TEST(CliScanProgram, NoAnswerAtAllExitsWithOne) {
   clitest::Finished f = clitest::RunProgram({"scan", "192.0.2.7"}, home.path());
   EXPECT_EQ(f.status, 1) << f.err.toStdString();
   EXPECT_TRUE(f.out.contains(QStringLiteral("\r\n1,192.0.2.7,Dead,,,\r\n")));
+}
+
+// A worker killed on its first and its second try: the scan still ends,
+// prints what came in and says on standard error what did not.
+TEST(CliScanProgram, WorkersKilledTwiceEndTheScanWithWhatCameIn) {
+  QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  const QString folder = home.filePath(QStringLiteral("SondrelDataBas"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(SONDREL_BIN_DIR "/sondrel-test-hostile-worker"),
+                          folder + QStringLiteral("/PingIPscan2008112")));
+  qputenv("SONDREL_HOSTILE_MODE", "killed");
+  clitest::Finished f = clitest::RunProgram({"scan", "127.0.0.1-127.0.0.3"}, home.path());
+  qunsetenv("SONDREL_HOSTILE_MODE");
+  ASSERT_EQ(f.status, 0) << f.err.toStdString();
+  EXPECT_TRUE(f.out.contains(QStringLiteral("Total:   3\r\nActive:   2\r\n"))) << f.out.toStdString();
+  EXPECT_TRUE(f.out.contains(QStringLiteral("\r\n1,127.0.0.1,2,,,64\r\n"))) << f.out.toStdString();
+  EXPECT_TRUE(f.err.contains(QStringLiteral("2 addresses were probed once more"))) << f.err.toStdString();
+  EXPECT_TRUE(f.err.contains(QStringLiteral("1 of 3 addresses got no report"))) << f.err.toStdString();
 }
 
 }  // namespace

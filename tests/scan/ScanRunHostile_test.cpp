@@ -4,6 +4,7 @@
 // sound report is stored and counted, and the scan finishes.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -119,6 +120,60 @@ TEST_F(HostileScan, AFloodLeavesTheEventLoopFreeAndTheCountsTrue) {
   std::ofstream(stop) << "stop\n";
   ASSERT_TRUE(finishes());
   expectHonest(8);
+}
+
+// Workers that die or cannot probe: the scan ends when nothing more can
+// come, without ticks (they are put out of reach here) or a Stop.
+TEST_F(HostileScan, AWorkerKilledOnceIsReplacedAndEveryAddressIsReported) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  useMode("killonce");
+  qputenv("SONDREL_HOSTILE_STOP", QFile::encodeName(dir.filePath(QStringLiteral("killed"))));
+  QSignalSpy notes(&run, &ScanRun::scanNote);
+  QSignalSpy complete(&run, &ScanRun::reportsComplete);
+  ASSERT_TRUE(run.StartScan(Loopback(20)));
+  ASSERT_TRUE(finishes());
+  EXPECT_EQ(complete.count(), 1);
+  EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("killed"))));
+  expectHonest(20);
+  ASSERT_EQ(notes.count(), 1);
+  const QString note = notes[0][0].toString();
+  EXPECT_TRUE(note.startsWith(QStringLiteral("A scan worker ended (killed by signal 9: Killed) before "
+                                             "reporting every address given to it; 19 addresses were "
+                                             "probed once more.")))
+      << note.toStdString();
+  EXPECT_TRUE(note.endsWith(QStringLiteral("Every address was reported."))) << note.toStdString();
+}
+
+TEST_F(HostileScan, WorkersKilledTwiceOrUnableToProbeEndTheScanAtOnce) {
+  struct Case {
+    const char* mode;
+    std::string firstMs;  // what its first address shows
+    const char* says;
+    int notReported;
+  };
+  // One worker of twenty, its second of nineteen: each reports its first.
+  for (const Case& c : {Case{"killed", "2", "19 addresses were probed once more", 18},
+                        Case{"cannot", "", "The IP scan cannot run: no ICMP socket here", 20}}) {
+    SCOPED_TRACE(c.mode);
+    useMode(c.mode);
+    run.timerS1().setInterval(3600 * 1000);
+    QSignalSpy notes(&run, &ScanRun::scanNote);
+    QSignalSpy finished(&run, &ScanRun::finished);
+    ASSERT_TRUE(run.StartScan(Loopback(20)));
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(run.scanning());
+    ASSERT_EQ(run.fullCopy().size(), 20u);
+    EXPECT_EQ(run.fullCopy()[0].ms, c.firstMs);
+    int notReported = 0;
+    for (const ScanRecord& r : run.fullCopy()) notReported += r.notReported ? 1 : 0;
+    EXPECT_EQ(notReported, c.notReported);
+    ASSERT_EQ(notes.count(), 1);
+    const QString note = notes[0][0].toString();
+    EXPECT_TRUE(note.contains(QString::fromLatin1(c.says))) << note.toStdString();
+    EXPECT_TRUE(note.contains(QStringLiteral("%1 of 20 addresses got no report").arg(c.notReported)))
+        << note.toStdString();
+  }
 }
 
 }  // namespace

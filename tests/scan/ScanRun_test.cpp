@@ -2,11 +2,13 @@
 // counted, and the finishing rules.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <set>
 
+#include "core/ScanGridRules.h"
 #include "core/ScanWire.h"
 #include "fakes/FakeProcessService.h"
 #include "scan/ScanRun.h"
@@ -94,14 +96,15 @@ TEST_F(ScanRunTest, NeverMoreThanSixtyFourWorkersAliveAndTheRestFollowAsTheyEnd)
   // The number of pairs per worker is bounded, so a worker's command line is too.
   EXPECT_LE(ParseWorkerCommandLine(processes.started()[0].argv[1]).pairs.size(),
             ScanRun::kMaxPairsPerWorker);
-  // Workers end (their records stay pending); the rest are launched.
-  for (int round = 0; round < 10 && run.launching(); ++round) {
+  // Workers die (their addresses get one more worker); the rest are launched.
+  for (int round = 0; round < 20 && run.launching(); ++round) {
     for (auto* child : run.findChildren<ChildProcess*>()) child->terminateGroup(SIGKILL);
     QTest::qWait(20);
   }
   ASSERT_TRUE(launchDone());
   EXPECT_EQ(run.counters().total, 300000);
-  EXPECT_EQ(LaunchedIndexes(processes).size(), 300000u);
+  const std::multiset<long> launched = LaunchedIndexes(processes);
+  EXPECT_EQ(std::set<long>(launched.begin(), launched.end()).size(), 300000u);
   EXPECT_LE(run.peakWorkers(), 64);
 }
 
@@ -213,29 +216,97 @@ TEST_F(ScanRunTest, StopAfterTheTenthAddressKeepsTenAndEndsWithinThreeStopTicks)
   EXPECT_EQ(finished.count(), 1);
 }
 
-TEST_F(ScanRunTest, AWorkerKilledBeforeReportingLeavesItsRecordsPending) {
-  QSignalSpy finished(&run, &ScanRun::finished);
-  QSignalSpy failed(&run, &ScanRun::workerFailed);
-  ASSERT_TRUE(run.StartScan(Loopback(2)));
-  ASSERT_TRUE(launchDone());
-  run.OnCopyData(3, "0,Dead");
+void KillWorkers(ScanRun& run) {
   for (auto* child : run.findChildren<ChildProcess*>()) child->terminateGroup(SIGKILL);
-  ASSERT_TRUE(QTest::qWaitFor([this] { return run.workersAlive() == 0; }, 5000));
-  for (int tick = 0; tick < 5; ++tick) run.OnScanTimerTick();
-  EXPECT_TRUE(run.table()[1].pending());
-  EXPECT_EQ(finished.count(), 0);
-  EXPECT_EQ(failed.count(), 0);  // killed is not a failure to report
 }
 
-TEST(ScanRunStart, AMissingWorkerProgramEndsLaunchingAndSaysWhy) {
+TEST_F(ScanRunTest, AKilledWorkersAddressesGetOneMoreWorkerThenNoReport) {
+  QSignalSpy finished(&run, &ScanRun::finished);
+  QSignalSpy failed(&run, &ScanRun::workerFailed);
+  QSignalSpy notes(&run, &ScanRun::scanNote);
+  QSignalSpy running(&run, &ScanRun::testRunningChanged);
+  ASSERT_TRUE(run.StartScan(Loopback(3)));
+  ASSERT_TRUE(launchDone());
+  run.OnCopyData(3, "0,Dead");  // as if from the worker; its channel gives nothing
+  KillWorkers(run);
+  // The second worker is given the three again (this run takes no report it
+  // did not read from a worker's channel as that worker's).
+  ASSERT_TRUE(QTest::qWaitFor([this] { return processes.started().size() == 2; }, 5000));
+  EXPECT_EQ(ParseWorkerCommandLine(processes.started()[1].argv[1]).pairs.size(), 3u);
+  EXPECT_EQ(finished.count(), 0);
+  EXPECT_TRUE(run.table()[1].pending());
+  KillWorkers(run);
+  // No third try; nothing more can come, so the scan ends without its ticks.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, 5000));
+  EXPECT_EQ(processes.started().size(), 2u);
+  EXPECT_TRUE(run.table()[1].notReported);
+  EXPECT_TRUE(run.table()[2].notReported);
+  EXPECT_FALSE(run.table()[0].notReported);  // it has its report
+  EXPECT_EQ(FormatScanRow(run.table()[1], 1).ms, "No report");
+  EXPECT_FALSE(run.timerS1().isActive());
+  ASSERT_EQ(running.count(), 2);
+  EXPECT_FALSE(running[1][0].toBool());
+  EXPECT_EQ(failed.count(), 0);  // killed is not a failure to probe
+  ASSERT_EQ(notes.count(), 1);
+  const QString note = notes[0][0].toString();
+  EXPECT_TRUE(note.contains(QStringLiteral("2 scan workers ended (killed by signal 9"))) << note.toStdString();
+  EXPECT_TRUE(note.contains(QStringLiteral("3 addresses were probed once more"))) << note.toStdString();
+  EXPECT_TRUE(note.contains(QStringLiteral("2 of 3 addresses got no report"))) << note.toStdString();
+}
+
+TEST_F(ScanRunTest, StopEndsAtTheThirdStopTickHoweverOftenItIsPressedAndNeverClearsTheFlag) {
+  QSignalSpy running(&run, &ScanRun::testRunningChanged);
+  ASSERT_TRUE(run.StartScan(Loopback(3)));
+  ASSERT_TRUE(launchDone());
+  run.timerS3().setInterval(300);
+  QElapsedTimer sinceStop;
+  sinceStop.start();
+  run.StopScan();
+  QTest::qWait(200);
+  run.StopScan();  // the stop ticks run on from the first press
+  ASSERT_TRUE(QTest::qWaitFor([this] { return run.stopTicks() == 1; }, 5000));
+  EXPECT_LT(sinceStop.elapsed(), 450);
+  for (int tick = 0; tick < 2; ++tick) run.OnStopTimerTick();
+  EXPECT_FALSE(run.timerS3().isActive());
+  // The stop ticks only count; the flag goes with the scan's end.
+  EXPECT_EQ(running.count(), 1);
+  EXPECT_TRUE(run.scanning());
+  run.OnScanTimerTick();
+  EXPECT_TRUE(run.scanFinished());
+  ASSERT_EQ(running.count(), 2);
+  EXPECT_FALSE(running[1][0].toBool());
+}
+
+TEST_F(ScanRunTest, TheStopTimerEndsWithAScanThatFinishedWhileItRan) {
+  ASSERT_TRUE(run.StartScan(Loopback(2)));
+  ASSERT_TRUE(launchDone());
+  run.StopScan();
+  run.OnCopyData(3, "0,Dead");
+  run.OnCopyData(3, "1,Dead");
+  for (int tick = 0; tick < 4 && !run.scanFinished(); ++tick) run.OnScanTimerTick();
+  ASSERT_TRUE(run.scanFinished());
+  EXPECT_FALSE(run.timerS3().isActive());
+}
+
+TEST(ScanRunStart, AMissingWorkerProgramEndsTheScanAtOnceAndSaysWhyAndHowMany) {
   fakes::FakeProcessService processes;  // no script: the program is missing
   ScanRun run(processes, kWorker);
   QSignalSpy failed(&run, &ScanRun::workerFailed);
+  QSignalSpy notes(&run, &ScanRun::scanNote);
+  QSignalSpy finished(&run, &ScanRun::finished);
   ASSERT_TRUE(run.StartScan(Loopback(5)));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !run.launching(); }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, 5000));
+  EXPECT_EQ(processes.started().size(), 1u);
   EXPECT_EQ(failed.count(), 1);
-  EXPECT_EQ(run.counters().total, 0);
-  EXPECT_TRUE(run.table().empty());
+  EXPECT_FALSE(run.scanning());
+  // Every address stays in the table, none awaited.
+  EXPECT_EQ(run.counters().total, 5);
+  ASSERT_EQ(run.fullCopy().size(), 5u);
+  for (const ScanRecord& r : run.fullCopy()) EXPECT_TRUE(r.notReported) << r.ip;
+  ASSERT_EQ(notes.count(), 1);
+  const QString note = notes[0][0].toString();
+  EXPECT_TRUE(note.startsWith(QStringLiteral("The IP scan cannot run: Cannot start"))) << note.toStdString();
+  EXPECT_TRUE(note.contains(QStringLiteral("5 of 5 addresses got no report"))) << note.toStdString();
 }
 
 }  // namespace

@@ -16,6 +16,11 @@
 //               must drop (repeats, strays, wrong identifiers, cut and bad
 //               shapes) until it has sent 100,000 and the file named by
 //               SONDREL_HOSTILE_STOP exists (at most 60 s), then the rest
+//   cannot      says it has no ICMP socket and exits with status 3, as the
+//               worker does
+//   killed      the honest report of its first index, then SIGKILL to itself
+//   killonce    as killed for the first worker only (it makes the file named
+//               by SONDREL_HOSTILE_STOP); later workers are honest
 //
 // The command line is read here on its own terms (not with the program's
 // parser): FD, three address/index pairs, the delay, then further pairs.
@@ -24,6 +29,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <fstream>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +104,17 @@ int main(int argc, char** argv) {
   const std::string mode = modeText ? modeText : "";
   const auto honest = [](long k) { return Frame(std::to_string(k) + ",2,64,,"); };
   std::size_t nextHonest = 0;
+
+  if (mode == "cannot") {
+    std::fputs("no ICMP socket here\n", stderr);
+    return 3;
+  }
+  const char* once = std::getenv("SONDREL_HOSTILE_STOP");
+  if (mode == "killed" || (mode == "killonce" && !Exists(once))) {
+    if (mode == "killonce") std::ofstream(once) << "killed\n";
+    Send(honest(first));
+    std::raise(SIGKILL);
+  }
 
   if (mode == "garbage") {
     unsigned state = 12345;

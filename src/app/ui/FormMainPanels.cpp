@@ -11,6 +11,7 @@
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
 #include "ping/ui/PingPanelPresenter.h"
+#include "ping/ui/ResultsDisplay.h"
 #include "scan/ui/ScanPanelPresenter.h"
 
 namespace sondrel {
@@ -43,6 +44,7 @@ void FormMain::prepareScanGrid() {
   views.editor = ipListEditor();
   views.exchange = &pingPanel_->exchange();
   views.addGroupMenu = findChild<QMenu*>(QStringLiteral("mnuAddG2"));
+  views.titleLine = display_->LabelTittle2();
   scanPresenter_->setViews(views);
   ScanPanelPresenter* scan = scanPresenter_;
   setScanExportSource([scan] { return ScanExportSource{scan->scanTable(), scan->scanTotals()}; });

@@ -47,9 +47,10 @@ ScanPanelPresenter::ScanPanelPresenter(Services services, std::string workerPath
   });
   connect(run, &ScanRun::refreshRequested, this, &ScanPanelPresenter::onTick);
   connect(run, &ScanRun::finished, this, &ScanPanelPresenter::onFinished);
-  connect(run, &ScanRun::workerFailed, this, [this](const QString& message) {
-    warn(QStringLiteral("The IP scan cannot run: ") + message);
-  });
+  // One message when the scan is over, with how many rows got no report.
+  // Queued: a modal box must not run the event loop inside the run's own
+  // handling of a worker's end.
+  connect(run, &ScanRun::scanNote, this, &ScanPanelPresenter::warn, Qt::QueuedConnection);
 }
 
 ScanPanelPresenter::~ScanPanelPresenter() {
@@ -85,6 +86,7 @@ void ScanPanelPresenter::StartScan() {
   panel->LabelActive()->clear();
   panel->LabelInactive()->clear();
   panel->Label9()->clear();
+  if (views_.titleLine) views_.titleLine->clear();
   if (views_.pingRun) views_.pingRun->SetTestRunning();
   // The last scan's MAC completion must not write into the new table.
   if (lookup_) lookup_->cancel();
@@ -192,7 +194,8 @@ void ScanPanelPresenter::onFinished() {
   }
   views_.panel->setFilterButtonsVisible(true);
   views_.panel->LabelTotal()->setText(QString::number(run_->counters().total));
-  RefreshScanTable();
+  // A scan that ends at once has had no tick to set the scroll bar up.
+  onTick();
   completeMacs();
 }
 
@@ -230,7 +233,8 @@ void ScanPanelPresenter::ShowScanFilter(const QString& mode) {
 
 void ScanPanelPresenter::warn(const QString& text) {
   if (services_.prompter)
-    services_.prompter->message(text, QStringLiteral("Sondrel"), IPrompter::Icon::Warning);
+    services_.prompter->message(text, QString::fromLatin1(kApplicationTitle),
+                                IPrompter::Icon::Warning);
 }
 
 void ScanPanelPresenter::AddScanToNewGroup(const QString& mode) {

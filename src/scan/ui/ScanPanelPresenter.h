@@ -14,6 +14,7 @@
 #include "core/ScanExport.h"
 #include "core/ScanRecord.h"
 
+class QLabel;
 class QMenu;
 
 namespace sondrel {
@@ -57,6 +58,7 @@ class ScanPanelPresenter final : public QObject {
     IPListEditor* editor = nullptr;
     DialogExchange* exchange = nullptr;
     QMenu* addGroupMenu = nullptr;  // mnuAddG2, popped up by CmdShowScan(3)
+    QLabel* titleLine = nullptr;    // LabelTittle2, cleared when a scan starts
   };
 
   ScanPanelPresenter(Services services, std::string workerPath, QObject* parent = nullptr);
