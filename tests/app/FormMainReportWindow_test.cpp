@@ -31,6 +31,7 @@
 #include "report/ui/DialogRpt.h"
 #include "report/ui/ReportChart.h"
 #include "report/ui/ReportPresenter.h"
+#include "report/ui/ReportTestSupport.h"
 #include "support/ReportSample.h"
 
 namespace sondrel {
@@ -81,34 +82,11 @@ class FormMainReportWindowTest : public ::testing::Test {
   std::unique_ptr<testing::MainWindowUnderTest> app_;
 };
 
-// A run large enough to be built off the window thread.
-RunData LargeRun() {
-  RunData run;
-  run.targetCount = 2;
-  run.internAddress("127.0.0.1");
-  run.internAddress("127.0.0.2");
-  run.targetLabels = {"127.0.0.1", "127.0.0.2"};
-  const std::size_t n = kReportThreadRecords * 4;
-  run.records.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const int second = static_cast<int>(i / 2);
-    ResultRecord r;
-    r.when = ResultTime::from({2026, 3, 1 + second / 86400, second / 3600 % 24, second / 60 % 60,
-                               second % 60});
-    r.time = 5;
-    r.ttl = 64;
-    r.bufferSize = 32;
-    r.target = static_cast<std::uint32_t>(i % 2);
-    run.records.push_back(r);
-  }
-  return run;
-}
-
 TEST_F(FormMainReportWindowTest, ClosingTheWindowDuringALongBuildGivesTheCursorBack) {
   app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
   w().Form_Load();
   ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  w().pingRun()->setPreviousRun(LargeRun());
+  w().pingRun()->setPreviousRun(testing::LargeTwoTargetRun());
 
   // The close box, Escape and the window going away with its parent.
   for (int way = 0; way < 3; ++way) {

@@ -272,20 +272,7 @@ TEST(DialogRptTest, OpenHandsTheChosenFileToTheDesktop) {
 }
 
 TEST(DialogRptTest, LargeRunsAreBuiltOffTheWindowThread) {
-  RunData run;
-  run.targetCount = 2;
-  run.internAddress("127.0.0.1");
-  run.internAddress("127.0.0.2");
-  run.targetLabels = {"127.0.0.1", "127.0.0.2"};
-  const std::size_t n = kReportThreadRecords * 4;
-  run.records.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const int second = static_cast<int>(i / 2);
-    ResultRecord r = RecordAt(1 + second / 86400, second / 3600 % 24, second / 60 % 60,
-                              second % 60, 5);
-    r.target = static_cast<std::uint32_t>(i % 2);
-    run.records.push_back(r);
-  }
+  RunData run = testing::LargeTwoTargetRun();
   ReportWindow w(std::move(run));
   w.dialog->ComboGroupBy()->setEditText(QStringLiteral("60"));
   QTest::mouseClick(Button(w, "CommandBUild"), Qt::LeftButton);
