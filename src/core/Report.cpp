@@ -207,13 +207,18 @@ std::string FormatTimeField(std::int32_t t) {
   return std::to_string(t);
 }
 
-std::string LossRateBar(std::string_view rateText) {
+double LossRateValue(std::string_view rateText) {
   std::string text(rateText);
   if (const auto pos = text.find(" %"); pos != std::string::npos) text.erase(pos, 2);
   const std::string trimmed = TrimBlanks(text);
   double v = 0;
   std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), v, std::chars_format::fixed);
-  if (!std::isfinite(v) || v < 0) v = 0;
+  return std::isfinite(v) ? v : 0;
+}
+
+std::string LossRateBar(std::string_view rateText) {
+  double v = LossRateValue(rateText);
+  if (v < 0) v = 0;
   if (v > 100) v = 100;
   const auto bars = static_cast<std::int64_t>(std::floor(v + 2.5)) / 5;
   return std::string(static_cast<std::size_t>(bars), '=');

@@ -66,8 +66,10 @@ void AddToPeriod(ReportPeriod& period, const ResultRecord& record);
 void ClosePeriod(ReportPeriod& period, const ResultRecord& lastRecord);
 
 // The period length typed in the report window's box: the leading decimal
-// number (fractions allowed). Not a number, zero or negative gives 1, so the
-// walk always has a first record inside its period.
+// number. Periods are cut at whole clock minutes (seconds do not count), so
+// a fraction groups as the whole number above it: 0.25 as 1, 2.5 as 3. Not a
+// number, zero or negative gives 1, so the walk always has a first record
+// inside its period.
 double PeriodMinutesFromText(std::string_view text);
 // A proposal for the box: the run's minutes div 10, "1" when that is below 1
 // or there are no records.
@@ -91,6 +93,9 @@ Result<Report> BuildReport(const RunData& run, double minutes,
 std::string FormatReplyTime(std::int32_t t);
 // 0 -> "0", -1 -> "", else "15".
 std::string FormatTimeField(std::int32_t t);
+// The number of a loss-rate text ("33.33 %" gives 33.33), read with "." as
+// the decimal point whatever the user's locale; 0 when there is none.
+double LossRateValue(std::string_view rateText);
 // "=" per 5 % (rounded): 100 % gives 20, 33.33 % gives 7, under 2.50 % none.
 std::string LossRateBar(std::string_view rateText);
 // The label before its first "/", blanks trimmed: the host name of "name / address".

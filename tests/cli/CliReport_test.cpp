@@ -95,6 +95,11 @@ TEST_F(CliReportTest, UsageErrorsAndHelp) {
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.startsWith(QStringLiteral(
       "Usage: sondrel-cli report [-p MINUTES] [--by-size] [--csv] [-o FILE]\n")));
+  // A fraction does not cut a period inside a minute; the help says how it groups.
+  EXPECT_TRUE(help.out.contains(QStringLiteral("cut at whole clock minutes")))
+      << help.out.toStdString();
+  EXPECT_TRUE(help.out.contains(QStringLiteral("0.25 groups as 1")))
+      << help.out.toStdString();
 }
 
 }  // namespace

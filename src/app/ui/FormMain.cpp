@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
@@ -363,14 +364,25 @@ void FormMain::CopyScreen() {
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   QWidget* panel = nullptr;
-  if (display_->isVisibleTo(this))
+  QString text;
+  if (display_->isVisibleTo(this)) {
     panel = display_;
-  else if (picture3_->isVisibleTo(this))
+    text = display_->visibleText();
+  } else if (picture3_->isVisibleTo(this)) {
     panel = picture3_;
+    text = scanPanel_->visibleText();
+  }
   if (panel) {
     display_->flush();
     const QPixmap pixmap = panel->grab();
-    if (!pixmap.isNull()) clipboard->setPixmap(pixmap);
+    if (!pixmap.isNull()) {
+      // One clipboard item: the picture for image programs, the rows as text
+      // for an editor or a chat.
+      auto* both = new QMimeData();
+      both->setImageData(pixmap.toImage());
+      both->setText(text);
+      clipboard->setMimeData(both);
+    }
   }
   focusNeutral();
 }

@@ -1,7 +1,7 @@
 #include "iplist/ui/FormAddIPR.h"
 
 #include <QEvent>
-#include <algorithm>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,7 +64,7 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(command4_, &QPushButton::clicked, this, &FormAddIPR::Command4_Click);
   connect(textIP_, &QLineEdit::returnPressed, this, [this] {
     textIP2_->setFocus(Qt::OtherFocusReason);
-    textIP2_->setSelection(0, 55);
+    selectEnd();
   });
   connect(textIP2_, &QLineEdit::returnPressed, this, &FormAddIPR::Command1_Click);
 }
@@ -91,11 +91,22 @@ void FormAddIPR::activate() {
   ShowStatus(*label1_, exchange_);
 }
 
+void FormAddIPR::selectEnd() { textIP2_->setSelection(0, 55); }
+
 bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == textIP2_ && event->type() == QEvent::FocusIn &&
-      TrimBlanks(S(textIP2_->text())).empty()) {
-    textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
-    textIP2_->setCursorPosition(std::min<int>(55, static_cast<int>(textIP2_->text().size())));
+  if (watched == textIP2_) {
+    if (event->type() == QEvent::FocusIn && TrimBlanks(S(textIP2_->text())).empty()) {
+      // The start address is offered selected, so typing the end replaces it.
+      textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+      selectEnd();
+      // A click places the cursor after the focus came: select again then.
+      selectAfterClick_ = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
+    } else if (event->type() == QEvent::FocusOut) {
+      selectAfterClick_ = false;
+    } else if (event->type() == QEvent::MouseButtonRelease && selectAfterClick_) {
+      selectAfterClick_ = false;
+      if (!textIP2_->hasSelectedText()) selectEnd();
+    }
   }
   return ListEntryDialog::eventFilter(watched, event);
 }
@@ -138,6 +149,7 @@ void FormAddIPR::Command4_Click() {
 void FormAddIPR::Command3_Click() {
   textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
   textIP2_->setFocus(Qt::OtherFocusReason);
+  selectEnd();
 }
 
 }  // namespace sondrel

@@ -33,12 +33,15 @@ class FormAddIPR final : public ListEntryDialog {
 
  private:
   bool checkedEnds(std::string* first, std::string* last);
+  // Selects the second field's text (its first 55 characters).
+  void selectEnd();
 
   QLineEdit* textTittle_;
   QLineEdit* textIP_;
   QLineEdit* textIP2_;
   QPushButton* command4_;
   QLabel* label1_;
+  bool selectAfterClick_ = false;
 };
 
 }  // namespace sondrel

@@ -360,7 +360,8 @@ void TargetListPanel::UpdateSelectionSummary() {
     ui_->checkReset->setChecked(false);
   } else {
     ui_->textPing->setText(QStringLiteral("Selected %1 Items").arg(count));
-    ui_->checkReset->setChecked(true);
+    // "All" says that every entry is picked, not that some are.
+    ui_->checkReset->setChecked(count == static_cast<size_t>(ui_->listIP->count()));
   }
   setSelectionUpdating(false);
 }

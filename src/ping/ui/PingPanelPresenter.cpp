@@ -103,8 +103,9 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
     Q_EMIT stopEnabledChanged(true);
     endSchedule();
   });
-  connect(run, &PingRun::reportLinkVisible, this, [this, d](bool visible) {
-    d->PingReport()->setVisible(visible && !scheduleCheck_->awaitingStart());
+  connect(run, &PingRun::reportLinkVisible, this, [this, d, run](bool visible) {
+    // A run stopped before its first result has nothing to report.
+    d->PingReport()->setVisible(visible && run->rowCount() > 0 && !scheduleCheck_->awaitingStart());
   });
   connect(run, &PingRun::problem, this, [this](const QString& text) {
     if (services_.prompter)

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "ping/ui/PanelScrolling.h"
+
 namespace sondrel {
 
 namespace {
@@ -99,6 +101,7 @@ ResultsDisplay::ResultsDisplay(QWidget* parent) : QFrame(parent) {
   vScroll1_->setSingleStep(1);
   vScroll1_->setPageStep(kRows);
   connect(vScroll1_, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+  ScrollWithBar(this, vScroll1_);
 
   // "Open" sits in the value column beside "Report:".
   pingReport_ = makeLabel(QStringLiteral("PingReport"), {});
@@ -282,6 +285,19 @@ void ResultsDisplay::showReloadedRun(std::int64_t count) {
     vScroll1_->setValue(vScroll1_->minimum());
   }
   flush();
+}
+
+QString ResultsDisplay::visibleText() {
+  flush();
+  const QChar tab(QLatin1Char('\t'));
+  QStringList lines{labelTittle2_->text()};
+  for (int r = 0; r < kRows; ++r)
+    if (!sTYPE[r]->text().isEmpty())
+      lines << sTYPE[r]->text() + tab + sIP[r]->text() + tab + sIP2[r]->text();
+  for (int i = 0; i < kStatisticsCaptions; ++i)
+    if (!sIP3[i]->text().isEmpty() && sIP3[i]->isVisibleTo(this) && !sIP4[i]->text().isEmpty())
+      lines << sIP3[i]->text() + tab + sIP4[i]->text();
+  return lines.join(QLatin1Char('\n'));
 }
 
 void ResultsDisplay::scheduleFlush() {

@@ -76,6 +76,9 @@ class ResultsDisplay final : public QFrame {
 
   // Writes what is pending to the labels at once (normally done per frame).
   void flush();
+  // What the panel shows, as lines of text: the title line, the rows (number,
+  // first and second text, TAB between) and the statistics.
+  QString visibleText();
 
   QLabel* LabelTittle1() const { return labelTittle1_; }
   QLabel* LabelTittle2() const { return labelTittle2_; }

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QHideEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include "report/ui/ReportChart.h"
 #include "report/ui/ReportPrint.h"
 #include "results/AskSaveFile.h"
+#include "results/OpenOnDesktop.h"
 
 namespace sondrel {
 
@@ -63,7 +65,10 @@ DialogRpt::DialogRpt(Context context, QWidget* parent) : QDialog(parent), ctx_(s
   build();
 }
 
-DialogRpt::~DialogRpt() { job_->cancel(); }
+DialogRpt::~DialogRpt() {
+  job_->cancel();
+  leaveBusy();
+}
 
 void DialogRpt::build() {
   auto* outer = new QVBoxLayout(this);
@@ -82,7 +87,8 @@ void DialogRpt::build() {
   for (int m = 1; m <= 60; ++m) combo_->addItem(QString::number(m));
   for (int m = 90; m <= 300; m += 30) combo_->addItem(QString::number(m));
   combo_->setMinimumWidth(70);
-  connect(combo_, &QComboBox::editTextChanged, this, &DialogRpt::comboTextChanged);
+  // Corrected when the value is taken, never while typing: "0.25" starts with a 0.
+  connect(combo_->lineEdit(), &QLineEdit::editingFinished, this, &DialogRpt::takePeriodText);
   auto* label1 = new QLabel(L("Minutes"), this);
   label1->setObjectName(L("Label1_1"));
   bySize_ = new QRadioButton(L("Send Buffer Size"), this);
@@ -212,9 +218,9 @@ void DialogRpt::Activate() {
   focusText4();
 }
 
-void DialogRpt::comboTextChanged(const QString& text) {
+void DialogRpt::takePeriodText() {
   // A length of 0 never reaches the building.
-  if (CountsAsZero(text)) combo_->setEditText(L("1"));
+  if (CountsAsZero(combo_->currentText())) combo_->setEditText(L("1"));
 }
 
 void DialogRpt::focusText4() { text4_->setFocus(Qt::OtherFocusReason); }
@@ -227,6 +233,13 @@ bool DialogRpt::eventFilter(QObject* watched, QEvent* event) {
         break;
       }
   return QDialog::eventFilter(watched, event);
+}
+
+void DialogRpt::hideEvent(QHideEvent* event) {
+  // However the window goes (close box, Escape, its owner), a build under way
+  // ends with it and takes the wait cursor along.
+  if (!event->spontaneous()) AbandonBuild();
+  QDialog::hideEvent(event);
 }
 
 void DialogRpt::enterBusy() {
@@ -252,6 +265,7 @@ void DialogRpt::CommandBUild_Click() {
   rowTarget_.clear();
   rowPeriod_.clear();
   chart_->setReport(nullptr);
+  takePeriodText();
   const double minutes = PeriodMinutesFromText(combo_->currentText().toStdString());
   const ReportGrouping grouping =
       bySize_->isChecked() ? ReportGrouping::BufferSize : ReportGrouping::TimePeriod;
@@ -384,11 +398,7 @@ void DialogRpt::exportAs(bool csv) {
 
 void DialogRpt::CommandOpen_Click() {
   if (busy_) return;
-  const QString path = ctx_.prompter
-                           ->openFileName(L("Open Log File"), DesktopFolder(),
-                                          L("Text/CSV Files (*.txt *.csv)"))
-                           .trimmed();
-  if (!path.isEmpty()) ctx_.launcher->openUrl(path);
+  AskAndOpenResultsFile(ctx_.launcher.get(), *ctx_.prompter);
   focusText4();
 }
 

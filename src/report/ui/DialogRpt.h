@@ -79,6 +79,7 @@ class DialogRpt final : public QDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void build();
@@ -90,7 +91,8 @@ class DialogRpt final : public QDialog {
   void fillTable(const Report& report);
   void selectRow(int row);
   void exportAs(bool csv);
-  void comboTextChanged(const QString& text);
+  // The period box's text as it is taken: 0 (or no number) becomes "1".
+  void takePeriodText();
 
   Context ctx_;
   std::optional<Report> report_;

@@ -6,6 +6,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -14,14 +16,6 @@
 namespace sondrel {
 
 namespace {
-
-double RateValue(const std::string& rate) {
-  try {
-    return std::stod(rate);
-  } catch (...) {
-    return 0;
-  }
-}
 
 QString RowLabel(const Report& report, const ReportPeriod& p) {
   if (report.grouping == ReportGrouping::BufferSize) return QString::number(p.bufferSize);
@@ -87,6 +81,7 @@ void ReportChart::redraw() {
     delete axis;
   }
   line_ = nullptr;
+  timeLines_.clear();
   bars_ = nullptr;
   if (!report_ || target_ < 0) {
     chart_->setTitle({});
@@ -99,30 +94,45 @@ void ReportChart::redraw() {
   auto* bars = new QBarSeries();
   bars_ = new QBarSet(QStringLiteral("Loss Rate (%)"));
   bars_->setColor(QColor(220, 60, 60));
-  line_ = new QLineSeries();
-  line_->setName(QStringLiteral("Avg Time (ms)"));
-  line_->setPointsVisible(true);
   QStringList categories;
   double maxTime = 1;
   for (int i = first_; i < last; ++i) {
     const ReportPeriod& p = t.periods[static_cast<std::size_t>(i)];
     categories << RowLabel(*report_, p);
-    *bars_ << RateValue(p.lossRate);
-    // A period without replies has no time: the line drops to 0 there.
-    const double ms = p.avgTime < 0 ? 0 : p.avgTime;
-    line_->append(i - first_, ms);
-    maxTime = std::max(maxTime, ms);
+    *bars_ << LossRateValue(p.lossRate);
+    // A period without replies has no time: the line breaks there (its bar
+    // shows 100 %) rather than dropping to 0, which would read as very fast.
+    if (p.avgTime < 0) {
+      line_ = nullptr;
+      continue;
+    }
+    if (!line_) {
+      line_ = new QLineSeries();
+      line_->setName(QStringLiteral("Avg Time (ms)"));
+      line_->setPointsVisible(true);
+      timeLines_.push_back(line_);
+    }
+    line_->append(i - first_, p.avgTime);
+    maxTime = std::max<double>(maxTime, p.avgTime);
   }
   bars->append(bars_);
   chart_->addSeries(bars);
-  chart_->addSeries(line_);
+  for (QLineSeries* piece : timeLines_) {
+    chart_->addSeries(piece);
+    // One legend entry for all pieces of the line, in the first piece's colour.
+    if (piece != timeLines_.front()) {
+      piece->setColor(timeLines_.front()->color());
+      for (QLegendMarker* marker : chart_->legend()->markers(piece)) marker->setVisible(false);
+    }
+  }
+  line_ = timeLines_.empty() ? nullptr : timeLines_.front();
 
   auto* x = new QBarCategoryAxis();
   x->append(categories);
   x->setLabelsAngle(-90);
   chart_->addAxis(x, Qt::AlignBottom);
   bars->attachAxis(x);
-  line_->attachAxis(x);
+  for (QLineSeries* piece : timeLines_) piece->attachAxis(x);
   auto* rate = new QValueAxis();
   rate->setRange(0, 100);
   rate->setTitleText(QStringLiteral("Loss %"));
@@ -132,7 +142,7 @@ void ReportChart::redraw() {
   time->setRange(0, maxTime * 1.1);
   time->setTitleText(QStringLiteral("ms"));
   chart_->addAxis(time, Qt::AlignLeft);
-  line_->attachAxis(time);
+  for (QLineSeries* piece : timeLines_) piece->attachAxis(time);
 }
 
 }  // namespace sondrel

@@ -1,8 +1,10 @@
 #pragma once
 // The chart beside the report table: for one target, the average reply time
-// as a line and the loss rate as bars over its periods (or buffer sizes).
+// as a line and the loss rate as bars over its periods (or buffer sizes). The
+// line has a gap at each period without a reply.
 
 #include <QWidget>
+#include <vector>
 
 #include "core/Report.h"
 
@@ -30,7 +32,9 @@ class ReportChart final : public QWidget {
   int firstShownPeriod() const { return first_; }
 
   QChartView* view() const { return view_; }
+  // The first piece of the time line; timeLines() holds every piece.
   QLineSeries* timeLine() const { return line_; }
+  const std::vector<QLineSeries*>& timeLines() const { return timeLines_; }
   QBarSet* lossBars() const { return bars_; }
   QComboBox* targetChooser() const { return chooser_; }
 
@@ -44,6 +48,7 @@ class ReportChart final : public QWidget {
   QChartView* view_ = nullptr;
   QChart* chart_ = nullptr;
   QLineSeries* line_ = nullptr;
+  std::vector<QLineSeries*> timeLines_;
   QBarSet* bars_ = nullptr;
 };
 

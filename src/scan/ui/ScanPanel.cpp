@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "ping/ui/PanelScrolling.h"
+
 namespace sondrel {
 
 namespace {
@@ -43,6 +45,7 @@ ScanPanel::ScanPanel(QWidget* parent) : QFrame(parent) {
   vScroll2_ = new QScrollBar(Qt::Vertical, this);
   vScroll2_->setObjectName(QStringLiteral("VScroll2"));
   vScroll2_->setRange(0, 0);
+  ScrollWithBar(this, vScroll2_);
 
   auto* total = new QLabel(QStringLiteral("Total:"), this);
   total->setObjectName(QStringLiteral("LabelTotalCaption"));
@@ -109,6 +112,25 @@ void ScanPanel::layoutCells() {
     b->setGeometry(bx, bottom - 1, w, 24);
     bx += w + 3;
   }
+}
+
+QString ScanPanel::visibleText() const {
+  const QChar tab(QLatin1Char('\t'));
+  QStringList cells;
+  for (const QLabel* head : headers_) cells << head->text();
+  QStringList lines{cells.join(tab)};
+  for (int r = 0; r < kScanGridRows; ++r) {
+    if (ssIP_[r]->text().isEmpty()) continue;
+    cells.clear();
+    for (const QLabel* cell : {ssTYPE_[r], ssIP_[r], sMS_[r], sTTL_[r], sHOST_[r], sMAC_[r]})
+      cells << cell->text();
+    lines << cells.join(tab);
+  }
+  if (!labelTotal_->text().isEmpty()) lines << QStringLiteral("Total:") + tab + labelTotal_->text();
+  if (!labelActive_->text().isEmpty())
+    lines << QStringLiteral("Active / Inactive:") + tab + labelActive_->text() +
+                 QStringLiteral(" / ") + labelInactive_->text();
+  return lines.join(QLatin1Char('\n'));
 }
 
 void ScanPanel::paintRow(int row, std::uint32_t colour) {

@@ -40,6 +40,9 @@ class ScanPanel final : public QFrame {
   QLineEdit* Text2() const { return text2_; }
   std::array<QPushButton*, 4>& CmdShowScan() { return cmdShowScan_; }
   void setFilterButtonsVisible(bool visible);
+  // What the grid shows, as lines of text: the headings and each filled row
+  // (cells TAB-separated), then the counters.
+  QString visibleText() const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

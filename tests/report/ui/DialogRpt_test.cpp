@@ -47,10 +47,14 @@ TEST(DialogRptTest, WindowAndPeriodBox) {
   EXPECT_EQ(w.dialog->focusWidget(), w.dialog->findChild<QLineEdit*>(QStringLiteral("Text4")));
   EXPECT_FALSE(w.dialog->findChild<QLineEdit*>(QStringLiteral("Text2"))->isVisible());
 
-  // 0 and an empty box turn into 1 at once; a length that is no item stays.
+  // 0 and an empty box turn into 1 when the value is taken, not while
+  // typing; a length that is no item stays.
   box->setEditText(QStringLiteral("0"));
+  EXPECT_EQ(box->currentText().toStdString(), "0");
+  Q_EMIT box->lineEdit()->editingFinished();
   EXPECT_EQ(box->currentText().toStdString(), "1");
   box->setEditText(QString());
+  Q_EMIT box->lineEdit()->editingFinished();
   EXPECT_EQ(box->currentText().toStdString(), "1");
   box->lineEdit()->selectAll();
   QTest::keyClicks(box->lineEdit(), QStringLiteral("45"));
@@ -263,25 +267,12 @@ TEST(DialogRptTest, OpenHandsTheChosenFileToTheDesktop) {
   w.prompter->paths = {QStringLiteral(" /tmp/r.csv "), QString()};
   QTest::mouseClick(Button(w, "CommandOpen"), Qt::LeftButton);
   QTest::mouseClick(w.dialog->findChild<QToolButton*>(QStringLiteral("Command6")), Qt::LeftButton);
-  EXPECT_EQ(w.launcher->opened, QStringList{QStringLiteral("/tmp/r.csv")});
+  EXPECT_EQ(w.launcher->files, QStringList{QStringLiteral("spreadsheet:/tmp/r.csv")});
   EXPECT_EQ(w.prompter->calls[0].caption.toStdString(), "Open Log File");
 }
 
 TEST(DialogRptTest, LargeRunsAreBuiltOffTheWindowThread) {
-  RunData run;
-  run.targetCount = 2;
-  run.internAddress("127.0.0.1");
-  run.internAddress("127.0.0.2");
-  run.targetLabels = {"127.0.0.1", "127.0.0.2"};
-  const std::size_t n = kReportThreadRecords * 4;
-  run.records.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    const int second = static_cast<int>(i / 2);
-    ResultRecord r = RecordAt(1 + second / 86400, second / 3600 % 24, second / 60 % 60,
-                              second % 60, 5);
-    r.target = static_cast<std::uint32_t>(i % 2);
-    run.records.push_back(r);
-  }
+  RunData run = testing::LargeTwoTargetRun();
   ReportWindow w(std::move(run));
   w.dialog->ComboGroupBy()->setEditText(QStringLiteral("60"));
   QTest::mouseClick(Button(w, "CommandBUild"), Qt::LeftButton);

@@ -46,6 +46,26 @@ inline RunData TwoTargetRun() {
   return run;
 }
 
+// Two targets, one round a second for 400,000 seconds: a run large enough to
+// be built off the window thread.
+inline RunData LargeTwoTargetRun() {
+  RunData run;
+  run.targetCount = 2;
+  run.internAddress("127.0.0.1");
+  run.internAddress("127.0.0.2");
+  run.targetLabels = {"127.0.0.1", "127.0.0.2"};
+  const std::size_t n = kReportThreadRecords * 4;
+  run.records.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const int second = static_cast<int>(i / 2);
+    ResultRecord r = RecordAt(1 + second / 86400, second / 3600 % 24, second / 60 % 60,
+                              second % 60, 5);
+    r.target = static_cast<std::uint32_t>(i % 2);
+    run.records.push_back(r);
+  }
+  return run;
+}
+
 struct ReportWindow {
   explicit ReportWindow(RunData records) : run(std::move(records)) {
     DialogRpt::Context ctx;
