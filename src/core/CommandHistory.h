@@ -19,9 +19,10 @@ class FileService;
 // is one (ss, ip neigh, getent, bash's own help); the others are named in
 // DebianPackageFor, so the terminal says which package brings them.
 inline constexpr std::array<std::string_view, 18> kReadyCommands = {
-    "traceroute", "ss",    "nmblookup -A", "ip addr",      "ip -d addr show", "ip neigh",
-    "ip neigh show", "ip neigh flush all", "finger", "ip route", "ping", "mtr",
-    "lsattr",     "getent hosts", "smbtree", "mount -t cifs", "smbstatus", "bash -c help"};
+    "traceroute",   "ss",           "nmblookup -A",       "ip addr",       "ip -d addr show",
+    "ip neigh",     "ip neigh show", "ip neigh flush all", "finger",        "ip route",
+    "ping",         "mtr",          "lsattr",             "getent hosts",  "smbtree",
+    "mount -t cifs", "smbstatus",   "bash -c help"};
 
 // The lines of a new history file.
 std::vector<std::string> DefaultHistoryLines();

@@ -14,11 +14,13 @@ namespace {
 
 // The buttons' texts, in the row's order; the last, beside the command
 // line, is the panel's close box.
-constexpr std::array<const char*, 7> kCaptions = {
-    "Select a DOS cammand",      "Select a Ip Address",
-    "Run the DOS Command",       "Sort the DOS command list",
-    "Add the current DOS command to the list", "Manage the DOS commands list",
-    "X"};
+constexpr std::array<const char*, 7> kCaptions = {"Select a DOS cammand",
+                                                   "Select a Ip Address",
+                                                   "Run the DOS Command",
+                                                   "Sort the DOS command list",
+                                                   "Add the current DOS command to the list",
+                                                   "Manage the DOS commands list",
+                                                   "X"};
 
 constexpr int kGap = 4;
 constexpr int kRowHeight = 24;
