@@ -544,27 +544,5 @@ TEST_F(FormMainDosTest, EveryReadyMadeCommandRunsOrSaysWhichPackageBringsItsProg
   }
 }
 
-TEST_F(FormMainDosTest, ThePanelButtonsShowTheirWholeTexts) {
-  Load();
-  openPanel();
-  const char* captions[] = {"Select a DOS cammand",      "Select a Ip Address",
-                            "Run the DOS Command",       "Sort the DOS command list",
-                            "Add the current DOS command to the list",
-                            "Manage the DOS commands list"};
-  for (int width : {panel()->width(), 420, 260}) {
-    SCOPED_TRACE(width);
-    panel()->resize(width, panel()->height());
-    for (int i = 0; i < 6; ++i) {
-      QPushButton* b = button(i);
-      EXPECT_EQ(b->text().toStdString(), captions[i]);
-      EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 6, b->width()) << captions[i];
-      EXPECT_TRUE(panel()->rect().contains(b->geometry())) << captions[i];
-      for (int j = 0; j < i; ++j)
-        EXPECT_FALSE(b->geometry().intersects(button(j)->geometry())) << captions[i];
-    }
-    EXPECT_GE(list("ListDOSHis")->y(), button(5)->geometry().bottom()) << "the history is below";
-  }
-}
-
 }  // namespace
 }  // namespace sondrel

@@ -151,9 +151,14 @@ TEST_F(FormMainLayoutTest, TheCommandPanelHasNoOverlapOrClippedControl) {
   auto* panel = w().findChild<QWidget*>(QStringLiteral("PictureDOS"));
   ASSERT_NE(panel, nullptr);
   ASSERT_TRUE(panel->isVisible());
-  auto* add = panel->findChild<QPushButton*>(QStringLiteral("CommandDOS_4"));
-  ASSERT_NE(add, nullptr);
-  EXPECT_EQ(add->text().toStdString(), "Add the current DOS command to the list");
+  const char* captions[] = {"Select a DOS cammand", "Select a Ip Address", "Run the DOS Command",
+                            "Sort the DOS command list", "Add the current DOS command to the list",
+                            "Manage the DOS commands list"};
+  for (int i = 0; i < 6; ++i) {
+    auto* b = panel->findChild<QPushButton*>(QStringLiteral("CommandDOS_%1").arg(i));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->text().toStdString(), captions[i]);
+  }
   for (int width : {panel->width(), 300, 220}) {
     SCOPED_TRACE(width);
     panel->resize(width, panel->height());
