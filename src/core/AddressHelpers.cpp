@@ -95,6 +95,15 @@ std::string StripNote(std::string_view text) {
   return TrimBlanks(text.substr(0, p));
 }
 
+bool UnsafeHostName(std::string_view name) {
+  constexpr std::string_view kShell = "|&;<>()$`\\\"'*?[]#~=%!{}^";
+  if (name.empty() || name.front() == '-') return true;
+  return std::any_of(name.begin(), name.end(), [&](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u <= 0x20 || u == 0x7F || kShell.find(c) != std::string_view::npos;
+  });
+}
+
 std::string SubnetPrefix(std::string_view address) {
   const size_t n = address.size();
   for (size_t back = 1; back <= 99 && back <= n; ++back) {

@@ -26,6 +26,12 @@ std::string CheckRangeIP(std::string_view text);
 // The text before the first "(", trimmed; the text unchanged when it has none.
 std::string StripNote(std::string_view text);
 
+// True for a host name no host can have and a shell would not take as one
+// word: empty, starting with "-" (an option to the program it is given to),
+// or holding a blank, a control character or one of the shell's own
+// characters (quotes, ";", "|", "&", "$", "<", ">", "(" and the like).
+bool UnsafeHostName(std::string_view name);
+
 // Everything before the last "." found among the last 99 characters; "" when none.
 std::string SubnetPrefix(std::string_view address);
 

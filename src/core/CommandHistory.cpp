@@ -7,6 +7,7 @@
 
 #include "core/AddressHelpers.h"
 #include "core/IPListFile.h"
+#include "core/TerminalCommand.h"
 #include "core/ports/FileService.h"
 
 namespace sondrel {
@@ -67,18 +68,50 @@ std::string FormatHistory(const std::vector<std::string>& lines, std::string_vie
   return out;
 }
 
-std::string InsertAddress(std::string_view command, std::string_view address) {
+namespace {
+
+// The word of `c` (blank-separated, as the shell reads it: a quoted part or
+// a backslashed character does not end it) that holds position `at`.
+std::string_view WordAt(std::string_view c, std::size_t at) {
+  std::size_t i = 0;
+  while (i < c.size()) {
+    while (i < c.size() && c[i] == ' ') ++i;
+    const std::size_t start = i;
+    char quote = 0;
+    for (; i < c.size(); ++i) {
+      const char ch = c[i];
+      if (quote) {
+        if (ch == quote)
+          quote = 0;
+        else if (quote == '"' && ch == '\\' && i + 1 < c.size())
+          ++i;
+      } else if (ch == '\'' || ch == '"') {
+        quote = ch;
+      } else if (ch == '\\' && i + 1 < c.size()) {
+        ++i;
+      } else if (ch == ' ') {
+        break;
+      }
+    }
+    if (at >= start && at < i) return c.substr(start, i - start);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string InsertAddress(std::string_view command, std::string_view picked) {
+  // The note is for the list's reader; the command gets the target, quoted
+  // when it holds anything a shell would read as more than a name.
+  const std::string address = ShellWord(TrimBlanks(StripNote(picked)));
   const std::string c = TrimBlanks(command);
   const std::size_t dot = c.find('.');
   if (dot == std::string::npos) {
-    if (c.empty()) return std::string(address);
-    return c + " " + std::string(address);
+    if (c.empty()) return address;
+    return c + " " + address;
   }
-  std::size_t end = c.find(' ', dot);
-  if (end == std::string::npos) end = c.size();
-  const std::size_t blank = c.rfind(' ', dot);
-  const std::size_t start = blank == std::string::npos ? 0 : blank + 1;
-  const std::string token = TrimBlanks(std::string_view(c).substr(start, end - start));
+  const std::string token(WordAt(c, dot));
+  if (token.empty()) return c;
   // One pass from the left, so an address that holds the word is not
   // replaced again.
   std::string out;

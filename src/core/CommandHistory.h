@@ -15,10 +15,14 @@ namespace sondrel {
 class FileService;
 
 // The ready-made commands, one for each job of the list, in the list's order.
+// Each job is done by a program a plain desktop installation has where there
+// is one (ss, ip neigh, getent, bash's own help); the others are named in
+// DebianPackageFor, so the terminal says which package brings them.
 inline constexpr std::array<std::string_view, 18> kReadyCommands = {
-    "traceroute", "netstat", "nmblookup -A", "ip addr", "ip -d addr show", "arp",
-    "arp -a",     "arp -d",  "finger",       "ip route", "ping",           "mtr",
-    "lsattr",     "nslookup", "smbtree",     "mount -t cifs", "smbstatus", "help"};
+    "traceroute",   "ss",           "nmblookup -A",       "ip addr",       "ip -d addr show",
+    "ip neigh",     "ip neigh show", "ip neigh flush all", "finger",        "ip route",
+    "ping",         "mtr",          "lsattr",             "getent hosts",  "smbtree",
+    "mount -t cifs", "smbstatus",   "bash -c help"};
 
 // The lines of a new history file.
 std::vector<std::string> DefaultHistoryLines();
@@ -37,10 +41,12 @@ HistoryFileContents ParseHistoryFile(std::string_view bytes);
 // `tail` unchanged.
 std::string FormatHistory(const std::vector<std::string>& lines, std::string_view tail = {});
 
-// Puts a picked address into a command line: in the place of every
+// Puts a picked target list item into a command line: the target alone (its
+// note left out), as one shell word (ShellWord), in the place of every
 // occurrence of the word holding the line's first "." (an address or a host
-// name), or after the command and a blank when it has no ".".
-std::string InsertAddress(std::string_view command, std::string_view address);
+// name; a quoted word counts as one), or after the command and a blank when
+// it has no ".".
+std::string InsertAddress(std::string_view command, std::string_view picked);
 
 class CommandHistory {
  public:

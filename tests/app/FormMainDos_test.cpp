@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -15,11 +16,16 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <set>
 
 #include "app/AppFixture.h"
 #include "command/TerminalRuns.h"
 #include "command/ui/DosPanelPresenter.h"
 #include "core/Twips.h"
+#include "iplist/ui/FormAddIP.h"
+#include "iplist/ui/IPListEditor.h"
 #include "support/FileText.h"
 
 namespace sondrel {
@@ -29,7 +35,47 @@ const std::vector<std::string> kDefaultHistory = {
     "traceroute www.wikipedia.org", "traceroute www.debian.org", "ip addr", "hostname",
     "hostnamectl", "smbtree", "cp -r ~/test ~/test2", "netstat", "nslookup www.debian.org",
     "arp -a", "arp -d"};
-const std::string kScript = "eval \"$1\"; exec \"${SHELL:-sh}\"";
+const std::string kScript =
+    "case :$PATH: in *:/usr/sbin:*) ;; *) PATH=$PATH:/usr/sbin:/sbin ;; esac; "
+    "if [ -z \"$2\" ] || command -v \"$2\" >/dev/null 2>&1; then eval \"$1\"; "
+    "else printf '%s\\n' \"$3\"; fi; exec \"${SHELL:-sh}\"";
+
+// Programs that print how they were called, standing in for real ones.
+void MakeStandIns(const std::string& folder, const std::vector<std::string>& programs) {
+  std::filesystem::create_directories(folder);
+  for (const std::string& name : programs) {
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary)
+        << "#!/bin/sh\nprintf 'ran %s' \"${0##*/}\"\n"
+           "for a in \"$@\"; do printf ' [%s]' \"$a\"; done\nprintf '\\n'\n";
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  }
+}
+
+// Runs what a terminal was handed (its argument vector less the terminal and
+// its option) with the real shell, in `folder`, with only the programs of
+// `path` on the search path; the user's shell afterwards ends at once.
+std::string RunAsTheTerminal(const std::vector<std::string>& argv, const std::string& folder,
+                             const std::string& path) {
+  if (argv.size() < 4) return "no terminal was started";
+  QProcess shell;
+  QStringList arguments;
+  for (std::size_t i = 3; i < argv.size(); ++i) arguments << QString::fromStdString(argv[i]);
+  QProcessEnvironment env;
+  env.insert(QStringLiteral("PATH"), QString::fromStdString(path));
+  env.insert(QStringLiteral("HOME"), QString::fromStdString(folder));
+  env.insert(QStringLiteral("SHELL"), QStringLiteral("/bin/true"));
+  shell.setProcessEnvironment(env);
+  shell.setWorkingDirectory(QString::fromStdString(folder));
+  shell.setProcessChannelMode(QProcess::MergedChannels);
+  shell.start(QStringLiteral("/bin/sh"), arguments);
+  if (!shell.waitForFinished(10000)) {
+    shell.kill();
+    shell.waitForFinished(2000);
+    return "the shell did not end";
+  }
+  return shell.readAll().toStdString();
+}
 
 class FormMainDosTest : public ::testing::Test {
  protected:
@@ -80,6 +126,10 @@ class FormMainDosTest : public ::testing::Test {
   void openPanel() {
     QTest::mouseClick(find<QToolButton>(QStringLiteral("Command19")), Qt::LeftButton);
     ASSERT_TRUE(panel()->isVisible());
+  }
+  void pick(int pickerButton, const char* listName, const QString& text) {
+    QTest::mouseClick(button(pickerButton), Qt::LeftButton);
+    click(list(listName), text);
   }
   std::vector<std::string> lastArgv() {
     const auto& started = fakes_.processes->started();
@@ -346,6 +396,152 @@ TEST_F(FormMainDosTest, ThePickersCloseWhenTheUserTurnsToTheLineOrTheHistory) {
   click(list("ListIP2"), QStringLiteral("----------------------------"));
   EXPECT_FALSE(list("ListIP2")->isVisible());
   EXPECT_TRUE(textCmd()->text().isEmpty());
+}
+
+TEST_F(FormMainDosTest, APickedEntryGoesInAsItsAddressAloneAndAsOneShellWord) {
+  std::ofstream(folder_ + "Tolvane_DB.txt", std::ios::binary)
+      << "A127.0.0.5 (router)\r\nA127.0.0.9;id>file\r\n \r\n";
+  Load();
+  openPanel();
+  find<QCheckBox>(QStringLiteral("CheckAutoAdd"))->setChecked(false);
+  textCmd()->setText(QStringLiteral("ping -c1 -W1"));
+  pick(1, "ListIP2", QStringLiteral("127.0.0.5 (router)"));
+  EXPECT_EQ(textCmd()->text().toStdString(), "ping -c1 -W1 127.0.0.5");
+  QTest::mouseClick(button(2), Qt::LeftButton);
+  const std::vector<std::string> noted = lastArgv();
+
+  pick(1, "ListIP2", QStringLiteral("127.0.0.9;id>file"));
+  EXPECT_EQ(textCmd()->text().toStdString(), "ping -c1 -W1 '127.0.0.9;id>file'");
+  QTest::mouseClick(button(2), Qt::LeftButton);
+  const std::vector<std::string> crafted = lastArgv();
+  // The quoted word is the address that the next pick replaces.
+  pick(1, "ListIP2", QStringLiteral("127.0.0.5 (router)"));
+  EXPECT_EQ(textCmd()->text().toStdString(), "ping -c1 -W1 127.0.0.5");
+
+  // What the terminal's shell makes of them.
+  const std::string bin = base_.path().toStdString() + "/bin";
+  MakeStandIns(bin, {"ping", "id"});
+  EXPECT_EQ(RunAsTheTerminal(noted, base_.path().toStdString(), bin),
+            "ran ping [-c1] [-W1] [127.0.0.5]\n");
+  EXPECT_EQ(RunAsTheTerminal(crafted, base_.path().toStdString(), bin),
+            "ran ping [-c1] [-W1] [127.0.0.9;id>file]\n");
+  EXPECT_FALSE(std::filesystem::exists(base_.path().toStdString() + "/file"));
+}
+
+TEST_F(FormMainDosTest, TheSingleDialogRefusesANameWithShellOrBlankCharacters) {
+  const std::vector<std::string> unsafe = {
+      "127.0.0.9;id>file", "a|b.lan",       "$(id).lan",     "`id`.lan",      "it's.lan",
+      "tab\there.lan",     "-oops.lan",     "(only a note)", "x\xC2\xA0y.lan"};
+  Load();
+  openPanel();
+  std::vector<std::string> refused;
+  int shown = 0;
+  // The first showing tries every unsafe name, then a noted address; the
+  // second a plain name; the third leaves.
+  w().ipListEditor()->setDialogRunner([&](QDialog& d) {
+    auto& f = dynamic_cast<FormAddIP&>(d);
+    if (++shown > 2) {
+      f.Command2()->click();
+      return;
+    }
+    if (shown == 1) {
+      for (const std::string& typed : unsafe) {
+        const auto before = fakes_.prompter->messages().size();
+        f.Text2()->setText(QString::fromStdString(typed));
+        f.Command1()->click();
+        if (fakes_.prompter->messages().size() == before + 1 &&
+            fakes_.prompter->messages().back().text ==
+                QStringLiteral("Invalid IP entry, Please check.   "))
+          refused.push_back(typed);
+      }
+    }
+    f.Text2()->setText(QString::fromLatin1(shown == 1 ? "127.0.0.5 (router)" : "gw_1-a.lan"));
+    f.Command1()->click();
+  });
+  pick(1, "ListIP2", QStringLiteral("Add a IP / URL"));
+  EXPECT_EQ(shown, 3);
+  EXPECT_EQ(refused, unsafe);
+  EXPECT_EQ(testing_files::ReadFile(folder_ + "Tolvane_DB.txt"),
+            "A127.0.0.1\r\nA127.0.0.2\r\nA127.0.0.5(router)\r\nAgw_1-a.lan\r\n \r\n");
+}
+
+TEST_F(FormMainDosTest, AHistoryLineNotInUtf8RunsAsStoredAndIsNotAddedAgain) {
+  GivenHistory("echo K\xF6ln\r\narp -a\r\n \r\n");
+  Load();
+  openPanel();
+  ASSERT_EQ(list("ListDOSHis")->item(0)->text(), QStringLiteral("echo K\u00F6ln"));
+  click(list("ListDOSHis"), QStringLiteral("echo K\u00F6ln"));
+  QTest::mouseClick(button(2), Qt::LeftButton);
+  ASSERT_EQ(lastArgv().size(), 7u);
+  EXPECT_EQ(lastArgv()[6], "echo K\xF6ln");
+  QTest::mouseClick(button(4), Qt::LeftButton);
+  EXPECT_EQ(HistoryBytes(), "echo K\xF6ln\r\narp -a\r\n \r\n");
+  EXPECT_EQ(list("ListDOSHis")->count(), 2);
+
+  // Changed, it is a new line, kept as typed.
+  textCmd()->setText(QStringLiteral("echo K\u00F6ln -n"));
+  QTest::mouseClick(button(2), Qt::LeftButton);
+  EXPECT_EQ(lastArgv()[6], "echo K\xC3\xB6ln -n");
+  EXPECT_EQ(HistoryBytes(), "echo K\xF6ln\r\narp -a\r\necho K\xC3\xB6ln -n\r\n \r\n");
+  EXPECT_TRUE(fakes_.prompter->messages().isEmpty());
+}
+
+TEST_F(FormMainDosTest, EveryReadyMadeCommandRunsOrSaysWhichPackageBringsItsProgram) {
+  // What a plain desktop installation has: the required and important
+  // packages (iproute2, iputils-ping, e2fsprogs, libc-bin, mount, bash,
+  // procps, coreutils).
+  const std::vector<std::string> plain = {"ip",   "ss",  "ping", "lsattr", "getent", "mount",
+                                          "bash", "w",   "who",  "ls",     "cat",    "hostname"};
+  // The programs that do each job of the list, in the list's order.
+  const std::vector<std::set<std::string>> jobs = {
+      {"traceroute", "tracepath", "mtr"},  // Tracert
+      {"ss", "netstat"},                   // Netstat
+      {"nmblookup"},                       // Nbtstat
+      {"ip"}, {"ip"},                      // Ipconfig, Ipconfig /all
+      {"ip", "arp"}, {"ip", "arp"}, {"ip", "arp"},  // ARP, ARP -a, ARP -d
+      {"finger", "w", "who", "pinky"},     // Finger
+      {"ip", "route"},                     // Route
+      {"ping"},                            // Ping
+      {"mtr", "tracepath"},                // PathPing
+      {"lsattr"},                          // Attrib
+      {"nslookup", "getent", "host", "dig"},  // NsLookup
+      {"smbtree", "nmblookup"},            // net view
+      {"mount", "smbclient"},              // net use
+      {"smbstatus"},                       // net session
+      {"bash", "man", "help"},             // Help
+  };
+  const std::map<std::string, std::string> packages = {
+      {"traceroute", "traceroute"}, {"tracepath", "iputils-tracepath"}, {"nmblookup", "samba-common-bin"},
+      {"finger", "finger"},         {"mtr", "mtr-tiny"},                {"smbtree", "smbclient"},
+      {"smbclient", "smbclient"},   {"smbstatus", "samba"},             {"nslookup", "bind9-dnsutils"},
+      {"netstat", "net-tools"},     {"arp", "net-tools"},               {"route", "net-tools"},
+      {"host", "bind9-host"},       {"dig", "bind9-dnsutils"},          {"help", "bash"}};
+  const std::string bin = base_.path().toStdString() + "/bin";
+  MakeStandIns(bin, plain);
+
+  Load();
+  openPanel();
+  find<QCheckBox>(QStringLiteral("CheckAutoAdd"))->setChecked(false);
+  const std::vector<std::string> commands = items("ListCmd");
+  ASSERT_EQ(commands.size(), jobs.size());
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    SCOPED_TRACE(commands[i]);
+    pick(0, "ListCmd", QString::fromStdString(commands[i]));
+    QTest::mouseClick(button(2), Qt::LeftButton);
+    const std::string command = lastArgv().size() > 6 ? lastArgv()[6] : std::string();
+    EXPECT_EQ(command, commands[i]);
+    const std::string program = command.substr(0, command.find(' '));
+    EXPECT_TRUE(jobs[i].count(program)) << program << " does another job";
+    const std::string said = RunAsTheTerminal(lastArgv(), base_.path().toStdString(), bin);
+    if (std::find(plain.begin(), plain.end(), program) != plain.end()) {
+      EXPECT_EQ(said.rfind("ran " + program, 0), 0u) << said;
+    } else {
+      ASSERT_TRUE(packages.count(program)) << program;
+      EXPECT_NE(said.find(program + " is not installed"), std::string::npos) << said;
+      EXPECT_NE(said.find("Debian package " + packages.at(program)), std::string::npos) << said;
+    }
+    EXPECT_EQ(said.find("not found"), std::string::npos) << said;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -140,6 +141,29 @@ TEST_F(FormMainLayoutTest, StartUpHasNoOverlapOrClippedControl) {
 TEST_F(FormMainLayoutTest, TheScanPanelHasNoOverlapOrClippedControl) {
   w().ShowScanPanel();
   EXPECT_EQ(Join(LayoutFaults(&w())), "");
+}
+
+// The command panel lies over the results: its own controls are checked
+// within it, at its place in the window and narrower, where its buttons'
+// long texts wrap to more rows or take a smaller font.
+TEST_F(FormMainLayoutTest, TheCommandPanelHasNoOverlapOrClippedControl) {
+  w().action(QStringLiteral("mnuDos"))->trigger();
+  auto* panel = w().findChild<QWidget*>(QStringLiteral("PictureDOS"));
+  ASSERT_NE(panel, nullptr);
+  ASSERT_TRUE(panel->isVisible());
+  const char* captions[] = {"Select a DOS cammand", "Select a Ip Address", "Run the DOS Command",
+                            "Sort the DOS command list", "Add the current DOS command to the list",
+                            "Manage the DOS commands list"};
+  for (int i = 0; i < 6; ++i) {
+    auto* b = panel->findChild<QPushButton*>(QStringLiteral("CommandDOS_%1").arg(i));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->text().toStdString(), captions[i]);
+  }
+  for (int width : {panel->width(), 300, 220}) {
+    SCOPED_TRACE(width);
+    panel->resize(width, panel->height());
+    EXPECT_EQ(Join(LayoutFaults(panel)), "");
+  }
 }
 
 // Long texts of a finished run (three-digit row numbers, the statistics, the

@@ -14,7 +14,10 @@ TEST(DesktopLauncher, TerminalRunsTheCommandAndStaysOpen) {
   };
   // The command is handed over as an argument, never pasted into the script:
   // a trailing comment or "&" would otherwise swallow the shell after it.
-  const QString script = QStringLiteral("eval \"$1\"; exec \"${SHELL:-sh}\"");
+  const QString script = QStringLiteral(
+      "case :$PATH: in *:/usr/sbin:*) ;; *) PATH=$PATH:/usr/sbin:/sbin ;; esac; "
+      "if [ -z \"$2\" ] || command -v \"$2\" >/dev/null 2>&1; then eval \"$1\"; "
+      "else printf '%s\\n' \"$3\"; fi; exec \"${SHELL:-sh}\"");
   const QString command = QStringLiteral("ip -4 neigh show & # \"all\" $HOME");
   const Case cases[] = {
       {"/usr/bin/xterm", {"-e", "sh", "-c", script, "sh", command}},

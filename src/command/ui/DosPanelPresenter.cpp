@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "command/TerminalRuns.h"
 #include "command/ui/PictureDOS.h"
@@ -75,7 +76,12 @@ void DosPanelPresenter::setViews(PictureDOS* panel, QWidget* window, QMenu* hist
     panel_->ListCmd()->hide();
   });
   connect(p->ListDOSHis(), &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-    if (!item->text().isEmpty()) putCommand(item->text());
+    if (item->text().isEmpty()) return;
+    const int row = panel_->ListDOSHis()->row(item);
+    picked_.clear();
+    if (history_ && row >= 0 && row < static_cast<int>(history_->HistoryShown().size()))
+      picked_ = history_->HistoryShown()[static_cast<std::size_t>(row)];
+    putCommand(item->text());
   });
   connect(p->ListIP2(), &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
     const QString text = item->text();
@@ -177,8 +183,21 @@ void DosPanelPresenter::AddToHistory(const std::string& command) {
          IPrompter::Icon::Critical);
 }
 
+std::string DosPanelPresenter::commandBytes(const QString& text) const {
+  // A history line not in UTF-8 is shown decoded; unchanged, it runs with
+  // the bytes it is stored with, and so is found already listed.
+  std::string utf8 = text.toStdString();
+  if (!history_) return utf8;
+  if (!picked_.empty() && Decode(picked_) == text) return picked_;
+  const std::vector<std::string>& lines = history_->HistoryLines();
+  if (std::find(lines.begin(), lines.end(), utf8) != lines.end()) return utf8;
+  for (const std::string& line : lines)
+    if (!IsUtf8(line) && Decode(line) == text) return line;
+  return utf8;
+}
+
 void DosPanelPresenter::RunCommand() {
-  const std::string command = panel_->TextCmd()->text().trimmed().toStdString();
+  const std::string command = commandBytes(panel_->TextCmd()->text().trimmed());
   if (const Result<void> run = terminals_->Run(command); !run) {
     tell(Describe(run.error()) + QLatin1String(kRunTag), IPrompter::Icon::Critical);
     return;
@@ -192,7 +211,7 @@ void DosPanelPresenter::AddCurrentCommand() {
     tell(QString::fromLatin1(kNothingToAddText), IPrompter::Icon::Critical);
     return;
   }
-  AddToHistory(command.toStdString());
+  AddToHistory(commandBytes(command));
 }
 
 void DosPanelPresenter::ToggleHistorySort() {

@@ -90,6 +90,8 @@ class DosPanelPresenter final : public QObject {
   void hidePickers();
   void showAddresses();
   void putCommand(const QString& text);
+  // The bytes to run or add for the command line `text`.
+  std::string commandBytes(const QString& text) const;
   void popUpHistoryMenu();
   bool ask(const QString& text);
   void tell(const QString& text, IPrompter::Icon icon);
@@ -105,6 +107,8 @@ class DosPanelPresenter final : public QObject {
   std::unique_ptr<CommandHistory> history_;
   TerminalRuns* terminals_ = nullptr;
   int toldTailLines_ = 0;
+  // The stored bytes of the history line last put into the command line.
+  std::string picked_;
 };
 
 }  // namespace sondrel

@@ -34,6 +34,10 @@ class PictureDOS final : public QFrame {
 
  private:
   void placeControls();
+  // Lays the six panel buttons out in rows from `top`; returns the top of
+  // what comes below them.
+  int placeButtonRows(int left, int top, int width);
+  int buttonWidth(QPushButton* button) const;
 
   QLineEdit* textCmd_ = nullptr;
   QListWidget* listCmd_ = nullptr;

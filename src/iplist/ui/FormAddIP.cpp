@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "core/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
@@ -71,11 +72,18 @@ bool FormAddIP::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // The target as stored: blanks dropped, line breaks too (they would split the
-// stored line), otherwise as typed. False after telling the user it is invalid.
+// stored line), otherwise as typed. A note in brackets may follow it; the
+// target itself is an address or a name that a shell takes as one word, as
+// the command panel puts it into command lines. False after telling the
+// user it is invalid.
 bool FormAddIP::checkedTarget(std::string* target) {
   QString text = text2_->text();
   text.remove(u' ').remove(u'\r').remove(u'\n');
-  if (CheckIP(S(text)).empty()) {
+  const std::string name = StripNote(S(text));
+  const std::string checked = CheckIP(name);
+  const QString shown = QString::fromStdString(name);
+  const bool blank = std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.isSpace(); });
+  if (checked.empty() || (checked == NotAnAddress && (blank || UnsafeHostName(name)))) {
     ShowIPError(prompter_, QStringLiteral("Invalid IP entry, Please check.   "));
     text2_->setFocus(Qt::OtherFocusReason);
     return false;
