@@ -28,7 +28,7 @@ std::string ExportUsageText() {
          "  0  written\n"
          "  1  no logged result: nothing written\n"
          "  2  bad usage\n"
-         "  3  the file could not be written, or the log could not be deleted\n";
+         "  3  the file could not be written, or the log could not be deleted (also\n     when it changed since it was read: a newer run is kept)\n";
 }
 
 ParsedExport ParseExportCommandLine(const std::vector<std::string>& args) {
@@ -80,6 +80,9 @@ int RunExport(const ExportOptions& options, const std::string& dataFolder, FileS
     std::fprintf(err, "%s\n", kNoDataText);
     return kExitNoReply;
   }
+  if (run.value().damagedLines > 0)
+    std::fprintf(err, "sondrel-cli: %s\n",
+                 DamagedLinesText(run.value().damagedLines, log.logPath()).c_str());
   std::ostringstream bytes;
   if (options.csv)
     ExportPingCsv(bytes, run.value());
@@ -96,11 +99,21 @@ int RunExport(const ExportOptions& options, const std::string& dataFolder, FileS
                  written.error().message.c_str());
     return kExitCannotStart;
   }
-  if (options.deleteLog && !log.DeleteRunLog()) {
-    std::fprintf(err,
-                 "sondrel-cli: the run log was kept: a ping test is logging into it, or it "
-                 "could not be removed\n");
-    return kExitCannotStart;
+  if (options.deleteLog) {
+    // Only the log that was read: a run logged since is not in this export.
+    const RunLog::Deletion deleted = log.DeleteExportedRunLog(run.value().logStamp);
+    if (deleted == RunLog::Deletion::KeptOther) {
+      std::fprintf(err,
+                   "sondrel-cli: the run log was kept: it has changed since it was read, so "
+                   "it holds results that are not in this export\n");
+      return kExitCannotStart;
+    }
+    if (deleted == RunLog::Deletion::Busy || deleted == RunLog::Deletion::Failed) {
+      std::fprintf(err,
+                   "sondrel-cli: the run log was kept: a ping test is logging into it, or it "
+                   "could not be removed\n");
+      return kExitCannotStart;
+    }
   }
   return kExitReplied;
 }

@@ -26,8 +26,9 @@ std::string ReportUsageText() {
          "  -o FILE      write FILE (replaced whole) instead of standard output\n"
          "  -h, --help   show this text\n"
          "\n"
-         "Exit status: 0 written; 1 no report (no logged results, a run stopped before\n"
-         "its first round, or FILE could not be written); 2 bad usage.\n";
+         "Exit status: 0 written; 1 no report (no logged results, or a run stopped\n"
+         "before its first round); 2 bad usage; 3 the report could not be written (to\n"
+         "FILE or to standard output).\n";
 }
 
 ParsedReportLine ParseReportLine(const std::vector<std::string>& args) {
@@ -75,6 +76,8 @@ int RunReport(const ReportOptions& options, const std::string& dataFolder, FileS
     err << loaded.error().message << "\n";
     return kExitNoReply;
   }
+  if (run.damagedLines > 0)
+    err << "sondrel-cli: " << DamagedLinesText(run.damagedLines, log.logPath()) << "\n";
   const std::string minutesText =
       options.minutesText.empty() ? ProposedPeriodText(run) : options.minutesText;
   auto report = BuildReport(run, PeriodMinutesFromText(minutesText),
@@ -92,11 +95,13 @@ int RunReport(const ReportOptions& options, const std::string& dataFolder, FileS
   if (options.output.empty()) {
     out << bytes.str();
     out.flush();
-    return out ? kExitReplied : kExitNoReply;
+    if (out) return kExitReplied;
+    err << "sondrel-cli: the report could not be written to standard output\n";
+    return kExitCannotStart;
   }
   if (auto written = files.replaceFile(options.output, bytes.str()); !written) {
     err << "sondrel-cli: " << written.error().message << "\n";
-    return kExitNoReply;
+    return kExitCannotStart;
   }
   return kExitReplied;
 }

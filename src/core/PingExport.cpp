@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/PingMoudle.h"
+#include "core/ScanExport.h"
 
 namespace sondrel {
 namespace {
@@ -91,7 +92,8 @@ void ExportPingCsv(std::ostream& out, const RunData& run) {
   Line(out, " ");
   Line(out, "No.,Year,Month,Day,Hour,Minute,Second,IP,Send Buffer Size(Byte),Time(ms),TTL,Status");
   for (std::int32_t t = 0; t < run.targetCount; ++t) {
-    const std::string label = LabelOf(run, t);
+    // The label may come from a name server or a hand-edited target file.
+    const std::string label = GuardCells(LabelOf(run, t));
     ForTargetRecords(run, t, [&](std::int64_t k, const ResultRecord& r) {
       Line(out, std::to_string(k) + ".," + DateFields(r) + "," + label + "," +
                     std::to_string(r.bufferSize) + "," +

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "core/AddressHelpers.h"
+#include "core/ScanExport.h"
 
 namespace sondrel {
 
@@ -125,14 +126,20 @@ std::vector<ReportPeriod> BuildTargetPeriods(const RunData& run, std::int32_t k,
   if (k < 0 || k > last) return out;
   if (!(minutes > 0)) minutes = 1;
   const auto& rec = run.records;
-  std::int64_t start = k;
-  std::int64_t previous = k;
-  ReportPeriod period = OpenPeriod(rec[static_cast<std::size_t>(k)]);
+  std::int64_t start = -1;  // the first record of the open period
+  std::int64_t previous = -1;
+  ReportPeriod period;
   std::int64_t visited = 0;
   for (std::int64_t i = k; i <= last; i += n, ++visited) {
     if (Cancelled(cancel, visited)) return out;
     const ResultRecord& r = rec[static_cast<std::size_t>(i)];
-    if (MinutesBetween(rec[static_cast<std::size_t>(start)], r) >= minutes) {
+    // Not known to be a loss, and its time may be damaged too: no period
+    // counts it, opens or ends with it.
+    if (IsDamaged(r)) continue;
+    if (start < 0) {
+      start = i;
+      period = OpenPeriod(r);
+    } else if (MinutesBetween(rec[static_cast<std::size_t>(start)], r) >= minutes) {
       ClosePeriod(period, rec[static_cast<std::size_t>(previous)]);
       out.push_back(std::move(period));
       start = i;
@@ -141,6 +148,7 @@ std::vector<ReportPeriod> BuildTargetPeriods(const RunData& run, std::int32_t k,
     AddToPeriod(period, r);
     previous = i;
   }
+  if (previous < 0) return out;
   ClosePeriod(period, rec[static_cast<std::size_t>(previous)]);
   out.push_back(std::move(period));
   return out;
@@ -159,6 +167,7 @@ std::vector<ReportPeriod> BuildTargetSizes(const RunData& run, std::int32_t k,
   for (std::int64_t i = k; i <= last; i += n, ++visited) {
     if (Cancelled(cancel, visited)) return out;
     const ResultRecord& r = run.records[static_cast<std::size_t>(i)];
+    if (IsDamaged(r)) continue;  // its size may be damaged as well
     if (out.empty() || out[current].bufferSize != r.bufferSize) {
       auto [it, added] = rowOf.try_emplace(r.bufferSize, out.size());
       if (added) {
@@ -279,7 +288,8 @@ void ExportReportCsv(std::ostream& out, const Report& report) {
                  : "Test Time From,To,TTL,Sent,Lost,Avg Time,Loss Rate")
       << kEnd;
   for (const ReportTarget& t : report.targets) {
-    out << "IP: " << LabelOf(t) << kEnd << kEnd;
+    // A comma in the label starts a cell a spreadsheet could run.
+    out << GuardCells("IP: " + LabelOf(t)) << kEnd << kEnd;
     for (const ReportPeriod& p : t.periods) {
       out << p.from << ',' << p.to << ',';
       if (bySize) out << p.bufferSize << ',';

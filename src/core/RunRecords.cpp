@@ -229,6 +229,13 @@ std::string FormatLastReplyLine(const ResultRecord& r, std::string_view target,
   return line;
 }
 
+std::string DamagedLinesText(std::int64_t damaged, std::string_view logPath) {
+  return std::to_string(damaged) + " of the lines in the log of the previous ping test (" +
+         std::string(logPath) +
+         ") were damaged and could not be read. Each keeps its row, but what its ping gave is "
+         "not known: it counts in none of the figures (sent, lost, times).";
+}
+
 std::string ReadLineTrimmed(std::istream& in) {
   std::string line;
   if (!std::getline(in, line)) return {};
@@ -402,7 +409,10 @@ namespace {
 // holds no more of the file than one piece and one line.
 class LogLines {
  public:
-  explicit LogLines(std::istream& in) : in_(in), piece_(kPieceBytes) {}
+  // `lastLineWhole`: the file is written whole, so a last line without its
+  // line end is a line like the others (the target file).
+  explicit LogLines(std::istream& in, bool lastLineWhole = false)
+      : in_(in), piece_(kPieceBytes), lastLineWhole_(lastLineWhole) {}
 
   // The next line (CR LF or LF end removed, blanks trimmed). False at the end
   // of the file, and for a last line without its line end: a crash cut it
@@ -411,7 +421,13 @@ class LogLines {
     carry_.clear();
     bool overlong = false;
     while (true) {
-      if (pos_ == len_ && !fill()) return false;
+      if (pos_ == len_ && !fill()) {
+        if (!lastLineWhole_ || overlong || carry_.empty()) return false;
+        std::string_view view = carry_;
+        if (view.back() == '\r') view.remove_suffix(1);
+        line = trimBlanks(view);
+        return true;
+      }
       const char* start = piece_.data() + pos_;
       const auto* nl = static_cast<const char*>(std::memchr(start, '\n', len_ - pos_));
       const size_t take = nl ? static_cast<size_t>(nl - start) : len_ - pos_;
@@ -465,6 +481,7 @@ class LogLines {
   size_t pos_ = 0;
   size_t len_ = 0;
   std::string carry_;
+  bool lastLineWhole_;
 };
 
 // A string_view as a stream, without copying it.
@@ -520,16 +537,19 @@ bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,
     // The file may have changed since it was counted.
     if (!lines.next(line) || line.empty()) break;
     ResultRecord& r = loaded.records.emplace_back();
-    if (!ParseLogLine(line, loaded, r)) ++loaded.damagedLines;
-    // CountResult's sums and extremes; the averages once at the end.
-    ++stats.sent;
-    if (r.time < 0) {
-      ++stats.lost;
+    if (!ParseLogLine(line, loaded, r)) {
+      ++loaded.damagedLines;  // in no figure
     } else {
-      stats.timeSum += r.time;
-      stats.ttlSum += r.ttl;
-      if (r.time > stats.maxTime) stats.maxTime = r.time;
-      if (r.time < stats.minTime) stats.minTime = r.time;
+      // CountResult's sums and extremes; the averages once at the end.
+      ++stats.sent;
+      if (r.time < 0) {
+        ++stats.lost;
+      } else {
+        stats.timeSum += r.time;
+        stats.ttlSum += r.ttl;
+        if (r.time > stats.maxTime) stats.maxTime = r.time;
+        if (r.time < stats.minTime) stats.minTime = r.time;
+      }
     }
     if (i % kLinesPerProgress == 0) {
       if (cancelled()) return false;
@@ -546,7 +566,7 @@ bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,
 
   if (targets) {
     // One label per target; a missing line gives an empty label.
-    LogLines labels(*targets);
+    LogLines labels(*targets, /*lastLineWhole=*/true);
     while (static_cast<std::int64_t>(loaded.targetLabels.size()) < loaded.targetCount &&
            labels.next(line))
       loaded.targetLabels.emplace_back(line);

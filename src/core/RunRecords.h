@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "core/FileStamp.h"
 #include "core/LocalDateTime.h"
 #include "core/PingParameters.h"
 
@@ -95,6 +97,10 @@ struct RunData {
   std::int32_t stepLength = 1;
   RunStatistics stats;
   std::int64_t damagedLines = 0;  // log lines a reload could not read whole
+  // The result log these records were read from, or that their run wrote,
+  // as it was then; nothing when not known. An export deletes the log only
+  // while it is still that file.
+  std::optional<FileStamp> logStamp;
 
   // The record's address as stored: at most 15 characters, no padding.
   std::string_view ip(const ResultRecord& record) const;
@@ -149,6 +155,11 @@ bool ParseLogHeader(std::string_view line, std::int32_t& targetCount, std::int32
 
 // The status a damaged log line reloads with (shown as an unknown status).
 inline constexpr std::int32_t kDamagedLineStatus = -2;
+// A record of a damaged log line: what its ping gave is not known, so it
+// keeps its place and row but counts in no figure (sent, lost, averages).
+inline bool IsDamaged(const ResultRecord& record) { return record.status == kDamagedLineStatus; }
+// What the user is told of the damaged lines of a reloaded log.
+std::string DamagedLinesText(std::int64_t damaged, std::string_view logPath);
 
 // Fills the record from one result line; the address is interned in the
 // run's table. A damaged line (not eleven fields, a field that is not a
@@ -172,7 +183,8 @@ struct LoadOptions {
 // Reads a result log, and the target file when given, into `run`, in pieces
 // of a fixed size: the memory it takes is the records and one piece. Stops at
 // the first empty line; a last line without its line end (cut short by a
-// crash) is left out. Damaged lines are counted in run.damagedLines. False
+// crash) is left out, but not from the target file, which is written whole.
+// Damaged lines are counted in run.damagedLines and in no statistic. False
 // when the log held no result line (nothing to show); `run` is left as it was
 // then. The log stream is read twice (it must be seekable).
 bool LoadRunLog(std::istream& log, std::istream* targets, RunData& run,

@@ -31,6 +31,18 @@ std::string GuardCell(const std::string& cell) {
   return cell;
 }
 
+std::string GuardCells(const std::string& cells) {
+  std::string out;
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t comma = cells.find(',', from);
+    out += GuardCell(cells.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+    if (comma == std::string::npos) return out;
+    out += ',';
+    from = comma + 1;
+  }
+}
+
 void WriteScanExport(std::ostream& out, const std::string& dateText, const ScanTotals& totals,
                      const ScanTable& table) {
   Line(out, "IP Scan at :  " + dateText);

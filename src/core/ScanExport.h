@@ -20,6 +20,9 @@ struct ScanTotals {
 // A cell that a spreadsheet would take for a formula ("=", "+", "-", "@" at
 // its start) gets a leading "'". Used for text that comes from the network.
 std::string GuardCell(const std::string& cell);
+// GuardCell on every comma-separated cell of `cells`, for a text that may
+// hold commas of its own (a target label) where a CSV line takes it.
+std::string GuardCells(const std::string& cells);
 
 // Writes the whole export, every line ending in CR LF. `dateText` is the
 // moment of the export in the system's general date format.

@@ -522,6 +522,8 @@ void PingRun::FinishStop() {
   // and the log is closed, so no new run can start over this one's log.
   if (echoBusy_) return;
   timer2_.stop();
+  // Still under the run lock: the log is this run's as it ends.
+  run_.logStamp = log_.isOpen() ? log_.logStamp() : std::nullopt;
   log_.CloseRunLog();
   if (log_.unwritten() > 0)
     Q_EMIT problem(QStringLiteral("%1 results of this ping test could not be written to the log %2.")
@@ -554,12 +556,7 @@ bool PingRun::ReloadPreviousRun() {
 void PingRun::showReloaded(RunData run) {
   const std::int64_t damaged = run.damagedLines;
   setPreviousRun(std::move(run));
-  if (damaged > 0)
-    Q_EMIT problem(QStringLiteral("%1 of the lines in the log of the previous ping test (%2) "
-                                  "were damaged and could not be read. Each is shown as a "
-                                  "result without a reply.")
-                       .arg(damaged)
-                       .arg(QString::fromStdString(log_.logPath())));
+  if (damaged > 0) Q_EMIT problem(QString::fromStdString(DamagedLinesText(damaged, log_.logPath())));
 }
 
 void PingRun::setPreviousRun(RunData run) {

@@ -93,6 +93,7 @@ class LinuxFileService final : public FileService {
   bool removeFile(const std::string& path) override;
   bool fileExists(const std::string& path) override;
   std::optional<std::int64_t> fileSize(const std::string& path) override;
+  std::optional<FileStamp> fileStamp(const std::string& path) override;
   std::vector<std::string> folderNames(const std::string& folder) override;
   Result<void> checkFolderWritable(const std::string& folder) override;
   std::optional<std::string> environment(const std::string& name) override;

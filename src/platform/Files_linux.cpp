@@ -282,6 +282,15 @@ std::optional<std::int64_t> LinuxFileService::fileSize(const std::string& path) 
   return static_cast<std::int64_t>(st.st_size);
 }
 
+std::optional<FileStamp> LinuxFileService::fileStamp(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                   static_cast<std::int64_t>(st.st_size),
+                   static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                       st.st_mtim.tv_nsec};
+}
+
 std::vector<std::string> LinuxFileService::folderNames(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -301,7 +310,9 @@ std::optional<std::string> LinuxFileService::environment(const std::string& name
 }
 
 Result<std::unique_ptr<FolderLock>> LinuxFileService::lockFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // A folder is locked itself, so no file is added to it.
+  if (fd < 0 && errno == EISDIR) fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return systemError(errno, "Cannot create " + path);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;

@@ -51,9 +51,37 @@ FileService& ResultsExport::files() const {
   return services_.files ? *services_.files : SystemFiles();
 }
 
-QString ResultsExport::liveStamp() const {
-  return lastLive_ ? QString::fromStdString(ReportStamp(*lastLive_)) : QString();
+namespace {
+
+// The time of the run's last record that has one (mmddhhmm), for a run
+// reloaded as for a live one.
+QString RunStamp(const RunData& run) {
+  for (auto r = run.records.rbegin(); r != run.records.rend(); ++r)
+    if (!IsDamaged(*r)) return QString::fromStdString(ReportStamp(*r));
+  return {};
 }
+
+// What the user is told of a log the export did not delete.
+QString KeptLogText(RunLog::Deletion outcome, const std::string& logPath) {
+  const QString log = QString::fromStdString(logPath);
+  switch (outcome) {
+    case RunLog::Deletion::KeptOther:
+      return QStringLiteral("The ping test log %1 was kept: it holds a newer ping test than the "
+                            "one exported, logged since this window read or wrote its own.")
+          .arg(log);
+    case RunLog::Deletion::Busy:
+      return QStringLiteral("The ping test log %1 was kept: a ping test is logging into it.")
+          .arg(log);
+    case RunLog::Deletion::Failed:
+      return QStringLiteral("The ping test log %1 could not be deleted.").arg(log);
+    case RunLog::Deletion::Deleted:
+    case RunLog::Deletion::NoLog:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
 
 void ResultsExport::inform(const QString& text, const QString& caption) {
   if (services_.prompter)
@@ -103,7 +131,7 @@ void ResultsExport::ExportPing(bool csv, bool thenOpen) {
   }
   const QString path =
       AskSaveFile(*services_.prompter, {Q("Ping Test result will be export to this File"),
-                                        QStringLiteral("Ping_Test_Log_") + liveStamp(),
+                                        QStringLiteral("Ping_Test_Log_") + RunStamp(*run),
                                         csv ? Q("csv") : Q("txt"), {}});
   if (path.isEmpty()) return;
   std::ostringstream out;
@@ -112,9 +140,13 @@ void ResultsExport::ExportPing(bool csv, bool thenOpen) {
   else
     ExportPingText(out, *run);
   if (!writeWhole(path, out.str())) return;
-  // Only a complete export replaces the log: the next start shows nothing.
-  if (RunLog* log = sources_.runLog ? sources_.runLog() : nullptr) log->DeleteRunLog();
-  inform(QStringLiteral("Ping test result has export to file: ") + kCrLf + kCrLf + path,
+  // Only a complete export removes the log, so the next start shows nothing;
+  // and only the log of the run exported.
+  QString kept;
+  if (RunLog* log = sources_.runLog ? sources_.runLog() : nullptr)
+    kept = KeptLogText(log->DeleteExportedRunLog(run->logStamp), log->logPath());
+  inform(QStringLiteral("Ping test result has export to file: ") + kCrLf + kCrLf + path +
+             (kept.isEmpty() ? QString() : kCrLf + kCrLf + kept),
          Q("File Saved"));
   if (thenOpen) openSaved(path, true);
 }

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "core/RunRecords.h"
@@ -72,11 +71,6 @@ class ResultsExport final : public QObject {
   void ExportHistory();
   void ImportHistory();
 
-  // A result made live: its time names the next ping export. Only kept, so
-  // a run's every result costs a copy, and the name is made when asked.
-  void NoteLiveRecord(const ResultRecord& record) { lastLive_ = record; }
-  QString liveStamp() const;
-
  Q_SIGNALS:
   void neutralFocusWanted();
   // An import replaced the file: the list or the history is read again.
@@ -97,7 +91,6 @@ class ResultsExport final : public QObject {
 
   Services services_;
   Sources sources_;
-  std::optional<ResultRecord> lastLive_;
 };
 
 

@@ -185,6 +185,27 @@ bool RunLog::DeleteRunLog() {
   return a && b;
 }
 
+RunLog::Deletion RunLog::DeleteExportedRunLog(const std::optional<FileStamp>& exported) {
+  if (log_->isOpen()) return Deletion::Busy;
+  // With the run lock held no run can start and put its log in the place of
+  // the one checked here before it is deleted.
+  if (auto locked = takeLock(); !locked)
+    return locked.error().code == EWOULDBLOCK ? Deletion::Busy : Deletion::Failed;
+  Deletion outcome = Deletion::Deleted;
+  const std::optional<FileStamp> now = files_.fileStamp(logPath());
+  if (!now) {
+    outcome = Deletion::NoLog;
+  } else if (!exported || *now != *exported) {
+    outcome = Deletion::KeptOther;
+  } else {
+    const bool a = files_.removeFile(logPath());
+    const bool b = files_.removeFile(targetsPath());
+    if (!a || !b) outcome = Deletion::Failed;
+  }
+  dropLock();
+  return outcome;
+}
+
 namespace {
 
 // Reads the pair in bounded pieces; the memory it takes is the records.
@@ -209,7 +230,14 @@ Result<RunData> loadPair(const std::string& logPath, const std::string& targetsP
 
 }  // namespace
 
-Result<RunData> RunLog::loadPreviousRun() const { return loadPair(logPath(), targetsPath(), {}); }
+Result<RunData> RunLog::loadPreviousRun() const {
+  const std::optional<FileStamp> before = files_.fileStamp(logPath());
+  Result<RunData> run = loadPair(logPath(), targetsPath(), {});
+  if (run && before && files_.fileStamp(logPath()) == before) run.value().logStamp = before;
+  return run;
+}
+
+std::optional<FileStamp> RunLog::logStamp() const { return files_.fileStamp(logPath()); }
 
 bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
   if (reloading_) return false;
@@ -222,6 +250,9 @@ bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
                        IPrompter::Buttons::YesNo) != IPrompter::Answer::Yes)
     return false;
 
+  // The log as it is before the read; only a log found the same after it is
+  // known to be the one read.
+  const std::optional<FileStamp> before = files_.fileStamp(log);
   reloading_ = true;
   Q_EMIT reloadStarted();
   // The file is read and parsed off the window thread; the window only sees
@@ -230,7 +261,7 @@ bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
   if (reloadThread_.joinable()) reloadThread_.join();
   cancelReload_ = false;
   const std::uint64_t generation = generation_;
-  reloadThread_ = std::thread([this, log, generation] {
+  reloadThread_ = std::thread([this, log, generation, before] {
     LoadOptions options;
     options.cancel = &cancelReload_;
     options.progress = [this](std::int64_t remaining) {
@@ -251,8 +282,9 @@ bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
     }
     QMetaObject::invokeMethod(
         this,
-        [this, run, problem, generation] {
+        [this, run, problem, generation, before] {
           reloading_ = false;
+          if (run && before && files_.fileStamp(logPath()) == before) run->logStamp = before;
           // A run started since: the files hold that run now, and so must
           // the memory; the old run is dropped.
           if (generation != generation_) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,6 +79,15 @@ class RunLog final : public QObject {
   // Deletes both files, also when read-only. Refused (false) while a run logs
   // into them, in this instance or another.
   bool DeleteRunLog();
+
+  // Deletes both files after an export of the run read from or written to
+  // the log stamped `exported` (RunData::logStamp), but only while the log is
+  // still that file as it was then: a run logged since by another program,
+  // or a log that grew, was not exported and is kept.
+  enum class Deletion { Deleted, NoLog, KeptOther, Busy, Failed };
+  Deletion DeleteExportedRunLog(const std::optional<FileStamp>& exported);
+  // The result log as it is now.
+  std::optional<FileStamp> logStamp() const;
 
   // True when another holder has the run lock now.
   bool lockedElsewhere() const;

@@ -20,6 +20,7 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "platform/Files.h"
+#include "results/RunLog.h"
 #include "support/ExportSample.h"
 #include "support/FileText.h"
 
@@ -91,8 +92,9 @@ TEST_F(FormMainExportTest, TextExportOfAReloadedRunWritesItAndThenDeletesTheLog)
   const auto saves = Calls("save");
   ASSERT_EQ(saves.size(), 1);
   EXPECT_EQ(saves[0].caption, QStringLiteral("Ping Test result will be export to this File"));
-  // No row has been shown live since start-up: no stamp in the name.
-  EXPECT_TRUE(saves[0].text.endsWith(QStringLiteral("/Ping_Test_Log_|Text Files (*.txt)")))
+  // No row has been shown live since start-up: the run's last record
+  // (03/07 14:05:02) names it.
+  EXPECT_TRUE(saves[0].text.endsWith(QStringLiteral("/Ping_Test_Log_03071405|Text Files (*.txt)")))
       << saves[0].text.toStdString();
   EXPECT_EQ(ReadFile(OutPath("run.txt").toStdString()), testing_export::kSampleText);
   EXPECT_FALSE(fs::exists(logPath()));
@@ -124,6 +126,83 @@ TEST_F(FormMainExportTest, CsvExportOfALiveRunIsNamedByItsLastRow) {
                      "2.,2026,03,07,14,05,09,127.0.0.1,32,2,64,ip success\r\n  \r\n \r\n"),
             std::string::npos)
       << csv;
+  // The window's own run was exported: its log goes.
+  EXPECT_FALSE(fs::exists(logPath()));
+}
+
+// Another program logs a run of its own in the data folder, as
+// "sondrel-cli ping" does; its log bytes.
+std::string LogAnotherRun(const std::string& folder) {
+  RunLog other(folder, SystemFiles());
+  EXPECT_TRUE(other.StartRunLog(1, 1, {"127.0.0.9"}));
+  ResultRecord r;
+  r.when = ResultTime::from({2026, 3, 8, 9, 30, 0});
+  r.bufferSize = 32;
+  r.time = 7;
+  r.ttl = 64;
+  EXPECT_TRUE(other.AppendResult(r, "127.0.0.9"));
+  other.CloseRunLog();
+  return ReadFile(other.logPath());
+}
+
+TEST_F(FormMainExportTest, AnExportKeepsARunLoggedSinceTheWindowReadItsOwn) {
+  ASSERT_TRUE(LoadWithPreviousRun());
+  const std::string newer = LogAnotherRun(folder_);
+  ASSERT_FALSE(newer.empty());
+
+  fakes_.prompter->formats = {QStringLiteral("TEXT")};
+  fakes_.prompter->paths = {OutPath("run.txt")};
+  ClickExport();
+  EXPECT_EQ(ReadFile(OutPath("run.txt").toStdString()), testing_export::kSampleText);
+  EXPECT_EQ(ReadFile(logPath()), newer) << "the newer run was never exported";
+  EXPECT_EQ(ReadFile(folder_ + "Tolvane_DB4.txt"), "127.0.0.9\r\n");
+  auto boxes = fakes_.prompter->messages();
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_EQ(boxes[0].caption, QStringLiteral("File Saved"));
+  EXPECT_TRUE(boxes[0].text.startsWith(QStringLiteral("Ping test result has export to file: \r\n\r\n") +
+                                       OutPath("run.txt")));
+  EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("was kept")) &&
+              boxes[0].text.contains(QStringLiteral("newer ping test")))
+      << boxes[0].text.toStdString();
+
+  // The same after a run of the window's own.
+  testing::PingTheseTargets(w(), {"127.0.0.1"});
+  w().parameterFrame()->comboTimes()->setEditText(QStringLiteral("1"));
+  QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() == 1 && !w().testRunning(); }, 10000));
+  const std::string newest = LogAnotherRun(folder_);
+  fakes_.prompter->formats = {QStringLiteral("TEXT")};
+  fakes_.prompter->paths = {OutPath("own.txt")};
+  ClickExport();
+  EXPECT_NE(ReadFile(OutPath("own.txt").toStdString()).find("Reply from 127.0.0.1"), std::string::npos);
+  EXPECT_EQ(ReadFile(logPath()), newest);
+  boxes = fakes_.prompter->messages();
+  ASSERT_EQ(boxes.size(), 2);
+  EXPECT_TRUE(boxes[1].text.contains(QStringLiteral("was kept")));
+}
+
+TEST_F(FormMainExportTest, CsvLabelsThatASpreadsheetWouldRunAreGuarded) {
+  WriteFile(logPath(), testing_export::kSampleLog);
+  // The last label also lacks its line end: the target file is written whole.
+  WriteFile(folder_ + "Tolvane_DB4.txt", "=1+2 / 127.0.0.1\r\nx,@SUM(1) / 127.0.0.2");
+  Load();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->rowCount() == 4; }, 10000));
+  fakes_.prompter->formats = {QStringLiteral("CSV"), QStringLiteral("TEXT")};
+  fakes_.prompter->paths = {OutPath("guard.csv"), OutPath("plain.txt")};
+  ClickExport();
+  const std::string csv = ReadFile(OutPath("guard.csv").toStdString());
+  EXPECT_NE(csv.find("\r\n1.,2026,03,07,14,05,01,'=1+2 / 127.0.0.1,32,15,64,ip success\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("\r\n2.,2026,03,07,14,05,02,x,'@SUM(1) / 127.0.0.2,32,3,128,ip success\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_EQ(csv.find(",=1"), std::string::npos);
+  // The text export is no spreadsheet: its labels stay as they are.
+  ClickExport();
+  const std::string text = ReadFile(OutPath("plain.txt").toStdString());
+  EXPECT_NE(text.find("Ping  =1+2 / 127.0.0.1:"), std::string::npos) << text;
+  EXPECT_NE(text.find("Ping  x,@SUM(1) / 127.0.0.2:"), std::string::npos) << text;
 }
 
 TEST_F(FormMainExportTest, CancelAtEachStepWritesAndDeletesNothing) {

@@ -213,8 +213,22 @@ TEST_F(FormMainRunLogTest, ADamagedLogIsReportedOnceAndNeverShownAsReplies) {
   EXPECT_EQ(w().pingRun()->rowCount(), 5);
   for (int row = 2; row < 5; ++row)
     EXPECT_FALSE(d().sIP2[row]->text().contains(QStringLiteral("ok"))) << row;
-  EXPECT_EQ(d().sIP4[0]->text(), QStringLiteral("5"));  // sent
+  // A damaged line is not known to be a loss: it keeps its row, but no figure
+  // counts it.
+  EXPECT_EQ(d().sIP4[0]->text(), QStringLiteral("2"));  // sent
   EXPECT_EQ(d().sIP4[1]->text(), QStringLiteral("2"));  // received
+  EXPECT_EQ(d().sIP4[2]->text(), QStringLiteral("0"));  // lost
+  EXPECT_EQ(d().sIP4[3]->text(), QStringLiteral("0.00 %"));
+
+  const QString out = base_.path() + QStringLiteral("/damaged.txt");
+  fakes_.prompter->formats = {QStringLiteral("TEXT")};
+  fakes_.prompter->paths = {out};
+  QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandExport")), Qt::LeftButton);
+  const std::string text = ReadFile(out.toStdString());
+  EXPECT_NE(text.find("Sent:       2\r\nReceived:   2\r\nLost:       0\r\nLoss Rate:  0.00 %\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\r\n5. "), std::string::npos) << "every line keeps its row";
 }
 
 TEST_F(FormMainRunLogTest, AFullDiskIsToldOnceAndTheRestCountedAtTheStop) {

@@ -2,6 +2,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <fstream>
+#include <functional>
+#include <memory>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -70,6 +75,45 @@ TEST(QtPrompter, MessageBoxesShowTheirExactTextsIconsAndButtons) {
     EXPECT_EQ(seen.buttons, c.shownButtons);
     EXPECT_EQ(answer, c.answer);
   }
+}
+
+// The exports ask their own question before replacing a file; the save
+// dialog must not ask one too.
+TEST(QtPrompter, SavingOverAnExistingFileAsksNothingOfItsOwn) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("old.txt"));
+  std::ofstream(path.toStdString()) << "old";
+  struct State {
+    bool dialogSeen = false;
+    QString boxText;
+    bool done = false;
+  };
+  auto state = std::make_shared<State>();
+  auto pollFn = std::make_shared<std::function<void(int)>>();
+  *pollFn = [state, path, pollFn](int left) {
+    QTimer::singleShot(10, qApp, [state, path, pollFn, left] {
+      if (state->done) return;
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        state->boxText = box->text();
+        box->button(QMessageBox::Yes)->click();
+      } else if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && !state->dialogSeen) {
+        state->dialogSeen = true;
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      }
+      if (left > 0) (*pollFn)(left - 1);
+    });
+  };
+  (*pollFn)(500);
+  QtPrompter prompter;
+  const QString chosen = prompter.saveFileName(QStringLiteral("Save"), dir.path(),
+                                               QStringLiteral("Text Files (*.txt)"));
+  state->done = true;
+  *pollFn = nullptr;
+  EXPECT_TRUE(state->dialogSeen);
+  EXPECT_EQ(chosen, path);
+  EXPECT_TRUE(state->boxText.isEmpty()) << "asked: " << state->boxText.toStdString();
 }
 
 TEST(QtPrompter, FilterPatternsJoinedBySemicolonsReachQtAsSeparatePatterns) {

@@ -124,6 +124,31 @@ TEST(StartUp, AMissingParentIsCreatedWholeWithPrivateFolders) {
   EXPECT_TRUE(fs::is_regular_file(app.window->scanProgramPath()));
 }
 
+TEST(StartUp, ASecondWindowOnTheSameDataFolderIsRefused) {
+  QTemporaryDir base;
+  testing::MainWindowUnderTest first(base.path().toStdString());
+  first.window->Form_Load();
+  ASSERT_TRUE(first.window->isVisible());
+
+  // Two windows would each take the other's log for their own run.
+  testing::MainWindowUnderTest second(base.path().toStdString());
+  second.window->Form_Load();
+  EXPECT_FALSE(second.window->isVisible());
+  const auto boxes = second.fakes.prompter->messages();
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0].text.contains(QStringLiteral("Another window")) &&
+              boxes[0].text.contains(QString::fromStdString(first.window->dataFolder())))
+      << boxes[0].text.toStdString();
+  EXPECT_TRUE(first.fakes.prompter->messages().isEmpty());
+
+  // Once the first is closed, a new window takes the folder.
+  first.window.reset();
+  testing::MainWindowUnderTest third(base.path().toStdString());
+  third.window->Form_Load();
+  EXPECT_TRUE(third.window->isVisible());
+  EXPECT_TRUE(third.fakes.prompter->messages().isEmpty());
+}
+
 TEST(StartUp, TheApplicationFolderFollowsOnlyAnAbsoluteXdgDataHome) {
   const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
   const QByteArray savedHome = qgetenv("HOME");

@@ -54,6 +54,27 @@ TEST_F(CliExportTest, WritesTheWindowsBytesAndKeepsTheLogUnlessAsked) {
   EXPECT_FALSE(fs::exists(folder_ + "Tolvane_DB4.txt"));
 }
 
+TEST_F(CliExportTest, DamagedLinesKeepTheirRowsButCountInNoFigure) {
+  std::ofstream(folder_ + "Tolvane_DB3.txt", std::ios::binary)
+      << "1,1\r\n"
+         "2026,03,07,14,05,00,127.0.0.1,32,5,64,0\r\n"
+         "2026,03,07,14,05,01,127.0.0.1,32,zz,64,0\r\n"
+         "2026,03,07,14,05,02,127.0.0.1,32,5,6\r\n"
+         "2026,03,07,14,05,03,127.0.0.1,32,7,64,0\r\n"
+         "bad\r\n";
+  // The target file is written whole: its last line needs no line end.
+  std::ofstream(folder_ + "Tolvane_DB4.txt", std::ios::binary) << "localhost / 127.0.0.1";
+  const Finished text = Run({});
+  ASSERT_EQ(text.status, 0) << text.err.toStdString();
+  const std::string out = text.out.toStdString();
+  EXPECT_NE(out.find("Sent:       2\r\nReceived:   2\r\nLost:       0\r\nLoss Rate:  0.00 %\r\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\r\nPing  localhost / 127.0.0.1:\r\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\r\n5. "), std::string::npos) << "every line keeps its row";
+  EXPECT_TRUE(text.err.contains(QStringLiteral("3 of the lines in the log"))) << text.err.toStdString();
+}
+
 TEST_F(CliExportTest, LargeLogsAreExportedWithoutAQuestion) {
   std::string log = "1,1\r\n";
   const std::string line = "2026,03,07,14,05,01,127.0.0.1,32,1,64,0\r\n";

@@ -82,6 +82,46 @@ TEST_F(CliReportTest, RefusalsWriteNoFile) {
   EXPECT_FALSE(QFileInfo::exists(file));
 }
 
+// Two replies and three lines the reload cannot read: the damaged ones are
+// not known to be losses and count in no figure.
+constexpr const char* kDamagedLog =
+    "1,1\r\n"
+    "2026,03,07,14,05,00,127.0.0.1,32,5,64,0\r\n"
+    "2026,03,07,14,05,01,127.0.0.1,32,zz,64,0\r\n"
+    "2026,03,07,14,05,02,127.0.0.1,32,5,6\r\n"
+    "2026,03,07,14,05,03,127.0.0.1,32,7,64,0\r\n"
+    "bad\r\n";
+
+TEST_F(CliReportTest, DamagedLinesCountInNoPeriodAndAreTold) {
+  // A label a spreadsheet would split at its comma and run.
+  WriteLog(kDamagedLog, "x,=1+2 / 127.0.0.1\r\n");
+  const Finished csv = Report({QStringLiteral("-p"), QStringLiteral("1"), QStringLiteral("--csv")});
+  ASSERT_EQ(csv.status, 0) << csv.err.toStdString();
+  EXPECT_EQ(csv.out.toStdString(),
+            "Ping Test Report\r\nTest Time From,To,TTL,Sent,Lost,Avg Time,Loss Rate\r\n"
+            "IP: x,'=1+2 / 127.0.0.1\r\n\r\n"
+            "03/07 14:05:00,03/07 14:05:03,64,2,0,6,0.00 %  \r\n\r\n \r\n");
+  EXPECT_TRUE(csv.err.contains(QStringLiteral("3 of the lines in the log")))
+      << csv.err.toStdString();
+  const Finished sizes = Report({QStringLiteral("--by-size")});
+  ASSERT_EQ(sizes.status, 0);
+  EXPECT_TRUE(sizes.out.contains(QStringLiteral("32      64\t2\t0\t6 ms")))
+      << sizes.out.toStdString();
+}
+
+TEST_F(CliReportTest, AStandardOutputThatFailsIsToldAndExitsThree) {
+  WriteLog(sample::kLog, sample::kTargets);
+  QProcess p;
+  clitest::UseDataHome(p, home_.path());
+  p.setStandardOutputFile(QStringLiteral("/dev/full"));
+  p.start(clitest::kProgram, {QStringLiteral("report")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 3);
+  const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+  EXPECT_TRUE(err.startsWith(QStringLiteral("sondrel-cli: ")) && err.contains(QStringLiteral("standard output")))
+      << err.toStdString();
+}
+
 TEST_F(CliReportTest, UsageErrorsAndHelp) {
   for (const QStringList& args : {QStringList{QStringLiteral("-x")}, QStringList{QStringLiteral("-p")},
                                   QStringList{QStringLiteral("-o")},

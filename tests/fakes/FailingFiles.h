@@ -33,6 +33,7 @@ class FailingFiles final : public FileService {
   bool removeFile(const std::string& p) override { return inner_.removeFile(p); }
   bool fileExists(const std::string& p) override { return inner_.fileExists(p); }
   std::optional<std::int64_t> fileSize(const std::string& p) override { return inner_.fileSize(p); }
+  std::optional<FileStamp> fileStamp(const std::string& p) override { return inner_.fileStamp(p); }
   std::vector<std::string> folderNames(const std::string& f) override { return inner_.folderNames(f); }
   Result<void> checkFolderWritable(const std::string& f) override { return inner_.checkFolderWritable(f); }
   std::optional<std::string> environment(const std::string& n) override { return inner_.environment(n); }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -86,6 +87,13 @@ class FakeFileService final : public FileService {
     auto it = files.find(path);
     if (it == files.end()) return std::nullopt;
     return static_cast<std::int64_t>(it->second.size());
+  }
+  // The content stands for the file: another content, another stamp.
+  std::optional<FileStamp> fileStamp(const std::string& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) return std::nullopt;
+    return FileStamp{0, std::hash<std::string>{}(it->second),
+                     static_cast<std::int64_t>(it->second.size()), 0};
   }
   std::vector<std::string> folderNames(const std::string& folder) override {
     std::vector<std::string> names;

@@ -41,7 +41,7 @@ void SetDesktopIdentity() {
 int RunMainWindow(QApplication& app) {
   SetDesktopIdentity();
   FormMain w(SystemServices(), ApplicationDataFolder());
-  w.Form_Load();
+  if (!w.Form_Load()) return 1;  // another window has the data folder
   return app.exec();
 }
 

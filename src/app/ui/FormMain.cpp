@@ -1,5 +1,7 @@
 #include "app/ui/FormMain.h"
 
+#include <cerrno>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -20,6 +22,7 @@
 #include "command/ui/DosPanelPresenter.h"
 #include "command/ui/PictureDOS.h"
 #include "core/DataFolder.h"
+#include "core/ports/FileService.h"
 #include "iplist/IPListStore.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
@@ -192,13 +195,14 @@ void FormMain::buildPanels() {
   connect(display_, &ResultsDisplay::reportClicked, this, [this] { action(QStringLiteral("mnuReport"))->trigger(); });
 }
 
-void FormMain::Form_Load() {
+bool FormMain::Form_Load() {
   setWindowTitle(Q(kCaption));
   display_->paintIdle();
   picture3_->move(Px(120), Px(2760));
   // The window is shown before the slower steps; Qt paints it from the event
   // loop, so no rounds of yielding are needed here.
   dataFolder_ = DataFolder(dataFolderBase_);
+  if (!takeDataFolder()) return false;
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   pingPanel_->makeRun(dataFolder_);
@@ -229,6 +233,28 @@ void FormMain::Form_Load() {
   Form_Activate();
   placed_ = true;
   tellIfNoIcmp();
+  return true;
+}
+
+bool FormMain::takeDataFolder() {
+  // A lock on the folder itself: a second window would take the log, the list
+  // and the history of this one for its own, and its export could delete the
+  // other's run. The command line does not take it: it may log beside a window.
+  auto locked = services_.files->lockFile(dataFolder_);
+  if (locked) {
+    folderLock_ = std::move(locked.value());
+    return true;
+  }
+  if (locked.error().code != EWOULDBLOCK) return true;  // no lock to be had: go on
+  if (services_.prompter)
+    services_.prompter->message(
+        QStringLiteral("Another window of this program is already open on the data folder %1.\r\n"
+                       "Only one window at a time can use it: switch to that window, or close "
+                       "it and start again.")
+            .arg(QString::fromStdString(dataFolder_)),
+        QString::fromLatin1(kProductTitle.data(), static_cast<qsizetype>(kProductTitle.size())),
+        IPrompter::Icon::Information);
+  return false;
 }
 
 void FormMain::loadIPList() {

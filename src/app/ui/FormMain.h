@@ -50,6 +50,8 @@ inline constexpr char kWebsite[] = "https://sondrel.example.org/";
 inline constexpr char kStopFirstText[] = "Please click 'Stop' button to stop the testing first.";
 inline constexpr char kStopFirstCaption[] = "Test is Running.     ";
 
+class FolderLock;
+
 class FormMain final : public QMainWindow {
   Q_OBJECT
  public:
@@ -58,8 +60,10 @@ class FormMain final : public QMainWindow {
   FormMain(Services services, std::string dataFolderBase, QWidget* parent = nullptr);
   ~FormMain() override;
 
-  // The start-up sequence; shows the window.
-  void Form_Load();
+  // The start-up sequence; shows the window. False (after telling the user,
+  // the window never shown) when another window has the data folder: one
+  // window per data folder, as one ping run per log.
+  bool Form_Load();
   // Placement and panel state each time the window is activated from within
   // the program.
   void Form_Activate();
@@ -143,6 +147,8 @@ class FormMain final : public QMainWindow {
   void hideSelectionPopup();
   void hideSchedulePopup();
   void tellIfNoIcmp();
+  // Takes the data folder for this window; false when another window has it.
+  bool takeDataFolder();
   void loadIPList();
   void connectDosPanel();
   // The start buttons and the display follow the run's flag.
@@ -159,6 +165,7 @@ class FormMain final : public QMainWindow {
   std::string ipListFile_;
   std::string commandHistoryFile_;
   std::string scanProgramPath_;
+  std::unique_ptr<FolderLock> folderLock_;  // held for the window's life
   bool loaded_ = false;
   bool placed_ = false;
   bool appWasInactive_ = false;

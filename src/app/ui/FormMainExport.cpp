@@ -25,8 +25,6 @@ void FormMain::buildExport() {
                                services_.files},
                               std::move(sources), this);
 
-  connect(pingRun(), &PingRun::resultAdded, export_,
-          [this](qint64, const ResultRecord& record) { export_->NoteLiveRecord(record); });
   connect(export_, &ResultsExport::historyReplaced, dosPanel_, &DosPanelPresenter::LoadHistory);
   connect(export_, &ResultsExport::neutralFocusWanted, this, &FormMain::focusNeutral);
   connect(export_, &ResultsExport::ipListReplaced, this, [this] {

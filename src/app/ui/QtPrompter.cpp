@@ -70,7 +70,9 @@ QString QtFileFilter(const QString& filter) {
 
 QString QtPrompter::saveFileName(const QString& caption, const QString& startPath,
                                  const QString& filter) {
-  return QFileDialog::getSaveFileName(owner(), caption, startPath, QtFileFilter(filter));
+  // Every export asks its own overwrite question (AskSaveFile): one is enough.
+  return QFileDialog::getSaveFileName(owner(), caption, startPath, QtFileFilter(filter), nullptr,
+                                      QFileDialog::DontConfirmOverwrite);
 }
 
 QString QtPrompter::openFileName(const QString& caption, const QString& startFolder,

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/FileStamp.h"
 #include "core/Result.h"
 
 namespace sondrel {
@@ -120,6 +121,9 @@ class FileService {
   virtual bool fileExists(const std::string& path) = 0;
   // The size in bytes; nothing when there is no such file.
   virtual std::optional<std::int64_t> fileSize(const std::string& path) = 0;
+  // Which file has this name now, at which size and change; nothing when
+  // there is no such file.
+  virtual std::optional<FileStamp> fileStamp(const std::string& path) = 0;
   // The names (not paths) in `folder`; empty when it cannot be read.
   virtual std::vector<std::string> folderNames(const std::string& folder) = 0;
 
@@ -129,8 +133,8 @@ class FileService {
   // An environment variable; nothing when it is not set.
   virtual std::optional<std::string> environment(const std::string& name) = 0;
 
-  // An exclusive lock on `path` (created when missing). Fails with code
-  // EWOULDBLOCK when another holder has it.
+  // An exclusive lock on `path` (created when missing; a folder is locked
+  // itself). Fails with code EWOULDBLOCK when another holder has it.
   virtual Result<std::unique_ptr<FolderLock>> lockFile(const std::string& path) = 0;
   // True when another holder has the lock on `path` now.
   virtual bool lockedElsewhere(const std::string& path) = 0;
