@@ -47,10 +47,18 @@ void roundTrip(const ScanRecord& record, std::size_t index) {
     expected.ttl = std::to_string(ttl);
     expected.host = CleanReportName(record.host);
     expected.mac = CleanReportName(record.mac);
+    if (expected.mac.size() > 17) expected.mac.clear();
   }
   ScanTable table(kTableSize);
   ScanCounters counters;
   ApplyScanReport(report, table, counters);
+  // A name too long for its report comes cut: a part of it and the mark.
+  const std::string& host = table[index].host;
+  const std::size_t mark = kNameCutMark.size();
+  if (host != expected.host && report.size() <= kMaxReportText && host.size() >= mark &&
+      host.compare(host.size() - mark, mark, kNameCutMark) == 0 &&
+      expected.host.compare(0, host.size() - mark, host, 0, host.size() - mark) == 0)
+    expected.host = host;
   if (!sameRecord(table[index], expected)) std::abort();
   if (counters.received != 1 || counters.reportsShown != 1 ||
       counters.active + counters.inactive != 1)

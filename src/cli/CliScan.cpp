@@ -12,6 +12,7 @@
 #include "core/DataFolder.h"
 #include "core/ScanExport.h"
 #include "platform/SignalPipe.h"
+#include "results/ResultsExport.h"
 #include "scan/ArpLookup.h"
 #include "scan/ScanRun.h"
 
@@ -95,7 +96,7 @@ int RunScan(const ScanOptions& options, const ScanServices& services) {
     const ScanTotals totals{std::to_string(n.total), std::to_string(n.active),
                             std::to_string(n.inactive)};
     const std::string date =
-        QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat).toStdString();
+        GeneralDateText(QDateTime::currentDateTime(), QLocale::system()).toStdString();
     std::ostringstream text;
     WriteScanExport(text, date, totals, run.table());
     std::fputs(text.str().c_str(), services.out);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,12 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct LiveHost {
-  std::size_t pair = 0;
-  std::uint32_t ms = 0;
-  unsigned ttl = 0;
-};
-
 // Lookups shared between the job's thread and its lookup threads. Kept alive
 // by every thread, so a thread still blocked after the job has gone finds it.
 struct Lookups {
@@ -31,19 +26,22 @@ struct Lookups {
   std::condition_variable changed;
   std::deque<std::size_t> waiting;  // slots not yet taken by a thread
   struct Slot {
+    std::size_t pair = 0;
+    std::uint32_t ms = 0;
+    unsigned ttl = 0;
     std::string address;
     std::string host;
     std::string mac;
     bool started = false;
     bool done = false;
+    bool reported = false;  // the second report, after the lookup, has gone
     Clock::time_point deadline;
   };
   std::vector<Slot> slots;
   std::size_t threadsAlive = 0;
   bool closing = false;
-  // Wakes the job's echoes when a lookup is done, so the live host is
-  // reported then, not when the next echo ends (a dead one's only after its
-  // time-out).
+  // Wakes the job's echoes when a lookup is done, so its report goes then,
+  // not when the next echo ends (a dead one's only after its time-out).
   EchoPoke poke;
 };
 
@@ -86,42 +84,44 @@ void RunScanJob(const WorkerJob& job, IIcmpCarrier& icmp, IResolver& resolver,
                 const ProbeSettings& settings) {
   const std::size_t count = job.pairs.size();
   std::vector<bool> answered(count, false);
-  std::vector<LiveHost> live;
   auto lookups = std::make_shared<Lookups>();
-  std::vector<std::size_t> liveSlotPair;  // slot -> pair
   std::vector<std::uint8_t> reported(count, 0);
+  // Reports still to come: one per dead address, the second one per live.
   std::size_t reportsLeft = count;
 
+  // One more thread, when the system gives one; without any, the waiting
+  // lookups end with no name.
   auto spawn = [&](std::unique_lock<std::mutex>&) {
-    ++lookups->threadsAlive;
-    std::thread(LookupThread, lookups, &resolver, macQuery, settings).detach();
+    try {
+      std::thread(LookupThread, lookups, &resolver, macQuery, settings).detach();
+      ++lookups->threadsAlive;
+    } catch (const std::system_error&) {
+      if (lookups->threadsAlive > 0) return;
+      for (std::size_t slot : lookups->waiting) lookups->slots[slot].done = true;
+      lookups->waiting.clear();
+    }
   };
 
-  // Sends what lookups have finished, and what has waited past its time-out
-  // with what it has.
+  // Sends the second report of every lookup that has ended, and of every
+  // one past its time-out with what it has.
   auto pump = [&] {
     std::vector<std::string> texts;
     {
       std::unique_lock lock(lookups->mutex);
       const auto now = Clock::now();
       std::size_t overdue = 0;
-      for (std::size_t slot = 0; slot < lookups->slots.size(); ++slot) {
-        auto& s = lookups->slots[slot];
-        const std::size_t pair = liveSlotPair[slot];
-        if (reported[pair]) continue;
+      for (auto& s : lookups->slots) {
+        if (s.reported) continue;
         const bool late = s.started && !s.done && now >= s.deadline;
         if (!s.done && !late) continue;
         if (late) ++overdue;
-        const LiveHost& host = live[slot];
-        texts.push_back(LiveReport(job.pairs[pair].index, host.ms, host.ttl, s.host,
+        texts.push_back(LiveReport(job.pairs[s.pair].index, s.ms, s.ttl, s.done ? s.host : "",
                                    s.done ? s.mac : std::string()));
-        reported[pair] = 1;
+        s.reported = true;
       }
-      // A thread held by a lookup past its time-out leaves the others fewer
-      // hands; add one while the cap allows.
-      for (; overdue > 0 && !lookups->waiting.empty() && lookups->threadsAlive < settings.maxThreads;
-           --overdue)
-        spawn(lock);
+      // A thread held by a lookup past its time-out leaves the waiting ones
+      // a hand short: add one for each.
+      for (; overdue > 0 && !lookups->waiting.empty(); --overdue) spawn(lock);
     }
     for (const std::string& text : texts) {
       report(text);
@@ -129,17 +129,23 @@ void RunScanJob(const WorkerJob& job, IIcmpCarrier& icmp, IResolver& resolver,
     }
   };
 
+  // The echo's result goes out at once; the name follows in a second report.
   auto addLive = [&](std::size_t pair, const EchoReply& reply) {
-    std::unique_lock lock(lookups->mutex);
     answered[pair] = true;
-    live.push_back({pair, reply.roundTripMs, reply.ttl});
-    liveSlotPair.push_back(pair);
-    Lookups::Slot slot;
-    slot.address = job.pairs[pair].address;
-    lookups->slots.push_back(std::move(slot));
-    lookups->waiting.push_back(lookups->slots.size() - 1);
-    if (lookups->threadsAlive < settings.lookupThreads) spawn(lock);
-    lookups->changed.notify_all();
+    reported[pair] = 1;
+    {
+      std::unique_lock lock(lookups->mutex);
+      Lookups::Slot slot;
+      slot.pair = pair;
+      slot.ms = reply.roundTripMs;
+      slot.ttl = reply.ttl;
+      slot.address = job.pairs[pair].address;
+      lookups->slots.push_back(std::move(slot));
+      lookups->waiting.push_back(lookups->slots.size() - 1);
+      if (lookups->threadsAlive < settings.lookupThreads) spawn(lock);
+      lookups->changed.notify_all();
+    }
+    report(LiveReport(job.pairs[pair].index, reply.roundTripMs, reply.ttl, "", ""));
   };
 
   auto reportDead = [&](std::size_t pair) {
@@ -182,9 +188,8 @@ void RunScanJob(const WorkerJob& job, IIcmpCarrier& icmp, IResolver& resolver,
       std::unique_lock lock(lookups->mutex);
       Clock::time_point next = Clock::now() + std::chrono::milliseconds(50);
       bool ready = false;
-      for (std::size_t slot = 0; slot < lookups->slots.size(); ++slot) {
-        const auto& s = lookups->slots[slot];
-        if (reported[liveSlotPair[slot]]) continue;
+      for (const auto& s : lookups->slots) {
+        if (s.reported) continue;
         if (s.done) ready = true;
         else if (s.started && s.deadline < next) next = s.deadline;
       }

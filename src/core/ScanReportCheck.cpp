@@ -51,6 +51,7 @@ std::optional<CheckedReport> CheckWorkerReport(std::string_view text) {
   const std::string host = CleanReportName(fields[3]);
   const std::string mac = fields.size() > 4 ? MacOrEmpty(CleanReportName(fields[4])) : std::string();
   report.text = index + "," + ms + "," + ttl + "," + host + "," + mac;
+  report.nameToCome = host.empty() && mac.empty();
   return report;
 }
 

@@ -15,6 +15,9 @@ struct CheckedReport {
   std::size_t index = 0;
   // "INDEX,Dead" or "INDEX,MS,TTL,HOST,MAC" in the worker's own form.
   std::string text;
+  // A live host's first report, which its name lookup's follows: no host,
+  // no MAC.
+  bool nameToCome = false;
 };
 
 // Accepts "INDEX,Dead" and "INDEX,MS,TTL,HOST,MAC" (fields after the MAC are

@@ -75,15 +75,28 @@ std::string CleanReportName(std::string_view name) {
     if (byte < 32 || byte == 127 || c == ',') continue;
     clean += c;
   }
-  clean = TrimBlanks(clean);
-  if (clean.size() > kMaxReportName) clean = TrimBlanks(clean.substr(0, kMaxReportName));
-  return clean;
+  return TrimBlanks(clean);
+}
+
+std::string FitReportName(std::string_view name, std::size_t room) {
+  if (name.size() <= room) return std::string(name);
+  if (room < kNameCutMark.size()) return {};
+  const std::size_t keep = room - kNameCutMark.size();
+  // The last label boundary that leaves the kept labels within `keep`.
+  std::size_t cut = name.rfind('.', keep);
+  if (cut == std::string_view::npos || cut == 0) cut = keep;
+  return std::string(name.substr(0, cut)) + std::string(kNameCutMark);
 }
 
 std::string LiveReport(std::string_view index, std::uint32_t ms, unsigned ttl,
                        std::string_view host, std::string_view mac) {
-  return std::string(index) + "," + std::to_string(ms) + "," + std::to_string(ttl) + "," +
-         CleanReportName(host) + "," + CleanReportName(mac);
+  std::string cleanMac = CleanReportName(mac);
+  if (cleanMac.size() > 17) cleanMac.clear();
+  const std::string head = std::string(index) + "," + std::to_string(ms) + "," + std::to_string(ttl) + ",";
+  const std::string tail = "," + cleanMac;
+  const std::size_t used = head.size() + tail.size();
+  const std::size_t room = used < kMaxReportText ? kMaxReportText - used : 0;
+  return head + FitReportName(CleanReportName(host), room) + tail;
 }
 
 std::string DeadReport(std::string_view index) { return std::string(index) + ",Dead"; }
@@ -141,6 +154,15 @@ void ApplyScanReport(std::string_view text, ScanTable& table, ScanCounters& coun
     if (fields.size() >= 2) record.ms = TrimBlanks(fields[1]);
   }
   ++counters.reportsShown;
+}
+
+bool ApplyNameReport(std::string_view text, ScanRecord& record) {
+  const auto fields = SplitFields(text, ',');
+  if (fields.size() < 4 || record.pending() || record.dead()) return false;
+  if (TrimBlanks(fields[1]) != record.ms || TrimBlanks(fields[2]) != record.ttl) return false;
+  record.host = TrimBlanks(fields[3]);
+  record.mac = fields.size() > 4 ? TrimBlanks(fields[4]) : std::string();
+  return true;
 }
 
 std::vector<std::uint8_t> NodeStatusRequest(std::uint16_t transactionId) {

@@ -41,14 +41,24 @@ WorkerJob ParseWorkerCommandLine(std::string_view text);
 // parsed as above.
 WorkerJob ParseWorkerArguments(int argc, const char* const* argv);
 
-// Names longer than this are cut.
-inline constexpr std::size_t kMaxReportName = 63;
 // A name from the network made safe for a report field: every "," and every
 // control character (bytes below 32 and 127) removed, surrounding blanks
-// trimmed, at most kMaxReportName bytes.
+// trimmed.
 std::string CleanReportName(std::string_view name);
 
-// "INDEX,MS,TTL,HOST,MAC" for a live host (host and MAC cleaned here too).
+// What ends a host name that was cut to fit its report. A name from the
+// resolver never holds two dots in a row, so the cut cannot be mistaken for
+// a name.
+inline constexpr std::string_view kNameCutMark = "...";
+// `name` when it has at most `room` bytes; otherwise its longest run of
+// whole labels that leaves room for kNameCutMark, followed by the mark (a
+// first label longer than that is cut inside), or "" when not even the mark
+// fits.
+std::string FitReportName(std::string_view name, std::size_t room);
+
+// "INDEX,MS,TTL,HOST,MAC" for a live host (host and MAC cleaned here too). A
+// host name that would make the report too long for its frame is cut by
+// FitReportName; a MAC longer than six hex pairs is none.
 std::string LiveReport(std::string_view index, std::uint32_t ms, unsigned ttl,
                        std::string_view host, std::string_view mac);
 // "INDEX,Dead".
@@ -58,6 +68,8 @@ std::string DeadReport(std::string_view index);
 // kReportFrameBytes in all. Only identifier kReportIdentifier is a report.
 inline constexpr std::size_t kReportFrameBytes = 256;
 inline constexpr unsigned char kReportIdentifier = 3;
+// The longest report text a frame holds.
+inline constexpr std::size_t kMaxReportText = kReportFrameBytes - 2;
 // Empty when the text does not fit a frame or holds a NUL.
 std::string EncodeReportFrame(std::string_view text,
                               unsigned char identifier = kReportIdentifier);
@@ -90,6 +102,13 @@ struct ScanCounters {
 // One report text into the table and counters. An index outside the table
 // counts in `received` but stores nothing and counts nowhere else.
 void ApplyScanReport(std::string_view text, ScanTable& table, ScanCounters& counters);
+
+// A live host is reported twice: at once, without host and MAC, as soon as
+// its echo answers, and again, in the same form with the same MS and TTL,
+// once its name lookup has ended (with whatever it found, empty too). This
+// is the second one: true when `text` is that report for `record`, whose
+// host and MAC it then takes; nothing is counted.
+bool ApplyNameReport(std::string_view text, ScanRecord& record);
 
 // The NetBIOS node-status request (name "*"), with the transaction id given.
 std::vector<std::uint8_t> NodeStatusRequest(std::uint16_t transactionId);

@@ -1,6 +1,11 @@
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <resolv.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+
+#include <algorithm>
 
 #include "platform/Resolver_linux.h"
 
@@ -46,6 +51,29 @@ class SystemNameResolver final : public IResolver {
 std::shared_ptr<IResolver> SystemResolver() {
   static const std::shared_ptr<IResolver> resolver = std::make_shared<SystemNameResolver>();
   return resolver;
+}
+
+int ReverseLookupPatienceMs() {
+  constexpr int kLeastMs = 11000;
+  // This thread's resolver state, read from resolv.conf as every lookup's is.
+  if (res_init() != 0) return kLeastMs;
+  const long tries = std::max(1, _res.retry);
+  const long perTry = std::max(1, _res.retrans);
+  return static_cast<int>(std::max<long>(kLeastMs, (perTry * tries + 1) * 1000));
+}
+
+std::size_t LookupsInFlightLimit() {
+  constexpr rlim_t kOwnDescriptors = 64;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 16;
+  if (limit.rlim_cur < limit.rlim_max) {
+    rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max;
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  if (limit.rlim_cur == RLIM_INFINITY) return 65536;
+  if (limit.rlim_cur <= kOwnDescriptors + 16) return 16;
+  return static_cast<std::size_t>(std::min<rlim_t>(limit.rlim_cur - kOwnDescriptors, 65536));
 }
 
 }  // namespace sondrel

@@ -31,7 +31,37 @@ QDateTime Now(const IClock* clock) {
 
 bool HasNul(const std::string& bytes) { return bytes.find('\0') != std::string::npos; }
 
+// Rewrites the unquoted runs of `letter` in a date-time format.
+template <typename Rewrite>
+QString RewriteRuns(const QString& format, QChar letter, Rewrite rewrite) {
+  QString out;
+  bool quoted = false;
+  for (qsizetype k = 0; k < format.size();) {
+    const QChar c = format[k];
+    if (c == QLatin1Char('\'')) quoted = !quoted;
+    if (quoted || c != letter) {
+      out += c;
+      ++k;
+      continue;
+    }
+    qsizetype end = k;
+    while (end < format.size() && format[end] == letter) ++end;
+    out += rewrite(end - k);
+    k = end;
+  }
+  return out;
+}
+
 }  // namespace
+
+QString GeneralDateText(const QDateTime& moment, const QLocale& locale) {
+  const QString date = RewriteRuns(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('y'),
+                                   [](qsizetype n) { return QString(n == 2 ? 4 : n, QLatin1Char('y')); });
+  const QString time = RewriteRuns(locale.timeFormat(QLocale::LongFormat), QLatin1Char('t'),
+                                   [](qsizetype) { return QString(); })
+                           .simplified();
+  return locale.toString(moment, date + QLatin1Char(' ') + time);
+}
 
 struct ResultsExport::ListTexts {
   const std::string* file;
@@ -164,8 +194,7 @@ void ResultsExport::ExportScan(const QString& extension, bool thenOpen) {
                             extension, {}});
   if (path.isEmpty()) return;
   std::ostringstream out;
-  WriteScanExport(out, QLocale().toString(now, QLocale::ShortFormat).toStdString(), source.totals,
-                  source.table);
+  WriteScanExport(out, GeneralDateText(now, QLocale()).toStdString(), source.totals, source.table);
   if (!writeWhole(path, out.str())) return;
   inform(QStringLiteral("IP Scan results has export to file: ") + kCrLf + kCrLf + path,
          Q("File Saved"));

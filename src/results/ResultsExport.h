@@ -19,7 +19,15 @@
 #include "core/RunRecords.h"
 #include "core/ScanExport.h"
 
+class QDateTime;
+class QLocale;
+
 namespace sondrel {
+
+// A moment in the locale's general date form: its short date with the whole
+// year, then its long time (seconds included, the time zone left out), as
+// "12/9/2026 5:39:12 AM".
+QString GeneralDateText(const QDateTime& moment, const QLocale& locale);
 
 class FileService;
 class IClock;

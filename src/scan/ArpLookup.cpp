@@ -17,7 +17,15 @@ int SecondsOfDay(const LocalDateTime& t) { return t.hour * 3600 + t.minute * 60 
 ArpLookup::ArpLookup(ProcessService& processes, IPrompter& prompter, INetworkSettings& network,
                      const IClock& clock, QObject* parent)
     : QObject(parent), processes_(processes), prompter_(prompter), network_(network),
-      clock_(clock) {}
+      clock_(clock) {
+  commandTimer_.setSingleShot(true);
+  commandTimer_.setInterval(kCommandTimeoutMs);
+  connect(&commandTimer_, &QTimer::timeout, this, [this] {
+    if (!table_ || !dos_) return;
+    dropCommand();
+    parseNeighbours();
+  });
+}
 
 ArpLookup::~ArpLookup() { dropCommand(); }
 
@@ -25,7 +33,6 @@ void ArpLookup::RunArpLookup(ScanTable& table) {
   dropCommand();
   table_ = &table;
   outputBuffer_.clear();
-  chunkCount_ = 0;
   dos_ = new ClassDos(processes_, prompter_, this);
   connect(dos_, &ClassDos::ReceiveOutputs, this, &ArpLookup::objDOS_ReceiveOutputs);
   dos_->CommandLine = QString::fromLatin1(kNeighbourCommand);
@@ -36,15 +43,18 @@ void ArpLookup::RunArpLookup(ScanTable& table) {
     QTimer::singleShot(0, this, [this] {
       if (table_ && !dos_) parseNeighbours();
     });
+    return;
   }
+  commandTimer_.start();
 }
 
 void ArpLookup::objDOS_ReceiveOutputs(const QString& CommandOutputs) {
   if (!table_ || !dos_) return;
-  ++chunkCount_;
   // The runner's only empty piece is its last. A piece of blanks or line
   // ends inside the output is kept: it may be what separates two entries.
-  if (!CommandOutputs.isEmpty() && chunkCount_ < kLastOutputEvent) {
+  // The table's layout is the kernel's and read whole: a busy network's
+  // live hosts may come after any number of pieces.
+  if (!CommandOutputs.isEmpty()) {
     outputBuffer_ += CommandOutputs;
     return;
   }
@@ -53,6 +63,7 @@ void ArpLookup::objDOS_ReceiveOutputs(const QString& CommandOutputs) {
 }
 
 void ArpLookup::dropCommand() {
+  commandTimer_.stop();
   if (!dos_) return;
   // It may be handing over the piece that brought us here.
   dos_->disconnect(this);

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <string>
 
 #include "core/ScanRecord.h"
@@ -25,8 +26,9 @@ class ArpLookup : public QObject {
   // output that is read.
   static constexpr const char* kNeighbourCommand =
       "ip -4 neigh show nud reachable nud stale nud delay nud probe nud permanent";
-  // The output event that ends the reading even while the command still runs.
-  static constexpr int kLastOutputEvent = 40;
+  // The table is read whole, whatever its size; a command that has not
+  // ended by then is read up to here.
+  static constexpr int kCommandTimeoutMs = 10000;
 
   ArpLookup(ProcessService& processes, IPrompter& prompter, INetworkSettings& network,
             const IClock& clock, QObject* parent = nullptr);
@@ -57,6 +59,7 @@ class ArpLookup : public QObject {
   }
   // The output collected from the neighbour table command.
   const QString& OutputBuffer() const { return outputBuffer_; }
+  void setCommandTimeoutMs(int ms) { commandTimer_.setInterval(ms); }
 
  Q_SIGNALS:
   // MACs may have changed: the grid redraws.
@@ -79,7 +82,7 @@ class ArpLookup : public QObject {
   ScanTable* table_ = nullptr;
   ClassDos* dos_ = nullptr;
   QString outputBuffer_;
-  int chunkCount_ = 0;
+  QTimer commandTimer_;
 };
 
 }  // namespace sondrel

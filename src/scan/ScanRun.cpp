@@ -19,7 +19,11 @@ struct ScanRun::Worker {
   ReportFrameReader reader;
   QByteArray output;  // what it printed, for a failure message
   std::vector<std::size_t> indexes;  // handed to it, ascending
-  std::vector<bool> reported;        // one per index
+  // One per index: no report yet, reported live with its name still to
+  // come, or reported for good.
+  enum Step : std::uint8_t { Unreported, AwaitingName, Reported };
+  std::vector<Step> steps;
+  std::size_t namesAwaited = 0;
 };
 
 ScanRun::ScanRun(ProcessService& processes, std::string workerPath, QObject* parent)
@@ -54,6 +58,7 @@ bool ScanRun::StartScan(const std::vector<std::string>& addresses) {
   probedAgain_ = 0;
   notReported_ = 0;
   retry_.clear();
+  namesAwaited_ = 0;
   okTicks_ = 0;
   stopTicks_ = 0;
   peakWorkers_ = 0;
@@ -132,7 +137,7 @@ void ScanRun::launchOne() {
 
   auto worker = std::make_unique<Worker>();
   worker->child = std::move(started.value());
-  worker->reported.assign(indexes.size(), false);
+  worker->steps.assign(indexes.size(), Worker::Unreported);
   worker->indexes = std::move(indexes);
   ChildProcess* child = worker->child.get();
   child->setParent(this);  // still owned by the worker record; findable by tests and tools
@@ -214,9 +219,23 @@ void ScanRun::readReports(Worker& worker) {
       continue;
     }
     if (read == ChannelRead::Closed && worker.notifier) worker.notifier->setEnabled(false);
-    break;
+    takeReports(worker, frames);
+    if (read == ChannelRead::Closed) noMoreNames(worker);
+    return;
   }
   takeReports(worker, frames);
+}
+
+void ScanRun::noMoreNames(Worker& worker) {
+  namesAwaited_ -= worker.namesAwaited;
+  worker.namesAwaited = 0;
+  checkComplete();
+}
+
+bool ScanRun::allReported() const {
+  // Rows marked not reported (their workers died or cannot run) count as in.
+  return !launching() && counters_.total >= 1 &&
+         counters_.received + notReported_ >= counters_.total && namesAwaited_ == 0;
 }
 
 void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
@@ -238,10 +257,11 @@ void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
   }
   std::vector<std::size_t> unreported;
   for (std::size_t slot = 0; slot < worker.indexes.size(); ++slot)
-    if (!worker.reported[slot]) unreported.push_back(worker.indexes[slot]);
+    if (worker.steps[slot] == Worker::Unreported) unreported.push_back(worker.indexes[slot]);
   const QByteArray output = worker.output;
   delete worker.notifier;
   worker.notifier = nullptr;
+  noMoreNames(worker);
   // Deleted later: this runs inside the child's own signal.
   it->second->child.release()->deleteLater();
   workers_.erase(it);
@@ -274,18 +294,36 @@ void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
 void ScanRun::takeReports(Worker& worker, const std::vector<ReportFrame>& frames) {
   for (const ReportFrame& frame : frames) {
     if (frame.identifier != kReportIdentifier) continue;
-    // One sound report for each index handed to this worker, and nothing
-    // else: a stray or repeated one would store what no probe found, count
-    // an address twice, and end the scan before its last reports came.
+    // The reports each index handed to this worker has, and nothing else: a
+    // stray or repeated one would store what no probe found, count an
+    // address twice, and end the scan before its last reports came.
     const auto report = CheckWorkerReport(frame.text);
     if (!report) continue;
     const auto at = std::lower_bound(worker.indexes.begin(), worker.indexes.end(),
                                      static_cast<std::size_t>(report->index));
     if (at == worker.indexes.end() || *at != static_cast<std::size_t>(report->index)) continue;
     const auto slot = static_cast<std::size_t>(at - worker.indexes.begin());
-    if (worker.reported[slot]) continue;
-    worker.reported[slot] = true;
-    OnCopyData(frame.identifier, report->text);
+    Worker::Step& step = worker.steps[slot];
+    if (step == Worker::Unreported) {
+      // A live host without a name has its lookup's report still to come.
+      const bool nameToCome = report->nameToCome;
+      step = nameToCome ? Worker::AwaitingName : Worker::Reported;
+      if (nameToCome) {
+        ++worker.namesAwaited;
+        ++namesAwaited_;
+      }
+      OnCopyData(frame.identifier, report->text);
+    } else if (step == Worker::AwaitingName) {
+      // Only its own second report: the same echo's time and TTL.
+      if (report->index >= table_.size() || !scanning_ ||
+          !ApplyNameReport(report->text, table_[report->index]))
+        continue;
+      step = Worker::Reported;
+      --worker.namesAwaited;
+      --namesAwaited_;
+      Q_EMIT reportArrived();
+      checkComplete();
+    }
   }
 }
 
@@ -301,8 +339,8 @@ void ScanRun::OnCopyData(unsigned identifier, const std::string& text) {
 }
 
 void ScanRun::checkComplete() {
-  if (completeSent_ || launching() || !scanning_) return;
-  if (counters_.total >= 1 && counters_.received + notReported_ >= counters_.total) {
+  if (completeSent_ || !scanning_) return;
+  if (allReported()) {
     completeSent_ = true;
     if (!cannotRun_.isEmpty() || workersDied_ > 0) Q_EMIT scanNote(noteText());
     Q_EMIT reportsComplete();
@@ -362,9 +400,9 @@ void ScanRun::OnScanTimerTick() {
   }
   Q_EMIT refreshRequested();
   // The finish signal the next ticks read; not while addresses are still
-  // being handed out, when every report so far may be in.
-  if (!launching_ && counters_.total >= 1 && counters_.received >= counters_.total)
-    text2_ = "OK";
+  // being handed out, when every report so far may be in. A scan with rows
+  // not reported ends by itself and says so instead.
+  if (reportedInFull()) text2_ = "OK";
 }
 
 void ScanRun::OnStopTimerTick() {

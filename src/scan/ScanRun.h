@@ -54,6 +54,11 @@ class ScanRun final : public QObject {
   void OnStopTimerTick();
   void StopScan();
   std::string GetScanAddress(int index) const;
+  // Launching is over and every address handed out has been reported, with
+  // the names of the live hosts whose lookups were still going.
+  bool allReported() const;
+  // As allReported(), with a report from every address: the scan's "OK".
+  bool reportedInFull() const { return allReported() && notReported_ == 0; }
 
   ScanTable& table() { return table_; }
   const ScanTable& table() const { return table_; }
@@ -89,9 +94,9 @@ class ScanRun final : public QObject {
   void workerStarted(int total);
   // Launching has ended (all handed out, or Stop); `total` is final.
   void launchEnded(int total);
-  // Counters or progress text changed after a report.
+  // Counters, progress text or a host's name changed after a report.
   void reportArrived();
-  // Every address handed out has been reported and launching is over.
+  // allReported() has become true.
   void reportsComplete();
   // A TimerS1 tick that does not finish: the grid is to be redrawn.
   void refreshRequested();
@@ -137,6 +142,7 @@ class ScanRun final : public QObject {
   int lastSignal_ = 0;
   int probedAgain_ = 0;
   int notReported_ = 0;
+  std::size_t namesAwaited_ = 0;  // live hosts whose name report is to come
   int okTicks_ = 0;
   int stopTicks_ = 0;
   int startSeconds_ = 0;
@@ -150,6 +156,8 @@ class ScanRun final : public QObject {
   void workersCannotRun(const QString& why);
   void markNotReported(std::size_t index);
   void settle();
+  // The worker's channel is closed: the names it has not sent never come.
+  void noMoreNames(Worker& worker);
   void checkComplete();
   void finishScan();
   QString noteText() const;

@@ -284,7 +284,7 @@ TEST_F(FormMainExportTest, NothingToExportIsSaidAndNoDialogFollows) {
   EXPECT_TRUE(Calls("save").isEmpty());
 }
 
-TEST_F(FormMainExportTest, ScanExportWritesTheTableWithTheLocalesShortDate) {
+TEST_F(FormMainExportTest, ScanExportWritesTheTableWithTheLocalesGeneralDate) {
   QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
   ASSERT_TRUE(LoadWithPreviousRun());
   w().setScanExportSource([] {
@@ -305,7 +305,7 @@ TEST_F(FormMainExportTest, ScanExportWritesTheTableWithTheLocalesShortDate) {
   EXPECT_TRUE(saves[0].text.endsWith(QStringLiteral("/IP_Scan_Results_2603071405|Text Files (*.txt)")))
       << saves[0].text.toStdString();
   const std::string expected =
-      "IP Scan at :  3/7/26 2:05 PM\r\n \r\n \r\n"
+      "IP Scan at :  3/7/2026 2:05:09 PM\r\n \r\n \r\n"
       "Total:   3\r\nActive:   1\r\nInactive:   1\r\n"
       " \r\n \r\nActive:\r\n------------------------------------\r\n"
       "No,IP,Ping,Host Name,MAC Address,TTL\r\n"
@@ -321,6 +321,15 @@ TEST_F(FormMainExportTest, ScanExportWritesTheTableWithTheLocalesShortDate) {
   ASSERT_EQ(boxes.size(), 1);
   EXPECT_EQ(boxes[0].text,
             QStringLiteral("IP Scan results has export to file: \r\n\r\n") + OutPath("scan.txt"));
+
+  // Another locale's order and separators, with the whole year and seconds.
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  fakes_.prompter->formats = {QStringLiteral("TEXT")};
+  fakes_.prompter->paths = {OutPath("scan-de.txt")};
+  ClickExport();
+  QLocale::setDefault(QLocale::system());
+  EXPECT_EQ(ReadFile(OutPath("scan-de.txt").toStdString()).substr(0, 35),
+            "IP Scan at :  07.03.2026 14:05:09\r\n");
 }
 
 TEST_F(FormMainExportTest, ExcelWritesTheCsvAndHandsItToTheSpreadsheet) {

@@ -370,5 +370,35 @@ TEST_F(FormMainScanTest, AFinishedScanTakesMissingMacsFromTheNeighbourTable) {
   EXPECT_TRUE(fakes_.prompter->messages().isEmpty());
 }
 
+TEST_F(FormMainScanTest, ABusyNeighbourTableIsReadWholeForTheMacs) {
+  // A table of 2,000 other neighbours, and the scanned hosts after them,
+  // in the runner's pieces of 256 bytes.
+  QByteArray table;
+  for (int k = 0; k < 2000; ++k)
+    table += QByteArray("10.9.") + QByteArray::number(k / 250) + "." + QByteArray::number(k % 250 + 1) +
+             " dev eth0 lladdr 02:00:00:00:" + QByteArray::number(k / 250).rightJustified(2, '0') + ":" +
+             QByteArray::number(k % 100).rightJustified(2, '0') + " STALE\n";
+  for (int k = 1; k <= 30; ++k)
+    table += QByteArray("127.0.0.") + QByteArray::number(k) + " dev lo lladdr 00:1a:2b:3c:4d:" +
+             QByteArray::number(k).rightJustified(2, '0') + " REACHABLE\n";
+  std::vector<QByteArray> pieces;
+  for (qsizetype at = 0; at < table.size(); at += 256) pieces.push_back(table.mid(at, 256));
+  ASSERT_GT(pieces.size(), 300u);
+  fakes_.processes->script("ip", {pieces, 0});
+  scanRange();
+  ASSERT_FALSE(HasFatalFailure());
+  for (int k = 0; k < 30; ++k) report(std::to_string(k) + ",1,64,,");
+  tickToFinish();
+  ASSERT_FALSE(HasFatalFailure());
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run().fullCopy()[29].mac != ""; }, 10000));
+  for (int k = 0; k < 30; ++k) {
+    char mac[18];
+    std::snprintf(mac, sizeof mac, "00-1A-2B-3C-4D-%02d", k + 1);
+    EXPECT_EQ(run().fullCopy()[static_cast<std::size_t>(k)].mac, mac) << k;
+  }
+  EXPECT_EQ(cell(panel().sMAC(), 20), QStringLiteral("00-1A-2B-3C-4D-30"));
+}
+
 }  // namespace
 }  // namespace sondrel

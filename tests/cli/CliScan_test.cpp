@@ -43,11 +43,18 @@ TEST(CliScanProgram, LoopbackHostsAreListedAsTheExportWritesThem) {
   if (!isolated || std::string(isolated) != "1")
     SONDREL_SKIP_MISSING("needs the private test namespace (echoes and name lookups)");
   QTemporaryDir home;
+  // The date in the general form: the whole year, the seconds.
+  const QByteArray locale = qgetenv("LC_ALL");
+  qputenv("LC_ALL", "en_US.UTF-8");
   clitest::Finished f = clitest::RunProgram({"scan", "127.0.0.1-127.0.0.5"}, home.path());
+  if (locale.isNull()) qunsetenv("LC_ALL");
+  else qputenv("LC_ALL", locale);
   ASSERT_EQ(f.status, 0) << f.err.toStdString();
   const QStringList lines = f.out.split(QStringLiteral("\r\n"));
   ASSERT_GE(lines.size(), 20);
-  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("IP Scan at :  ")));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^IP Scan at :  \\d{1,2}/\\d{1,2}/20\\d\\d \\d{1,2}:\\d\\d:\\d\\d [AP]M$"))
+                  .match(lines[0]).hasMatch())
+      << lines[0].toStdString();
   EXPECT_EQ(lines[3], QStringLiteral("Total:   5"));
   EXPECT_EQ(lines[4], QStringLiteral("Active:   5"));
   EXPECT_EQ(lines[5], QStringLiteral("Inactive:   0"));

@@ -58,9 +58,27 @@ TEST(ReportTexts, HostileNamesCannotShiftTheFields) {
   EXPECT_EQ(CleanReportName("evil,5,1,x\r\nname\x7f\x01"), "evil51xname");
   EXPECT_EQ(CleanReportName("  host.example  "), "host.example");
   const std::string longName(100, 'n');
-  EXPECT_EQ(CleanReportName(longName).size(), 63u);
+  EXPECT_EQ(CleanReportName(longName), longName);
   // A name carrying commas and a line end stays one field of five.
   EXPECT_EQ(LiveReport("2", 1, 64, "a,b,c\nd", "x,y"), "2,1,64,abcd,xy");
+}
+
+TEST(ReportTexts, ALongNameIsCutAtALabelOnlyWhereTheReportHasNoRoom) {
+  const std::string name = "alpha.bravo.charlie";
+  EXPECT_EQ(FitReportName(name, 19), name);
+  EXPECT_EQ(FitReportName(name, 18), "alpha.bravo...");
+  EXPECT_EQ(FitReportName(name, 14), "alpha.bravo...");
+  EXPECT_EQ(FitReportName(name, 13), "alpha...");
+  EXPECT_EQ(FitReportName(name, 7), "alph...");  // one label too long: cut inside
+  EXPECT_EQ(FitReportName(name, 2), "");
+  // A report of the longest index and time still fits its frame.
+  const std::string longest = std::string(63, 'a') + "." + std::string(63, 'b') + "." +
+                              std::string(63, 'c') + "." + std::string(61, 'd');
+  const std::string report = LiveReport("4294967295", 4294967295u, 255, longest, "00-1A-2B-3C-4D-5E");
+  EXPECT_EQ(report, "4294967295,4294967295,255," + std::string(63, 'a') + "." + std::string(63, 'b') +
+                        "." + std::string(63, 'c') + "...,00-1A-2B-3C-4D-5E");
+  EXPECT_LE(report.size(), kMaxReportText);
+  EXPECT_EQ(LiveReport("1", 0, 64, std::string(107, 'x'), ""), "1,0,64," + std::string(107, 'x') + ",");
 }
 
 TEST(ReportFrames, CarryTheIdentifierAndEndInNul) {

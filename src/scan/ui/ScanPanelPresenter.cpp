@@ -183,7 +183,7 @@ void ScanPanelPresenter::RefreshScanTable() {
   panel->LabelInactive()->setText(QString::number(n.inactive));
   panel->Label9()->setText(QStringLiteral("/"));
   // The finish signal the run's ticks read.
-  if (n.total >= 1 && n.received >= n.total && !run_->launching()) run_->setProgressText("OK");
+  if (run_->reportedInFull()) run_->setProgressText("OK");
   panel->Text2()->setText(QString::fromStdString(run_->progressText()));
 }
 

@@ -47,12 +47,16 @@ int main(int argc, char** argv) {
     const auto mac = QueryNodeStatusMac(InetAddr(address), timeoutMs);
     return mac ? FormatMac(*mac) : std::string();
   };
-  bool channelOpen = true;
+  // Nobody is left to hear the rest once the channel is gone (the scan's
+  // program ended): probing on would only load the network and the machine.
   const ReportSink sink = [&](const std::string& text) {
-    if (channelOpen) channelOpen = WriteReportBytes(job.reportFd, EncodeReportFrame(text));
+    if (!WriteReportBytes(job.reportFd, EncodeReportFrame(text))) std::_Exit(4);
   };
-  RunScanJob(job, *icmp, *resolver, macQuery, sink);
+  ProbeSettings settings;
+  settings.nameTimeoutMs = ReverseLookupPatienceMs();
+  settings.lookupThreads = LookupsInFlightLimit();
+  RunScanJob(job, *icmp, *resolver, macQuery, sink, settings);
   std::fflush(nullptr);
   // Lookup threads past their time-out may still be blocked: do not wait.
-  std::_Exit(channelOpen ? 0 : 4);
+  std::_Exit(0);
 }
