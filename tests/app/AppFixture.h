@@ -2,6 +2,8 @@
 // A main window built on fakes over a temporary data-folder base.
 
 #include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +47,15 @@ struct FakeServices {
             files ? files.get() : &SystemFiles(), processes};
   }
 };
+
+// The data folder under `base`, made, with `list` as its IP list file;
+// returns the folder's path with its trailing slash.
+inline std::string DataFolderWithList(const QTemporaryDir& base, const std::string& list) {
+  const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary) << list;
+  return folder;
+}
 
 // Builds a FormMain on `base`; its exit handler only counts.
 struct MainWindowUnderTest {

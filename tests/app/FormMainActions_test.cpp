@@ -68,11 +68,8 @@ class FormMainActionsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
-    const std::string folder = base_.path().toStdString() + "/SondrelDataBas/";
-    std::filesystem::create_directories(folder);
     // One range of thirty loopback addresses and one single address.
-    std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
-        << "A127.0.0.9\r\nCR,127.0.0.1,127.0.0.30\r\n \r\n";
+    const std::string folder = testing::DataFolderWithList(base_, "A127.0.0.9\r\nCR,127.0.0.1,127.0.0.30\r\n \r\n");
     std::ofstream(folder + "Tolvane_DB2.txt", std::ios::binary)
         << "ip -4 addr\r\nip neigh\r\n \r\n";
     fakes_.icmp->script("127.0.0.9", {.silent = true});

@@ -81,9 +81,7 @@ class FormMainDosTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
-    folder_ = base_.path().toStdString() + "/SondrelDataBas/";
-    std::filesystem::create_directories(folder_);
-    std::ofstream(folder_ + "Tolvane_DB.txt", std::ios::binary) << "A127.0.0.1\r\nA127.0.0.2\r\n \r\n";
+    folder_ = testing::DataFolderWithList(base_, "A127.0.0.1\r\nA127.0.0.2\r\n \r\n");
     fakes_.processes->script("/usr/bin/xterm", {});
   }
   void Load() {

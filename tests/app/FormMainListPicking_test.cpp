@@ -25,10 +25,7 @@ class FormMainListPickingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
-    const std::string folder = base_.path().toStdString() + "/SondrelDataBas/";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
-        << "A127.0.0.3\r\nA127.0.0.2\r\nA127.0.0.1\r\n \r\n";
+    testing::DataFolderWithList(base_, "A127.0.0.3\r\nA127.0.0.2\r\nA127.0.0.1\r\n \r\n");
     app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString());
     w().Form_Load();
     w().activateWindow();

@@ -35,11 +35,8 @@ class FormMainListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
-    const std::string folder = base_.path().toStdString() + "/SondrelDataBas/";
-    std::filesystem::create_directories(folder);
     // Shown as 127.0.0.1, 127.0.0.2, G, R.
-    std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
-        << "CR,127.0.0.5,127.0.0.6\r\nBG,127.0.0.3,127.0.0.4\r\nA127.0.0.2\r\nA127.0.0.1\r\n \r\n";
+    testing::DataFolderWithList(base_, "CR,127.0.0.5,127.0.0.6\r\nBG,127.0.0.3,127.0.0.4\r\nA127.0.0.2\r\nA127.0.0.1\r\n \r\n");
     app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString());
     w().Form_Load();
     QComboBox* interval = w().parameterFrame()->comboInv();

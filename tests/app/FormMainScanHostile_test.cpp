@@ -28,10 +28,7 @@ class FormMainScanHostile : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
-    const std::string folder = base_.path().toStdString() + "/SondrelDataBas/";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
-        << "CR,127.0.0.1,127.0.0.30\r\n \r\n";
+    const std::string folder = testing::DataFolderWithList(base_, "CR,127.0.0.1,127.0.0.30\r\n \r\n");
     // A worker already in the data folder is the one the window starts.
     std::filesystem::create_symlink(std::string(SONDREL_BIN_DIR) + "/sondrel-test-hostile-worker",
                                     folder + "PingIPscan2008112");

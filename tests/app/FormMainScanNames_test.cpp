@@ -33,9 +33,7 @@ TEST(FormMainScanNames, RowsShowTheirEchoesAtOnceAndTheScanEndsWithEveryName) {
 
   QTemporaryDir base;
   ASSERT_TRUE(base.isValid());
-  const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary) << "CR,127.1.0.1,127.1.0.30\r\n \r\n";
+  const std::string folder = testing::DataFolderWithList(base, "CR,127.1.0.1,127.1.0.30\r\n \r\n");
   // The window's worker, started where /etc/resolv.conf names the server.
   const std::string worker = folder + "PingIPscan2008112";
   std::ofstream(worker) << "#!/bin/sh\nexec unshare -m sh -c 'mount --bind \"$0\" /etc/resolv.conf && exec \"$@\"' "

@@ -37,10 +37,7 @@ class FormMainScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
-    const std::string folder = base_.path().toStdString() + "/SondrelDataBas/";
-    std::filesystem::create_directories(folder);
-    std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
-        << "CR,127.0.0.1,127.0.0.30\r\n \r\n";
+    testing::DataFolderWithList(base_, "CR,127.0.0.1,127.0.0.30\r\n \r\n");
     fakes_.network->adapterList = {{"eth0", "192.168.7.23", "255.255.255.0", "", ""}};
     app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
     w().Form_Load();
@@ -277,9 +274,7 @@ TEST_F(FormMainScanTest, AScanStartClearsTheTitleLine) {
 TEST(FormMainScanCommandRunner, ItsMessageCarriesTheProgramsTitle) {
   QTemporaryDir base;
   ASSERT_TRUE(base.isValid());
-  const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary) << "CR,127.0.0.1,127.0.0.3\r\n \r\n";
+  testing::DataFolderWithList(base, "CR,127.0.0.1,127.0.0.3\r\n \r\n");
   testing::FakeServices fakes;
   fakes.processes = std::make_shared<fakes::FakeProcessService>();  // no "ip" program
   testing::MainWindowUnderTest app(base.path().toStdString(), fakes);
@@ -308,10 +303,7 @@ TEST(FormMainRealScan, ALoopbackRangeFillsTheGridLiveAndFinishesWithOk) {
     SONDREL_SKIP_MISSING("needs the private test namespace (echoes and name lookups)");
   QTemporaryDir base;
   ASSERT_TRUE(base.isValid());
-  const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
-      << "CLoopback,127.0.0.1,127.0.0.60\r\n \r\n";
+  testing::DataFolderWithList(base, "CLoopback,127.0.0.1,127.0.0.60\r\n \r\n");
   testing::FakeServices fakes;
   Services services = fakes.services();
   services.processes = MakeProcessService();
