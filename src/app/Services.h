@@ -14,7 +14,6 @@
 #include "core/ports/NetworkSettings.h"
 #include "platform/Prompter.h"
 #include "core/ports/Resolver.h"
-#include "core/ports/FileService.h"
 #include "platform/ProcessService.h"
 
 namespace sondrel {
@@ -32,7 +31,8 @@ struct Services {
   // The files of the data folder; outlives every holder (the program's own
   // service lives as long as the program).
   FileService* files = nullptr;
-  // Null: the system's own (the window falls back to them).
+  // The programs the window starts (terminals, scan workers, the neighbour
+  // table); the composition root gives the system's own.
   std::shared_ptr<ProcessService> processes;
 };
 

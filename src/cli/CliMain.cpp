@@ -38,6 +38,7 @@ int ScanMain(const std::vector<std::string>& args) {
   services.network = SystemNetworkSettings();
   services.clock = std::make_shared<SystemClock>();
   services.dataFolder = DataFolder();
+  services.files = &SystemFiles();
   auto worker = ExtractScanProgram(services.dataFolder, EmbeddedWorker(), SystemFiles());
   if (!worker) {
     std::fprintf(stderr, "sondrel-cli: %s\n", worker.error().message.c_str());

@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <cerrno>
-#include <fstream>
+#include <sstream>
 
 #include "cli/StreamPrompter.h"
 #include "core/AddressHelpers.h"
@@ -113,12 +113,13 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
   return c;
 }
 
-Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
+Result<std::vector<std::string>> ListTargets(FileService& files, const std::string& ipListPath,
                                              const std::vector<std::string>& titles) {
   std::vector<std::string> out;
   if (titles.empty()) return out;
-  std::ifstream in(ipListPath, std::ios::binary);
-  if (!in) return Error{kExitCannotStart, "cannot read the IP list " + ipListPath};
+  auto bytes = files.readFile(ipListPath);
+  if (!bytes) return Error{kExitCannotStart, "cannot read the IP list " + ipListPath};
+  std::istringstream in(std::move(bytes.value()));
   const std::vector<std::string> entries = ParseIPList(in);
   for (const std::string& title : titles) {
     const std::string wanted = TrimBlanks(title);
@@ -143,9 +144,10 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
 
 Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targets,
                                            const std::vector<std::string>& lists,
-                                           const std::string& dataFolder, IResolver& resolver,
+                                           const std::string& dataFolder, FileService& files,
+                                           IResolver& resolver,
                                            std::FILE* err, const char* nothingLeft) {
-  auto fromLists = ListTargets(dataFolder + std::string(kIPListFile), lists);
+  auto fromLists = ListTargets(files, dataFolder + std::string(kIPListFile), lists);
   if (!fromLists) return fromLists.error();
   std::vector<std::string> args = targets;
   args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
@@ -163,7 +165,7 @@ Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targe
 
 int RunPing(const CliOptions& options, const CliServices& services) {
   auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
-                                     *services.resolver, services.err, "nothing to test");
+                                     *services.files, *services.resolver, services.err, "nothing to test");
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return collected.error().code;

@@ -55,7 +55,7 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
 // The targets of the IP list's groups and ranges of those titles, as command
 // line targets: a group gives its members, a range "FIRST-LAST". Fails when
 // the list cannot be read or holds no group or range of a title.
-Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
+Result<std::vector<std::string>> ListTargets(FileService& files, const std::string& ipListPath,
                                              const std::vector<std::string>& titles);
 
 // The run's targets from the command line's TARGETs and --list titles; the
@@ -63,8 +63,9 @@ Result<std::vector<std::string>> ListTargets(const std::string& ipListPath,
 // and with `nothingLeft` (kExitCannotStart) when no address is left.
 Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targets,
                                            const std::vector<std::string>& lists,
-                                           const std::string& dataFolder, IResolver& resolver,
-                                           std::FILE* err, const char* nothingLeft);
+                                           const std::string& dataFolder, FileService& files,
+                                           IResolver& resolver, std::FILE* err,
+                                           const char* nothingLeft);
 
 // Runs the ping command to its end in the current QCoreApplication's event
 // loop; SIGINT stops the run like Stop. Returns the exit status.

@@ -80,7 +80,7 @@ ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
 
 int RunScan(const ScanOptions& options, const ScanServices& services) {
   auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
-                                     *services.resolver, services.err, "nothing to scan");
+                                     *services.files, *services.resolver, services.err, "nothing to scan");
   if (!collected) {
     std::fprintf(services.err, "sondrel-cli: %s\n", collected.error().message.c_str());
     return collected.error().code;

@@ -37,6 +37,7 @@ struct ScanServices {
   ProcessService* processes = nullptr;
   std::string workerPath;
   std::string dataFolder;  // ends in "/"
+  FileService* files = nullptr;  // reads the IP list for --list; outlives the scan
   // For the MAC completion after the scan; without them the MACs stay as
   // the workers reported them.
   std::shared_ptr<INetworkSettings> network;

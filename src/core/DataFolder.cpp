@@ -2,9 +2,6 @@
 
 #include "core/ports/FileService.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace sondrel {
 
 std::string AddSlash(std::string_view path) {
@@ -21,34 +18,10 @@ std::string ApplicationDataFolder(FileService& files) {
   return {};
 }
 
-std::string ProgramFolder() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return "./";
-  return AddSlash(exe.parent_path().string());
-}
-
-void MakeFolders(const std::string& path) {
-  namespace fs = std::filesystem;
-  fs::path p = fs::path(path).lexically_normal();
-  if (!p.has_filename()) p = p.parent_path();  // a trailing "/"
-  // Every missing level from the top: ~/.local/share is often missing on a
-  // fresh account.
-  fs::path built;
-  for (const fs::path& part : p) {
-    built /= part;
-    std::error_code ec;
-    if (fs::is_directory(built, ec)) continue;
-    if (!fs::create_directory(built, ec) || ec) return;
-    // Only folders made here are narrowed: they hold the user's data.
-    fs::permissions(built, fs::perms::owner_all, fs::perm_options::replace, ec);
-  }
-}
-
-std::string DataFolder(std::string_view base) {
-  std::string root = base.size() < 3 ? ProgramFolder() : std::string(base);
+std::string DataFolder(FileService& files, std::string_view base) {
+  std::string root = base.size() < 3 ? files.programFolder() : std::string(base);
   std::string folder = AddSlash(root) + std::string(kDataFolderName);
-  MakeFolders(folder);
+  files.makeFolders(folder);
   return AddSlash(folder);
 }
 

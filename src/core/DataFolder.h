@@ -23,23 +23,13 @@ std::string AddSlash(std::string_view path);
 // The per-user application data folder: $XDG_DATA_HOME when it is an
 // absolute path, else $HOME/.local/share; "" when neither is usable.
 std::string ApplicationDataFolder(FileService& files);
-// The same with this process's environment (the system's file service).
-std::string ApplicationDataFolder();
 
-// The folder this program's executable lies in, ending in "/".
-std::string ProgramFolder();
-
-// Creates the folder and every missing folder above it, each new one with
-// mode 0700; existing folders are left as they are. Failures are silent: the
-// files in it fail as their owners say.
-void MakeFolders(const std::string& path);
-
-// AddSlash(base) + "SondrelDataBas" + "/", creating the whole path when it
-// does not exist (new folders 0700). A base shorter than 3 characters means the program's own
-// folder. Never throws; a folder that cannot be made is still returned, and
-// the files in it fail as their owners say.
-std::string DataFolder(std::string_view base);
-inline std::string DataFolder() { return DataFolder(ApplicationDataFolder()); }
+// AddSlash(base) + "SondrelDataBas" + "/", creating the whole path through
+// `files` when it does not exist (new folders 0700). A base shorter than 3
+// characters means the program's own folder. Never throws; a folder that
+// cannot be made is still returned, and the files in it fail as their owners
+// say.
+std::string DataFolder(FileService& files, std::string_view base);
 
 // The scan worker's file name: "PingIPscan" + the version date's digits.
 std::string ScanProgramName();

@@ -84,6 +84,8 @@ class LinuxFileService final : public FileService {
   Result<std::string> readFile(const std::string& path) override;
   Result<void> readPieces(const std::string& path,
                           const std::function<void(std::string_view)>& piece) override;
+  Result<std::unique_ptr<std::istream>> openForReading(const std::string& path) override;
+  void adviseBulkMemory(void* data, std::size_t bytes) override;
   Result<void> writeNewFileFrom(const std::string& path, std::string_view head,
                                 const std::string& from,
                                 const std::vector<FileByteRange>& ranges) override;
@@ -95,6 +97,8 @@ class LinuxFileService final : public FileService {
   std::optional<std::int64_t> fileSize(const std::string& path) override;
   std::optional<FileStamp> fileStamp(const std::string& path) override;
   std::vector<std::string> folderNames(const std::string& folder) override;
+  void makeFolders(const std::string& path) override;
+  std::string programFolder() override;
   Result<void> checkFolderWritable(const std::string& folder) override;
   std::optional<std::string> environment(const std::string& name) override;
   Result<std::unique_ptr<FolderLock>> lockFile(const std::string& path) override;
@@ -104,5 +108,11 @@ class LinuxFileService final : public FileService {
 
 // The one service on the real files, shared by all who are not given another.
 FileService& SystemFiles();
+
+// ApplicationDataFolder and DataFolder with this process's environment and
+// files (the system's file service).
+std::string ApplicationDataFolder();
+std::string DataFolder(std::string_view base);
+inline std::string DataFolder() { return DataFolder(ApplicationDataFolder()); }
 
 }  // namespace sondrel

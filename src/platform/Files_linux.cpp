@@ -19,6 +19,7 @@
 
 #include "core/DataFolder.h"
 #include "platform/Files.h"
+#include "platform/Memory.h"
 
 namespace sondrel {
 namespace {
@@ -170,6 +171,14 @@ Result<std::string> LinuxFileService::readFile(const std::string& path) {
   if (in.bad()) return systemError(EIO, "Cannot read " + path);
   return bytes.str();
 }
+
+Result<std::unique_ptr<std::istream>> LinuxFileService::openForReading(const std::string& path) {
+  auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+  if (!*in) return systemError(errno ? errno : ENOENT, "Cannot read " + path);
+  return std::unique_ptr<std::istream>(std::move(in));
+}
+
+void LinuxFileService::adviseBulkMemory(void* data, std::size_t bytes) { AdviseLargePages(data, bytes); }
 
 namespace {
 
@@ -340,9 +349,33 @@ FileService& SystemFiles() {
   return files;
 }
 
-// Declared with the data folder's rules in core; the environment is the
-// system's here.
 std::string ApplicationDataFolder() { return ApplicationDataFolder(SystemFiles()); }
+
+std::string DataFolder(std::string_view base) { return DataFolder(SystemFiles(), base); }
+
+void LinuxFileService::makeFolders(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path p = fs::path(path).lexically_normal();
+  if (!p.has_filename()) p = p.parent_path();  // a trailing "/"
+  // Every missing level from the top: ~/.local/share is often missing on a
+  // fresh account.
+  fs::path built;
+  for (const fs::path& part : p) {
+    built /= part;
+    std::error_code ec;
+    if (fs::is_directory(built, ec)) continue;
+    if (!fs::create_directory(built, ec) || ec) return;
+    // Only folders made here are narrowed: they hold the user's data.
+    fs::permissions(built, fs::perms::owner_all, fs::perm_options::replace, ec);
+  }
+}
+
+std::string LinuxFileService::programFolder() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "./";
+  return AddSlash(exe.parent_path().string());
+}
 
 Result<void> RenameFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) return systemError(errno, "Cannot rename " + from);

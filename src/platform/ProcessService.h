@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <csignal>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ namespace sondrel {
 
 // The most output bytes handed over in one piece.
 inline constexpr int kOutputPieceBytes = 256;
+
+// What one read of a child's channel gave.
+enum class ChannelRead { Data, Nothing, Closed };
 
 class ChildProcess : public QObject {
   Q_OBJECT
@@ -30,6 +34,9 @@ class ChildProcess : public QObject {
   // This program's end of the socket pair handed to the child; -1 without
   // one. It stays the child object's and is closed with it.
   virtual int socketFd() const = 0;
+  // Reads at most `size` bytes of the channel (socketFd()) without waiting;
+  // `got` is set for Data. Closed also when there is no channel.
+  ChannelRead readChannel(char* buffer, std::size_t size, std::size_t* got) const;
   // Sends `signal` to the child's whole process group (nothing once it has
   // ended).
   virtual void terminateGroup(int signal = SIGTERM) = 0;

@@ -18,6 +18,22 @@
 extern char** environ;
 
 namespace sondrel {
+
+ChannelRead ChildProcess::readChannel(char* buffer, std::size_t size, std::size_t* got) const {
+  const int fd = socketFd();
+  if (fd < 0) return ChannelRead::Closed;
+  for (;;) {
+    const ssize_t n = ::recv(fd, buffer, size, MSG_DONTWAIT);
+    if (n > 0) {
+      *got = static_cast<std::size_t>(n);
+      return ChannelRead::Data;
+    }
+    if (n == 0) return ChannelRead::Closed;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return ChannelRead::Nothing;
+    return ChannelRead::Closed;
+  }
+}
 namespace {
 
 // Descriptors handed to the child are first moved up here, so that none of

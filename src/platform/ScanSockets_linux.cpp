@@ -34,20 +34,6 @@ bool WriteReportBytes(int fd, std::string_view bytes) {
   return true;
 }
 
-ChannelRead ReadReportBytes(int fd, char* buffer, std::size_t size, std::size_t* got) {
-  for (;;) {
-    const ssize_t n = ::recv(fd, buffer, size, MSG_DONTWAIT);
-    if (n > 0) {
-      *got = static_cast<std::size_t>(n);
-      return ChannelRead::Data;
-    }
-    if (n == 0) return ChannelRead::Closed;
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return ChannelRead::Nothing;
-    return ChannelRead::Closed;
-  }
-}
-
 std::optional<std::array<std::uint8_t, 6>> QueryNodeStatusMac(std::uint32_t address,
                                                                int timeoutMs) {
   const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);

@@ -17,11 +17,6 @@ bool DescriptorOpen(int fd);
 // the other end is gone.
 bool WriteReportBytes(int fd, std::string_view bytes);
 
-// What one read of a non-blocking channel gave.
-enum class ChannelRead { Data, Nothing, Closed };
-// Reads at most `size` bytes without waiting; `got` is set for Data.
-ChannelRead ReadReportBytes(int fd, char* buffer, std::size_t size, std::size_t* got);
-
 // Asks `address` (network byte order) for its NetBIOS node status on UDP 137
 // and returns the unit id (MAC) of its answer; nothing after `timeoutMs` or
 // when the host refuses.

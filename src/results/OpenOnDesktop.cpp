@@ -9,14 +9,23 @@ namespace sondrel {
 
 void OpenOnDesktop(ILauncher* launcher, IPrompter* prompter, const QString& path) {
   const bool spreadsheet = path.right(4).toUpper().contains(QStringLiteral("CSV"));
-  const auto kind = spreadsheet ? ILauncher::FileKind::Spreadsheet : ILauncher::FileKind::TextEditor;
-  if (launcher && launcher->openFile(kind, path)) return;
-  if (!prompter) return;
-  prompter->message(QStringLiteral("No %1 application is set up on this computer to open the file:")
-                            .arg(spreadsheet ? QStringLiteral("spreadsheet")
-                                             : QStringLiteral("text editor")) +
-                        QStringLiteral("\r\n\r\n") + path,
-                    QStringLiteral("Information"), IPrompter::Icon::Information);
+  OpenOnDesktop(launcher, prompter, path,
+                spreadsheet ? ILauncher::FileKind::Spreadsheet : ILauncher::FileKind::TextEditor);
+}
+
+void OpenOnDesktop(ILauncher* launcher, IPrompter* prompter, const QString& path, ILauncher::FileKind kind) {
+  auto tell = [prompter, path, kind](bool opened) {
+    if (opened || !prompter) return;
+    prompter->message(QStringLiteral("No %1 application is set up on this computer to open the file:")
+                              .arg(kind == ILauncher::FileKind::Spreadsheet ? QStringLiteral("spreadsheet")
+                                                                            : QStringLiteral("text editor")) +
+                          QStringLiteral("\r\n\r\n") + path,
+                      QStringLiteral("Information"), IPrompter::Icon::Information);
+  };
+  if (launcher)
+    launcher->openFile(kind, path, tell);
+  else
+    tell(false);
 }
 
 void AskAndOpenResultsFile(ILauncher* launcher, IPrompter& prompter) {

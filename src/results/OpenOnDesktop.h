@@ -4,15 +4,19 @@
 
 #include <QString>
 
+#include "platform/Launcher.h"
+
 namespace sondrel {
 
-class ILauncher;
 class IPrompter;
 
 // A CSV file (its name's last four characters hold "CSV", in any case) goes
 // to the spreadsheet, anything else to the text editor; when nothing can
 // open it the user is told, with the path.
 void OpenOnDesktop(ILauncher* launcher, IPrompter* prompter, const QString& path);
+// The same in an application of the kind given. The prompter must outlive
+// the desktop's answer.
+void OpenOnDesktop(ILauncher* launcher, IPrompter* prompter, const QString& path, ILauncher::FileKind kind);
 // Asks for a text or CSV file ("Open Log File") and opens it as above; a
 // cancelled or blank answer does nothing.
 void AskAndOpenResultsFile(ILauncher* launcher, IPrompter& prompter);

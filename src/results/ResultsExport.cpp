@@ -9,10 +9,10 @@
 #include "core/RunRecords.h"
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
-#include "platform/Files.h"
 #include "platform/Launcher.h"
 #include "platform/Prompter.h"
 #include "results/AskSaveFile.h"
+#include "results/OpenOnDesktop.h"
 #include "results/RunLog.h"
 
 namespace sondrel {
@@ -78,7 +78,7 @@ ResultsExport::ResultsExport(Services services, Sources sources, QObject* parent
     : QObject(parent), services_(std::move(services)), sources_(std::move(sources)) {}
 
 FileService& ResultsExport::files() const {
-  return services_.files ? *services_.files : SystemFiles();
+  return *services_.files;
 }
 
 namespace {
@@ -145,12 +145,8 @@ bool ResultsExport::writeWhole(const QString& path, const std::string& bytes) {
 }
 
 void ResultsExport::openSaved(const QString& path, bool spreadsheet) {
-  const auto kind = spreadsheet ? ILauncher::FileKind::Spreadsheet : ILauncher::FileKind::TextEditor;
-  if (services_.launcher && services_.launcher->openFile(kind, path)) return;
-  inform(QStringLiteral("No %1 application is set up on this computer to open the file:")
-                 .arg(spreadsheet ? Q("spreadsheet") : Q("text editor")) +
-             kCrLf + kCrLf + path,
-         Q("Information"));
+  OpenOnDesktop(services_.launcher.get(), services_.prompter.get(), path,
+                spreadsheet ? ILauncher::FileKind::Spreadsheet : ILauncher::FileKind::TextEditor);
 }
 
 void ResultsExport::ExportPing(bool csv, bool thenOpen) {

@@ -57,7 +57,7 @@ class ResultsExport final : public QObject {
     std::shared_ptr<IPrompter> prompter;
     std::shared_ptr<ILauncher> launcher;
     std::shared_ptr<IClock> clock;
-    FileService* files = nullptr;  // must outlive this; null: the system's files
+    FileService* files = nullptr;  // must be given, and outlive this
   };
   struct Sources {
     std::function<bool()> scanPanelShown;

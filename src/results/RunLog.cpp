@@ -3,13 +3,11 @@
 #include <QMetaObject>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <new>
 #include <thread>
 
 #include "core/DataFolder.h"
 #include "core/ports/FileService.h"
-#include "platform/Memory.h"
 #include "platform/Prompter.h"
 
 namespace sondrel {
@@ -209,16 +207,16 @@ RunLog::Deletion RunLog::DeleteExportedRunLog(const std::optional<FileStamp>& ex
 namespace {
 
 // Reads the pair in bounded pieces; the memory it takes is the records.
-Result<RunData> loadPair(const std::string& logPath, const std::string& targetsPath,
-                         const LoadOptions& options) {
-  std::ifstream log(logPath, std::ios::binary);
+Result<RunData> loadPair(FileService& files, const std::string& logPath,
+                         const std::string& targetsPath, const LoadOptions& options) {
+  auto log = files.openForReading(logPath);
   if (!log) return Error{ENOENT, "No previous run log."};
-  std::ifstream targets(targetsPath, std::ios::binary);
+  auto targets = files.openForReading(targetsPath);
   RunData run;
   LoadOptions withPages = options;
-  withPages.recordMemory = AdviseLargePages;
+  withPages.recordMemory = [&files](void* data, std::size_t bytes) { files.adviseBulkMemory(data, bytes); };
   try {
-    if (!LoadRunLog(log, targets ? &targets : nullptr, run, withPages))
+    if (!LoadRunLog(*log.value(), targets ? targets.value().get() : nullptr, run, withPages))
       return Error{0, "The previous run log holds no result."};
   } catch (const std::bad_alloc&) {
     return Error{ENOMEM, "The previous ping test is too large to be loaded in the memory there "
@@ -232,7 +230,7 @@ Result<RunData> loadPair(const std::string& logPath, const std::string& targetsP
 
 Result<RunData> RunLog::loadPreviousRun() const {
   const std::optional<FileStamp> before = files_.fileStamp(logPath());
-  Result<RunData> run = loadPair(logPath(), targetsPath(), {});
+  Result<RunData> run = loadPair(files_, logPath(), targetsPath(), {});
   if (run && before && files_.fileStamp(logPath()) == before) run.value().logStamp = before;
   return run;
 }
@@ -271,7 +269,7 @@ bool RunLog::ReloadPreviousRun(IPrompter& prompter) {
     std::shared_ptr<RunData> run;
     QString problem;
     try {
-      auto loaded = loadPair(log, targetsPath(), options);
+      auto loaded = loadPair(files_, log, targetsPath(), options);
       if (loaded)
         run = std::make_shared<RunData>(std::move(loaded.value()));
       else if (loaded.error().code == ENOMEM)

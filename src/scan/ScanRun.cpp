@@ -9,7 +9,6 @@
 #include "core/ScanGridRules.h"
 #include "core/ScanReportCheck.h"
 #include "platform/ProcessService.h"
-#include "platform/ScanSockets_linux.h"
 
 namespace sondrel {
 
@@ -206,14 +205,13 @@ void ScanRun::settle() {
 }
 
 void ScanRun::readReports(Worker& worker) {
-  const int fd = worker.child->socketFd();
   char buffer[4096];
   std::vector<ReportFrame> frames;
   // Bounded, so that one busy worker cannot hold the window; the notifier
   // comes again for the rest.
   for (int round = 0; round < 16; ++round) {
     std::size_t got = 0;
-    const ChannelRead read = ReadReportBytes(fd, buffer, sizeof buffer, &got);
+    const ChannelRead read = worker.child->readChannel(buffer, sizeof buffer, &got);
     if (read == ChannelRead::Data) {
       worker.reader.feed(std::string_view(buffer, got), frames);
       continue;
@@ -248,8 +246,7 @@ void ScanRun::workerEnded(ChildProcess* child, int exitStatus) {
       std::size_t got = 0;
       char buffer[4096];
       std::vector<ReportFrame> frames;
-      if (ReadReportBytes(worker.child->socketFd(), buffer, sizeof buffer, &got) !=
-          ChannelRead::Data)
+      if (worker.child->readChannel(buffer, sizeof buffer, &got) != ChannelRead::Data)
         break;
       worker.reader.feed(std::string_view(buffer, got), frames);
       takeReports(worker, frames);

@@ -82,7 +82,7 @@ TEST(StartUp, AShortBaseMeansTheProgramsOwnFolder) {
     SCOPED_TRACE(base);
     testing::MainWindowUnderTest app(base);
     app.window->Form_Load();
-    EXPECT_EQ(app.window->dataFolder(), ProgramFolder() + "SondrelDataBas/");
+    EXPECT_EQ(app.window->dataFolder(), SystemFiles().programFolder() + "SondrelDataBas/");
     EXPECT_TRUE(fs::is_directory(app.window->dataFolder()));
   }
 }

@@ -19,7 +19,7 @@ TEST_F(CliRunTest, AGroupsTrailingEmptyMemberIsATargetAsInTheWindow) {
   std::ofstream(services.dataFolder + "Tolvane_DB.txt", std::ios::binary)
       << line << "\r\nCNet,127.0.1.1,127.0.1.2\r\n \r\n";
 
-  auto members = ListTargets(services.dataFolder + "Tolvane_DB.txt", {"Lab", "Net"});
+  auto members = ListTargets(*services.files, services.dataFolder + "Tolvane_DB.txt", {"Lab", "Net"});
   ASSERT_TRUE(members) << members.error().message;
   EXPECT_EQ(members.value(), (std::vector<std::string>{"127.0.0.9", "", "127.0.1.1-127.0.1.2"}));
 

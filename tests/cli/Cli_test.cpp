@@ -97,7 +97,7 @@ TEST(CliTargets, StoredGroupsAndRangesByTitle) {
   std::ofstream(path, std::ios::binary)
       << "A127.0.0.1\r\n=comment\r\nBIP_Group_01,10.0.0.1,10.0.0.2 (printer)\r\n"
          "CIP_Range_01,10.0.1.2,10.0.1.1\r\n \r\nBAfterTheEnd,10.9.9.9\r\n";
-  auto got = ListTargets(path, {"IP_Range_01", "IP_Group_01"});
+  auto got = ListTargets(SystemFiles(), path, {"IP_Range_01", "IP_Group_01"});
   ASSERT_TRUE(got) << got.error().message;
   EXPECT_EQ(got.value(),
             (std::vector<std::string>{"10.0.1.2-10.0.1.1", "10.0.0.1", "10.0.0.2 (printer)"}));
@@ -108,11 +108,11 @@ TEST(CliTargets, StoredGroupsAndRangesByTitle) {
             (std::vector<std::string>{"10.0.1.2", "10.0.1.1", "10.0.0.1", "10.0.0.2"}));
 
   for (const char* missing : {"AfterTheEnd", "127.0.0.1", "nothing"}) {
-    auto none = ListTargets(path, {missing});
+    auto none = ListTargets(SystemFiles(), path, {missing});
     ASSERT_FALSE(none);
     EXPECT_NE(none.error().message.find("no group or range titled"), std::string::npos);
   }
-  EXPECT_FALSE(ListTargets(dir.path().toStdString() + "/none.txt", {"IP_Group_01"}));
+  EXPECT_FALSE(ListTargets(SystemFiles(), dir.path().toStdString() + "/none.txt", {"IP_Group_01"}));
 }
 
 using clitest::CliRunTest;

@@ -35,6 +35,8 @@ class FailingFiles final : public FileService {
   std::optional<std::int64_t> fileSize(const std::string& p) override { return inner_.fileSize(p); }
   std::optional<FileStamp> fileStamp(const std::string& p) override { return inner_.fileStamp(p); }
   std::vector<std::string> folderNames(const std::string& f) override { return inner_.folderNames(f); }
+  void makeFolders(const std::string& p) override { inner_.makeFolders(p); }
+  std::string programFolder() override { return inner_.programFolder(); }
   Result<void> checkFolderWritable(const std::string& f) override { return inner_.checkFolderWritable(f); }
   std::optional<std::string> environment(const std::string& n) override { return inner_.environment(n); }
   Result<std::unique_ptr<FolderLock>> lockFile(const std::string& p) override { return inner_.lockFile(p); }

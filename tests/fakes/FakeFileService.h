@@ -21,6 +21,7 @@ class FakeFileService final : public FileService {
   std::map<std::string, std::string> env;
   std::set<std::string> lockedByOthers;  // lock paths another process holds
   std::set<std::string> heldLocks;
+  std::vector<std::string> foldersMade;  // makeFolders calls, in order
   bool executableMade = false;
 
   // The next call of `operation` ("write", "rename", "link", "place",
@@ -53,6 +54,7 @@ class FakeFileService final : public FileService {
     return writeNewFile(to, bytes.value());
   }
   Result<std::string> readFile(const std::string& path) override {
+    if (auto e = failure("read", path)) return *e;
     auto it = files.find(path);
     if (it == files.end()) return Error{ENOENT, "Cannot read " + path};
     return it->second;
@@ -102,6 +104,9 @@ class FakeFileService final : public FileService {
         names.push_back(path.substr(folder.size()));
     return names;
   }
+  // Folders are not kept: every path is a file's. The ones asked for are.
+  void makeFolders(const std::string& path) override { foldersMade.push_back(path); }
+  std::string programFolder() override { return "/opt/sondrel/"; }
   Result<void> checkFolderWritable(const std::string& folder) override {
     if (auto e = failure("folder", folder)) return *e;
     return {};

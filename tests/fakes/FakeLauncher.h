@@ -20,11 +20,11 @@ class FakeLauncher final : public ILauncher {
     terminals << command;
     return result;
   }
-  bool openFile(FileKind kind, const QString& path) override {
+  void openFile(FileKind kind, const QString& path, std::function<void(bool)> done) override {
     files << (kind == FileKind::Spreadsheet ? QStringLiteral("spreadsheet:")
                                             : QStringLiteral("text:")) +
                  path;
-    return result;
+    done(result);
   }
   QString findTerminal() override { return terminal; }
 };

@@ -37,6 +37,20 @@ TEST_F(RunLogServiceTest, AnotherCopyHoldingTheLockKeepsItsLog) {
   EXPECT_EQ(files.files[folder + "Tolvane_DB3.txt"], kOldLog);
 }
 
+TEST_F(RunLogServiceTest, ThePreviousRunIsReadThroughTheFileService) {
+  RunLog log(folder, files);
+  auto run = log.loadPreviousRun();
+  ASSERT_TRUE(run) << run.error().message;
+  ASSERT_EQ(run.value().records.size(), 1u);
+  EXPECT_EQ(run.value().records[0].time, 15);
+  EXPECT_EQ(run.value().targetLabels, (std::vector<std::string>{"10.0.0.1"}));
+
+  files.failOnce("read", "Tolvane_DB3.txt", EIO);
+  auto unread = log.loadPreviousRun();
+  ASSERT_FALSE(unread);
+  EXPECT_EQ(unread.error().message, "No previous run log.");
+}
+
 TEST_F(RunLogServiceTest, ARefusedSecondRenameBringsThePreviousLogBack) {
   files.failOnce("rename", "Tolvane_DB4.txt", EIO);
   RunLog log(folder, files);

@@ -43,7 +43,7 @@ std::optional<int> HighestNicenessOfWorker(std::size_t count) {
         // The reports are read, or the worker would wait for room to write.
         char buffer[4096];
         std::size_t got = 0;
-        while (ReadReportBytes(child.socketFd(), buffer, sizeof buffer, &got) == ChannelRead::Data) {
+        while (child.readChannel(buffer, sizeof buffer, &got) == ChannelRead::Data) {
         }
         if (const auto n = ProcessNiceness(child.pid()); n && child.running())
           highest = std::max(highest.value_or(*n), *n);

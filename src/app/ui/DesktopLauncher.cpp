@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include "core/TerminalCommand.h"
@@ -48,20 +49,6 @@ bool DesktopLauncher::openTerminal(const QString& command) {
 }
 
 namespace {
-
-// The desktop entry the user's associations name for `mimeType`; "" when none.
-QString DefaultApplication(const QString& mimeType) {
-  QProcess query;
-  query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
-  if (!query.waitForFinished(3000)) {
-    query.kill();
-    query.waitForFinished(1000);
-    return {};
-  }
-  if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
-  // Several may be named, separated by ";": the first is the default.
-  return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed().section(QLatin1Char(';'), 0, 0);
-}
 
 // The Exec line of the desktop entry `id`; "" when it cannot be found.
 QString DesktopExec(const QString& id) {
@@ -107,21 +94,58 @@ QStringList DesktopExecArguments(const QString& exec, const QString& path) {
   return out;
 }
 
-bool DesktopLauncher::openFile(FileKind kind, const QString& path) {
+namespace {
+
+// Starts the default application of the first of `types` that names one
+// which starts, asking the desktop (xdg-mime) for one type at a time while
+// the window goes on; each question is given up after 3 s.
+void OpenWithFirstDefault(QStringList types, const QString& path, std::function<void(bool)> done) {
+  if (types.isEmpty()) {
+    done(false);
+    return;
+  }
+  const QString type = types.takeFirst();
+  auto* query = new QProcess;
+  auto* limit = new QTimer(query);
+  limit->setSingleShot(true);
+  QObject::connect(limit, &QTimer::timeout, query, [query] { query->kill(); });
+  auto next = [query, types, path, done] {
+    query->deleteLater();
+    OpenWithFirstDefault(types, path, done);
+  };
+  QObject::connect(query, &QProcess::errorOccurred, query, [query, next](QProcess::ProcessError error) {
+    // A program that did not start sends no finished().
+    if (error == QProcess::FailedToStart) next();
+  });
+  QObject::connect(query, &QProcess::finished, query,
+                   [query, path, done, next](int code, QProcess::ExitStatus status) {
+                     // Several may be named, separated by ";": the first is the default.
+                     const QString app =
+                         status == QProcess::NormalExit && code == 0
+                             ? QString::fromLocal8Bit(query->readAllStandardOutput()).trimmed().section(QLatin1Char(';'), 0, 0)
+                             : QString();
+                     const QStringList argv = app.isEmpty() ? QStringList() : DesktopExecArguments(DesktopExec(app), path);
+                     if (!argv.isEmpty() && QProcess::startDetached(argv.first(), argv.mid(1))) {
+                       query->deleteLater();
+                       done(true);
+                       return;
+                     }
+                     next();
+                   });
+  query->start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+  limit->start(3000);
+}
+
+}  // namespace
+
+void DesktopLauncher::openFile(FileKind kind, const QString& path, std::function<void(bool)> done) {
   // A spreadsheet's own type names a spreadsheet program for certain; the
   // CSV type may name one.
   const QStringList types = kind == FileKind::Spreadsheet
                                 ? QStringList{QStringLiteral("application/vnd.oasis.opendocument.spreadsheet"),
                                               QStringLiteral("text/csv")}
                                 : QStringList{QStringLiteral("text/plain")};
-  for (const QString& type : types) {
-    const QString app = DefaultApplication(type);
-    if (app.isEmpty()) continue;
-    const QStringList argv = DesktopExecArguments(DesktopExec(app), path);
-    if (argv.isEmpty()) continue;
-    if (QProcess::startDetached(argv.first(), argv.mid(1))) return true;
-  }
-  return false;
+  OpenWithFirstDefault(types, path, std::move(done));
 }
 
 }  // namespace sondrel

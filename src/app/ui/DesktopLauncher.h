@@ -18,7 +18,7 @@ class DesktopLauncher final : public ILauncher {
   bool openTerminal(const QString& command) override;
   // The default application of the file's kind, as the desktop's MIME
   // associations name it, started with the path as its argument.
-  bool openFile(FileKind kind, const QString& path) override;
+  void openFile(FileKind kind, const QString& path, std::function<void(bool)> done) override;
   QString findTerminal() override { return FindTerminal(); }
 };
 

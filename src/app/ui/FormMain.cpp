@@ -47,7 +47,6 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
                                        services_.network, services_.prompter, services_.keepAwake,
                                        services_.files},
                                       this);
-  if (!services_.processes) services_.processes = MakeProcessService();
   dosPanel_ = new DosPanelPresenter(
       {services_.prompter, services_.launcher, services_.processes, services_.files}, this);
   setObjectName(QStringLiteral("FormMain"));
@@ -201,7 +200,7 @@ bool FormMain::Form_Load() {
   picture3_->move(Px(120), Px(2760));
   // The window is shown before the slower steps; Qt paints it from the event
   // loop, so no rounds of yielding are needed here.
-  dataFolder_ = DataFolder(dataFolderBase_);
+  dataFolder_ = DataFolder(*services_.files, dataFolderBase_);
   if (!takeDataFolder()) return false;
   ipListFile_ = dataFolder_ + std::string(kIPListFile);
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);

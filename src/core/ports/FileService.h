@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <istream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +93,21 @@ class FileService {
     piece(bytes.value());
     return {};
   }
+  // The file as a stream, for readers that parse as they read (the run log's
+  // reload); ENOENT or the reason when it cannot be opened. (Here: the whole
+  // file read first, for services that read no other way.)
+  virtual Result<std::unique_ptr<std::istream>> openForReading(const std::string& path) {
+    auto bytes = readFile(path);
+    if (!bytes) return bytes.error();
+    return std::unique_ptr<std::istream>(std::make_unique<std::istringstream>(std::move(bytes.value())));
+  }
+  // Memory about to be filled in one sweep with what was read (the records of
+  // a reload): the service may ask the system for large pages behind it.
+  // Only a hint; here nothing.
+  virtual void adviseBulkMemory(void* data, std::size_t bytes) {
+    (void)data;
+    (void)bytes;
+  }
   // writeNewFile of `head` followed by the given parts of the file `from`,
   // copied in pieces of a bounded size. (Here: through memory.)
   virtual Result<void> writeNewFileFrom(const std::string& path, std::string_view head,
@@ -126,6 +143,13 @@ class FileService {
   virtual std::optional<FileStamp> fileStamp(const std::string& path) = 0;
   // The names (not paths) in `folder`; empty when it cannot be read.
   virtual std::vector<std::string> folderNames(const std::string& folder) = 0;
+
+  // Creates the folder and every missing folder above it, each new one with
+  // mode 0700; existing folders are left as they are. Failures are silent:
+  // the files in it fail as their owners say.
+  virtual void makeFolders(const std::string& path) = 0;
+  // The folder this program's executable lies in, ending in "/".
+  virtual std::string programFolder() = 0;
 
   // Whether new files can be made in `folder`: the reason (strerror text,
   // with the error code) when not.
