@@ -55,17 +55,8 @@ HistoryFileContents ParseHistoryFile(std::string_view bytes) {
 }
 
 std::string FormatHistory(const std::vector<std::string>& lines, std::string_view tail) {
-  std::size_t size = tail.size() + 3;
-  for (const auto& l : lines) size += l.size() + 2;
-  std::string out;
-  out.reserve(size);
-  for (const auto& l : lines) {
-    out += l;
-    out += "\r\n";
-  }
-  out += " \r\n";
-  out += tail;
-  return out;
+  // The history file is laid out as the IP list file is.
+  return FormatIPList(lines, tail);
 }
 
 namespace {

@@ -164,7 +164,10 @@ std::vector<std::string> ListIP2Items(const std::vector<std::string>& entries) {
 }
 
 std::string FormatIPList(const std::vector<std::string>& lines, std::string_view tail) {
+  std::size_t size = tail.size() + 3;
+  for (const auto& l : lines) size += l.size() + 2;
   std::string out;
+  out.reserve(size);
   for (const auto& l : lines) {
     out += l;
     out += "\r\n";

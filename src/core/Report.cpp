@@ -99,7 +99,7 @@ void ClosePeriod(ReportPeriod& period, const ResultRecord& lastRecord) {
   }
 }
 
-double PeriodMinutesFromText(std::string_view text) {
+std::optional<double> LeadingPeriodNumber(std::string_view text) {
   const std::string trimmed = TrimBlanks(text);
   std::string_view t = trimmed;
   if (!t.empty() && t.front() == '+') t.remove_prefix(1);
@@ -107,8 +107,14 @@ double PeriodMinutesFromText(std::string_view text) {
   const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value,
                                          std::chars_format::fixed);
   (void)end;
-  if (ec != std::errc() || !std::isfinite(value) || value <= 0) return 1;
+  if (ec != std::errc()) return std::nullopt;
   return value;
+}
+
+double PeriodMinutesFromText(std::string_view text) {
+  const std::optional<double> value = LeadingPeriodNumber(text);
+  if (!value || !std::isfinite(*value) || *value <= 0) return 1;
+  return *value;
 }
 
 std::string ProposedPeriodText(const RunData& run) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -71,6 +72,9 @@ void ClosePeriod(ReportPeriod& period, const ResultRecord& lastRecord);
 // number, zero or negative gives 1, so the walk always has a first record
 // inside its period.
 double PeriodMinutesFromText(std::string_view text);
+// The number the period box's text starts with (blanks around it and a
+// leading "+" allowed, no exponent); nothing when it does not start with one.
+std::optional<double> LeadingPeriodNumber(std::string_view text);
 // A proposal for the box: the run's minutes div 10, "1" when that is below 1
 // or there are no records.
 std::string ProposedPeriodText(const RunData& run);

@@ -19,7 +19,6 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <charconv>
 #include <sstream>
 
 #include "core/Twips.h"
@@ -40,14 +39,8 @@ QString L(const char* s) { return QString::fromLatin1(s); }
 
 // The box's text counts as 0 when it is empty or does not start with a number.
 bool CountsAsZero(const QString& text) {
-  const std::string t = text.trimmed().toStdString();
-  std::string_view v = t;
-  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
-  double value = 0;
-  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value,
-                                         std::chars_format::fixed);
-  (void)end;
-  return ec != std::errc() || value == 0;
+  const std::optional<double> value = LeadingPeriodNumber(text.toStdString());
+  return !value || *value == 0;
 }
 
 constexpr int kListWidths[7] = {250, 44, 56, 50, 64, 96, 176};
