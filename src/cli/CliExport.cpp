@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "cli/CliArguments.h"
 #include "cli/CliPing.h"
 #include "core/PingExport.h"
 #include "core/ports/FileService.h"
@@ -34,40 +35,34 @@ std::string ExportUsageText() {
 ParsedExport ParseExportCommandLine(const std::vector<std::string>& args) {
   ParsedExport out;
   ExportOptions& o = out.options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "-h" || a == "--help") {
+  const CommandArguments read =
+      ReadArguments(args, {{{"h", "help"}}, {{"csv"}}, {{"delete-log"}}, {{"o", "output"}, true}});
+  if (read.fault == CommandArguments::Fault::UnknownOption) {
+    out.error = "unknown option '" + read.faultArgument + "'";
+    return out;
+  }
+  if (read.fault == CommandArguments::Fault::MissingValue) {
+    out.error = "option '" + read.faultArgument + "' needs a file";
+    return out;
+  }
+  for (const auto& [name, value] : read.options) {
+    if (name == "h") {
       o.help = true;
-    } else if (a == "--csv") {
+    } else if (name == "csv") {
       o.csv = true;
-    } else if (a == "--delete-log") {
+    } else if (name == "delete-log") {
       o.deleteLog = true;
-    } else if (a == "-o" || a == "--output" || a.rfind("-o", 0) == 0 || a.rfind("--output=", 0) == 0) {
-      std::string value;
-      if (a == "-o" || a == "--output") {
-        if (i + 1 == args.size()) {
-          out.error = "option '" + a + "' needs a file";
-          return out;
-        }
-        value = args[++i];
-      } else {
-        value = a.rfind("--output=", 0) == 0 ? a.substr(9) : a.substr(2);
-      }
-      if (value.empty()) {
-        out.error = "empty output file";
-        return out;
-      }
-      if (!o.outFile.empty()) {
-        out.error = "more than one output file";
-        return out;
-      }
-      o.outFile = value;
-    } else {
-      out.error = a.rfind('-', 0) == 0 ? "unknown option '" + a + "'"
-                                        : "unexpected argument '" + a + "'";
+    } else if (value.empty()) {
+      out.error = "empty output file";
       return out;
+    } else if (!o.outFile.empty()) {
+      out.error = "more than one output file";
+      return out;
+    } else {
+      o.outFile = value;
     }
   }
+  if (!read.positionals.empty()) out.error = "unexpected argument '" + read.positionals.front() + "'";
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "cli/CliArguments.h"
 #include "core/AddressHelpers.h"
 #include "core/TestParameterLists.h"
 
@@ -112,83 +113,54 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     out.error = "unknown command '" + args[0] + "'";
     return out;
   }
+  const CommandArguments read =
+      ReadArguments({args.begin() + 1, args.end()},
+                    {{{"h", "help"}}, {{"version"}}, {{"one-by-one"}}, {{"w"}, true}, {{"i"}, true},
+                     {{"c"}, true}, {{"s"}, true}, {{"list"}, true}});
+  if (!read.ok()) {
+    out.error = FaultText(read);
+    return out;
+  }
   bool countGiven = false;
   bool stepUp = false;
-  bool optionsEnded = false;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      // An empty target would be pinged as a malformed address.
-      if (TrimBlanks(a).empty()) {
-        out.error = "empty target";
-        return out;
-      }
-      o.targets.push_back(a);
-      continue;
-    }
-    // The option's name and its value, whether attached (-c5, --list=T) or
-    // the next argument.
-    std::string name = a;
-    std::optional<std::string> attached;
-    if (a.rfind("--", 0) == 0) {
-      if (const size_t eq = a.find('='); eq != std::string::npos) {
-        name = a.substr(0, eq);
-        attached = a.substr(eq + 1);
-      }
-    } else if (a.size() > 2) {
-      name = a.substr(0, 2);
-      attached = a.substr(2);
-    }
-    const bool takesValue =
-        name == "-w" || name == "-i" || name == "-c" || name == "-s" || name == "--list";
-    if (!takesValue && attached) {
-      out.error = "unknown option " + a;
-      return out;
-    }
-    std::string v;
-    if (takesValue) {
-      if (attached) {
-        v = *attached;
-      } else if (i + 1 < args.size()) {
-        v = args[++i];
-      } else {
-        out.error = "option " + a + " needs a value";
-        return out;
-      }
-    }
-    if (name == "-h" || name == "--help") {
+  for (const auto& [name, v] : read.options) {
+    if (name == "h") {
       o.help = true;
       return out;
-    } else if (name == "--version") {
+    } else if (name == "version") {
       o.version = true;
       return out;
-    } else if (name == "--one-by-one") {
+    } else if (name == "one-by-one") {
       o.params.passMode = PassMode::OneByOne;
-    } else if (name == "--") {
-      optionsEnded = true;
-    } else if (name == "-w") {
+    } else if (name == "w") {
       auto n = wholeNumber(v, 1);
       if (!n) out.error = refusal(kInvalidTimeOut);
       else o.params.timeoutMs = static_cast<std::uint32_t>(*n);
-    } else if (name == "-i") {
+    } else if (name == "i") {
       auto n = wholeNumber(v, 1);
       if (!n) out.error = refusal(kInvalidInterval);
       else o.params.intervalMs = static_cast<std::uint32_t>(*n);
-    } else if (name == "-c") {
+    } else if (name == "c") {
       auto n = wholeNumber(v, 0);
       if (!n) out.error = refusal(kInvalidTimes);
       else o.params.pingsPerTarget = *n;
       countGiven = true;
-    } else if (name == "-s") {
+    } else if (name == "s") {
       out.error = applySize(v, o.params);
       stepUp = v == "step32";
-    } else if (name == "--list") {
+    } else if (name == "list") {
       if (TrimBlanks(v).empty()) out.error = "an empty list title";
       else o.lists.push_back(v);
-    } else {
-      out.error = "unknown option " + a;
     }
     if (!out.ok()) return out;
+  }
+  for (const std::string& target : read.positionals) {
+    // An empty target would be pinged as a malformed address.
+    if (TrimBlanks(target).empty()) {
+      out.error = "empty target";
+      return out;
+    }
+    o.targets.push_back(target);
   }
   // One step-up cycle is one run per target, as the window's list sets it.
   if (stepUp && !countGiven) o.params.pingsPerTarget = std::stoi(std::string(kStepUpTimes));

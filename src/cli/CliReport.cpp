@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "cli/CliArguments.h"
 #include "cli/CliPing.h"
 #include "core/Report.h"
 #include "core/ports/FileService.h"
@@ -34,35 +35,33 @@ std::string ReportUsageText() {
 ParsedReportLine ParseReportLine(const std::vector<std::string>& args) {
   ParsedReportLine parsed;
   ReportOptions& o = parsed.options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const std::string& name, std::string& into) {
-      if (i + 1 >= args.size()) {
-        parsed.error = "option " + name + " needs a value";
-        return;
-      }
-      into = args[++i];
-    };
-    if (a == "-h" || a == "--help") {
-      o.help = true;
-    } else if (a == "--by-size") {
-      o.bySize = true;
-    } else if (a == "--csv") {
-      o.csv = true;
-    } else if (a == "-p") {
-      value(a, o.minutesText);
-    } else if (a.rfind("-p", 0) == 0 && a.size() > 2) {
-      o.minutesText = a.substr(2);
-    } else if (a == "-o") {
-      value(a, o.output);
-      if (parsed.ok() && o.output.empty()) parsed.error = "option -o needs a file name";
-    } else if (a.rfind("-o", 0) == 0 && a.size() > 2) {
-      o.output = a.substr(2);
-    } else {
-      parsed.error = "unexpected argument '" + a + "'";
-    }
-    if (!parsed.ok()) break;
+  const CommandArguments read =
+      ReadArguments(args, {{{"h", "help"}}, {{"by-size"}}, {{"csv"}}, {{"p"}, true}, {{"o"}, true}});
+  if (read.fault == CommandArguments::Fault::UnknownOption) {
+    parsed.error = "unexpected argument '" + read.faultArgument + "'";
+    return parsed;
   }
+  if (read.fault == CommandArguments::Fault::MissingValue) {
+    parsed.error = "option " + read.faultArgument + " needs a value";
+    return parsed;
+  }
+  for (const auto& [name, value] : read.options) {
+    if (name == "h") {
+      o.help = true;
+    } else if (name == "by-size") {
+      o.bySize = true;
+    } else if (name == "csv") {
+      o.csv = true;
+    } else if (name == "p") {
+      o.minutesText = value;
+    } else if (value.empty()) {
+      parsed.error = "option -o needs a file name";
+      return parsed;
+    } else {
+      o.output = value;
+    }
+  }
+  if (!read.positionals.empty()) parsed.error = "unexpected argument '" + read.positionals.front() + "'";
   return parsed;
 }
 

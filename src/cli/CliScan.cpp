@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "cli/CliArguments.h"
 #include "cli/StreamPrompter.h"
 #include "core/AddressHelpers.h"
 #include "core/DataFolder.h"
@@ -39,40 +40,28 @@ std::string ScanUsageText() {
 ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
   ParsedScanLine out;
   ScanOptions& o = out.options;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      if (TrimBlanks(a).empty()) {
-        out.error = "empty target";
-        return out;
-      }
-      o.targets.push_back(a);
-    } else if (a == "--") {
-      optionsEnded = true;
-    } else if (a == "-h" || a == "--help") {
+  const CommandArguments read = ReadArguments(args, {{{"h", "help"}}, {{"list"}, true}});
+  if (!read.ok()) {
+    out.error = FaultText(read);
+    return out;
+  }
+  for (const auto& [name, v] : read.options) {
+    if (name == "h") {
       o.help = true;
       return out;
-    } else if (a == "--list" || a.rfind("--list=", 0) == 0) {
-      std::string v;
-      if (a == "--list") {
-        if (i + 1 >= args.size()) {
-          out.error = "option --list needs a value";
-          return out;
-        }
-        v = args[++i];
-      } else {
-        v = a.substr(7);
-      }
-      if (TrimBlanks(v).empty()) {
-        out.error = "an empty list title";
-        return out;
-      }
-      o.lists.push_back(v);
-    } else {
-      out.error = "unknown option " + a;
+    }
+    if (TrimBlanks(v).empty()) {
+      out.error = "an empty list title";
       return out;
     }
+    o.lists.push_back(v);
+  }
+  for (const std::string& target : read.positionals) {
+    if (TrimBlanks(target).empty()) {
+      out.error = "empty target";
+      return out;
+    }
+    o.targets.push_back(target);
   }
   if (o.targets.empty() && o.lists.empty()) out.error = "no target given";
   return out;

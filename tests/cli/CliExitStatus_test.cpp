@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <fstream>
 
+#include "cli/CliScan.h"
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
@@ -115,6 +116,17 @@ TEST(CliOptionForms, AttachedValuesEqualsVersionAndDoubleDash) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"ping", ""}, {"ping", "127.0.0.1", "  "}, {"ping", "--", ""}})
     EXPECT_EQ(ParseCommandLine(args).error, "empty target") << ::testing::PrintToString(args);
+}
+
+TEST(CliOptionForms, ValuesInTheOrderGivenAndBytesAsTyped) {
+  // Values are taken in the order given, and bytes in any encoding pass
+  // through as typed.
+  EXPECT_EQ(ParseCommandLine({"ping", "-i", "x", "-w", "0", "h"}).error, "Inalid Test Interval.");
+  ParsedCommandLine p = ParseCommandLine({"ping", "--list", "B\xe9ro", "-s", "64", "h\xff\x80"});
+  ASSERT_TRUE(p.ok()) << p.error;
+  EXPECT_EQ(p.options.lists, std::vector<std::string>{"B\xe9ro"});
+  EXPECT_EQ(p.options.targets, std::vector<std::string>{"h\xff\x80"});
+  EXPECT_EQ(ParseScanCommandLine({"--list=Caf\xe9"}).options.lists, std::vector<std::string>{"Caf\xe9"});
 }
 
 TEST(CliTargetLimit, SeveralRangesNameTheirTotal) {
