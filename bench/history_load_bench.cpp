@@ -12,7 +12,7 @@
 #include "command/ui/PictureDOS.h"
 #include "core/CommandHistory.h"
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "bench_widgets_main.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "core/DataFolder.h"
 #include "core/IPListFile.h"
 #include "iplist/IPListStore.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "bench_main.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "core/ports/IcmpCarrier.h"
 #include "fakes/FakeClock.h"
 #include "ping/PingRun.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "results/RunLog.h"
 
 namespace sondrel {

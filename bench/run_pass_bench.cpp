@@ -15,7 +15,7 @@
 #include "platform/Clock_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

@@ -25,7 +25,7 @@
 #include "app/ui/Composition.h"
 #include "app/ui/FormMain.h"
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "scan/ScanRun.h"

@@ -13,7 +13,7 @@
 #include "app/ui/Composition.h"
 #include "app/ui/FormMain.h"
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "core/RunRecords.h"
 #include "fakes/FakePrompter.h"
 #include "results/RunLog.h"

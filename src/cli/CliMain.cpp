@@ -13,7 +13,7 @@
 #include "platform/ProcessService.h"
 #include "core/DataFolder.h"
 #include "platform/Clock_linux.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/NetworkSettings_linux.h"
 #include "platform/Resolver_linux.h"

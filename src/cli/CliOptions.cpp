@@ -4,7 +4,7 @@
 
 #include "cli/CliArguments.h"
 #include "core/AddressHelpers.h"
-#include "core/TestParameterLists.h"
+#include "core/ParameterLists.h"
 
 namespace sondrel::cli {
 namespace {

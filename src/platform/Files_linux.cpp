@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/DataFolder.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "platform/Memory.h"
 
 namespace sondrel {

@@ -19,7 +19,7 @@
 #include "fakes/FakePrompter.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel::testing {
 

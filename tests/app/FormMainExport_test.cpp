@@ -19,7 +19,7 @@
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "results/RunLog.h"
 #include "support/ExportSample.h"
 #include "support/FileText.h"

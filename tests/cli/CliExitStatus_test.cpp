@@ -13,7 +13,7 @@
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "support/SkipMissing.h"
 
 namespace sondrel::cli {

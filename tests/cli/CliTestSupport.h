@@ -15,7 +15,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel::cli::clitest {
 

@@ -15,7 +15,7 @@
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeResolver.h"
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel::cli {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/TestParameterLists.h"
+#include "core/ParameterLists.h"
 
 namespace sondrel {
 namespace {

@@ -10,7 +10,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

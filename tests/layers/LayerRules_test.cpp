@@ -60,24 +60,24 @@ class BrokenTree : public ::testing::Test {
 TEST_F(BrokenTree, EachRuleFindsItsBreachAndTheRootsMayBuildTheServices) {
   write("core/Plain.h",
         "#pragma once\n#include <string>\n#include <sys/types.h>\n#include \"core/Result.h\"\n"
-        "// A comment may name SystemFiles() and \"platform/Files.h\".\n");
+        "// A comment may name SystemFiles() and \"platform/Files_linux.h\".\n");
   write("core/Bad.cpp",
-        "#include <QString>\n#include \"platform/Files.h\"\n#include <fstream>\n/* #include <QWidget>\n*/\n");
+        "#include <QString>\n#include \"platform/Files_linux.h\"\n#include <fstream>\n/* #include <QWidget>\n*/\n");
   write("ping/Run.cpp",
         "#include <QObject>\n#include <QWidget>\n#include \"ping/ui/Panel.h\"\n#include \"platform/Prompter.h\"\n");
   write("results/Log.cpp",
         "#include \"platform/Memory.h\"\n#include <unistd.h>\nauto p = MakeProcessService();\n");
   write("results/ui/View.cpp", "#include <QWidget>\n#include <sys/stat.h>\nFileService& f = SystemFiles();\n");
   write("scan/worker/main.cpp", "#include <unistd.h>\n#include \"platform/Resolver_linux.h\"\n#include <QString>\n");
-  write("app/ui/Composition.cpp", "#include \"platform/Files.h\"\nauto& f = SystemFiles();\n");
+  write("app/ui/Composition.cpp", "#include \"platform/Files_linux.h\"\nauto& f = SystemFiles();\n");
   write("cli/Main.cpp", "#include \"platform/SignalPipe.h\"\nauto p = MakeProcessService();\n");
   write("platform/Thing_linux.cpp", "#include <unistd.h>\n#include <QObject>\n");
 
   EXPECT_EQ(Described(FindLayerBreaches(root_, WindowModuleDirs())),
             (std::vector<std::string>{
                 "core/Bad.cpp:1: includes <QString>: no Qt in core",
-                "core/Bad.cpp:2: includes \"platform/Files.h\": core includes only core",
-                "core/Bad.cpp:2: includes \"platform/Files.h\": a platform implementation outside a "
+                "core/Bad.cpp:2: includes \"platform/Files_linux.h\": core includes only core",
+                "core/Bad.cpp:2: includes \"platform/Files_linux.h\": a platform implementation outside a "
                 "composition root",
                 "core/Bad.cpp:3: includes <fstream>: only platform/ reaches the OS",
                 "ping/Run.cpp:2: includes <QWidget>: a window module's header outside */ui/",

@@ -10,7 +10,7 @@
 #include "fakes/FakeKeepAwake.h"
 #include "ping/PingRun.h"
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

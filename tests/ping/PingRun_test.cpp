@@ -13,7 +13,7 @@
 #include "fakes/FakePrompter.h"
 #include "ping/PingRun.h"
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "support/FileText.h"
 
 namespace sondrel {

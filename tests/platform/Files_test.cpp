@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "support/SkipMissing.h"
 
 namespace sondrel {

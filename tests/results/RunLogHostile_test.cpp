@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/RunRecords.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 #include "results/RunLog.h"
 
 namespace sondrel {

@@ -11,7 +11,7 @@
 
 #include "fakes/FakePrompter.h"
 #include "results/RunLog.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

@@ -7,7 +7,7 @@
 #include <QDialog>
 
 #include "core/PingParameters.h"
-#include "core/TestParameterLists.h"
+#include "core/ParameterLists.h"
 #include "platform/Prompter.h"
 
 class QCheckBox;

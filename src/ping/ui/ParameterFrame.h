@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "core/PingParameters.h"
-#include "core/TestParameterLists.h"
+#include "core/ParameterLists.h"
 
 class QAction;
 class QComboBox;

@@ -29,7 +29,7 @@
 #include "iplist/ui/FormAddIPR.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
-#include "platform/Files.h"
+#include "platform/Files_linux.h"
 
 namespace sondrel {
 namespace {

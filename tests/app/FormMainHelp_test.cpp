@@ -19,7 +19,7 @@ namespace {
 
 using testing::MainWindowUnderTest;
 
-class FormMainDeskTest : public ::testing::Test {
+class FormMainHelpTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(base_.isValid());
@@ -32,7 +32,7 @@ class FormMainDeskTest : public ::testing::Test {
   std::unique_ptr<MainWindowUnderTest> app_;
 };
 
-TEST_F(FormMainDeskTest, HelpOpensFromMenuAndButtonWithoutBlockingTheMainWindow) {
+TEST_F(FormMainHelpTest, HelpOpensFromMenuAndButtonWithoutBlockingTheMainWindow) {
   QAction* howTo = w().action(QStringLiteral("mnuHowto"));
   ASSERT_NE(howTo, nullptr);
   EXPECT_TRUE(howTo->isEnabled());
@@ -64,7 +64,7 @@ TEST_F(FormMainDeskTest, HelpOpensFromMenuAndButtonWithoutBlockingTheMainWindow)
             QStringLiteral("1 of 7"));
 }
 
-TEST_F(FormMainDeskTest, AboutNamesCaptionVersionDataFolderAndLicence) {
+TEST_F(FormMainHelpTest, AboutNamesCaptionVersionDataFolderAndLicence) {
   w().action(QStringLiteral("mnuAbout"))->trigger();
   const auto messages = app_->fakes.prompter->messages();
   ASSERT_EQ(messages.size(), 1);
@@ -80,7 +80,7 @@ TEST_F(FormMainDeskTest, AboutNamesCaptionVersionDataFolderAndLicence) {
 
 // Every picture button shows a drawn icon that fills its box at 1x and 2x and
 // fades when the button is disabled.
-TEST_F(FormMainDeskTest, PictureButtonsCarryTheirIcons) {
+TEST_F(FormMainHelpTest, PictureButtonsCarryTheirIcons) {
   for (const char* name :
        {"Command3", "Command4", "Command5", "Command6", "Command7", "Command11", "Command12",
         "Command19"}) {
@@ -101,7 +101,7 @@ TEST_F(FormMainDeskTest, PictureButtonsCarryTheirIcons) {
 }
 
 // The window groups under the installed desktop entry and shows its icon.
-TEST_F(FormMainDeskTest, WindowCarriesTheDesktopEntryNameAndIcon) {
+TEST_F(FormMainHelpTest, WindowCarriesTheDesktopEntryNameAndIcon) {
   SetDesktopIdentity();
   EXPECT_EQ(QGuiApplication::desktopFileName().toStdString(), "org.example.sondrel");
   EXPECT_FALSE(w().windowIcon().isNull());

@@ -1,4 +1,4 @@
-#include "core/TestParameterLists.h"
+#include "core/ParameterLists.h"
 
 #include <cmath>
 #include <limits>
