@@ -40,6 +40,7 @@ struct PingRun::Pass {
   std::uint64_t serial = 0;
   std::vector<std::int32_t> sizes;
   std::size_t recorded = 0;
+  bool tickWaiting = false;  // a tick came meanwhile: the next pass follows at once
 };
 
 // Sends the echoes of one pass at a time on its own thread and hands the
@@ -198,15 +199,15 @@ PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, Q
       // A start came since the reload began. A run whose log has started
       // owns the files and the screen (the log then hands back nothing);
       // a start still collecting its targets may yet give up.
-      if (run && testRunning_)
+      if (run && testRunning())
         pendingReload_ = std::move(run);
       else if (run)
         showReloaded(std::move(*run));
       return;
     }
-    if (run && !testRunning_) {
+    if (run && !testRunning()) {
       showReloaded(std::move(*run));
-    } else if (!testRunning_) {
+    } else if (!testRunning()) {
       setTitles(title1_, QString());
     }
   });
@@ -226,8 +227,26 @@ PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, Q
 PingRun::~PingRun() {
   // Waits for an echo under way; nothing is posted after this.
   worker_.reset();
-  if (testRunning_) log_.CloseRunLog();
-  if (keptAwake_ && services_.keepAwake) services_.keepAwake->release();
+  if (testRunning()) log_.CloseRunLog();
+  if ((state_ == RunState::Running || state_ == RunState::Stopping) && services_.keepAwake)
+    services_.keepAwake->release();
+}
+
+void PingRun::setState(RunState next) {
+  const RunState before = state_;
+  if (next == before) return;
+  state_ = next;
+  // The machine is kept awake while passes go, up to the log's close.
+  const bool heldBefore = before == RunState::Running || before == RunState::Stopping;
+  const bool held = next == RunState::Running || next == RunState::Stopping;
+  if (services_.keepAwake && held != heldBefore) {
+    if (held)
+      services_.keepAwake->acquire();
+    else
+      services_.keepAwake->release();
+  }
+  Q_EMIT stateChanged(next);
+  if ((before == RunState::Idle) != (next == RunState::Idle)) Q_EMIT testRunningChanged(next != RunState::Idle);
 }
 
 void PingRun::setTitles(const QString& title1, const QString& title2) {
@@ -242,26 +261,16 @@ void PingRun::showMessage(const QString& text) {
                                 IPrompter::Icon::Information);
 }
 
-void PingRun::SetTestRunning() {
-  testRunning_ = true;
-  Q_EMIT testRunningChanged(true);
-}
-
-void PingRun::SetTestIdle() {
-  testRunning_ = false;
-  Q_EMIT testRunningChanged(false);
-}
-
 void PingRun::StartPingTest() {
   // A start while a run is going leaves that run alone.
-  if (testRunning_) return;
+  if (testRunning()) return;
   // A data folder that cannot take the log stops the start before the
   // previous results leave the screen.
   if (auto writable = log_.checkFolder(); !writable) {
     Q_EMIT problem(QString::fromStdString(writable.error().message));
     // A refused start ends as every other does, from the event loop.
     QTimer::singleShot(0, this, [this] {
-      if (testRunning_) return;
+      if (testRunning()) return;
       Q_EMIT testRunningChanged(false);
       Q_EMIT startAbandoned();
     });
@@ -273,10 +282,8 @@ void PingRun::StartPingTest() {
 
   targets_.clear();
   cycle_ = SizeCycle{};
-  SetTestRunning();
-  stopRequested_ = false;
-  echoBusy_ = false;
-  tickWaiting_ = false;
+  pass_.reset();
+  setState(RunState::Collecting);
   logProblemShown_ = false;
   run_.clear();
   timer1_.stop();
@@ -292,9 +299,8 @@ void PingRun::StartPingTest() {
 
 void PingRun::abandonStart() {
   ++startSerial_;  // a collection still under way answers into nothing
-  stopRequested_ = false;
   setTitles(title1_, QString());
-  SetTestIdle();
+  setState(RunState::Idle);
   previousRun_.clear();
   // The previous run's files are still in place; show them again.
   if (auto previous = std::move(pendingReload_)) showReloaded(std::move(*previous));
@@ -303,7 +309,7 @@ void PingRun::abandonStart() {
 
 void PingRun::continueStart(std::uint64_t serial) {
   // Stop before this point has given the start up already.
-  if (serial != startSerial_ || !testRunning_) return;
+  if (serial != startSerial_ || state_ != RunState::Collecting) return;
 
   if (asyncTargetSource_) {
     QPointer<PingRun> self(this);
@@ -322,7 +328,7 @@ void PingRun::continueStart(std::uint64_t serial) {
 
 void PingRun::completeStart(RunTargets collected) {
   ++startSerial_;  // a collection answers once
-  if (!testRunning_) return;
+  if (state_ != RunState::Collecting) return;
   if (collected.nothingToTest || collected.addresses.empty()) return abandonStart();
 
   std::string why;
@@ -378,12 +384,8 @@ void PingRun::completeStart(RunTargets collected) {
 
   run_.stats.firstTarget = targets_.front();
   run_.stats.minTime = kNoMinimum;
-  if (services_.keepAwake && !keptAwake_) {
-    services_.keepAwake->acquire();
-    keptAwake_ = true;
-  }
-  firstTick_ = true;
-  advancedActive_ = false;
+  setState(RunState::Running);
+  advancedMs_.reset();
   timer1_.setInterval(kFirstTickMs);
   timer1_.start();
   title1_ = title1;
@@ -394,17 +396,14 @@ void PingRun::completeStart(RunTargets collected) {
 
 std::uint32_t PingRun::nextIntervalMs() {
   if (!params_.advancedInterval) {
-    advancedActive_ = false;
+    advancedMs_.reset();
     return std::max<std::uint32_t>(params_.intervalMs, 1);
   }
-  if (!advancedActive_) {
-    advancedActive_ = true;
-    advancedMs_ = params_.intervalStart;
-  }
-  const std::uint32_t now = advancedMs_;
+  if (!advancedMs_) advancedMs_ = params_.intervalStart;
+  const std::uint32_t now = *advancedMs_;
   // Moves towards the limit by the step, then stays there.
   const std::int64_t limit = params_.intervalLimit;
-  std::int64_t next = std::int64_t{advancedMs_} + params_.intervalStep;
+  std::int64_t next = std::int64_t{now} + params_.intervalStep;
   if ((params_.intervalStep > 0 && next > limit) || (params_.intervalStep < 0 && next < limit))
     next = limit;
   advancedMs_ = static_cast<std::uint32_t>(
@@ -413,21 +412,19 @@ std::uint32_t PingRun::nextIntervalMs() {
 }
 
 void PingRun::PingTick() {
-  if (!testRunning_ || stopRequested_ || targets_.empty()) return;
-  if (echoBusy_) {
+  if (state_ != RunState::Running) return;
+  if (pass_) {
     // Passes never overlap: this tick runs once the pass under way is in.
-    tickWaiting_ = true;
+    pass_->tickWaiting = true;
     return;
   }
-  tickWaiting_ = false;
+  // The first tick comes after kFirstTickMs; the interval takes over here.
   const int interval = static_cast<int>(nextIntervalMs());
-  if (firstTick_ || timer1_.interval() != interval) timer1_.setInterval(interval);
-  firstTick_ = false;
+  if (timer1_.interval() != interval) timer1_.setInterval(interval);
   beginPass();
 }
 
 void PingRun::beginPass() {
-  echoBusy_ = true;
   pass_ = std::make_unique<Pass>();
   pass_->serial = ++passSerial_;
   std::vector<Slot> slots(targets_.size());
@@ -495,24 +492,26 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
 }
 
 void PingRun::endOfPass() {
+  const bool tickWaiting = pass_ && pass_->tickWaiting;
   pass_.reset();
-  echoBusy_ = false;
-  if (stopRequested_) return FinishStop();
+  if (state_ == RunState::Stopping) return FinishStop();
   if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return StopPingTest();
   if (pastEndCheck_ && pastEndCheck_()) return StopPingTest();
-  if (tickWaiting_) PingTick();
+  if (tickWaiting) PingTick();
 }
 
 void PingRun::StopPingTest() {
-  if (!testRunning_ || stopRequested_) return;
+  if (state_ != RunState::Collecting && state_ != RunState::Running) return;
   timer1_.stop();
-  stopRequested_ = true;
-  tickWaiting_ = false;
   worker_->requestStop();
+  if (state_ == RunState::Collecting) {
+    Q_EMIT stopping();
+    return abandonStart();  // give the start up now
+  }
+  setState(RunState::Stopping);
   Q_EMIT stopping();
-  if (targets_.empty()) return abandonStart();  // still collecting: give the start up now
   timer2_.start();
-  if (!echoBusy_) return FinishStop();
+  if (!pass_) return FinishStop();
   runTitle2_ = title2_;
   setTitles(title1_, QString::fromLatin1(kStoppingText));
 }
@@ -520,7 +519,7 @@ void PingRun::StopPingTest() {
 void PingRun::FinishStop() {
   // The run stays marked as running until the echoes under way are recorded
   // and the log is closed, so no new run can start over this one's log.
-  if (echoBusy_) return;
+  if (pass_ || state_ != RunState::Stopping) return;
   timer2_.stop();
   // Still under the run lock: the log is this run's as it ends.
   run_.logStamp = log_.isOpen() ? log_.logStamp() : std::nullopt;
@@ -529,22 +528,17 @@ void PingRun::FinishStop() {
     Q_EMIT problem(QStringLiteral("%1 results of this ping test could not be written to the log %2.")
                        .arg(log_.unwritten())
                        .arg(QString::fromStdString(log_.logPath())));
-  stopRequested_ = false;
   if (!runTitle2_.isNull()) {
     setTitles(title1_, runTitle2_);
     runTitle2_ = QString();
   }
-  if (keptAwake_ && services_.keepAwake) {
-    services_.keepAwake->release();
-    keptAwake_ = false;
-  }
-  SetTestIdle();
+  setState(RunState::Idle);
   Q_EMIT finished();
   Q_EMIT reportLinkVisible(true);
 }
 
 bool PingRun::ReloadPreviousRun() {
-  if (testRunning_) return false;
+  if (testRunning()) return false;
   reloadMark_ = runsStarted_;
   if (services_.prompter) return log_.ReloadPreviousRun(*services_.prompter);
   auto loaded = log_.loadPreviousRun();
@@ -560,7 +554,7 @@ void PingRun::showReloaded(RunData run) {
 }
 
 void PingRun::setPreviousRun(RunData run) {
-  if (testRunning_) return;
+  if (testRunning()) return;
   Q_EMIT dataAboutToChange();
   run_ = std::move(run);
   targets_.clear();

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ struct EchoOutcome {
   LocalDateTime ended;     // local time at which the echo ended
   bool cancelled = false;  // ended by Stop: never recorded
 };
+
+// Where a run is: no run; a start collecting its targets (names may still
+// resolve); passes going; Stop taken, the echoes under way still coming in.
+enum class RunState { Idle, Collecting, Running, Stopping };
 
 // What the target collection gives a run.
 struct RunTargets {
@@ -104,14 +109,12 @@ class PingRun final : public QObject {
   // line reads kStoppingText.
   void StopPingTest();
 
-  bool testRunning() const { return testRunning_; }
-  // The running flag alone, announced through testRunningChanged; the run
-  // sets it itself. The window's SetTestRunning and SetTestIdle come here, so
-  // the flag has one home.
-  void SetTestRunning();
-  void SetTestIdle();
-  bool stopRequested() const { return stopRequested_; }
-  bool echoBusy() const { return echoBusy_; }
+  RunState state() const { return state_; }
+  // A start or a run is under way (any state but Idle).
+  bool testRunning() const { return state_ != RunState::Idle; }
+  bool stopRequested() const { return state_ == RunState::Stopping; }
+  // A pass's echoes are out.
+  bool echoBusy() const { return pass_ != nullptr; }
 
   // The records of the current run, or of the reloaded previous one.
   const RunData& data() const { return run_; }
@@ -134,7 +137,9 @@ class PingRun final : public QObject {
   // StartPingTest step 1 and 5: show the ping panel, paint it black, clear the
   // rows, statistics values and report link; title line `title2`.
   void runPreparing(const QString& title2);
-  // SetTestRunning / SetTestIdle: the start buttons follow.
+  // Every change of state(); testRunningChanged follows when the run leaves
+  // or reaches Idle (the start buttons go by it).
+  void stateChanged(sondrel::RunState state);
   void testRunningChanged(bool running);
   // The title lines (LabelTittle1, LabelTittle2) changed.
   void titlesChanged(const QString& title1, const QString& title2);
@@ -198,16 +203,11 @@ class PingRun final : public QObject {
   QString title1_;
   QString title2_;
   QString runTitle2_;  // the run's title while kStoppingText stands in for it
-  bool testRunning_ = false;
-  bool stopRequested_ = false;
-  bool echoBusy_ = false;
-  bool tickWaiting_ = false;
-  bool firstTick_ = false;
-  bool longAddressFlag_ = false;
-  bool keptAwake_ = false;
-  bool logProblemShown_ = false;
-  bool advancedActive_ = false;
-  std::uint32_t advancedMs_ = 0;
+  RunState state_ = RunState::Idle;
+  bool longAddressFlag_ = false;  // of the targets: some address is long
+  bool logProblemShown_ = false;  // once a run
+  // The advanced interval's next value while it is in use.
+  std::optional<std::uint32_t> advancedMs_;
   std::uint64_t passSerial_ = 0;
   std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
@@ -222,6 +222,8 @@ class PingRun final : public QObject {
   void endOfPass();
   void FinishStop();
   std::uint32_t nextIntervalMs();
+  // The one place the state changes; the keep-awake hold follows it.
+  void setState(RunState next);
   void setTitles(const QString& title1, const QString& title2);
   void abandonStart();
   void showMessage(const QString& text);

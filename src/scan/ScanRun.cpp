@@ -71,9 +71,9 @@ bool ScanRun::StartScan(const std::vector<std::string>& addresses) {
     scanning_ = false;
     return false;
   }
-  Q_EMIT testRunningChanged(true);
   timerS1_.start();
   scanning_ = true;
+  Q_EMIT testRunningChanged(true);
   addresses_ = addresses;
   table_.resize(addresses.size());
   for (std::size_t k = 0; k < addresses.size(); ++k) table_[k].ip = addresses[k];

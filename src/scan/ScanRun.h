@@ -88,7 +88,7 @@ class ScanRun final : public QObject {
   QTimer& timerS3() { return timerS3_; }
 
  Q_SIGNALS:
-  // SetTestRunning (true) / SetTestIdle (false).
+  // The scan began (true) or ended (false).
   void testRunningChanged(bool running);
   // A worker was started; `total` counts the addresses handed out so far.
   void workerStarted(int total);

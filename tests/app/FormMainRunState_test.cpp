@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <vector>
 
 #include "app/AppFixture.h"
 #include "ping/PingRun.h"
@@ -9,20 +12,28 @@
 namespace sondrel {
 namespace {
 
-// The window keeps no running flag of its own: what the run says is what the
-// close rules and the start buttons go by, whichever side sets it.
-TEST(FormMainRunState, TheWindowAndTheRunShareOneRunningFlag) {
+// The window keeps no running flag of its own: what the ping run's state
+// says is what the close rules and the start buttons go by, through each of
+// its states.
+TEST(FormMainRunState, TheCloseRulesAndTheStartButtonsFollowTheRunsState) {
   QTemporaryDir base;
   ASSERT_TRUE(base.isValid());
-  testing::MainWindowUnderTest app(base.path().toStdString());
+  testing::FakeServices fakes;
+  // An echo that takes long enough to see the run stopping.
+  fakes.icmp->script("127.0.0.9", {.silent = true});
+  testing::MainWindowUnderTest app(base.path().toStdString(), fakes);
   FormMain& w = *app.window;
   w.Form_Load();
   auto* start = w.findChild<QPushButton*>(QStringLiteral("CommandStart"));
   ASSERT_NE(start, nullptr);
   QAction* exit = w.action(QStringLiteral("mnuExit"));
   ASSERT_NE(exit, nullptr);
+  std::vector<RunState> states;
+  QObject::connect(w.pingRun(), &PingRun::stateChanged, [&](RunState s) { states.push_back(s); });
 
-  w.pingRun()->SetTestRunning();
+  testing::PingTheseTargets(w, {"127.0.0.9"});
+  QTest::mouseClick(start, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.icmp->waitForWaiting(1, std::chrono::milliseconds(0)); }, 5000));
   EXPECT_TRUE(w.testRunning());
   EXPECT_FALSE(start->isEnabled());
   exit->trigger();
@@ -31,17 +42,13 @@ TEST(FormMainRunState, TheWindowAndTheRunShareOneRunningFlag) {
   EXPECT_EQ(app.fakes.prompter->messages()[0].text.toStdString(),
             "Please click 'Stop' button to stop the testing first.");
 
-  w.SetTestIdle();
-  EXPECT_FALSE(w.pingRun()->testRunning());
+  w.action(QStringLiteral("mnuStop"))->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.testRunning(); }, 5000));
   EXPECT_TRUE(start->isEnabled());
+  EXPECT_EQ(states, (std::vector<RunState>{RunState::Collecting, RunState::Running, RunState::Stopping,
+                                           RunState::Idle}));
   exit->trigger();
   EXPECT_EQ(app.exits, 1);
-
-  w.SetTestRunning();
-  EXPECT_TRUE(w.pingRun()->testRunning());
-  EXPECT_FALSE(start->isEnabled());
-  w.pingRun()->SetTestIdle();
-  EXPECT_FALSE(w.testRunning());
 }
 
 }  // namespace

@@ -233,6 +233,26 @@ TEST_F(FormMainScanTest, APingRunStartedAfterAStoppedScanKeepsGoingUntilStop) {
   EXPECT_TRUE(find<QPushButton>("Command8")->isEnabled());
 }
 
+// The scan and the ping run each keep their own state; the window is busy
+// while either goes.
+TEST_F(FormMainScanTest, AScanLeavesThePingRunIdleAndRefusesItsStarts) {
+  testing::PingTheseTargets(w(), {"127.0.0.1"});
+  std::vector<RunState> states;
+  QObject::connect(w().pingRun(), &PingRun::stateChanged, [&](RunState s) { states.push_back(s); });
+  scanRange();
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_TRUE(w().testRunning());
+  EXPECT_EQ(w().pingRun()->state(), RunState::Idle);
+  w().CommandStart_Click();
+  QTest::qWait(50);
+  EXPECT_TRUE(states.empty());
+  for (int k = 0; k < 30; ++k) report(std::to_string(k) + ",1,64,,");
+  tickToFinish();
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_FALSE(w().testRunning());
+  EXPECT_TRUE(states.empty()) << "the scan touched the ping run";
+}
+
 TEST_F(FormMainScanTest, PingIsRefusedFromStopUntilTheStoppedScanHasEnded) {
   testing::PingTheseTargets(w(), {"127.0.0.1"});
   QSignalSpy preparing(w().pingRun(), &PingRun::runPreparing);

@@ -30,6 +30,16 @@ class FormMainTest : public ::testing::Test {
     app_->window->Form_Load();
   }
   FormMain& w() { return *app_->window; }
+  // A ping run of one target that answers at once, going until Stop.
+  void startRun() {
+    testing::PingTheseTargets(w(), {"127.0.0.1"});
+    w().action(QStringLiteral("mnuStart"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->state() == RunState::Running; }, 5000));
+  }
+  void stopRun() {
+    w().action(QStringLiteral("mnuStop"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 5000));
+  }
   template <typename T>
   T* find(const char* name) {
     return w().findChild<T*>(QString::fromLatin1(name));
@@ -53,7 +63,8 @@ TEST_F(FormMainTest, DataFilesLieInTheDataFolder) {
 }
 
 TEST_F(FormMainTest, CloseIsRefusedWhileATestRunsAndAcceptedAfter) {
-  w().SetTestRunning();
+  startRun();
+  ASSERT_FALSE(HasFatalFailure());
   EXPECT_FALSE(w().close());
   EXPECT_TRUE(w().isVisible());
   EXPECT_EQ(app_->exits, 0);
@@ -64,7 +75,8 @@ TEST_F(FormMainTest, CloseIsRefusedWhileATestRunsAndAcceptedAfter) {
   EXPECT_EQ(messages[0].icon, IPrompter::Icon::Information);
   EXPECT_EQ(messages[0].buttons, IPrompter::Buttons::Ok);
 
-  w().SetTestIdle();
+  stopRun();
+  ASSERT_FALSE(HasFatalFailure());
   EXPECT_TRUE(w().close());
   EXPECT_EQ(app_->exits, 1);
   EXPECT_EQ(app_->fakes.prompter->messages().size(), 1) << "no question after Stop";
@@ -73,12 +85,14 @@ TEST_F(FormMainTest, CloseIsRefusedWhileATestRunsAndAcceptedAfter) {
 TEST_F(FormMainTest, ExitFromTheMenuIsRefusedWhileATestRuns) {
   QAction* exit = w().action(QStringLiteral("mnuExit"));
   ASSERT_NE(exit, nullptr);
-  w().SetTestRunning();
+  startRun();
+  ASSERT_FALSE(HasFatalFailure());
   exit->trigger();
   EXPECT_EQ(app_->exits, 0);
   ASSERT_EQ(app_->fakes.prompter->messages().size(), 1);
   EXPECT_EQ(app_->fakes.prompter->messages()[0].caption.toStdString(), "Test is Running.     ");
-  w().SetTestIdle();
+  stopRun();
+  ASSERT_FALSE(HasFatalFailure());
   exit->trigger();
   EXPECT_EQ(app_->exits, 1);
 }

@@ -61,7 +61,7 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   connectDosPanel();
 
   PingPanelPresenter* ping = pingPanel_;
-  connect(ping, &PingPanelPresenter::testRunningChanged, this, &FormMain::followRunState);
+  connect(ping, &PingPanelPresenter::testRunningChanged, this, [this] { followRunState(testRunning()); });
   connect(ping, &PingPanelPresenter::pingPanelWanted, this, &FormMain::ShowPingPanel);
   connect(ping, &PingPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
   connect(ping, &PingPanelPresenter::selectionPopupHideWanted, this, &FormMain::hideSelectionPopup);
@@ -426,18 +426,27 @@ void FormMain::ExitProgram() {
   exitHandler_();
 }
 
-void FormMain::SetTestRunning() {
-  if (PingRun* run = pingRun()) run->SetTestRunning();
-}
-
-void FormMain::SetTestIdle() {
-  if (PingRun* run = pingRun()) run->SetTestIdle();
+bool FormMain::testRunning() const {
+  return pingPanel_->testRunning() || (scanPresenter_ && scanPresenter_->scanning());
 }
 
 void FormMain::followRunState(bool running) {
-  display_->setRunning(running);
-  action(QStringLiteral("mnuStart"))->setEnabled(!running);
-  action(QStringLiteral("mnuIpscanner"))->setEnabled(!running && scanAvailable_);
+  if (running)
+    SetTestRunning();
+  else
+    SetTestIdle();
+}
+
+void FormMain::SetTestRunning() {
+  display_->setRunning(true);
+  action(QStringLiteral("mnuStart"))->setEnabled(false);
+  action(QStringLiteral("mnuIpscanner"))->setEnabled(false);
+}
+
+void FormMain::SetTestIdle() {
+  display_->setRunning(false);
+  action(QStringLiteral("mnuStart"))->setEnabled(true);
+  action(QStringLiteral("mnuIpscanner"))->setEnabled(scanAvailable_);
 }
 
 void FormMain::focusNeutral() { text402_->setFocus(Qt::OtherFocusReason); }

@@ -84,10 +84,9 @@ class FormMain final : public QMainWindow {
   DialogHelp* helpWindow() const;
   void ExitProgram();
 
-  // The running flag set, and back; the start buttons follow the run's flag.
-  void SetTestRunning();
-  void SetTestIdle();
-  bool testRunning() const { return pingPanel_->testRunning(); }
+  // A ping run or a scan is going: the close rules and the start buttons go
+  // by it.
+  bool testRunning() const;
 
   // Called to end the program; QCoreApplication::exit(0) unless replaced.
   void setExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
@@ -151,8 +150,12 @@ class FormMain final : public QMainWindow {
   bool takeDataFolder();
   void loadIPList();
   void connectDosPanel();
-  // The start buttons and the display follow the run's flag.
+  // The start buttons and the display follow testRunning(): SetTestRunning
+  // greys the starts, SetTestIdle gives them back. The flag itself is the
+  // runs' own state.
   void followRunState(bool running);
+  void SetTestRunning();
+  void SetTestIdle();
   // Makes the export piece and gives it its menu entries.
   void buildExport();
 

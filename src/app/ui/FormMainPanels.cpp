@@ -50,6 +50,12 @@ void FormMain::prepareScanGrid() {
   setScanExportSource([scan] { return ScanExportSource{scan->scanTable(), scan->scanTotals()}; });
   connect(scan, &ScanPanelPresenter::scanPanelWanted, this, &FormMain::ShowScanPanel);
   connect(scan, &ScanPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
+  // A scan and a ping run never go together: while one goes, the other's
+  // starts are refused.
+  connect(scan, &ScanPanelPresenter::scanningChanged, this, [this](bool scanning) {
+    pingPanel_->setOtherRunGoing(scanning);
+    followRunState(testRunning());
+  });
   connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
           &ScanPanelPresenter::StartScan);
   connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,

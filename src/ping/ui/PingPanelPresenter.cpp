@@ -128,7 +128,8 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
 
   connect(scheduleCheck_.get(), &ScheduleCheck::startRequested, this, [this] {
     scheduleCheck_->setArmed(true);
-    pingRun_->StartPingTest();
+    // Refused while a scan goes, as a start while a run goes is.
+    if (!otherRunGoing_) pingRun_->StartPingTest();
   });
   connect(scheduleCheck_.get(), &ScheduleCheck::awaitingStartChanged, this, [d](bool awaiting) {
     if (awaiting) d->PingReport()->hide();
@@ -155,8 +156,9 @@ void PingPanelPresenter::loadIPList(const std::string& dataFolder) {
   editor_ = new IPListEditor(services_.prompter, *store_, exchange_, *views_.targetList,
                              views_.window, this);
   connect(editor_, &IPListEditor::pingTestRequested, this, &PingPanelPresenter::startTestNow);
-  connect(pingRun_.get(), &PingRun::testRunningChanged, editor_, &IPListEditor::setRunActive);
-  editor_->setRunActive(pingRun_->testRunning());
+  connect(pingRun_.get(), &PingRun::testRunningChanged, editor_,
+          [this](bool running) { editor_->setRunActive(running || otherRunGoing_); });
+  editor_->setRunActive(pingRun_->testRunning() || otherRunGoing_);
 
   collector_ = new TargetCollector(services_.resolver, this);
   connect(collector_, &TargetCollector::finished, this, &PingPanelPresenter::pingTargetsCollected);
@@ -196,8 +198,13 @@ void PingPanelPresenter::showStatistics(const RunStatistics& stats) {
     views_.display->ShowRunStatistics(stats);
 }
 
+void PingPanelPresenter::setOtherRunGoing(bool going) {
+  otherRunGoing_ = going;
+  if (editor_) editor_->setRunActive(going || (pingRun_ && pingRun_->testRunning()));
+}
+
 void PingPanelPresenter::startRun() {
-  if (!pingRun_ || pingRun_->testRunning()) {
+  if (!pingRun_ || pingRun_->testRunning() || otherRunGoing_) {
     // A refused start changes nothing: the running run keeps its scheduled end.
     return;
   }
@@ -208,7 +215,7 @@ void PingPanelPresenter::startRun() {
 
 void PingPanelPresenter::startTestNow(const ListEntry& entry) {
   // Refused here, the entry is not kept to replace the next selection.
-  if (!pingRun_ || pingRun_->testRunning()) return;
+  if (!pingRun_ || pingRun_->testRunning() || otherRunGoing_) return;
   testNow_ = entry;
   startRun();
 }

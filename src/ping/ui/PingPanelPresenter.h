@@ -80,6 +80,9 @@ class PingPanelPresenter final : public QObject {
 
   // A start: "Immediately", then a run; refused while one is going.
   void startRun();
+  // Another run of the window (a scan) is going, or has ended: the ping
+  // run's starts are refused meanwhile, and the list is not edited.
+  void setOtherRunGoing(bool going);
   void stopRun();
   // A list dialog's test-now button: a run on `entry` alone (an empty entry
   // tests the selection), refused like any start while a run is going.
@@ -119,6 +122,7 @@ class PingPanelPresenter final : public QObject {
   DialogExchange exchange_;
   ListEntry testNow_;  // what a test-now start tests, until its collection takes it
   IPListEditor* editor_ = nullptr;
+  bool otherRunGoing_ = false;
   TargetCollector* collector_ = nullptr;
   PingRun::TargetsReady targetsReady_;  // the run waiting for the collection
   std::unique_ptr<RunLog> runLog_;

@@ -36,11 +36,7 @@ ScanPanelPresenter::ScanPanelPresenter(Services services, std::string workerPath
     if (views_.panel) views_.panel->Text2()->setText(QString::fromStdString(run_->progressText()));
   });
   ScanRun* run = run_.get();
-  connect(run, &ScanRun::testRunningChanged, this, [this](bool running) {
-    if (!views_.pingRun) return;
-    if (running) views_.pingRun->SetTestRunning();
-    else views_.pingRun->SetTestIdle();
-  });
+  connect(run, &ScanRun::testRunningChanged, this, [this](bool running) { Q_EMIT scanningChanged(running); });
   connect(run, &ScanRun::reportArrived, this, &ScanPanelPresenter::scheduleProgress);
   connect(run, &ScanRun::launchEnded, this, [this](int total) {
     if (views_.panel) views_.panel->LabelTotal()->setText(QString::number(total));
@@ -87,7 +83,8 @@ void ScanPanelPresenter::StartScan() {
   panel->LabelInactive()->clear();
   panel->Label9()->clear();
   if (views_.titleLine) views_.titleLine->clear();
-  if (views_.pingRun) views_.pingRun->SetTestRunning();
+  collecting_ = true;
+  Q_EMIT scanningChanged(true);
   // The last scan's MAC completion must not write into the new table.
   if (lookup_) lookup_->cancel();
   // The grid of the last scan goes at once; the addresses come next.
@@ -102,7 +99,6 @@ void ScanPanelPresenter::StartScan() {
   }
   CollectRequest request = TestNowRequest(CollectPurpose::Scan, std::exchange(scanNow_, {}));
   views_.targetList->fillListState(request);
-  collecting_ = true;
   collector_->start(std::move(request));
 }
 
@@ -125,7 +121,7 @@ void ScanPanelPresenter::collected(const CollectResult& result) {
 
 void ScanPanelPresenter::launch(const std::vector<std::string>& addresses) {
   if (!run_->StartScan(addresses)) {
-    if (views_.pingRun) views_.pingRun->SetTestIdle();
+    Q_EMIT scanningChanged(false);
     return;
   }
   if (services_.keepAwake && !awake_) {
@@ -142,7 +138,7 @@ void ScanPanelPresenter::StopScan() {
     // Nothing was launched yet: the scan ends here.
     collecting_ = false;
     collector_->cancel();
-    if (views_.pingRun) views_.pingRun->SetTestIdle();
+    Q_EMIT scanningChanged(false);
     return;
   }
   if (run_->scanning()) run_->StopScan();

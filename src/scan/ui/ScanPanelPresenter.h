@@ -90,6 +90,8 @@ class ScanPanelPresenter final : public QObject {
  Q_SIGNALS:
   void scanPanelWanted();
   void neutralFocusWanted();
+  // scanning() changed: a scan began collecting, or ended (or gave up).
+  void scanningChanged(bool scanning);
 
  private:
   void collected(const CollectResult& result);
