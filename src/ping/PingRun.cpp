@@ -94,7 +94,7 @@ class PingRun::Worker {
   };
 
   EchoOutcome outcomeOf(const EchoReply& r) const {
-    return {r.status, r.roundTripMs, r.ttl, clock_->now(), r.cancelled};
+    return {r.status, r.roundTripMs, r.roundTripUs, r.ttl, clock_->now(), r.cancelled};
   }
 
   void loop() {
@@ -123,7 +123,7 @@ class PingRun::Worker {
     for (std::size_t k = 0; k < n; ++k) {
       Slot& s = job.slots[k];
       if (s.preStatus != kToSend) {
-        ready[k] = EchoOutcome{s.preStatus, 0, 0, begun, false};
+        ready[k] = EchoOutcome{s.preStatus, 0, 0, 0, begun, false};
       } else {
         slotOf.push_back(k);
         requests.push_back(std::move(s.request));
@@ -151,7 +151,7 @@ class PingRun::Worker {
       for (std::size_t i = 0; i < slotOf.size(); ++i)
         if (!ready[slotOf[i]])
           ready[slotOf[i]] = i < replies.size() ? outcomeOf(replies[i])
-                                                : EchoOutcome{11050, 0, 0, clock_->now(), false};
+                                                : EchoOutcome{11050, 0, 0, 0, clock_->now(), false};
     }
     deliverReady(true);
   }
@@ -160,7 +160,7 @@ class PingRun::Worker {
     for (std::size_t k = 0; k < job.slots.size(); ++k) {
       if (stop_) break;
       const Slot& s = job.slots[k];
-      EchoOutcome o{s.preStatus, 0, 0, clock_->now(), false};
+      EchoOutcome o{s.preStatus, 0, 0, 0, clock_->now(), false};
       if (s.preStatus == kToSend) o = outcomeOf(icmp_->echo(s.request, job.cancel.get()));
       if (o.cancelled) break;
       deliver_(job.serial, k, {o}, k + 1 == job.slots.size());
@@ -247,6 +247,15 @@ void PingRun::setState(RunState next) {
   }
   Q_EMIT stateChanged(next);
   if ((before == RunState::Idle) != (next == RunState::Idle)) Q_EMIT testRunningChanged(next != RunState::Idle);
+}
+
+void PingRun::addReader(RunReader* reader) {
+  if (reader && std::find(readers_.begin(), readers_.end(), reader) == readers_.end())
+    readers_.push_back(reader);
+}
+
+void PingRun::removeReader(RunReader* reader) {
+  readers_.erase(std::remove(readers_.begin(), readers_.end(), reader), readers_.end());
 }
 
 void PingRun::setTitles(const QString& title1, const QString& title2) {
@@ -392,6 +401,7 @@ void PingRun::completeStart(RunTargets collected) {
   title2_ = title2;
   Q_EMIT runStarted(title1_, title2_, longAddressFlag_, count);
   Q_EMIT titlesChanged(title1_, title2_);
+  for (RunReader* reader : readers_) reader->runStarted(run_, params_);
 }
 
 std::uint32_t PingRun::nextIntervalMs() {
@@ -485,6 +495,8 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
   // program is killed right after, or a slot of the row stops the run.
   const auto written = log_.AppendResult(r, ip);
   Q_EMIT resultAdded(rowCount() - 1, r);
+  const std::uint32_t roundTripUs = outcome.status == 0 ? outcome.roundTripUs : 0;
+  for (RunReader* reader : readers_) reader->resultAdded(rowCount() - 1, r, roundTripUs);
   if (!written && !logProblemShown_) {
     logProblemShown_ = true;
     Q_EMIT problem(QString::fromStdString(written.error().message));
@@ -494,6 +506,7 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
 void PingRun::endOfPass() {
   const bool tickWaiting = pass_ && pass_->tickWaiting;
   pass_.reset();
+  for (RunReader* reader : readers_) reader->passEnded();
   if (state_ == RunState::Stopping) return FinishStop();
   if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return StopPingTest();
   if (pastEndCheck_ && pastEndCheck_()) return StopPingTest();
@@ -533,6 +546,7 @@ void PingRun::FinishStop() {
     runTitle2_ = QString();
   }
   setState(RunState::Idle);
+  for (RunReader* reader : readers_) reader->runEnded(run_);
   Q_EMIT finished();
   Q_EMIT reportLinkVisible(true);
 }
@@ -565,6 +579,7 @@ void PingRun::setPreviousRun(RunData run) {
   Q_EMIT previousRunLoaded(title2_);
   Q_EMIT titlesChanged(title1_, title2_);
   Q_EMIT reportLinkVisible(true);
+  for (RunReader* reader : readers_) reader->previousRunShown(run_);
 }
 
 }  // namespace sondrel

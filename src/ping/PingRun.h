@@ -27,6 +27,7 @@
 #include "core/LocalDateTime.h"
 #include "core/PingParameters.h"
 #include "core/RunRecords.h"
+#include "ping/RunReader.h"
 
 namespace sondrel {
 
@@ -45,6 +46,7 @@ inline constexpr int kStopPollMs = 500;
 struct EchoOutcome {
   std::int32_t status = 0;
   std::uint32_t roundTripMs = 0;
+  std::uint32_t roundTripUs = 0;  // as the carrier measured it
   std::uint8_t ttl = 0;
   LocalDateTime ended;     // local time at which the echo ended
   bool cancelled = false;  // ended by Stop: never recorded
@@ -129,6 +131,11 @@ class PingRun final : public QObject {
   // Takes a reloaded run as the current data (not while a run is going).
   void setPreviousRun(RunData run);
 
+  // Readers of what the run does, called in the order added; each must
+  // outlive the run or be removed first. Adding one twice adds it once.
+  void addReader(RunReader* reader);
+  void removeReader(RunReader* reader);
+
   // The timers, for the window's tests and the schedule.
   const QTimer& timer1() const { return timer1_; }
   const QTimer& timer2() const { return timer2_; }
@@ -211,6 +218,7 @@ class PingRun final : public QObject {
   std::uint64_t passSerial_ = 0;
   std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
+  std::vector<RunReader*> readers_;
 
   void continueStart(std::uint64_t serial);
   void completeStart(RunTargets collected);

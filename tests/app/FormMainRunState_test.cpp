@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
@@ -8,6 +9,7 @@
 
 #include "app/AppFixture.h"
 #include "ping/PingRun.h"
+#include "ping/ui/ParameterFrame.h"
 
 namespace sondrel {
 namespace {
@@ -49,6 +51,34 @@ TEST(FormMainRunState, TheCloseRulesAndTheStartButtonsFollowTheRunsState) {
                                            RunState::Idle}));
   exit->trigger();
   EXPECT_EQ(app.exits, 1);
+}
+
+// A reader added from outside the engine gets every result of a run started
+// from the window, as the run's own display shows them.
+TEST(FormMainRunState, AReaderAddedToTheRunGetsEveryResultTheWindowShows) {
+  QTemporaryDir base;
+  ASSERT_TRUE(base.isValid());
+  testing::FakeServices fakes;
+  fakes.icmp->script("127.0.0.1", {0, 2'500, 64});
+  fakes.icmp->script("127.0.0.2", {0, 900, 64});
+  testing::MainWindowUnderTest app(base.path().toStdString(), fakes);
+  FormMain& w = *app.window;
+  w.Form_Load();
+  struct Reader final : RunReader {
+    std::vector<std::uint32_t> roundTrips;
+    int ended = 0;
+    void resultAdded(std::int64_t, const ResultRecord&, std::uint32_t us) override { roundTrips.push_back(us); }
+    void runEnded(const RunData&) override { ++ended; }
+  } reader;
+  w.pingRun()->addReader(&reader);
+  testing::PingTheseTargets(w, {"127.0.0.1", "127.0.0.2"});
+  w.parameterFrame()->comboTimes()->setEditText(QStringLiteral("3"));
+  ASSERT_EQ(w.parameters().pingsPerTarget, 3);
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return reader.ended == 1; }, 10000));
+  EXPECT_EQ(w.pingRun()->rowCount(), 6);
+  EXPECT_EQ(reader.roundTrips, (std::vector<std::uint32_t>{2500, 900, 2500, 900, 2500, 900}));
+  w.pingRun()->removeReader(&reader);
 }
 
 }  // namespace

@@ -275,6 +275,58 @@ TEST_F(PingRunTest, TypedSizesAboveTheReplyRoomAreKeptAndNotSent) {
   EXPECT_EQ(LogLines()[1], "2026,03,07,14,05,09,127.0.0.1,40000,-1,0,11001");
 }
 
+// A reader of the run's own, added from outside as the composition root
+// adds one: every event in order, with the carrier's microseconds.
+struct RecordingReader final : RunReader {
+  std::vector<std::string> events;
+  void runStarted(const RunData& run, const PingParameters& p) override {
+    events.push_back("started " + std::to_string(run.targetCount) + " targets, " +
+                     std::to_string(p.pingsPerTarget) + " pings");
+  }
+  void resultAdded(std::int64_t row, const ResultRecord& r, std::uint32_t us) override {
+    events.push_back("result " + std::to_string(row) + " target " + std::to_string(r.target) + " " +
+                     std::to_string(r.time) + " ms " + std::to_string(us) + " us");
+  }
+  void passEnded() override { events.push_back("pass"); }
+  void runEnded(const RunData& run) override {
+    events.push_back("ended " + std::to_string(run.records.size()) + " records");
+  }
+  void previousRunShown(const RunData& run) override {
+    events.push_back("previous " + std::to_string(run.records.size()) + " records");
+  }
+};
+
+TEST_F(PingRunTest, ReadersGetEveryResultWithTheCarriersMicroseconds) {
+  targets = {"127.0.0.1", "127.0.0.2"};
+  icmp->script("127.0.0.1", {0, 1'234, 64});
+  icmp->script("127.0.0.2", {11010, 0, 0});
+  params.pingsPerTarget = 2;
+  RecordingReader reader, second;
+  run->addReader(&reader);
+  run->addReader(&reader);
+  run->addReader(&second);
+  RunToEnd();
+  EXPECT_EQ(reader.events, (std::vector<std::string>{
+                               "started 2 targets, 2 pings",
+                               "result 0 target 0 1 ms 1234 us",
+                               "result 1 target 1 -1 ms 0 us",
+                               "pass",
+                               "result 2 target 0 1 ms 1234 us",
+                               "result 3 target 1 -1 ms 0 us",
+                               "pass",
+                               "ended 4 records",
+                           }));
+  EXPECT_EQ(second.events, reader.events);
+
+  // A removed reader hears nothing more; the reloaded run is shown to the rest.
+  run->removeReader(&second);
+  reader.events.clear();
+  ASSERT_TRUE(run->ReloadPreviousRun());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !reader.events.empty(); }, kWaitMs));
+  EXPECT_EQ(reader.events, std::vector<std::string>{"previous 4 records"});
+  EXPECT_EQ(second.events.size(), 8u);
+}
+
 TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {
   RunLog other(log.dataFolder(), SystemFiles());
   ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));

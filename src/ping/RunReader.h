@@ -1,0 +1,40 @@
+#pragma once
+// A reader of what a ping run does, for anyone who keeps or shows its results
+// besides the run itself: an archive, a monitor, a metrics endpoint. The
+// composition root adds readers to the run (PingRun::addReader); the run
+// knows nothing of them. Every call comes on the run's (the window's)
+// thread, in the order the run did it.
+
+#include <cstdint>
+
+#include "core/PingParameters.h"
+#include "core/RunRecords.h"
+
+namespace sondrel {
+
+class RunReader {
+ public:
+  virtual ~RunReader() = default;
+  // The run's log has started and its first pass is due: its targets,
+  // labels and step length are in `run`; `parameters` as the run began.
+  virtual void runStarted(const RunData& run, const PingParameters& parameters) {
+    (void)run;
+    (void)parameters;
+  }
+  // One result, in order: its row (0-based) in the run's records, the
+  // record, and the round trip as the carrier measured it, in microseconds
+  // (0 for an echo that got no reply).
+  virtual void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) {
+    (void)row;
+    (void)record;
+    (void)roundTripUs;
+  }
+  // A pass over every target has ended (also the last one of a run).
+  virtual void passEnded() {}
+  // The run is over and its log closed: `run` holds every record.
+  virtual void runEnded(const RunData& run) { (void)run; }
+  // A previous run (reloaded from the log) is now the one shown.
+  virtual void previousRunShown(const RunData& run) { (void)run; }
+};
+
+}  // namespace sondrel
