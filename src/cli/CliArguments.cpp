@@ -24,19 +24,19 @@ std::string LongName(const std::string& arg, bool& attached) {
 
 }  // namespace
 
-CommandArguments ReadArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+CommandArguments ReadArguments(const std::vector<std::string>& args, const std::vector<OptionForm>& forms) {
   QCommandLineParser parser;
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
   parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-  std::map<std::string, const OptionSpec*> byName;
-  for (const OptionSpec& spec : specs) {
+  std::map<std::string, const OptionForm*> byName;
+  for (const OptionForm& form : forms) {
     QStringList names;
-    for (const std::string& name : spec.names) {
+    for (const std::string& name : form.names) {
       names << QString::fromStdString(name);
-      byName[name] = &spec;
+      byName[name] = &form;
     }
     QCommandLineOption option(names);
-    if (spec.takesValue) option.setValueName(QStringLiteral("value"));
+    if (form.takesValue) option.setValueName(QStringLiteral("value"));
     parser.addOption(option);
   }
   QStringList line{QStringLiteral("sondrel-cli")};
@@ -72,11 +72,11 @@ CommandArguments ReadArguments(const std::vector<std::string>& args, const std::
   // The options in the order given, each occurrence with its own value.
   std::map<std::string, int> taken;
   for (const QString& found : parser.optionNames()) {
-    const OptionSpec& spec = *byName.at(Bytes(found));
-    const std::string& first = spec.names.front();
+    const OptionForm& form = *byName.at(Bytes(found));
+    const std::string& first = form.names.front();
     const int k = taken[first]++;
     std::string value;
-    if (spec.takesValue) value = Bytes(parser.values(QString::fromStdString(first)).value(k));
+    if (form.takesValue) value = Bytes(parser.values(QString::fromStdString(first)).value(k));
     out.options.emplace_back(first, std::move(value));
   }
   for (const QString& positional : parser.positionalArguments()) out.positionals.push_back(Bytes(positional));

@@ -12,7 +12,7 @@
 
 namespace sondrel::cli {
 
-struct OptionSpec {
+struct OptionForm {
   std::vector<std::string> names;  // without dashes, the first one naming it: {"o", "output"}
   bool takesValue = false;
 };
@@ -33,7 +33,7 @@ struct CommandArguments {
 
 // `args`: the command's arguments (argv after the command's name). Bytes
 // pass through unchanged, whatever their encoding.
-CommandArguments ReadArguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+CommandArguments ReadArguments(const std::vector<std::string>& args, const std::vector<OptionForm>& forms);
 
 // The fault as ping and scan word it ("unknown option -x", "option -c needs
 // a value"); "" when there is none.
