@@ -181,8 +181,8 @@ class PingRun::Worker {
   std::thread thread_;
 };
 
-PingRun::PingRun(Services services, const PingParameters& params, RunLog& log, QObject* parent)
-    : QObject(parent), services_(std::move(services)), params_(params), log_(log) {
+PingRun::PingRun(Services services, PingParameters params, RunLog& log, QObject* parent)
+    : QObject(parent), services_(std::move(services)), params_(std::move(params)), log_(log) {
   timer1_.setObjectName(QStringLiteral("Timer1"));
   timer2_.setObjectName(QStringLiteral("Timer2"));
   timer1_.setInterval(static_cast<int>(std::max<std::uint32_t>(params_.intervalMs, 1)));

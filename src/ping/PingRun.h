@@ -74,10 +74,10 @@ class PingRun final : public QObject {
     std::shared_ptr<IKeepAwake> keepAwake;  // may be null
   };
 
-  // `params` is read live at every pass; the parameter lists own it and must
-  // outlive the run. `log` must outlive it too.
-  PingRun(Services services, const PingParameters& params, RunLog& log,
-          QObject* parent = nullptr);
+  // The run keeps its own copy of the parameters: `params` to begin with,
+  // then each set sent with setParameters, taken at the next pass (the
+  // echoes under way keep theirs). `log` must outlive the run.
+  PingRun(Services services, PingParameters params, RunLog& log, QObject* parent = nullptr);
   ~PingRun() override;
   Q_DISABLE_COPY_MOVE(PingRun)
 
@@ -102,6 +102,10 @@ class PingRun final : public QObject {
   // has passed (false while "Immediately" is chosen). The start check and the
   // armed flag belong to the schedule, not to the run.
   void setPastEndCheck(std::function<bool()> check) { pastEndCheck_ = std::move(check); }
+
+  // A changed parameter set (the parameter lists send one at each change).
+  void setParameters(const PingParameters& params) { params_ = params; }
+  const PingParameters& parameters() const { return params_; }
 
   // Prepares and starts a run; nothing when one is going. The collection and
   // the log start follow once the window has painted the "Checking" title.
@@ -185,7 +189,7 @@ class PingRun final : public QObject {
   class Worker;
 
   Services services_;
-  const PingParameters& params_;
+  PingParameters params_;
   RunLog& log_;
   TargetSource targetSource_;
   AsyncTargetSource asyncTargetSource_;

@@ -39,6 +39,7 @@ TEST(PingRunReload, AReloadThatEndsWhileAStartCollectsWaitsForItsOutcome) {
 
   // The reload is handed back only after the start has begun collecting.
   ASSERT_TRUE(run.ReloadPreviousRun());
+  run.setParameters(params);
   run.StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 1 && !log.reloading(); }, 10000));
   EXPECT_EQ(run.rowCount(), 0);
@@ -52,6 +53,7 @@ TEST(PingRunReload, AReloadThatEndsWhileAStartCollectsWaitsForItsOutcome) {
 
   // The same, but the start goes on: the new run's log wins.
   ASSERT_TRUE(run.ReloadPreviousRun());
+  run.setParameters(params);
   run.StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 2 && !log.reloading(); }, 10000));
   QSignalSpy finished(&run, &PingRun::finished);

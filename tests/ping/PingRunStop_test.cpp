@@ -65,6 +65,7 @@ TEST_F(PingRunWaitTest, StopDoesNotWaitForAnEchoWithTheLongestTimeOut) {
     params.passMode = mode;
     QSignalSpy finished(run.get(), &PingRun::finished);
     QSignalSpy titles(run.get(), &PingRun::titlesChanged);
+    run->setParameters(params);
     run->StartPingTest();
     // The live target's result comes in while the silent one still waits.
     ASSERT_TRUE(QTest::qWaitFor([&] { return run->rowCount() == 1; }, 5000));
@@ -96,6 +97,7 @@ TEST_F(PingRunWaitTest, AStopWhileLaterResultsWaitKeepsOnlyThoseBeforeTheCancell
   params.timeoutMs = 60000;
   targets = {"127.0.0.1", "127.0.0.9", "127.0.0.3"};
   QSignalSpy finished(run.get(), &PingRun::finished);
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return run->rowCount() == 1; }, 5000));
   ASSERT_TRUE(icmp->waitForWaiting(1, 5s));
@@ -112,6 +114,7 @@ TEST_F(PingRunWaitTest, TogetherEachRecordCarriesTheTimeItsOwnEchoEnded) {
   targets = {"127.0.0.1", "127.0.0.9", "127.0.0.3"};
   QSignalSpy added(run.get(), &PingRun::resultAdded);
   QSignalSpy finished(run.get(), &PingRun::finished);
+  run->setParameters(params);
   run->StartPingTest();
   // The first row does not wait for the dead target; the third does.
   ASSERT_TRUE(QTest::qWaitFor([&] { return added.count() == 1; }, 5000));

@@ -67,6 +67,7 @@ class PingRunTest : public ::testing::Test {
   // Starts a run and waits until it has finished by itself.
   void RunToEnd() {
     QSignalSpy finished(run.get(), &PingRun::finished);
+    run->setParameters(params);
     run->StartPingTest();
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
     EXPECT_FALSE(run->testRunning());
@@ -226,6 +227,7 @@ TEST_F(PingRunTest, StopCancelsTheEchoesUnderWayAndClosesTheLogAtOnce) {
     const size_t before = icmp->requests().size();
     const size_t cancelledBefore = icmp->cancelledCount();
     QSignalSpy finished(run.get(), &PingRun::finished);
+    run->setParameters(params);
     run->StartPingTest();
     ASSERT_TRUE(QTest::qWaitFor([&] { return icmp->requests().size() > before; }, kWaitMs));
     // Ticks that come meanwhile wait for the pass under way.
@@ -332,6 +334,7 @@ TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {
   ASSERT_TRUE(other.StartRunLog(1, 1, {"10.0.0.1"}));
   targets = {"127.0.0.1"};
   QSignalSpy running(run.get(), &PingRun::testRunningChanged);
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
   ASSERT_EQ(prompter->messages().size(), 1);
@@ -346,6 +349,7 @@ TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
   QSignalSpy abandoned(run.get(), &PingRun::startAbandoned);
   QSignalSpy finished(run.get(), &PingRun::finished);
   targets = {};
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
   EXPECT_TRUE(prompter->messages().isEmpty());
@@ -353,6 +357,7 @@ TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
 
   targets = {"127.0.0.1"};
   icmp->setAvailable(false, "No ICMP socket can be opened.");
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !run->testRunning(); }, kWaitMs));
   ASSERT_EQ(prompter->messages().size(), 1);
@@ -365,9 +370,11 @@ TEST_F(PingRunTest, StartsThatFindNothingOrNoSocketReturnToIdle) {
 TEST_F(PingRunTest, StartWhileRunningLeavesTheRunAlone) {
   targets = {"127.0.0.1", "127.0.0.2"};
   QSignalSpy added(run.get(), &PingRun::resultAdded);
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return added.count() >= 2; }, kWaitMs));
   targets = {"10.0.0.1"};
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return added.count() >= 6; }, kWaitMs));
   QSignalSpy finished(run.get(), &PingRun::finished);
@@ -433,6 +440,7 @@ TEST_F(PingRunTest, ALateCollectionStartsTheRunUnlessStopCameFirst) {
   params.pingsPerTarget = 1;
 
   // Stop while the names resolve: the start gives up, no log is begun.
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 1; }, kWaitMs));
   EXPECT_TRUE(run->testRunning());
@@ -448,6 +456,7 @@ TEST_F(PingRunTest, ALateCollectionStartsTheRunUnlessStopCameFirst) {
 
   // An answer for a start that is over is ignored; the current one runs.
   QSignalSpy finished(run.get(), &PingRun::finished);
+  run->setParameters(params);
   run->StartPingTest();
   ASSERT_TRUE(QTest::qWaitFor([&] { return pending.size() == 2; }, kWaitMs));
   pending[0](one);

@@ -214,6 +214,7 @@ bool FormMain::Form_Load() {
   frame1_->FillParameterLists();
   scheduleFrame_->FillScheduleLists();
   pingPanel_->parameters().numberOfSizes = 1;  // the run sets its step length when it starts
+  pingPanel_->sendParameters();
   show();
   QCoreApplication::processEvents();
   layoutFrame();  // the filled lists and their buttons have their sizes now

@@ -114,6 +114,7 @@ void ParameterFrame::FillParameterLists() {
   params_.advancedInterval = false;
   params_.pingsPerTarget = kDefaultTimes;
   params_.timeoutMs = kDefaultTimeOutMs;
+  Q_EMIT parametersChanged(params_);
 
   fill(comboSize_, guardSize_, BufferSizeItems(), kBufferSizeStartItem);
   command13_->show();
@@ -156,7 +157,7 @@ void ParameterFrame::ComboInv_Change() {
     params_.intervalStep = a->step;
     params_.intervalLimit = static_cast<std::uint32_t>(a->limit);
     params_.intervalMs = params_.intervalStart;
-    Q_EMIT parametersChanged();
+    Q_EMIT parametersChanged(params_);
     return;
   }
   const ParsedValue v = ParseInterval(text.toStdString());
@@ -186,13 +187,13 @@ void ParameterFrame::ComboSize_Change() {
 }
 
 void ParameterFrame::applied(const std::string& message) {
-  Q_EMIT parametersChanged();
+  Q_EMIT parametersChanged(params_);
   if (!message.empty()) critical(message);
 }
 
 void ParameterFrame::applyBuffer(const BufferSetting& s) {
   ApplyBufferSetting(s, params_);
-  Q_EMIT parametersChanged();
+  Q_EMIT parametersChanged(params_);
 }
 
 void ParameterFrame::ComboTimes_Change() {
@@ -253,6 +254,7 @@ void ParameterFrame::advancedClosed(bool accepted) {
 void ParameterFrame::advancedAccepted() {
   const auto& v = dialog_->values();
   params_.passMode = v.passMode;
+  Q_EMIT parametersChanged(params_);
 
   if (v.useInterval) {
     setComboText(comboInv_, guardInv_, QString::fromStdString(AdvancedIntervalText(v.interval)));
@@ -276,7 +278,7 @@ void ParameterFrame::advancedAccepted() {
                  QString::number(FirstSize(advancedBuffer_)) + QStringLiteral("  Bytes"));
     ComboSize_Change();
   }
-  Q_EMIT parametersChanged();
+  Q_EMIT parametersChanged(params_);
 }
 
 }  // namespace sondrel

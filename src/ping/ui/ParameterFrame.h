@@ -57,8 +57,8 @@ class ParameterFrame final : public QFrame {
   void Command13_Click();
 
  Q_SIGNALS:
-  // A parameter was changed (after it is written into the parameters).
-  void parametersChanged();
+  // A parameter was changed: the whole set as it is now.
+  void parametersChanged(const sondrel::PingParameters& params);
 
  private:
   enum class Opened { Interval, Buffer };

@@ -27,6 +27,7 @@ PingPanelPresenter::~PingPanelPresenter() { endRun(); }
 void PingPanelPresenter::setViews(const Views& views) {
   views_ = views;
   connect(views_.targetList, &TargetListPanel::startRequested, this, &PingPanelPresenter::startRun);
+
 }
 
 void PingPanelPresenter::endRun() { pingRun_.reset(); }
@@ -45,6 +46,9 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
       PingRun::Services{services_.clock, services_.icmp, services_.prompter, services_.keepAwake},
       params_, *runLog_);
   PingRun* run = pingRun_.get();
+  // The run takes each changed set as a copy; nothing reads the lists' own.
+  if (views_.parameterFrame)
+    connect(views_.parameterFrame, &ParameterFrame::parametersChanged, run, &PingRun::setParameters);
   ResultsDisplay* d = views_.display;
   d->setRowSource([run](std::int64_t i) {
     const RunData& data = run->data();

@@ -66,8 +66,13 @@ class PingPanelPresenter final : public QObject {
 
   // The parameters the frames edit and the run reads, and the schedule's
   // timing; both are here before the frames are built on them.
+  // The parameter lists' set, which they write; the run has its own copy.
   PingParameters& parameters() { return params_; }
   const PingParameters& parameters() const { return params_; }
+  // Sends the lists' set to the run (after a change made past the lists).
+  void sendParameters() {
+    if (pingRun_) pingRun_->setParameters(params_);
+  }
   ScheduleCheck& scheduleCheck() const { return *scheduleCheck_; }
 
   void setViews(const Views& views);
