@@ -23,6 +23,9 @@
 namespace sondrel {
 namespace {
 
+// The machine is kept awake while passes go, up to the log's close.
+bool KeepsAwake(RunState state) { return state == RunState::Running || state == RunState::Stopping; }
+
 // A slot whose echo is to be sent; any other value is the outcome already.
 constexpr std::int32_t kToSend = std::numeric_limits<std::int32_t>::min();
 
@@ -228,19 +231,15 @@ PingRun::~PingRun() {
   // Waits for an echo under way; nothing is posted after this.
   worker_.reset();
   if (testRunning()) log_.CloseRunLog();
-  if ((state_ == RunState::Running || state_ == RunState::Stopping) && services_.keepAwake)
-    services_.keepAwake->release();
+  if (KeepsAwake(state_) && services_.keepAwake) services_.keepAwake->release();
 }
 
 void PingRun::setState(RunState next) {
   const RunState before = state_;
   if (next == before) return;
   state_ = next;
-  // The machine is kept awake while passes go, up to the log's close.
-  const bool heldBefore = before == RunState::Running || before == RunState::Stopping;
-  const bool held = next == RunState::Running || next == RunState::Stopping;
-  if (services_.keepAwake && held != heldBefore) {
-    if (held)
+  if (services_.keepAwake && KeepsAwake(next) != KeepsAwake(before)) {
+    if (KeepsAwake(next))
       services_.keepAwake->acquire();
     else
       services_.keepAwake->release();

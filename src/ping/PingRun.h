@@ -105,7 +105,6 @@ class PingRun final : public QObject {
 
   // A changed parameter set (the parameter lists send one at each change).
   void setParameters(const PingParameters& params) { params_ = params; }
-  const PingParameters& parameters() const { return params_; }
 
   // Prepares and starts a run; nothing when one is going. The collection and
   // the log start follow once the window has painted the "Checking" title.
@@ -118,9 +117,6 @@ class PingRun final : public QObject {
   RunState state() const { return state_; }
   // A start or a run is under way (any state but Idle).
   bool testRunning() const { return state_ != RunState::Idle; }
-  bool stopRequested() const { return state_ == RunState::Stopping; }
-  // A pass's echoes are out.
-  bool echoBusy() const { return pass_ != nullptr; }
 
   // The records of the current run, or of the reloaded previous one.
   const RunData& data() const { return run_; }

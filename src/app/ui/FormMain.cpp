@@ -61,7 +61,7 @@ FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* paren
   connectDosPanel();
 
   PingPanelPresenter* ping = pingPanel_;
-  connect(ping, &PingPanelPresenter::testRunningChanged, this, [this] { followRunState(testRunning()); });
+  connect(ping, &PingPanelPresenter::testRunningChanged, this, &FormMain::followRunState);
   connect(ping, &PingPanelPresenter::pingPanelWanted, this, &FormMain::ShowPingPanel);
   connect(ping, &PingPanelPresenter::neutralFocusWanted, this, &FormMain::focusNeutral);
   connect(ping, &PingPanelPresenter::selectionPopupHideWanted, this, &FormMain::hideSelectionPopup);
@@ -431,8 +431,8 @@ bool FormMain::testRunning() const {
   return pingPanel_->testRunning() || (scanPresenter_ && scanPresenter_->scanning());
 }
 
-void FormMain::followRunState(bool running) {
-  if (running)
+void FormMain::followRunState() {
+  if (testRunning())
     SetTestRunning();
   else
     SetTestIdle();

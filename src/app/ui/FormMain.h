@@ -153,7 +153,7 @@ class FormMain final : public QMainWindow {
   // The start buttons and the display follow testRunning(): SetTestRunning
   // greys the starts, SetTestIdle gives them back. The flag itself is the
   // runs' own state.
-  void followRunState(bool running);
+  void followRunState();
   void SetTestRunning();
   void SetTestIdle();
   // Makes the export piece and gives it its menu entries.

@@ -54,7 +54,7 @@ void FormMain::prepareScanGrid() {
   // starts are refused.
   connect(scan, &ScanPanelPresenter::scanningChanged, this, [this](bool scanning) {
     pingPanel_->setOtherRunGoing(scanning);
-    followRunState(testRunning());
+    followRunState();
   });
   connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
           &ScanPanelPresenter::StartScan);
@@ -66,7 +66,7 @@ void FormMain::prepareScanGrid() {
   // A worker that cannot be written or started is told when a scan needs it.
   scanAvailable_ = true;
   for (const char* name : {"mnuScanLocalIP", "mnuAddG2"}) action(Q(name))->setEnabled(true);
-  followRunState(testRunning());
+  followRunState();
 }
 
 }  // namespace sondrel

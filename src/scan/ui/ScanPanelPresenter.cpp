@@ -36,7 +36,7 @@ ScanPanelPresenter::ScanPanelPresenter(Services services, std::string workerPath
     if (views_.panel) views_.panel->Text2()->setText(QString::fromStdString(run_->progressText()));
   });
   ScanRun* run = run_.get();
-  connect(run, &ScanRun::testRunningChanged, this, [this](bool running) { Q_EMIT scanningChanged(running); });
+  connect(run, &ScanRun::testRunningChanged, this, &ScanPanelPresenter::scanningChanged);
   connect(run, &ScanRun::reportArrived, this, &ScanPanelPresenter::scheduleProgress);
   connect(run, &ScanRun::launchEnded, this, [this](int total) {
     if (views_.panel) views_.panel->LabelTotal()->setText(QString::number(total));
