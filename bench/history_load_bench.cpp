@@ -10,8 +10,8 @@
 
 #include "command/ui/DosPanelPresenter.h"
 #include "command/ui/PictureDOS.h"
-#include "core/CommandHistory.h"
-#include "core/DataFolder.h"
+#include "core/command/CommandHistory.h"
+#include "core/common/DataFolder.h"
 #include "platform/Files_linux.h"
 #include "bench_widgets_main.h"
 

@@ -6,7 +6,7 @@
 #include <QEventLoop>
 #include <QObject>
 
-#include "core/Targets.h"
+#include "core/iplist/Targets.h"
 #include "fakes/FakeResolver.h"
 #include "iplist/TargetSelection.h"
 #include "bench_main.h"

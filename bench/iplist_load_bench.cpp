@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "core/DataFolder.h"
-#include "core/IPListFile.h"
+#include "core/common/DataFolder.h"
+#include "core/iplist/IPListFile.h"
 #include "iplist/IPListStore.h"
 #include "platform/Files_linux.h"
 #include "bench_main.h"

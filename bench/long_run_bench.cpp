@@ -13,7 +13,7 @@
 #include "fakes/FakeClock.h"
 #include "ping/PingRun.h"
 #include "platform/Files_linux.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {

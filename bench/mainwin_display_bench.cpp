@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 #include "ping/ui/ResultsDisplay.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // periods and by buffer size; beside them, a plain pass over the records.
 #include <benchmark/benchmark.h>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeIcmpCarrier.h"
 #include "ping/PingRun.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 #include "platform/Files_linux.h"
 
 namespace sondrel {

@@ -14,7 +14,7 @@
 #include "ping/PingRun.h"
 #include "platform/Clock_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 #include "platform/Files_linux.h"
 
 namespace sondrel {

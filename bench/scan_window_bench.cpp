@@ -24,7 +24,7 @@
 
 #include "app/ui/Composition.h"
 #include "app/ui/FormMain.h"
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 #include "platform/Files_linux.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/ui/TargetListPanel.h"

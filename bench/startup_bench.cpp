@@ -12,11 +12,11 @@
 
 #include "app/ui/Composition.h"
 #include "app/ui/FormMain.h"
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 #include "platform/Files_linux.h"
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 #include "fakes/FakePrompter.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {

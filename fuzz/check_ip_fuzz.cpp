@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/AddressHelpers.h"
+#include "core/common/AddressHelpers.h"
 
 using namespace sondrel;
 

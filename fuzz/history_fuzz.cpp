@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/CommandHistory.h"
+#include "core/command/CommandHistory.h"
 
 using namespace sondrel;
 

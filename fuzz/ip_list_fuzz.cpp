@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/IPListFile.h"
+#include "core/iplist/IPListFile.h"
 
 using namespace sondrel;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/ListEntry.h"
+#include "core/iplist/ListEntry.h"
 
 using namespace sondrel;
 

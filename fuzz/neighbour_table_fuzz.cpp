@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/NeighbourTable.h"
+#include "core/scan/NeighbourTable.h"
 
 using namespace sondrel;
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/AddressHelpers.h"
+#include "core/common/AddressHelpers.h"
 #include "platform/NetworkSettingsFiles.h"
 
 using namespace sondrel;

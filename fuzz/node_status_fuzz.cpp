@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "core/ScanWire.h"
+#include "core/scan/ScanWire.h"
 
 using namespace sondrel;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 
 using namespace sondrel;
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/ScanWire.h"
+#include "core/scan/ScanWire.h"
 
 using namespace sondrel;
 

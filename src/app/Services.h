@@ -9,12 +9,12 @@
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
 #include "core/ports/IcmpCarrier.h"
-#include "platform/KeepAwake.h"
-#include "platform/Launcher.h"
+#include "ports/KeepAwake.h"
+#include "ports/Launcher.h"
 #include "core/ports/NetworkSettings.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 #include "core/ports/Resolver.h"
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 
 namespace sondrel {
 

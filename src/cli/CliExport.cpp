@@ -4,10 +4,10 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliPing.h"
-#include "core/PingExport.h"
+#include "core/results/PingExport.h"
 #include "core/ports/FileService.h"
 #include "results/ResultsExport.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel::cli {
 

@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "cli/CliArguments.h"
-#include "core/AddressHelpers.h"
-#include "core/ParameterLists.h"
+#include "core/common/AddressHelpers.h"
+#include "core/ping/ParameterLists.h"
 
 namespace sondrel::cli {
 namespace {

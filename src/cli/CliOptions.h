@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PingParameters.h"
+#include "core/ping/PingParameters.h"
 
 namespace sondrel::cli {
 

@@ -7,17 +7,17 @@
 #include <sstream>
 
 #include "cli/StreamPrompter.h"
-#include "core/AddressHelpers.h"
-#include "core/DataFolder.h"
-#include "core/IPListFile.h"
-#include "core/ListEntry.h"
-#include "core/Targets.h"
-#include "core/PingMoudle.h"
+#include "core/common/AddressHelpers.h"
+#include "core/common/DataFolder.h"
+#include "core/iplist/IPListFile.h"
+#include "core/iplist/ListEntry.h"
+#include "core/iplist/Targets.h"
+#include "core/ping/PingMoudle.h"
 #include "core/ports/IcmpCarrier.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 #include "core/ports/Resolver.h"
 #include "platform/SignalPipe.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
-#include "core/Result.h"
-#include "core/Targets.h"
+#include "core/common/Result.h"
+#include "core/iplist/Targets.h"
 #include "ping/PingRun.h"
 
 namespace sondrel {

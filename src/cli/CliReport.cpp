@@ -4,9 +4,9 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliPing.h"
-#include "core/Report.h"
+#include "core/report/Report.h"
 #include "core/ports/FileService.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel::cli {
 

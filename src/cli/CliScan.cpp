@@ -9,9 +9,9 @@
 
 #include "cli/CliArguments.h"
 #include "cli/StreamPrompter.h"
-#include "core/AddressHelpers.h"
-#include "core/DataFolder.h"
-#include "core/ScanExport.h"
+#include "core/common/AddressHelpers.h"
+#include "core/common/DataFolder.h"
+#include "core/results/ScanExport.h"
 #include "platform/SignalPipe.h"
 #include "results/ResultsExport.h"
 #include "scan/ArpLookup.h"

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel::cli {
 

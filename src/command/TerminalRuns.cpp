@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <csignal>
 
-#include "core/TerminalCommand.h"
-#include "platform/Launcher.h"
-#include "platform/ProcessService.h"
+#include "core/command/TerminalCommand.h"
+#include "ports/Launcher.h"
+#include "ports/ProcessService.h"
 
 namespace sondrel {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Result.h"
+#include "core/common/Result.h"
 
 namespace sondrel {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/ListEntry.h"
+#include "core/iplist/ListEntry.h"
 
 namespace sondrel {
 

@@ -5,11 +5,11 @@
 
 #include <QString>
 
-#include "core/DataFolder.h"
-#include "core/IPListFile.h"
+#include "core/common/DataFolder.h"
+#include "core/iplist/IPListFile.h"
 #include "core/ports/FileService.h"
 #include "core/ports/NetworkSettings.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 namespace {

@@ -10,9 +10,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "core/PingMoudle.h"
-#include "core/ListEntry.h"
-#include "platform/Prompter.h"
+#include "core/ping/PingMoudle.h"
+#include "core/iplist/ListEntry.h"
+#include "ports/Prompter.h"
 #include "core/ports/Resolver.h"
 
 namespace sondrel {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <cstdint>
 
-#include "core/Targets.h"
+#include "core/iplist/Targets.h"
 
 namespace sondrel {
 

@@ -12,13 +12,13 @@
 #include <optional>
 #include <thread>
 
-#include "core/AddressHelpers.h"
-#include "core/PingMoudle.h"
+#include "core/common/AddressHelpers.h"
+#include "core/ping/PingMoudle.h"
 #include "core/ports/Clock.h"
 #include "core/ports/IcmpCarrier.h"
-#include "platform/KeepAwake.h"
-#include "platform/Prompter.h"
-#include "results/RunLog.h"
+#include "ports/KeepAwake.h"
+#include "ports/Prompter.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {

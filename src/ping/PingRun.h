@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "core/LocalDateTime.h"
-#include "core/PingParameters.h"
-#include "core/RunRecords.h"
+#include "core/common/LocalDateTime.h"
+#include "core/ping/PingParameters.h"
+#include "core/ping/RunRecords.h"
 #include "ping/RunReader.h"
 
 namespace sondrel {

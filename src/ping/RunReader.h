@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "core/PingParameters.h"
-#include "core/RunRecords.h"
+#include "core/ping/PingParameters.h"
+#include "core/ping/RunRecords.h"
 
 namespace sondrel {
 

@@ -13,9 +13,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/Schedule.h"
+#include "core/ping/Schedule.h"
 #include "core/ports/Clock.h"
-#include "platform/KeepAwake.h"
+#include "ports/KeepAwake.h"
 
 namespace sondrel {
 

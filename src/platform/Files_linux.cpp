@@ -17,7 +17,7 @@
 #include <sstream>
 #include <vector>
 
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 #include "platform/Files_linux.h"
 #include "platform/Memory.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/Result.h"
+#include "core/common/Result.h"
 #include "core/ports/FileService.h"
 
 namespace sondrel {

@@ -10,7 +10,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 
-#include "platform/KeepAwake.h"
+#include "ports/KeepAwake.h"
 
 class QDBusPendingCallWatcher;
 

@@ -13,8 +13,8 @@
 #include <map>
 #include <sstream>
 
-#include "core/AddressHelpers.h"
-#include "core/NeighbourTable.h"
+#include "core/common/AddressHelpers.h"
+#include "core/scan/NeighbourTable.h"
 #include "platform/NetworkSettings_linux.h"
 #include "platform/NetworkSettingsFiles.h"
 

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 
 extern char** environ;
 

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <random>
 
-#include "core/ScanWire.h"
+#include "core/scan/ScanWire.h"
 
 namespace sondrel {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 
 namespace sondrel {
 

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 

@@ -1,7 +1,7 @@
 #include "results/OpenOnDesktop.h"
 
-#include "platform/Launcher.h"
-#include "platform/Prompter.h"
+#include "ports/Launcher.h"
+#include "ports/Prompter.h"
 #include "results/AskSaveFile.h"
 #include "results/ResultsExport.h"
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "platform/Launcher.h"
+#include "ports/Launcher.h"
 
 namespace sondrel {
 

@@ -4,16 +4,16 @@
 #include <QLocale>
 #include <sstream>
 
-#include "core/PingExport.h"
-#include "core/Report.h"
-#include "core/RunRecords.h"
+#include "core/results/PingExport.h"
+#include "core/report/Report.h"
+#include "core/ping/RunRecords.h"
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
-#include "platform/Launcher.h"
-#include "platform/Prompter.h"
+#include "ports/Launcher.h"
+#include "ports/Prompter.h"
 #include "results/AskSaveFile.h"
 #include "results/OpenOnDesktop.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "core/RunRecords.h"
-#include "core/ScanExport.h"
+#include "core/ping/RunRecords.h"
+#include "core/results/ScanExport.h"
 
 class QDateTime;
 class QLocale;

@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
-#include "core/NeighbourTable.h"
-#include "scan/ClassDos.h"
+#include "core/scan/NeighbourTable.h"
+#include "command/ClassDos.h"
 
 namespace sondrel {
 namespace {

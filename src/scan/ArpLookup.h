@@ -8,11 +8,11 @@
 #include <QTimer>
 #include <string>
 
-#include "core/ScanRecord.h"
+#include "core/scan/ScanRecord.h"
 #include "core/ports/Clock.h"
 #include "core/ports/NetworkSettings.h"
-#include "platform/ProcessService.h"
-#include "platform/Prompter.h"
+#include "ports/ProcessService.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 

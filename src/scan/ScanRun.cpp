@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/ScanGridRules.h"
-#include "core/ScanReportCheck.h"
-#include "platform/ProcessService.h"
+#include "core/scan/ScanGridRules.h"
+#include "core/scan/ScanReportCheck.h"
+#include "ports/ProcessService.h"
 
 namespace sondrel {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ScanRecord.h"
-#include "core/ScanWire.h"
+#include "core/scan/ScanRecord.h"
+#include "core/scan/ScanWire.h"
 
 class QSocketNotifier;
 

@@ -23,7 +23,7 @@
 #include "app/AppFixture.h"
 #include "command/TerminalRuns.h"
 #include "command/ui/DosPanelPresenter.h"
-#include "core/Twips.h"
+#include "core/common/Twips.h"
 #include "iplist/ui/FormAddIP.h"
 #include "iplist/ui/IPListEditor.h"
 #include "support/FileText.h"

@@ -20,7 +20,7 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "platform/Files_linux.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 #include "support/ExportSample.h"
 #include "support/FileText.h"
 

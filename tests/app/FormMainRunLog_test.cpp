@@ -19,7 +19,7 @@
 #include "ping/PingRun.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "app/AppFixture.h"
 #include "iplist/ui/TargetListPanel.h"
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 #include "scan/ScanRun.h"
 #include "scan/ui/ScanPanel.h"
 #include "scan/ui/ScanPanelPresenter.h"

@@ -18,7 +18,7 @@
 #include <set>
 
 #include "app/AppFixture.h"
-#include "core/ScanWire.h"
+#include "core/scan/ScanWire.h"
 #include "iplist/ui/FormAddIPG.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"

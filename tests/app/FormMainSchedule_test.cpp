@@ -14,7 +14,7 @@
 #include "ping/ScheduleCheck.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {

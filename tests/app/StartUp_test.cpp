@@ -12,9 +12,9 @@
 #include <set>
 
 #include "app/AppFixture.h"
-#include "app/EmbeddedWorker.h"
-#include "app/ScanProgram.h"
-#include "core/DataFolder.h"
+#include "scan/EmbeddedWorker.h"
+#include "scan/ScanProgram.h"
+#include "core/common/DataFolder.h"
 
 namespace sondrel {
 namespace {

@@ -12,7 +12,7 @@
 #include "cli/CliScan.h"
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpSocketCarrier_linux.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 #include "platform/Files_linux.h"
 #include "support/SkipMissing.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "cli/CliTestSupport.h"
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "support/SkipMissing.h"
 

@@ -6,7 +6,7 @@
 
 #include "cli/CliPing.h"
 #include "cli/CliTestSupport.h"
-#include "core/Targets.h"
+#include "core/iplist/Targets.h"
 
 namespace sondrel::cli {
 namespace {

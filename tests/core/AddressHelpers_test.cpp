@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/AddressHelpers.h"
+#include "core/common/AddressHelpers.h"
 
 namespace sondrel {
 namespace {

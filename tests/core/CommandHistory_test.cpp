@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "core/CommandHistory.h"
-#include "core/TerminalCommand.h"
+#include "core/command/CommandHistory.h"
+#include "core/command/TerminalCommand.h"
 #include "fakes/FakeFileService.h"
 
 namespace sondrel {

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "core/IPListFile.h"
+#include "core/iplist/IPListFile.h"
 
 namespace sondrel {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "core/IPListFile.h"
+#include "core/iplist/IPListFile.h"
 
 namespace sondrel {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/InetAddr.h"
+#include "core/common/InetAddr.h"
 
 namespace sondrel {
 namespace {

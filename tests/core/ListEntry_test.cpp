@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/ListEntry.h"
+#include "core/iplist/ListEntry.h"
 
 namespace sondrel {
 namespace {

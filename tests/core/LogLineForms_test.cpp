@@ -5,7 +5,7 @@
 
 #include <limits>
 
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 
 namespace sondrel {
 namespace {

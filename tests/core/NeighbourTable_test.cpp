@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/NeighbourTable.h"
+#include "core/scan/NeighbourTable.h"
 
 namespace sondrel {
 namespace {

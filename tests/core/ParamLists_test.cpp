@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/ParameterLists.h"
+#include "core/ping/ParameterLists.h"
 
 namespace sondrel {
 namespace {

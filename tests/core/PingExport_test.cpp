@@ -1,4 +1,4 @@
-#include "core/PingExport.h"
+#include "core/results/PingExport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 
 namespace sondrel {
 namespace {

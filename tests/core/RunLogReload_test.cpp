@@ -5,7 +5,7 @@
 #include <atomic>
 #include <sstream>
 
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 
 namespace sondrel {
 namespace {

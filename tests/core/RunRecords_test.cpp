@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "core/RunRecords.h"
+#include "core/ping/RunRecords.h"
 
 namespace sondrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/ScanExport.h"
+#include "core/results/ScanExport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The scan grid's rows, texts, colours, filters and group members.
 #include <gtest/gtest.h>
 
-#include "core/ScanGridRules.h"
+#include "core/scan/ScanGridRules.h"
 
 namespace sondrel {
 namespace {

@@ -11,8 +11,8 @@
 #include <set>
 #include <thread>
 
-#include "core/InetAddr.h"
-#include "core/ScanProbe.h"
+#include "core/common/InetAddr.h"
+#include "core/scan/ScanProbe.h"
 #include "core/ports/IcmpCarrier.h"
 #include "core/ports/Resolver.h"
 

@@ -1,7 +1,7 @@
 // Which worker reports the scan table takes, and in what form.
 #include <gtest/gtest.h>
 
-#include "core/ScanReportCheck.h"
+#include "core/scan/ScanReportCheck.h"
 
 namespace sondrel {
 namespace {

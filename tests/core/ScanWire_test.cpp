@@ -1,7 +1,7 @@
 // The worker's command line, report texts, frames and the report counting.
 #include <gtest/gtest.h>
 
-#include "core/ScanWire.h"
+#include "core/scan/ScanWire.h"
 
 namespace sondrel {
 namespace {

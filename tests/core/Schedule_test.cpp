@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Schedule.h"
+#include "core/ping/Schedule.h"
 
 namespace sondrel {
 namespace {

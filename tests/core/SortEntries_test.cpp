@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/AddressHelpers.h"
+#include "core/common/AddressHelpers.h"
 
 namespace sondrel {
 namespace {

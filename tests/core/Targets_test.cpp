@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "core/Targets.h"
+#include "core/iplist/Targets.h"
 
 namespace sondrel {
 namespace {

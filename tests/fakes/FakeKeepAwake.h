@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/KeepAwake.h"
+#include "ports/KeepAwake.h"
 
 namespace sondrel::fakes {
 

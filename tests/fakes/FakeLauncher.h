@@ -1,7 +1,7 @@
 #pragma once
 #include <QStringList>
 
-#include "platform/Launcher.h"
+#include "ports/Launcher.h"
 
 namespace sondrel::fakes {
 

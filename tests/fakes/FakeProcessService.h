@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 
 namespace sondrel::fakes {
 

@@ -4,7 +4,7 @@
 #include <deque>
 #include <functional>
 
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel::fakes {
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/DataFolder.h"
-#include "core/IPListFile.h"
+#include "core/common/DataFolder.h"
+#include "core/iplist/IPListFile.h"
 #include "fakes/FakeFileService.h"
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"

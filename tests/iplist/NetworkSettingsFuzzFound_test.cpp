@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/IPListFile.h"
+#include "core/iplist/IPListFile.h"
 #include "platform/NetworkSettingsFiles.h"
 
 namespace sondrel {

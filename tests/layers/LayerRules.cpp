@@ -11,12 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The platform headers every layer above platform may include: the service
-// interfaces whose types are Qt's.
-constexpr std::array<std::string_view, 4> kServiceInterfaces = {
-    "platform/ProcessService.h", "platform/Prompter.h", "platform/Launcher.h",
-    "platform/KeepAwake.h"};
-
 // The factories of the real services.
 const std::regex kFactoryCall(R"(\b(SystemFiles|MakeProcessService|SystemResolver|SystemNetworkSettings)\s*\()");
 const std::regex kInclude(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
@@ -103,8 +97,7 @@ void CheckFile(const fs::path& path, const std::string& rel, const std::vector<f
         breach("includes \"" + name + "\": core includes only core");
       if (angle && !place.platform && !place.worker && OsHeader(name))
         breach("includes <" + name + ">: only platform/ reaches the OS");
-      if (!angle && !place.root && StartsWith(name, "platform/") &&
-          std::find(kServiceInterfaces.begin(), kServiceInterfaces.end(), name) == kServiceInterfaces.end())
+      if (!angle && !place.root && StartsWith(name, "platform/"))
         breach("includes \"" + name + "\": a platform implementation outside a composition root");
       if (!place.ui && !place.bin && !place.platform) {
         if (angle && WindowModuleHeader(name, dirs))

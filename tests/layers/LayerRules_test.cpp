@@ -64,7 +64,7 @@ TEST_F(BrokenTree, EachRuleFindsItsBreachAndTheRootsMayBuildTheServices) {
   write("core/Bad.cpp",
         "#include <QString>\n#include \"platform/Files_linux.h\"\n#include <fstream>\n/* #include <QWidget>\n*/\n");
   write("ping/Run.cpp",
-        "#include <QObject>\n#include <QWidget>\n#include \"ping/ui/Panel.h\"\n#include \"platform/Prompter.h\"\n");
+        "#include <QObject>\n#include <QWidget>\n#include \"ping/ui/Panel.h\"\n#include \"ports/Prompter.h\"\n");
   write("results/Log.cpp",
         "#include \"platform/Memory.h\"\n#include <unistd.h>\nauto p = MakeProcessService();\n");
   write("results/ui/View.cpp", "#include <QWidget>\n#include <sys/stat.h>\nFileService& f = SystemFiles();\n");

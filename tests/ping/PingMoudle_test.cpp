@@ -1,4 +1,4 @@
-#include "core/PingMoudle.h"
+#include "core/ping/PingMoudle.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -12,7 +12,7 @@
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakePrompter.h"
 #include "ping/PingRun.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 #include "platform/Files_linux.h"
 
 namespace sondrel {

@@ -9,7 +9,7 @@
 #include "fakes/FakeIcmpCarrier.h"
 #include "fakes/FakeKeepAwake.h"
 #include "ping/PingRun.h"
-#include "results/RunLog.h"
+#include "ping/RunLog.h"
 #include "platform/Files_linux.h"
 
 namespace sondrel {

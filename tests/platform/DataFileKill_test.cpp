@@ -17,9 +17,9 @@
 #include <sstream>
 #include <vector>
 
-#include "app/ScanProgram.h"
-#include "core/CommandHistory.h"
-#include "core/DataFolder.h"
+#include "scan/ScanProgram.h"
+#include "core/command/CommandHistory.h"
+#include "core/common/DataFolder.h"
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"

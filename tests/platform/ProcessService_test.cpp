@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fakes/FakeProcessService.h"
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 
 namespace sondrel {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "fakes/FakeResolver.h"
 #include "IcmpTestSupport.h"
-#include "core/ScanProbe.h"
+#include "core/scan/ScanProbe.h"
 #include "core/ports/IcmpCarrier.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "support/SkipMissing.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 #include "scan/ScanRun.h"
 
 namespace sondrel {

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <set>
 
-#include "core/ScanGridRules.h"
-#include "core/ScanWire.h"
+#include "core/scan/ScanGridRules.h"
+#include "core/scan/ScanWire.h"
 #include "fakes/FakeProcessService.h"
 #include "scan/ScanRun.h"
 

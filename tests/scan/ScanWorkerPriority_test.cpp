@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/ScanWire.h"
+#include "core/scan/ScanWire.h"
 #include "platform/IcmpTestSupport.h"
 #include "platform/Priority_linux.h"
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 #include "platform/ScanSockets_linux.h"
 #include "support/SkipMissing.h"
 

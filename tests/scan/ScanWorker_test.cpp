@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "platform/IcmpTestSupport.h"
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 #include "scan/ScanRun.h"
 #include "support/SkipMissing.h"
 

@@ -1,6 +1,6 @@
 #include "app/ui/AboutBox.h"
 
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 
 namespace sondrel {
 

@@ -6,14 +6,14 @@
 #include "app/ui/DesktopLauncher.h"
 #include "app/ui/FormMain.h"
 #include "app/ui/QtPrompter.h"
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/Files_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
 #include "platform/Files_linux.h"
 #include "platform/NetworkSettings_linux.h"
-#include "platform/ProcessService.h"
+#include "ports/ProcessService.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel {

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "core/TerminalCommand.h"
+#include "core/command/TerminalCommand.h"
 
 namespace sondrel {
 

@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "platform/Launcher.h"
+#include "ports/Launcher.h"
 
 namespace sondrel {
 

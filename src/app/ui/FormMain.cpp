@@ -16,12 +16,12 @@
 #include <QStyle>
 #include <QToolButton>
 
-#include "app/EmbeddedWorker.h"
-#include "app/ScanProgram.h"
+#include "scan/EmbeddedWorker.h"
+#include "scan/ScanProgram.h"
 #include "app/ui/FormMainLayout.h"
 #include "command/ui/DosPanelPresenter.h"
 #include "command/ui/PictureDOS.h"
-#include "core/DataFolder.h"
+#include "core/common/DataFolder.h"
 #include "core/ports/FileService.h"
 #include "iplist/IPListStore.h"
 #include "iplist/ui/IPListEditor.h"

@@ -14,7 +14,7 @@
 
 #include "app/Services.h"
 #include "app/ui/ButtonIcons.h"
-#include "core/PingParameters.h"
+#include "core/ping/PingParameters.h"
 #include "ping/ui/PingPanelPresenter.h"
 #include "results/ResultsExport.h"
 

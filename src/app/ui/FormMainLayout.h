@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "core/Twips.h"
+#include "core/common/Twips.h"
 
 namespace sondrel::main_window {
 

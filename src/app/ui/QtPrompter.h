@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 

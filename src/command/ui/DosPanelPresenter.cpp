@@ -12,13 +12,13 @@
 
 #include "command/TerminalRuns.h"
 #include "command/ui/PictureDOS.h"
-#include "core/CommandHistory.h"
-#include "core/DataFolder.h"
-#include "core/IPListFile.h"
-#include "core/Twips.h"
+#include "core/command/CommandHistory.h"
+#include "core/common/DataFolder.h"
+#include "core/iplist/IPListFile.h"
+#include "core/common/Twips.h"
 #include "core/ports/FileService.h"
-#include "platform/Launcher.h"
-#include "platform/Prompter.h"
+#include "ports/Launcher.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 class QMenu;
 class QWidget;

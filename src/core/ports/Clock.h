@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/LocalDateTime.h"
+#include "core/common/LocalDateTime.h"
 
 namespace sondrel {
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/FileStamp.h"
-#include "core/Result.h"
+#include "core/common/FileStamp.h"
+#include "core/common/Result.h"
 
 namespace sondrel {
 

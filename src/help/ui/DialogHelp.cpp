@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "core/Twips.h"
+#include "core/common/Twips.h"
 #include "help/ui/HelpPages.h"
 
 namespace sondrel {

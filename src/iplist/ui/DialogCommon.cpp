@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "core/IPListFile.h"
-#include "platform/Prompter.h"
+#include "core/iplist/IPListFile.h"
+#include "ports/Prompter.h"
 
 namespace sondrel::listui {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/Twips.h"
+#include "core/common/Twips.h"
 
 #include "iplist/DialogExchange.h"
 

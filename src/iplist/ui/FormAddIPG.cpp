@@ -10,9 +10,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "core/AddressHelpers.h"
+#include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 

@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/AddressHelpers.h"
+#include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 

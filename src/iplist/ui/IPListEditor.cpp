@@ -14,7 +14,7 @@
 #include "iplist/ui/FormAddIPR.h"
 #include "iplist/ui/ListCommands.h"
 #include "iplist/ui/TargetListPanel.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 

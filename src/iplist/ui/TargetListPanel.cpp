@@ -15,10 +15,10 @@
 #include <set>
 #include <utility>
 
-#include "core/AddressHelpers.h"
-#include "core/IPListFile.h"
-#include "core/ListEntry.h"
-#include "core/Targets.h"
+#include "core/common/AddressHelpers.h"
+#include "core/iplist/IPListFile.h"
+#include "core/iplist/ListEntry.h"
+#include "core/iplist/Targets.h"
 #include "iplist/ui/DialogCommon.h"
 #include "iplist/ui/ListCommands.h"
 

@@ -6,9 +6,9 @@
 
 #include <QDialog>
 
-#include "core/PingParameters.h"
-#include "core/ParameterLists.h"
-#include "platform/Prompter.h"
+#include "core/ping/PingParameters.h"
+#include "core/ping/ParameterLists.h"
+#include "ports/Prompter.h"
 
 class QCheckBox;
 class QLineEdit;

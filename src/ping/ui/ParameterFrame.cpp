@@ -9,7 +9,7 @@
 #include <QScopedValueRollback>
 
 #include "ping/ui/AdvancedSettingsDialog.h"
-#include "platform/Prompter.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 namespace {

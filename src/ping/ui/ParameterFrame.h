@@ -8,8 +8,8 @@
 #include <QString>
 #include <memory>
 
-#include "core/PingParameters.h"
-#include "core/ParameterLists.h"
+#include "core/ping/PingParameters.h"
+#include "core/ping/ParameterLists.h"
 
 class QAction;
 class QComboBox;

@@ -12,8 +12,8 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
-#include "platform/Prompter.h"
-#include "results/RunLog.h"
+#include "ports/Prompter.h"
+#include "ping/RunLog.h"
 
 namespace sondrel {
 

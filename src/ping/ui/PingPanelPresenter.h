@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "core/PingParameters.h"
+#include "core/ping/PingParameters.h"
 #include "iplist/DialogExchange.h"
 #include "ping/PingRun.h"
 

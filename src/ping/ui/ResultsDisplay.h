@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/RunRecords.h"
-#include "core/Twips.h"
+#include "core/ping/RunRecords.h"
+#include "core/common/Twips.h"
 
 class QLabel;
 class QScrollBar;

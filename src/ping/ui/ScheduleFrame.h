@@ -9,7 +9,7 @@
 #include <array>
 #include <memory>
 
-#include "core/Schedule.h"
+#include "core/ping/Schedule.h"
 #include "ping/ScheduleCheck.h"
 
 class QComboBox;

@@ -21,10 +21,10 @@
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "core/Twips.h"
+#include "core/common/Twips.h"
 #include "core/ports/FileService.h"
-#include "platform/Launcher.h"
-#include "platform/Prompter.h"
+#include "ports/Launcher.h"
+#include "ports/Prompter.h"
 #include "report/ui/ReportChart.h"
 #include "report/ui/ReportPrint.h"
 #include "results/AskSaveFile.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 #include "report/ReportJob.h"
 
 class QComboBox;

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 
 class QBarSet;
 class QChart;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/Services.h"
-#include "core/Report.h"
-#include "core/RunRecords.h"
+#include "core/report/Report.h"
+#include "core/ping/RunRecords.h"
 
 class QWidget;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 
 class QPrinter;
 class QWidget;

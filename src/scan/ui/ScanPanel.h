@@ -6,8 +6,8 @@
 #include <QFrame>
 #include <array>
 
-#include "core/ScanGridRules.h"
-#include "core/ScanRecord.h"
+#include "core/scan/ScanGridRules.h"
+#include "core/scan/ScanRecord.h"
 
 class QLabel;
 class QLineEdit;

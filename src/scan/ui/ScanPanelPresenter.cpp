@@ -9,16 +9,16 @@
 #include <QScrollBar>
 #include <utility>
 
-#include "core/AddressHelpers.h"
-#include "core/ScanGridRules.h"
+#include "core/common/AddressHelpers.h"
+#include "core/scan/ScanGridRules.h"
 #include "core/ports/NetworkSettings.h"
 #include "iplist/DialogExchange.h"
 #include "iplist/TargetSelection.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ping/PingRun.h"
-#include "platform/KeepAwake.h"
-#include "platform/Prompter.h"
+#include "ports/KeepAwake.h"
+#include "ports/Prompter.h"
 #include "scan/ArpLookup.h"
 #include "scan/ScanRun.h"
 #include "scan/ui/ScanPanel.h"

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "core/ListEntry.h"
-#include "core/ScanExport.h"
-#include "core/ScanRecord.h"
+#include "core/iplist/ListEntry.h"
+#include "core/results/ScanExport.h"
+#include "core/scan/ScanRecord.h"
 
 class QLabel;
 class QMenu;

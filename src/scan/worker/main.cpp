@@ -6,9 +6,9 @@
 #include <string>
 #include <thread>
 
-#include "core/InetAddr.h"
-#include "core/ScanProbe.h"
-#include "core/ScanWire.h"
+#include "core/common/InetAddr.h"
+#include "core/scan/ScanProbe.h"
+#include "core/scan/ScanWire.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/Priority_linux.h"
 #include "platform/Resolver_linux.h"

@@ -19,8 +19,8 @@
 #include <sstream>
 
 #include "app/Services.h"
-#include "core/DataFolder.h"
-#include "core/IPListFile.h"
+#include "core/common/DataFolder.h"
+#include "core/iplist/IPListFile.h"
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakePrompter.h"
 #include "iplist/IPListStore.h"

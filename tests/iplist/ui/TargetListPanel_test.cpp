@@ -13,7 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/Targets.h"
+#include "core/iplist/Targets.h"
 #include "iplist/ui/TargetListPanel.h"
 
 namespace sondrel {

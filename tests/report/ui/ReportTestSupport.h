@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Report.h"
+#include "core/report/Report.h"
 #include "fakes/FakeFileService.h"
 #include "fakes/FakeLauncher.h"
 #include "fakes/FakePrompter.h"
