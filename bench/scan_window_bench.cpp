@@ -111,7 +111,7 @@ void BM_WindowDuringSlash16Scan(benchmark::State& state) {
     QDir().mkpath(QString::fromStdString(folder));
     std::ofstream(folder + "Tolvane_DB.txt", std::ios::binary)
         << "CR,127.0.0.0,127.0.255.255\r\n \r\n";
-    Services services = SystemServices();
+    WindowServices services = SystemServices();
     services.prompter = std::make_shared<fakes::FakePrompter>();
     FormMain w(services, base.path().toStdString());
     w.Form_Load();

@@ -53,7 +53,7 @@ void BM_StartUpWith100MBLog(benchmark::State& state) {
   const std::string base = BaseWith100MBLog();
   double shownMs = 0, reloadedMs = 0;
   for (auto _ : state) {
-    Services services = SystemServices();
+    WindowServices services = SystemServices();
     services.prompter = std::make_shared<fakes::FakePrompter>();
     QElapsedTimer clock;
     clock.start();

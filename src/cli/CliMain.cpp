@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "platform/ProcessService_linux.h"
 #include "cli/CliExport.h"
 #include "cli/CliPing.h"
 #include "cli/CliReport.h"

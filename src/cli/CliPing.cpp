@@ -173,7 +173,7 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   CollectedTargets& c = collected.value();
 
   RunLog log(services.dataFolder, *services.files);
-  PingRun::Services engine{services.clock, services.icmp,
+  PingRunServices engine{services.clock, services.icmp,
                            std::make_shared<StreamPrompter>(services.err), nullptr};
   PingRun run(engine, options.params, log);
   run.setTargetSource([&c] { return c.targets; });

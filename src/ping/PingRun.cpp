@@ -18,7 +18,6 @@
 #include "core/ports/IcmpCarrier.h"
 #include "ports/KeepAwake.h"
 #include "ports/Prompter.h"
-#include "ping/RunLog.h"
 
 namespace sondrel {
 namespace {
@@ -184,8 +183,8 @@ class PingRun::Worker {
   std::thread thread_;
 };
 
-PingRun::PingRun(Services services, PingParameters params, RunLog& log, QObject* parent)
-    : QObject(parent), services_(std::move(services)), params_(std::move(params)), log_(log) {
+PingRun::PingRun(PingRunServices services, PingParameters params, RunJournal& journal, QObject* parent)
+    : QObject(parent), services_(std::move(services)), params_(std::move(params)), journal_(journal) {
   timer1_.setObjectName(QStringLiteral("Timer1"));
   timer2_.setObjectName(QStringLiteral("Timer2"));
   timer1_.setInterval(static_cast<int>(std::max<std::uint32_t>(params_.intervalMs, 1)));
@@ -193,11 +192,12 @@ PingRun::PingRun(Services services, PingParameters params, RunLog& log, QObject*
   connect(&timer1_, &QTimer::timeout, this, &PingRun::PingTick);
   connect(&timer2_, &QTimer::timeout, this, &PingRun::FinishStop);
 
-  connect(&log_, &RunLog::reloadStarted, this,
+  connect(&journal_, &RunJournal::problem, this, &PingRun::problem);
+  connect(&journal_, &RunJournal::reloadStarted, this,
           [this] { Q_EMIT reloadStarted(QString::fromLatin1(kLoadingText)); });
-  connect(&log_, &RunLog::reloadProgress, this, &PingRun::reloadProgress);
-  connect(&log_, &RunLog::reloadProblem, this, &PingRun::problem);
-  connect(&log_, &RunLog::reloadFinished, this, [this](std::shared_ptr<RunData> run) {
+  connect(&journal_, &RunJournal::reloadProgress, this, &PingRun::reloadProgress);
+  connect(&journal_, &RunJournal::reloadProblem, this, &PingRun::problem);
+  connect(&journal_, &RunJournal::reloadFinished, this, [this](std::shared_ptr<RunData> run) {
     if (runsStarted_ != reloadMark_) {
       // A start came since the reload began. A run whose log has started
       // owns the files and the screen (the log then hands back nothing);
@@ -230,7 +230,9 @@ PingRun::PingRun(Services services, PingParameters params, RunLog& log, QObject*
 PingRun::~PingRun() {
   // Waits for an echo under way; nothing is posted after this.
   worker_.reset();
-  if (testRunning()) log_.CloseRunLog();
+  // Nothing is told from here: the window may be going too.
+  disconnect(&journal_, nullptr, this, nullptr);
+  if (testRunning()) (void)journal_.endRun();
   if (KeepsAwake(state_) && services_.keepAwake) services_.keepAwake->release();
 }
 
@@ -274,7 +276,7 @@ void PingRun::StartPingTest() {
   if (testRunning()) return;
   // A data folder that cannot take the log stops the start before the
   // previous results leave the screen.
-  if (auto writable = log_.checkFolder(); !writable) {
+  if (auto writable = journal_.checkFolder(); !writable) {
     Q_EMIT problem(QString::fromStdString(writable.error().message));
     // A refused start ends as every other does, from the event loop.
     QTimer::singleShot(0, this, [this] {
@@ -292,7 +294,6 @@ void PingRun::StartPingTest() {
   cycle_ = SizeCycle{};
   pass_.reset();
   setState(RunState::Collecting);
-  logProblemShown_ = false;
   run_.clear();
   timer1_.stop();
   lastReplyLine_.clear();
@@ -372,7 +373,7 @@ void PingRun::completeStart(RunTargets collected) {
 
   const QString title1 = QStringLiteral("No.");
   const QString title2 = QString::fromStdString(FormatRunTitle(params_.sendData.size(), count));
-  if (auto started = log_.StartRunLog(count, run_.stepLength, run_.targetLabels); !started) {
+  if (auto started = journal_.beginRun(run_); !started) {
     const QString text = QString::fromStdString(started.error().message);
     if (started.error().code == EWOULDBLOCK)
       showMessage(text);
@@ -388,7 +389,7 @@ void PingRun::completeStart(RunTargets collected) {
   // The files hold this run now; the previous one is of no more use.
   previousRun_.clear();
   pendingReload_.reset();
-  log_.cancelReload();
+  journal_.cancelReload();
 
   run_.stats.firstTarget = targets_.front();
   run_.stats.minTime = kNoMinimum;
@@ -400,7 +401,7 @@ void PingRun::completeStart(RunTargets collected) {
   title2_ = title2;
   Q_EMIT runStarted(title1_, title2_, longAddressFlag_, count);
   Q_EMIT titlesChanged(title1_, title2_);
-  for (RunReader* reader : readers_) reader->runStarted(run_, params_);
+  tellReaders([this](RunReader& reader) { reader.runStarted(run_, params_); });
 }
 
 std::uint32_t PingRun::nextIntervalMs() {
@@ -489,23 +490,19 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
   lastReplyLine_ =
       FormatLastReplyLine(r, targets_[slot], r.time < 0 ? PingMoudle::GetStatusCode(r.status) : "");
 
-  const std::string_view ip = run_.ip(r);
-  // Logged before it is shown: a row anyone saw is in the log even when the
+  // Kept before it is shown: a row anyone saw is in the log even when the
   // program is killed right after, or a slot of the row stops the run.
-  const auto written = log_.AppendResult(r, ip);
-  Q_EMIT resultAdded(rowCount() - 1, r);
+  const std::int64_t row = rowCount() - 1;
   const std::uint32_t roundTripUs = outcome.status == 0 ? outcome.roundTripUs : 0;
-  for (RunReader* reader : readers_) reader->resultAdded(rowCount() - 1, r, roundTripUs);
-  if (!written && !logProblemShown_) {
-    logProblemShown_ = true;
-    Q_EMIT problem(QString::fromStdString(written.error().message));
-  }
+  journal_.resultAdded(row, r, roundTripUs);
+  Q_EMIT resultAdded(row, r);
+  for (RunReader* reader : readers_) reader->resultAdded(row, r, roundTripUs);
 }
 
 void PingRun::endOfPass() {
   const bool tickWaiting = pass_ && pass_->tickWaiting;
   pass_.reset();
-  for (RunReader* reader : readers_) reader->passEnded();
+  tellReaders([](RunReader& reader) { reader.passEnded(); });
   if (state_ == RunState::Stopping) return FinishStop();
   if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return StopPingTest();
   if (pastEndCheck_ && pastEndCheck_()) return StopPingTest();
@@ -533,19 +530,13 @@ void PingRun::FinishStop() {
   // and the log is closed, so no new run can start over this one's log.
   if (pass_ || state_ != RunState::Stopping) return;
   timer2_.stop();
-  // Still under the run lock: the log is this run's as it ends.
-  run_.logStamp = log_.isOpen() ? log_.logStamp() : std::nullopt;
-  log_.CloseRunLog();
-  if (log_.unwritten() > 0)
-    Q_EMIT problem(QStringLiteral("%1 results of this ping test could not be written to the log %2.")
-                       .arg(log_.unwritten())
-                       .arg(QString::fromStdString(log_.logPath())));
+  run_.logStamp = journal_.endRun();
   if (!runTitle2_.isNull()) {
     setTitles(title1_, runTitle2_);
     runTitle2_ = QString();
   }
   setState(RunState::Idle);
-  for (RunReader* reader : readers_) reader->runEnded(run_);
+  tellReaders([this](RunReader& reader) { reader.runEnded(run_); });
   Q_EMIT finished();
   Q_EMIT reportLinkVisible(true);
 }
@@ -553,8 +544,8 @@ void PingRun::FinishStop() {
 bool PingRun::ReloadPreviousRun() {
   if (testRunning()) return false;
   reloadMark_ = runsStarted_;
-  if (services_.prompter) return log_.ReloadPreviousRun(*services_.prompter);
-  auto loaded = log_.loadPreviousRun();
+  if (services_.prompter) return journal_.ReloadPreviousRun(*services_.prompter);
+  auto loaded = journal_.loadPreviousRun();
   if (!loaded) return false;
   showReloaded(std::move(loaded.value()));
   return true;
@@ -563,7 +554,7 @@ bool PingRun::ReloadPreviousRun() {
 void PingRun::showReloaded(RunData run) {
   const std::int64_t damaged = run.damagedLines;
   setPreviousRun(std::move(run));
-  if (damaged > 0) Q_EMIT problem(QString::fromStdString(DamagedLinesText(damaged, log_.logPath())));
+  if (damaged > 0) Q_EMIT problem(QString::fromStdString(DamagedLinesText(damaged, journal_.logPath())));
 }
 
 void PingRun::setPreviousRun(RunData run) {
@@ -578,7 +569,7 @@ void PingRun::setPreviousRun(RunData run) {
   Q_EMIT previousRunLoaded(title2_);
   Q_EMIT titlesChanged(title1_, title2_);
   Q_EMIT reportLinkVisible(true);
-  for (RunReader* reader : readers_) reader->previousRunShown(run_);
+  tellReaders([this](RunReader& reader) { reader.previousRunShown(run_); });
 }
 
 }  // namespace sondrel

@@ -27,6 +27,7 @@
 #include "core/common/LocalDateTime.h"
 #include "core/ping/PingParameters.h"
 #include "core/ping/RunRecords.h"
+#include "ping/RunJournal.h"
 #include "ping/RunReader.h"
 
 namespace sondrel {
@@ -35,10 +36,11 @@ class IClock;
 class IIcmpCarrier;
 class IKeepAwake;
 class IPrompter;
-class RunLog;
 
 inline constexpr const char* kCheckingText = "   Checking IP address, Please wait ...";
 inline constexpr const char* kStoppingText = "   Stopping, Please wait ...";
+inline constexpr const char* kLoadingText = "Loading previous test results, please wait .....";
+inline constexpr const char* kPreviousRunTitle = "Previous Ping Test Result";
 inline constexpr int kFirstTickMs = 99;
 inline constexpr int kStopPollMs = 500;
 
@@ -64,20 +66,22 @@ struct RunTargets {
   bool nothingToTest = false;          // nothing selected or typed
 };
 
+// What a ping run is given from outside.
+struct PingRunServices {
+  std::shared_ptr<IClock> clock;
+  std::shared_ptr<IIcmpCarrier> icmp;
+  std::shared_ptr<IPrompter> prompter;   // messages of the run (may be null: then none)
+  std::shared_ptr<IKeepAwake> keepAwake;  // may be null
+};
+
 class PingRun final : public QObject {
   Q_OBJECT
  public:
-  struct Services {
-    std::shared_ptr<IClock> clock;
-    std::shared_ptr<IIcmpCarrier> icmp;
-    std::shared_ptr<IPrompter> prompter;   // messages of the run (may be null: then none)
-    std::shared_ptr<IKeepAwake> keepAwake;  // may be null
-  };
-
   // The run keeps its own copy of the parameters: `params` to begin with,
   // then each set sent with setParameters, taken at the next pass (the
-  // echoes under way keep theirs). `log` must outlive the run.
-  PingRun(Services services, PingParameters params, RunLog& log, QObject* parent = nullptr);
+  // echoes under way keep theirs). The run is kept in `journal` (the run
+  // log), which must outlive the run.
+  PingRun(PingRunServices services, PingParameters params, RunJournal& journal, QObject* parent = nullptr);
   ~PingRun() override;
   Q_DISABLE_COPY_MOVE(PingRun)
 
@@ -131,8 +135,9 @@ class PingRun final : public QObject {
   // Takes a reloaded run as the current data (not while a run is going).
   void setPreviousRun(RunData run);
 
-  // Readers of what the run does, called in the order added; each must
-  // outlive the run or be removed first. Adding one twice adds it once.
+  // Readers of what the run does, called in the order added, after the
+  // journal; each must outlive the run or be removed first. Adding one twice
+  // adds it once.
   void addReader(RunReader* reader);
   void removeReader(RunReader* reader);
 
@@ -184,9 +189,9 @@ class PingRun final : public QObject {
   struct Pass;
   class Worker;
 
-  Services services_;
+  PingRunServices services_;
   PingParameters params_;
-  RunLog& log_;
+  RunJournal& journal_;
   TargetSource targetSource_;
   AsyncTargetSource asyncTargetSource_;
   std::uint64_t startSerial_ = 0;  // tells a late collection from the current one
@@ -212,7 +217,6 @@ class PingRun final : public QObject {
   QString runTitle2_;  // the run's title while kStoppingText stands in for it
   RunState state_ = RunState::Idle;
   bool longAddressFlag_ = false;  // of the targets: some address is long
-  bool logProblemShown_ = false;  // once a run
   // The advanced interval's next value while it is in use.
   std::optional<std::uint32_t> advancedMs_;
   std::uint64_t passSerial_ = 0;
@@ -235,6 +239,12 @@ class PingRun final : public QObject {
   void setTitles(const QString& title1, const QString& title2);
   void abandonStart();
   void showMessage(const QString& text);
+  // Calls `tell` with the journal, then with every reader.
+  template <class Tell>
+  void tellReaders(Tell tell) {
+    tell(static_cast<RunReader&>(journal_));
+    for (RunReader* reader : readers_) tell(*reader);
+  }
   // Shows a reloaded run, and says how many of its log lines were damaged.
   void showReloaded(RunData run);
 };

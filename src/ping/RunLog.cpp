@@ -29,7 +29,7 @@ const char* kBusyText =
 }  // namespace
 
 RunLog::RunLog(std::string dataFolder, FileService& files, QObject* parent)
-    : QObject(parent), folder_(AddSlash(dataFolder)), files_(files), log_(files.newAppendLog()) {}
+    : RunJournal(parent), folder_(AddSlash(dataFolder)), files_(files), log_(files.newAppendLog()) {}
 
 RunLog::~RunLog() {
   cancelReload_ = true;
@@ -162,6 +162,37 @@ Result<void> RunLog::AppendResult(const ResultRecord& record, std::string_view i
     return Error{written.error().code, logError_};
   }
   return {};
+}
+
+Result<void> RunLog::beginRun(const RunData& run) {
+  addresses_.clear();
+  problemTold_ = false;
+  if (auto started = StartRunLog(run.targetCount, run.stepLength, run.targetLabels); !started)
+    return started;
+  addresses_ = run.addresses;
+  return {};
+}
+
+void RunLog::resultAdded(std::int64_t, const ResultRecord& record, std::uint32_t) {
+  const std::string_view ip =
+      record.target < addresses_.size() ? std::string_view(addresses_[record.target]) : std::string_view();
+  const auto written = AppendResult(record, ip);
+  if (!written && !problemTold_) {
+    problemTold_ = true;
+    Q_EMIT problem(QString::fromStdString(written.error().message));
+  }
+}
+
+std::optional<FileStamp> RunLog::endRun() {
+  // Taken under the run lock: the log is still this run's as it ends.
+  std::optional<FileStamp> stamp = isOpen() ? logStamp() : std::nullopt;
+  CloseRunLog();
+  addresses_.clear();
+  if (unwritten() > 0)
+    Q_EMIT problem(QStringLiteral("%1 results of this ping test could not be written to the log %2.")
+                       .arg(unwritten())
+                       .arg(QString::fromStdString(logPath())));
+  return stamp;
 }
 
 void RunLog::CloseRunLog() {

@@ -22,6 +22,7 @@
 
 #include "core/common/Result.h"
 #include "core/ping/RunRecords.h"
+#include "ping/RunJournal.h"
 
 namespace sondrel {
 
@@ -34,11 +35,9 @@ inline constexpr std::string_view kRunLockFile = "Tolvane_DB3.lock";
 // Logs larger than this many bytes are reloaded only when the user agrees.
 inline constexpr std::int64_t kReloadQuestionBytes = 1'000'000;
 
-inline constexpr const char* kLoadingText = "Loading previous test results, please wait .....";
 inline constexpr const char* kLoadQuestion = "Load the pre ping test log ?";
-inline constexpr const char* kPreviousRunTitle = "Previous Ping Test Result";
 
-class RunLog final : public QObject {
+class RunLog final : public RunJournal {
   Q_OBJECT
  public:
   // `dataFolder` ends in "/" (DataFolder()); every file goes through `files`
@@ -48,12 +47,12 @@ class RunLog final : public QObject {
   Q_DISABLE_COPY_MOVE(RunLog)
 
   const std::string& dataFolder() const { return folder_; }
-  std::string logPath() const;
+  std::string logPath() const override;
   std::string targetsPath() const;
 
   // Whether the data folder can take the run's files; the message for the
   // user (the folder, that it cannot be written, and why) when not.
-  Result<void> checkFolder() const;
+  Result<void> checkFolder() const override;
 
   // Takes the run lock, writes the new pair of files whole under temporary
   // names and puts them in the place of the previous pair, and keeps the
@@ -62,6 +61,15 @@ class RunLog final : public QObject {
   // left as it was then.
   Result<void> StartRunLog(std::int32_t targetCount, std::int32_t stepLength,
                            const std::vector<std::string>& targetLabels);
+  // The journal's face of it: StartRunLog for the run's targets, which the
+  // log keeps for the lines that name them.
+  Result<void> beginRun(const RunData& run) override;
+  // Each result of the run begun is appended (AppendResult); the first that
+  // cannot be is told once through problem().
+  void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) override;
+  // The log's stamp while it is still this run's file, then CloseRunLog; the
+  // results that did not reach the log are told through problem().
+  std::optional<FileStamp> endRun() override;
   // Appends one result line and hands it to the system at once, so a crash or
   // kill loses no completed result. The first failed write stops the logging
   // of this run (the log keeps its whole lines) and gives the message saying
@@ -98,26 +106,13 @@ class RunLog final : public QObject {
   // A run log started meanwhile wins: the reload then finishes with nothing.
   // False when nothing is to be loaded (no log, or the user declined); no
   // signal follows then.
-  bool ReloadPreviousRun(IPrompter& prompter);
+  bool ReloadPreviousRun(IPrompter& prompter) override;
   bool reloading() const { return reloading_; }
   // Asks a reload under way to give up soon (its result is not wanted).
-  void cancelReload();
+  void cancelReload() override;
 
   // The same reload, on the calling thread, without questions.
-  Result<RunData> loadPreviousRun() const;
-
- Q_SIGNALS:
-  // The reload has begun: the window shows kLoadingText, the busy pointer and
-  // the progress label.
-  void reloadStarted();
-  // Lines still to go (a few times a second, and 0 at the end).
-  void reloadProgress(qint64 remaining);
-  // The reload is over; `run` is null when the log held nothing, could not
-  // be loaded, or a run has started since.
-  void reloadFinished(std::shared_ptr<sondrel::RunData> run);
-  // The reload failed in a way the user must hear of (out of memory);
-  // comes just before reloadFinished.
-  void reloadProblem(const QString& text);
+  Result<RunData> loadPreviousRun() const override;
 
  private:
   std::string folder_;
@@ -127,6 +122,8 @@ class RunLog final : public QObject {
   std::uint64_t generation_ = 0;  // run logs started; tells a stale reload
   std::int64_t unwritten_ = 0;
   std::string logError_;  // why this run's logging stopped
+  std::vector<std::string> addresses_;  // of the run begun, for its lines
+  bool problemTold_ = false;            // the run's logging stopped, and the user knows
   bool reloading_ = false;
   std::atomic<bool> cancelReload_{false};
   std::thread reloadThread_;

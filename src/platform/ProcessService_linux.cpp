@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ports/ProcessService.h"
+#include "platform/ProcessService_linux.h"
 
 extern char** environ;
 

@@ -66,7 +66,4 @@ class ProcessService {
   virtual Result<std::unique_ptr<ChildProcess>> start(const ProcessStart& how) = 0;
 };
 
-// The service on this system's processes.
-std::unique_ptr<ProcessService> MakeProcessService();
-
 }  // namespace sondrel

@@ -74,7 +74,7 @@ struct ResultsExport::ListTexts {
   void (ResultsExport::*replaced)();
 };
 
-ResultsExport::ResultsExport(Services services, Sources sources, QObject* parent)
+ResultsExport::ResultsExport(ExportServices services, Sources sources, QObject* parent)
     : QObject(parent), services_(std::move(services)), sources_(std::move(sources)) {}
 
 FileService& ResultsExport::files() const {

@@ -50,15 +50,17 @@ inline constexpr const char* kOpenFilter = "Text/CSV Files (*.txt;*.csv)";
 // An imported list or history larger than this is not one of ours.
 inline constexpr std::int64_t kImportLimitBytes = 4 * 1024 * 1024;
 
+// What the export is given from outside.
+struct ExportServices {
+  std::shared_ptr<IPrompter> prompter;
+  std::shared_ptr<ILauncher> launcher;
+  std::shared_ptr<IClock> clock;
+  FileService* files = nullptr;  // must be given, and outlive this
+};
+
 class ResultsExport final : public QObject {
   Q_OBJECT
  public:
-  struct Services {
-    std::shared_ptr<IPrompter> prompter;
-    std::shared_ptr<ILauncher> launcher;
-    std::shared_ptr<IClock> clock;
-    FileService* files = nullptr;  // must be given, and outlive this
-  };
   struct Sources {
     std::function<bool()> scanPanelShown;
     // The ping results on screen; null or empty when there are none.
@@ -68,7 +70,7 @@ class ResultsExport final : public QObject {
     std::string ipListFile;
     std::string historyFile;
   };
-  ResultsExport(Services services, Sources sources, QObject* parent = nullptr);
+  ResultsExport(ExportServices services, Sources sources, QObject* parent = nullptr);
 
   // The Export button: the format chooser, then the ping or scan export.
   void ExportResults();
@@ -97,7 +99,7 @@ class ResultsExport final : public QObject {
   void inform(const QString& text, const QString& caption);
   FileService& files() const;
 
-  Services services_;
+  ExportServices services_;
   Sources sources_;
 };
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Services.h"
+#include "app/WindowServices.h"
 #include "app/ui/FormMain.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeIcmpCarrier.h"
@@ -40,7 +40,7 @@ struct FakeServices {
     return p;
   }();
 
-  Services services() const {
+  WindowServices services() const {
     // The windows' files are real ones in a temporary folder unless a test
     // puts its own in.
     return {clock,     icmp, resolver, network, prompter, launcher, keepAwake,

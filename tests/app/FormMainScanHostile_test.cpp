@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ProcessService_linux.h"
 #include "app/AppFixture.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ports/ProcessService.h"
@@ -58,7 +59,7 @@ class FormMainScanHostile : public ::testing::Test {
 
   QTemporaryDir base_;
   testing::FakeServices fakes_;
-  Services services_;
+  WindowServices services_;
   std::unique_ptr<FormMain> w_;
 };
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ProcessService_linux.h"
 #include "app/AppFixture.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ports/ProcessService.h"
@@ -40,7 +41,7 @@ TEST(FormMainScanNames, RowsShowTheirEchoesAtOnceAndTheScanEndsWithEveryName) {
   ::chmod(worker.c_str(), 0700);
 
   testing::FakeServices fakes;
-  Services services = fakes.services();
+  WindowServices services = fakes.services();
   services.processes = MakeProcessService();
   FormMain w(services, base.path().toStdString());
   w.setExitHandler([] {});

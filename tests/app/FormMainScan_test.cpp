@@ -17,6 +17,7 @@
 #include <fstream>
 #include <set>
 
+#include "platform/ProcessService_linux.h"
 #include "app/AppFixture.h"
 #include "core/scan/ScanWire.h"
 #include "iplist/ui/FormAddIPG.h"
@@ -324,7 +325,7 @@ TEST(FormMainRealScan, ALoopbackRangeFillsTheGridLiveAndFinishesWithOk) {
   ASSERT_TRUE(base.isValid());
   testing::DataFolderWithList(base, "CLoopback,127.0.0.1,127.0.0.60\r\n \r\n");
   testing::FakeServices fakes;
-  Services services = fakes.services();
+  WindowServices services = fakes.services();
   services.processes = MakeProcessService();
   FormMain w(services, base.path().toStdString());
   w.setExitHandler([] {});

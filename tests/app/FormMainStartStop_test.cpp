@@ -41,7 +41,7 @@ class FormMainStartStopTest : public ::testing::Test {
     window_.reset();
   }
   void Load(std::shared_ptr<IResolver> resolver = nullptr) {
-    Services services = fakes_.services();
+    WindowServices services = fakes_.services();
     if (resolver) services.resolver = std::move(resolver);
     window_ = std::make_unique<FormMain>(services, base_.path().toStdString());
     window_->setExitHandler([this] { ++exits_; });

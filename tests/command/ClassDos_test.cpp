@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cerrno>
 
+#include "platform/ProcessService_linux.h"
 #include "fakes/FakeProcessService.h"
 #include "fakes/FakePrompter.h"
 #include "ports/ProcessService.h"

@@ -43,7 +43,7 @@ class PingRunWaitTest : public ::testing::Test {
     icmp->script("127.0.0.1", {0, 3'000, 64});
     icmp->script("127.0.0.3", {0, 5'000, 60});
     icmp->script("127.0.0.9", {.silent = true});
-    run = std::make_unique<PingRun>(PingRun::Services{clock, icmp, nullptr, awake}, params, log);
+    run = std::make_unique<PingRun>(PingRunServices{clock, icmp, nullptr, awake}, params, log);
     run->setTargetSource([this] {
       RunTargets t;
       t.addresses = targets;

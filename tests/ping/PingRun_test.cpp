@@ -4,7 +4,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "fakes/FakeClock.h"
@@ -51,7 +53,7 @@ class PingRunTest : public ::testing::Test {
 
   void SetUp() override {
     params.intervalMs = 5;
-    run = std::make_unique<PingRun>(PingRun::Services{clock, icmp, prompter, awake}, params, log);
+    run = std::make_unique<PingRun>(PingRunServices{clock, icmp, prompter, awake}, params, log);
     run->setTargetSource([this] {
       RunTargets t;
       t.addresses = targets;
@@ -327,6 +329,91 @@ TEST_F(PingRunTest, ReadersGetEveryResultWithTheCarriersMicroseconds) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !reader.events.empty(); }, kWaitMs));
   EXPECT_EQ(reader.events, std::vector<std::string>{"previous 4 records"});
   EXPECT_EQ(second.events.size(), 8u);
+}
+
+// What a reader is shown is in the log already: the journal hears each
+// result first, so a row anyone saw survives a kill right after.
+TEST_F(PingRunTest, EveryReaderSeesAResultOnlyOnceTheLogHoldsIt) {
+  targets = {"127.0.0.1", "127.0.0.2"};
+  params.pingsPerTarget = 3;
+  struct LogWatcher final : RunReader {
+    std::function<std::size_t()> lines;
+    std::vector<std::pair<std::int64_t, std::size_t>> seen;  // row, log lines then
+    void resultAdded(std::int64_t row, const ResultRecord&, std::uint32_t) override {
+      seen.emplace_back(row, lines());
+    }
+  } watcher;
+  watcher.lines = [this] { return LogLines().size(); };
+  run->addReader(&watcher);
+  RunToEnd();
+  ASSERT_EQ(watcher.seen.size(), 6u);
+  for (const auto& [row, lines] : watcher.seen)
+    EXPECT_EQ(lines, static_cast<std::size_t>(row) + 2) << "row " << row;  // header, rows 0..row
+}
+
+// The run needs no log of files: any journal keeps it, and may refuse it.
+class MemoryJournal final : public RunJournal {
+ public:
+  std::optional<std::string> refusal;
+  std::vector<std::string> kept;
+  bool keeping = false;
+  Result<void> checkFolder() const override { return {}; }
+  Result<void> beginRun(const RunData& run) override {
+    if (refusal) return Error{EIO, *refusal};
+    keeping = true;
+    kept.push_back("begin " + std::to_string(run.targetCount));
+    return {};
+  }
+  void resultAdded(std::int64_t row, const ResultRecord& r, std::uint32_t us) override {
+    kept.push_back(std::to_string(row) + ":" + std::to_string(r.target) + ":" + std::to_string(us));
+  }
+  void runEnded(const RunData& run) override { kept.push_back("ended " + std::to_string(run.records.size())); }
+  std::optional<FileStamp> endRun() override {
+    keeping = false;
+    kept.push_back("end");
+    return FileStamp{1, 2, 3, 4};
+  }
+  bool ReloadPreviousRun(IPrompter&) override { return false; }
+  Result<RunData> loadPreviousRun() const override { return Error{ENOENT, "nothing kept"}; }
+  void cancelReload() override {}
+  std::string logPath() const override { return "memory"; }
+};
+
+TEST(PingRunJournal, AnyJournalKeepsTheRunAndARefusalGivesTheStartUp) {
+  auto clock = std::make_shared<fakes::FakeClock>();
+  auto icmp = std::make_shared<fakes::FakeIcmpCarrier>();
+  icmp->script("127.0.0.1", {0, 2'500, 64});
+  MemoryJournal journal;
+  PingParameters params;
+  params.intervalMs = 5;
+  params.pingsPerTarget = 2;
+  PingRun run(PingRunServices{clock, icmp, nullptr, nullptr}, params, journal);
+  run.setTargetSource([] {
+    RunTargets t;
+    t.addresses = t.labels = {"127.0.0.1"};
+    return t;
+  });
+
+  journal.refusal = "The journal is full.";
+  QSignalSpy problems(&run, &PingRun::problem);
+  QSignalSpy abandoned(&run, &PingRun::startAbandoned);
+  run.StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return abandoned.count() == 1; }, kWaitMs));
+  ASSERT_EQ(problems.count(), 1);
+  EXPECT_EQ(problems.at(0).at(0).toString(), QStringLiteral("The journal is full."));
+  EXPECT_TRUE(journal.kept.empty());
+  EXPECT_TRUE(icmp->requests().empty());
+
+  journal.refusal.reset();
+  QSignalSpy finished(&run, &PingRun::finished);
+  run.StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
+  EXPECT_EQ(journal.kept,
+            (std::vector<std::string>{"begin 1", "0:0:2500", "1:0:2500", "end", "ended 2"}));
+  EXPECT_FALSE(journal.keeping);
+  ASSERT_TRUE(run.data().logStamp.has_value());
+  EXPECT_EQ(run.data().logStamp->size, 3);
+  icmp->release();
 }
 
 TEST_F(PingRunTest, SecondInstanceIsRefusedWithAMessage) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/ProcessService_linux.h"
 #include "fakes/FakeProcessService.h"
 #include "ports/ProcessService.h"
 

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "platform/ProcessService_linux.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakeProcessService.h"

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/ProcessService_linux.h"
 #include "ports/ProcessService.h"
 #include "scan/ScanRun.h"
 

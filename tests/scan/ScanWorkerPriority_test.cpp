@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/ProcessService_linux.h"
 #include "core/scan/ScanWire.h"
 #include "platform/IcmpTestSupport.h"
 #include "platform/Priority_linux.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "platform/ProcessService_linux.h"
 #include "platform/IcmpTestSupport.h"
 #include "ports/ProcessService.h"
 #include "scan/ScanRun.h"

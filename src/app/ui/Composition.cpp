@@ -13,13 +13,14 @@
 #include "platform/KeepAwakeDBus.h"
 #include "platform/Files_linux.h"
 #include "platform/NetworkSettings_linux.h"
+#include "platform/ProcessService_linux.h"
 #include "ports/ProcessService.h"
 #include "platform/Resolver_linux.h"
 
 namespace sondrel {
 
-Services SystemServices() {
-  Services services;
+WindowServices SystemServices() {
+  WindowServices services;
   services.clock = std::make_shared<SystemClock>();
   services.icmp = SystemIcmpCarrier();
   services.resolver = SystemResolver();

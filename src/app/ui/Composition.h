@@ -2,7 +2,7 @@
 // The program's composition root: the real services are built here, once,
 // and handed to the main window, which passes each piece only what it uses.
 
-#include "app/Services.h"
+#include "app/WindowServices.h"
 
 class QApplication;
 
@@ -10,7 +10,7 @@ namespace sondrel {
 
 // The system's clock, ICMP carrier, resolver, network settings, keep-awake,
 // message boxes and desktop launcher.
-Services SystemServices();
+WindowServices SystemServices();
 
 // The desktop file name and window icon every window of the program carries.
 void SetDesktopIdentity();

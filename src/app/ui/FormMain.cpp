@@ -38,7 +38,7 @@ namespace sondrel {
 
 using namespace main_window;
 
-FormMain::FormMain(Services services, std::string dataFolderBase, QWidget* parent)
+FormMain::FormMain(WindowServices services, std::string dataFolderBase, QWidget* parent)
     : QMainWindow(parent),
       services_(std::move(services)),
       dataFolderBase_(std::move(dataFolderBase)),
@@ -206,6 +206,7 @@ bool FormMain::Form_Load() {
   commandHistoryFile_ = dataFolder_ + std::string(kCommandHistoryFile);
   pingPanel_->makeRun(dataFolder_);
   report_ = new ReportPresenter(services_, *pingRun(), this);
+  pingRun()->addReader(report_);
   connect(action(QStringLiteral("mnuReport")), &QAction::triggered, report_,
           &ReportPresenter::OpenReport);
   action(QStringLiteral("mnuReport"))->setEnabled(true);

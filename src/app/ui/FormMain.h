@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Services.h"
+#include "app/WindowServices.h"
 #include "app/ui/ButtonIcons.h"
 #include "core/ping/PingParameters.h"
 #include "ping/ui/PingPanelPresenter.h"
@@ -57,7 +57,7 @@ class FormMain final : public QMainWindow {
  public:
   // `dataFolderBase` is the folder the data folder is made in (normally
   // ApplicationDataFolder()); shorter than 3 characters means the program's own.
-  FormMain(Services services, std::string dataFolderBase, QWidget* parent = nullptr);
+  FormMain(WindowServices services, std::string dataFolderBase, QWidget* parent = nullptr);
   ~FormMain() override;
 
   // The start-up sequence; shows the window. False (after telling the user,
@@ -162,7 +162,7 @@ class FormMain final : public QMainWindow {
   // The scan's grid and presenter, once the worker's path is known.
   void prepareScanGrid();
 
-  Services services_;
+  WindowServices services_;
   std::string dataFolderBase_;
   std::string dataFolder_;
   std::string ipListFile_;

@@ -7,8 +7,7 @@
 
 #include "app/ui/FormMain.h"
 #include "command/ui/DosPanelPresenter.h"
-#include "iplist/IPListStore.h"
-#include "iplist/ui/TargetListPanel.h"
+#include "ping/ui/PingPanelPresenter.h"
 #include "ping/PingRun.h"
 
 namespace sondrel {
@@ -25,14 +24,9 @@ void FormMain::buildExport() {
                                services_.files},
                               std::move(sources), this);
 
-  connect(export_, &ResultsExport::historyReplaced, dosPanel_, &DosPanelPresenter::LoadHistory);
+  dosPanel_->followImports(*export_);
+  pingPanel_->followImports(*export_);
   connect(export_, &ResultsExport::neutralFocusWanted, this, &FormMain::focusNeutral);
-  connect(export_, &ResultsExport::ipListReplaced, this, [this] {
-    if (IPListStore* store = ipListStore()) {
-      store->FillIPList();
-      targetList_->showEntries(store->IPEntries());
-    }
-  });
 
   const std::pair<const char*, void (ResultsExport::*)()> entries[] = {
       {"mnuExport", &ResultsExport::ExportResults},   {"mnuOpen", &ResultsExport::OpenExportedFile},

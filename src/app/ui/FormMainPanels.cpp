@@ -40,9 +40,6 @@ void FormMain::prepareScanGrid() {
   ScanPanelPresenter::Views views;
   views.panel = scanPanel_;
   views.targetList = targetList_;
-  views.pingRun = pingRun();
-  views.editor = ipListEditor();
-  views.exchange = &pingPanel_->exchange();
   views.addGroupMenu = findChild<QMenu*>(QStringLiteral("mnuAddG2"));
   views.titleLine = display_->LabelTittle2();
   scanPresenter_->setViews(views);
@@ -56,6 +53,12 @@ void FormMain::prepareScanGrid() {
     pingPanel_->setOtherRunGoing(scanning);
     followRunState();
   });
+  connect(pingPanel_, &PingPanelPresenter::testRunningChanged, scan, &ScanPanelPresenter::setOtherRunGoing);
+  scan->setOtherRunGoing(pingPanel_->testRunning());
+  // The scan's results become list entries through the ping panel's editor.
+  connect(scan, &ScanPanelPresenter::newGroupWanted, pingPanel_, &PingPanelPresenter::addGroupOf);
+  connect(scan, &ScanPanelPresenter::newRangeWanted, pingPanel_, &PingPanelPresenter::addRangeOf);
+  connect(pingPanel_, &PingPanelPresenter::scanRequested, scan, &ScanPanelPresenter::StartScanOf);
   connect(action(QStringLiteral("mnuIpscanner")), &QAction::triggered, scan,
           &ScanPanelPresenter::StartScan);
   connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,

@@ -19,6 +19,7 @@
 #include "core/ports/FileService.h"
 #include "ports/Launcher.h"
 #include "ports/Prompter.h"
+#include "results/ResultsExport.h"
 
 namespace sondrel {
 namespace {
@@ -40,7 +41,7 @@ QString Describe(const Error& error) { return QString::fromStdString(error.messa
 
 }  // namespace
 
-DosPanelPresenter::DosPanelPresenter(Services services, QObject* parent)
+DosPanelPresenter::DosPanelPresenter(CommandPanelServices services, QObject* parent)
     : QObject(parent), services_(std::move(services)) {
   terminals_ = new TerminalRuns(services_.launcher, services_.processes, this);
   connect(terminals_, &TerminalRuns::terminalFailed, this, [this](const QString& description) {
@@ -146,6 +147,10 @@ void DosPanelPresenter::fillHistoryList() {
   items.reserve(static_cast<qsizetype>(shown.size()));
   for (const std::string& line : shown) items << Decode(line);
   list->addItems(items);
+}
+
+void DosPanelPresenter::followImports(ResultsExport& exporter) {
+  connect(&exporter, &ResultsExport::historyReplaced, this, &DosPanelPresenter::LoadHistory);
 }
 
 void DosPanelPresenter::LoadHistory() {

@@ -25,6 +25,7 @@ class FileService;
 class ILauncher;
 class PictureDOS;
 class ProcessService;
+class ResultsExport;
 class TerminalRuns;
 
 inline constexpr char kDeleteHistoryCaption[] = "Delete History";
@@ -32,19 +33,20 @@ inline constexpr char kNothingToAddText[] = "No current entered command line to 
 inline constexpr char kSelectToDeleteText[] =
     "Please select the history records your want to delete.  ";
 
+// What the command utility's panel is given from outside.
+struct CommandPanelServices {
+  std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
+  std::shared_ptr<ILauncher> launcher;
+  std::shared_ptr<ProcessService> processes;
+  FileService* files = nullptr;
+};
+
 class DosPanelPresenter final : public QObject {
   Q_OBJECT
   Q_DISABLE_COPY_MOVE(DosPanelPresenter)
 
  public:
-  struct Services {
-    std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
-    std::shared_ptr<ILauncher> launcher;
-    std::shared_ptr<ProcessService> processes;
-    FileService* files = nullptr;
-  };
-
-  explicit DosPanelPresenter(Services services, QObject* parent = nullptr);
+  explicit DosPanelPresenter(CommandPanelServices services, QObject* parent = nullptr);
   ~DosPanelPresenter() override;
 
   // `window` is where the history menu pops up; `historyMenu` holds the
@@ -63,6 +65,8 @@ class DosPanelPresenter final : public QObject {
   // (Re)reads the history file into the list; the history import calls it
   // after replacing the file.
   void LoadHistory();
+  // The history is read again whenever `exporter` has imported one over it.
+  void followImports(ResultsExport& exporter);
   void RunCommand();
   void AddCurrentCommand();
   void ToggleHistorySort();
@@ -97,7 +101,7 @@ class DosPanelPresenter final : public QObject {
   void tell(const QString& text, IPrompter::Icon icon);
   void tellAboutTail();
 
-  Services services_;
+  CommandPanelServices services_;
   PictureDOS* panel_ = nullptr;
   // The command line, the history list and its viewport.
   std::array<QObject*, 3> filtered_{};

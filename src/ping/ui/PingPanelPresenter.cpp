@@ -12,12 +12,13 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
+#include "results/ResultsExport.h"
 #include "ports/Prompter.h"
 #include "ping/RunLog.h"
 
 namespace sondrel {
 
-PingPanelPresenter::PingPanelPresenter(Services services, QObject* parent)
+PingPanelPresenter::PingPanelPresenter(PingPanelServices services, QObject* parent)
     : QObject(parent),
       services_(std::move(services)),
       scheduleCheck_(std::make_unique<ScheduleCheck>(services_.clock, services_.keepAwake)) {}
@@ -43,7 +44,7 @@ void PingPanelPresenter::endSchedule() {
 void PingPanelPresenter::makeRun(const std::string& dataFolder) {
   runLog_ = std::make_unique<RunLog>(dataFolder, *services_.files);
   pingRun_ = std::make_unique<PingRun>(
-      PingRun::Services{services_.clock, services_.icmp, services_.prompter, services_.keepAwake},
+      PingRunServices{services_.clock, services_.icmp, services_.prompter, services_.keepAwake},
       params_, *runLog_);
   PingRun* run = pingRun_.get();
   // The run takes each changed set as a copy; nothing reads the lists' own.
@@ -80,11 +81,7 @@ void PingPanelPresenter::makeRun(const std::string& dataFolder) {
     d->showStatisticsCaptions();
     Q_EMIT neutralFocusWanted();
   });
-  connect(run, &PingRun::resultAdded, this, [this, d](qint64 row) {
-    d->ShowResultRow(row);
-    d->SetupScrollBar(row);
-    Q_EMIT selectionPopupHideWanted();
-  });
+  run->addReader(this);
   connect(run, &PingRun::statisticsChanged, this, &PingPanelPresenter::showStatistics);
   connect(run, &PingRun::stopping, this, [this] {
     Q_EMIT stopEnabledChanged(false);
@@ -160,6 +157,7 @@ void PingPanelPresenter::loadIPList(const std::string& dataFolder) {
   editor_ = new IPListEditor(services_.prompter, *store_, exchange_, *views_.targetList,
                              views_.window, this);
   connect(editor_, &IPListEditor::pingTestRequested, this, &PingPanelPresenter::startTestNow);
+  connect(editor_, &IPListEditor::scanRequested, this, &PingPanelPresenter::scanRequested);
   connect(pingRun_.get(), &PingRun::testRunningChanged, editor_,
           [this](bool running) { editor_->setRunActive(running || otherRunGoing_); });
   editor_->setRunActive(pingRun_->testRunning() || otherRunGoing_);
@@ -168,6 +166,28 @@ void PingPanelPresenter::loadIPList(const std::string& dataFolder) {
   connect(collector_, &TargetCollector::finished, this, &PingPanelPresenter::pingTargetsCollected);
   pingRun_->setAsyncTargetSource(
       [this](PingRun::TargetsReady ready) { collectPingTargets(std::move(ready)); });
+}
+
+void PingPanelPresenter::followImports(ResultsExport& exporter) {
+  connect(&exporter, &ResultsExport::ipListReplaced, this, [this] {
+    if (!store_) return;
+    store_->FillIPList();
+    views_.targetList->showEntries(store_->IPEntries());
+  });
+}
+
+void PingPanelPresenter::addGroupOf(const std::string& members) {
+  if (!editor_) return;
+  exchange_.NewGroupMembers = members;
+  editor_->AddGroup();
+}
+
+void PingPanelPresenter::addRangeOf(const std::string& first, const std::string& last) {
+  if (!editor_) return;
+  exchange_.PresetRangeFirst = first;
+  exchange_.PresetRangeLast = last;
+  QCoreApplication::processEvents();
+  editor_->AddRange();
 }
 
 void PingPanelPresenter::collectPingTargets(PingRun::TargetsReady ready) {
@@ -192,6 +212,12 @@ void PingPanelPresenter::pingTargetsCollected(const CollectResult& result) {
   targets.longAddressFlag = result.targets.LongAddressFlag;
   targets.nothingToTest = result.nothingToTest;
   std::exchange(targetsReady_, {})(std::move(targets));
+}
+
+void PingPanelPresenter::resultAdded(std::int64_t row, const ResultRecord&, std::uint32_t) {
+  views_.display->ShowResultRow(row);
+  views_.display->SetupScrollBar(row);
+  Q_EMIT selectionPopupHideWanted();
 }
 
 void PingPanelPresenter::showStatistics(const RunStatistics& stats) {

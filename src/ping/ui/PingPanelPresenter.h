@@ -29,6 +29,7 @@ class IPrompter;
 class IResolver;
 class ParameterFrame;
 class ResultsDisplay;
+class ResultsExport;
 class RunLog;
 class ScheduleCheck;
 class ScheduleFrame;
@@ -37,20 +38,24 @@ class TargetListPanel;
 struct CollectResult;
 struct RunStatistics;
 
-class PingPanelPresenter final : public QObject {
+// What the ping panel is given from outside.
+struct PingPanelServices {
+  std::shared_ptr<IClock> clock;
+  std::shared_ptr<IIcmpCarrier> icmp;
+  std::shared_ptr<IResolver> resolver;
+  std::shared_ptr<INetworkSettings> network;
+  std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
+  std::shared_ptr<IKeepAwake> keepAwake;
+  FileService* files = nullptr;  // the list and the run log; must outlive the panel
+};
+
+// The live display is one of the run's readers: each result's row is shown
+// as the run hands it out.
+class PingPanelPresenter final : public QObject, private RunReader {
   Q_OBJECT
   Q_DISABLE_COPY_MOVE(PingPanelPresenter)
 
  public:
-  struct Services {
-    std::shared_ptr<IClock> clock;
-    std::shared_ptr<IIcmpCarrier> icmp;
-    std::shared_ptr<IResolver> resolver;
-    std::shared_ptr<INetworkSettings> network;
-    std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
-    std::shared_ptr<IKeepAwake> keepAwake;
-    FileService* files = nullptr;  // the list and the run log; must outlive the panel
-  };
   // The widgets of the panel; the window owns them and they must outlive the
   // run (the window ends the run first).
   struct Views {
@@ -61,7 +66,7 @@ class PingPanelPresenter final : public QObject {
     QWidget* window = nullptr;  // the list dialogs' parent
   };
 
-  explicit PingPanelPresenter(Services services, QObject* parent = nullptr);
+  explicit PingPanelPresenter(PingPanelServices services, QObject* parent = nullptr);
   ~PingPanelPresenter() override;
 
   // The parameters the frames edit and the run reads, and the schedule's
@@ -80,6 +85,12 @@ class PingPanelPresenter final : public QObject {
   // list and its editor and collection.
   void makeRun(const std::string& dataFolder);
   void loadIPList(const std::string& dataFolder);
+  // The list is read again whenever `exporter` has imported one over it.
+  void followImports(ResultsExport& exporter);
+  // The list editor's dialogs for a new group of `members` ("," between),
+  // or for a new range from `first` to `last`.
+  void addGroupOf(const std::string& members);
+  void addRangeOf(const std::string& first, const std::string& last);
   // Ends the run (waiting for its echoes) before the views go.
   void endRun();
 
@@ -111,15 +122,18 @@ class PingPanelPresenter final : public QObject {
   void selectionPopupHideWanted();
   // Stop is off while a stop is under way.
   void stopEnabledChanged(bool enabled);
+  // The list editor's range dialog asked for a scan of `entry`.
+  void scanRequested(const sondrel::ListEntry& entry);
 
  private:
   // Starts collecting the run's targets; `ready` gets them on this thread.
   void collectPingTargets(PingRun::TargetsReady ready);
   void pingTargetsCollected(const sondrel::CollectResult& result);
   void showStatistics(const RunStatistics& stats);
+  void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) override;
   void endSchedule();
 
-  Services services_;
+  PingPanelServices services_;
   Views views_;
   PingParameters params_;
   std::unique_ptr<ScheduleCheck> scheduleCheck_;

@@ -5,20 +5,20 @@
 
 namespace sondrel {
 
-ReportPresenter::ReportPresenter(Services services, PingRun& run, QWidget* window)
+ReportPresenter::ReportPresenter(WindowServices services, PingRun& run, QWidget* window)
     : QObject(window),
       services_(std::move(services)),
       run_(run),
       window_(window),
       files_(services_.files) {
-  connect(&run_, &PingRun::resultAdded, this,
-          [this](qint64, const ResultRecord& record) {
-            lastRecord_ = record;
-          });
   // A build reading the records stops before they are replaced.
   connect(&run_, &PingRun::dataAboutToChange, this, [this] {
     if (dialog_) dialog_->AbandonBuild();
   }, Qt::DirectConnection);
+}
+
+void ReportPresenter::resultAdded(std::int64_t, const ResultRecord& record, std::uint32_t) {
+  lastRecord_ = record;
 }
 
 DialogRpt* ReportPresenter::dialog() const { return dialog_.data(); }

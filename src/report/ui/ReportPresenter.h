@@ -9,9 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "app/Services.h"
+#include "app/WindowServices.h"
 #include "core/report/Report.h"
 #include "core/ping/RunRecords.h"
+#include "ping/RunReader.h"
 
 class QWidget;
 
@@ -21,11 +22,13 @@ class DialogRpt;
 class FileService;
 class PingRun;
 
-class ReportPresenter final : public QObject {
+// A reader of the run: it keeps the latest result for the file name. Whoever
+// makes it adds it to the run's readers.
+class ReportPresenter final : public QObject, public RunReader {
   Q_OBJECT
  public:
   // `run` must outlive the presenter; `window` is the dialog's parent.
-  ReportPresenter(Services services, PingRun& run, QWidget* window);
+  ReportPresenter(WindowServices services, PingRun& run, QWidget* window);
 
   // The report label and menu entry: shows the report window, modal.
   void OpenReport();
@@ -33,11 +36,14 @@ class ReportPresenter final : public QObject {
   // mmddhhmm of the latest result since start-up; "" when none came.
   std::string stamp() const { return lastRecord_ ? ReportStamp(*lastRecord_) : std::string(); }
 
+ // The latest result, for the stamp.
+  void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) override;
+
  Q_SIGNALS:
   void dialogOpened(sondrel::DialogRpt* dialog);
 
  private:
-  Services services_;
+  WindowServices services_;
   PingRun& run_;
   QWidget* window_;
   FileService* files_;

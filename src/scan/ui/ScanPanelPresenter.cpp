@@ -1,6 +1,5 @@
 #include "scan/ui/ScanPanelPresenter.h"
 
-#include <QCoreApplication>
 #include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,11 +11,8 @@
 #include "core/common/AddressHelpers.h"
 #include "core/scan/ScanGridRules.h"
 #include "core/ports/NetworkSettings.h"
-#include "iplist/DialogExchange.h"
 #include "iplist/TargetSelection.h"
-#include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
-#include "ping/PingRun.h"
 #include "ports/KeepAwake.h"
 #include "ports/Prompter.h"
 #include "scan/ArpLookup.h"
@@ -25,7 +21,7 @@
 
 namespace sondrel {
 
-ScanPanelPresenter::ScanPanelPresenter(Services services, std::string workerPath, QObject* parent)
+ScanPanelPresenter::ScanPanelPresenter(ScanPanelServices services, std::string workerPath, QObject* parent)
     : QObject(parent), services_(std::move(services)) {
   run_ = std::make_unique<ScanRun>(*services_.processes, std::move(workerPath));
   collector_ = new TargetCollector(services_.resolver, this);
@@ -68,14 +64,12 @@ void ScanPanelPresenter::setViews(const Views& views) {
     run_->setUserScrolled(true);
     if (run_->scanFinished()) RefreshScanTable();
   });
-  if (views_.editor)
-    connect(views_.editor, &IPListEditor::scanRequested, this, &ScanPanelPresenter::StartScanOf);
 }
 
 bool ScanPanelPresenter::scanning() const { return collecting_ || run_->scanning(); }
 
 void ScanPanelPresenter::StartScan() {
-  if (scanning() || (views_.pingRun && views_.pingRun->testRunning())) return;
+  if (scanning() || otherRunGoing_) return;
   Q_EMIT scanPanelWanted();
   ScanPanel* panel = views_.panel;
   panel->LabelTotal()->clear();
@@ -103,7 +97,7 @@ void ScanPanelPresenter::StartScan() {
 }
 
 void ScanPanelPresenter::StartScanOf(const ListEntry& entry) {
-  if (scanning() || (views_.pingRun && views_.pingRun->testRunning())) return;
+  if (scanning() || otherRunGoing_) return;
   scanNow_ = entry;
   StartScan();
 }
@@ -244,13 +238,11 @@ void ScanPanelPresenter::AddScanToNewGroup(const QString& mode) {
     warn(QStringLiteral("No ") + mode + QStringLiteral(" IP address to add ...     "));
     return;
   }
-  if (!views_.exchange || !views_.editor) return;
-  views_.exchange->NewGroupMembers = members;
-  views_.editor->AddGroup();
+  Q_EMIT newGroupWanted(members);
 }
 
 void ScanPanelPresenter::ScanLocalSubnet() {
-  if (!services_.network || !views_.exchange || !views_.editor) return;
+  if (!services_.network) return;
   std::string address;
   for (const Adapter& adapter : services_.network->adapters()) {
     if (!adapter.address.empty()) {
@@ -259,10 +251,7 @@ void ScanPanelPresenter::ScanLocalSubnet() {
     }
   }
   const std::string prefix = SubnetPrefix(address);
-  views_.exchange->PresetRangeFirst = prefix + ".0";
-  views_.exchange->PresetRangeLast = prefix + ".255";
-  QCoreApplication::processEvents();
-  views_.editor->AddRange();
+  Q_EMIT newRangeWanted(prefix + ".0", prefix + ".255");
 }
 
 const ScanTable& ScanPanelPresenter::scanTable() const {

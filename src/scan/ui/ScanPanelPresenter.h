@@ -23,45 +23,41 @@ class ArpLookup;
 class IClock;
 class IKeepAwake;
 class INetworkSettings;
-class IPListEditor;
 class IPrompter;
 class IResolver;
-class PingRun;
 class ProcessService;
 class ScanPanel;
 class ScanRun;
 class TargetCollector;
 class TargetListPanel;
 struct CollectResult;
-struct DialogExchange;
+
+// What the scan panel is given from outside.
+struct ScanPanelServices {
+  std::shared_ptr<IResolver> resolver;
+  std::shared_ptr<INetworkSettings> network;
+  std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
+  std::shared_ptr<ProcessService> processes;
+  std::shared_ptr<IKeepAwake> keepAwake;  // may be null
+  // The MAC completion after a scan needs these three; without one of
+  // them it is left out.
+  std::shared_ptr<IClock> clock;
+};
 
 class ScanPanelPresenter final : public QObject {
   Q_OBJECT
   Q_DISABLE_COPY_MOVE(ScanPanelPresenter)
 
  public:
-  struct Services {
-    std::shared_ptr<IResolver> resolver;
-    std::shared_ptr<INetworkSettings> network;
-    std::shared_ptr<IPrompter> prompter;  // may be null: then no messages
-    std::shared_ptr<ProcessService> processes;
-    std::shared_ptr<IKeepAwake> keepAwake;  // may be null
-    // The MAC completion after a scan needs these three; without one of
-    // them it is left out.
-    std::shared_ptr<IClock> clock;
-  };
   // Owned by the window; they outlive this object's use of them.
   struct Views {
     ScanPanel* panel = nullptr;
     TargetListPanel* targetList = nullptr;
-    PingRun* pingRun = nullptr;  // holds the running flag the start buttons follow
-    IPListEditor* editor = nullptr;
-    DialogExchange* exchange = nullptr;
     QMenu* addGroupMenu = nullptr;  // mnuAddG2, popped up by CmdShowScan(3)
     QLabel* titleLine = nullptr;    // LabelTittle2, cleared when a scan starts
   };
 
-  ScanPanelPresenter(Services services, std::string workerPath, QObject* parent = nullptr);
+  ScanPanelPresenter(ScanPanelServices services, std::string workerPath, QObject* parent = nullptr);
   ~ScanPanelPresenter() override;
 
   void setViews(const Views& views);
@@ -73,6 +69,9 @@ class ScanPanelPresenter final : public QObject {
   void StopScan();
   // A scan is collecting, launching or waiting for reports.
   bool scanning() const;
+  // Another run of the window (a ping run) is going, or has ended: scans
+  // are refused meanwhile.
+  void setOtherRunGoing(bool going) { otherRunGoing_ = going; }
 
   void RefreshScanTable();
   void ShowScanFilter(const QString& mode);
@@ -88,12 +87,17 @@ class ScanPanelPresenter final : public QObject {
   ScanRun* scanRun() const { return run_.get(); }
 
  Q_SIGNALS:
+  // The list editor is wanted for a new group of these members (the
+  // scanned addresses, "," between), or for a new range.
+  void newGroupWanted(const std::string& members);
+  void newRangeWanted(const std::string& first, const std::string& last);
   void scanPanelWanted();
   void neutralFocusWanted();
   // scanning() changed: a scan began collecting, or ended (or gave up).
   void scanningChanged(bool scanning);
 
  private:
+  bool otherRunGoing_ = false;
   void collected(const CollectResult& result);
   void launch(const std::vector<std::string>& addresses);
   void onTick();
@@ -103,7 +107,7 @@ class ScanPanelPresenter final : public QObject {
   void setupScroll(int count);
   void warn(const QString& text);
 
-  Services services_;
+  ScanPanelServices services_;
   Views views_;
   std::unique_ptr<ScanRun> run_;
   TargetCollector* collector_ = nullptr;

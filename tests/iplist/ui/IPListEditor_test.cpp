@@ -18,7 +18,7 @@
 #include <functional>
 #include <sstream>
 
-#include "app/Services.h"
+#include "app/WindowServices.h"
 #include "core/common/DataFolder.h"
 #include "core/iplist/IPListFile.h"
 #include "fakes/FakeNetworkSettings.h"
@@ -50,7 +50,7 @@ class EditorTest : public ::testing::Test {
  protected:
   QTemporaryDir data;
   std::shared_ptr<FakePrompter> prompter = std::make_shared<FakePrompter>();
-  Services services;
+  WindowServices services;
   DialogExchange exchange;
   QWidget window;
   std::unique_ptr<IPListStore> store;

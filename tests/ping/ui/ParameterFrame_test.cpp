@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "TestPrinting.h"
-#include "app/Services.h"
+#include "app/WindowServices.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakePrompter.h"
 #include "ping/ui/AdvancedSettingsDialog.h"
@@ -56,7 +56,7 @@ class ParameterFrameTest : public ::testing::Test {
   }
 
   std::shared_ptr<fakes::FakePrompter> prompter = std::make_shared<fakes::FakePrompter>();
-  Services services;
+  WindowServices services;
   PingParameters params;
   std::unique_ptr<ParameterFrame> frame;
 };

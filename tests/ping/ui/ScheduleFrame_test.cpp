@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "TestPrinting.h"
-#include "app/Services.h"
+#include "app/WindowServices.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeepAwake.h"
 #include "fakes/FakePrompter.h"
@@ -153,7 +153,7 @@ class ScheduleFrameTest : public ::testing::Test {
   }
 
   std::shared_ptr<fakes::FakeClock> clock = std::make_shared<fakes::FakeClock>();
-  Services services;
+  WindowServices services;
   ScheduleCheck check{clock};
   QWidget window;
   ScheduleFrame* frame = nullptr;

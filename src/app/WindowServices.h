@@ -1,6 +1,7 @@
 #pragma once
-// The outside services every window and engine class is given. main() fills
-// it with the real adapters; tests fill it with the fakes of tests/fakes.
+// The outside services the main window is given, which it hands on to each
+// panel as that panel's own set. The composition root fills it with the real
+// adapters; tests fill it with the fakes of tests/fakes.
 
 #include <memory>
 
@@ -9,18 +10,18 @@
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
 #include "core/ports/IcmpCarrier.h"
+#include "core/ports/NetworkSettings.h"
+#include "core/ports/Resolver.h"
 #include "ports/KeepAwake.h"
 #include "ports/Launcher.h"
-#include "core/ports/NetworkSettings.h"
-#include "ports/Prompter.h"
-#include "core/ports/Resolver.h"
 #include "ports/ProcessService.h"
+#include "ports/Prompter.h"
 
 namespace sondrel {
 
 class FileService;
 
-struct Services {
+struct WindowServices {
   std::shared_ptr<IClock> clock;
   std::shared_ptr<IIcmpCarrier> icmp;
   std::shared_ptr<IResolver> resolver;
