@@ -10,6 +10,7 @@
 #include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
@@ -55,7 +56,7 @@ void FormAddIP::activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
   if (!exchange_.EditOriginal.empty()) {
-    text2_->setText(Q(parseListEntry(exchange_.EditOriginal).title));
+    text2_->setText(TextOfBytes(parseListEntry(exchange_.EditOriginal).title));
     SetTextColour(*text2_, kDarkBlue);
   }
   result_ = {};
@@ -79,16 +80,16 @@ bool FormAddIP::eventFilter(QObject* watched, QEvent* event) {
 bool FormAddIP::checkedTarget(std::string* target) {
   QString text = text2_->text();
   text.remove(u' ').remove(u'\r').remove(u'\n');
-  const std::string name = StripNote(S(text));
+  const std::string name = StripNote(BytesOfText(text));
   const std::string checked = CheckIP(name);
-  const QString shown = QString::fromStdString(name);
+  const QString shown = TextOfBytes(name);
   const bool blank = std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.isSpace(); });
   if (checked.empty() || (checked == NotAnAddress && (blank || UnsafeHostName(name)))) {
     ShowIPError(prompter_, QStringLiteral("Invalid IP entry, Please check.   "));
     text2_->setFocus(Qt::OtherFocusReason);
     return false;
   }
-  *target = S(text);
+  *target = BytesOfText(text);
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
@@ -99,7 +100,7 @@ void FormAddIPG::activate() {
   PlaceAtAnchor(*this, exchange_);
   command1_->setText(TakeAddCaption(exchange_));
   if (!exchange_.NewGroupMembers.empty()) {
-    QString members = Q(exchange_.NewGroupMembers);
+    QString members = TextOfBytes(exchange_.NewGroupMembers);
     members.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     textIPs_->setPlainText(members);
     textTittle_->setText(kDefaultTitle);
@@ -111,8 +112,8 @@ void FormAddIPG::activate() {
     const ListEntry entry = parseListEntry(line);
     std::string members;
     for (const std::string& m : entry.members) members += (members.empty() ? "" : "\n") + m;
-    textTittle_->setText(DecodeLike(line, entry.title));
-    textIPs_->setPlainText(DecodeLike(line, members));
+    textTittle_->setText(TextOfBytesLike(line, entry.title));
+    textIPs_->setPlainText(TextOfBytesLike(line, members));
     SetTextColour(*textIPs_, kDarkBlue);
     SetTextColour(*textTittle_, kDarkBlue);
     exchange_.EditOriginal.clear();
@@ -138,7 +139,7 @@ bool FormAddIPG::eventFilter(QObject* watched, QEvent* event) {
 FormAddIPG::Check FormAddIPG::checkedMembers(std::string* members) {
   QString text = textIPs_->toPlainText();
   if (text.startsWith(QStringLiteral("ENTER"), Qt::CaseInsensitive)) return Check::Untouched;
-  text = Q(TrimBlanks(S(text)));
+  text = TrimBlanksOf(text);
   // Every line break separates two members.
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
   text.replace(u'\n', u',');
@@ -150,12 +151,12 @@ FormAddIPG::Check FormAddIPG::checkedMembers(std::string* members) {
   if (text.endsWith(u',')) text.chop(1);
   const QStringList fields = text.split(u',');
   for (const QString& member : fields) {
-    const std::string m = S(member);
+    const std::string m = BytesOfText(member);
     QString offending;
     if (TrimBlanks(m).empty()) {
       offending = QString();
     } else if (CheckIP(StripNote(m)).empty()) {
-      offending = Q(LastCheckedIP());
+      offending = TextOfBytes(LastCheckedIP());
     } else {
       continue;
     }
@@ -164,7 +165,7 @@ FormAddIPG::Check FormAddIPG::checkedMembers(std::string* members) {
     textIPs_->setFocus(Qt::OtherFocusReason);
     return Check::Invalid;
   }
-  *members = S(text);
+  *members = BytesOfText(text);
   return Check::Valid;
 }
 
@@ -179,7 +180,8 @@ void FormAddIPG::Command1_Click() {
       return;
     case Check::Valid:
       result_ = {DialogResult::Ending::Entered,
-                 ListEntry::group(TrimBlanks(S(textTittle_->text())), splitMembers(members))};
+                 ListEntry::group(TrimBlanks(BytesOfText(textTittle_->text())),
+                                  splitMembers(members))};
       accept();
       return;
   }

@@ -10,6 +10,7 @@
 #include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
@@ -75,16 +76,16 @@ void FormAddIPR::activate() {
   command1_->setText(TakeAddCaption(exchange_));
   if (!edit) textTittle_->setText(QStringLiteral("IP_Range_"));
   if (!exchange_.PresetRangeFirst.empty()) {
-    textIP_->setText(Q(exchange_.PresetRangeFirst));
-    textIP2_->setText(Q(exchange_.PresetRangeLast));
+    textIP_->setText(TextOfBytes(exchange_.PresetRangeFirst));
+    textIP2_->setText(TextOfBytes(exchange_.PresetRangeLast));
     exchange_.PresetRangeFirst.clear();
     exchange_.PresetRangeLast.clear();
   } else if (!exchange_.EditOriginal.empty()) {
     const std::string& line = exchange_.EditOriginal;
     const ListEntry entry = parseListEntry(line);
-    textTittle_->setText(DecodeLike(line, entry.title));
-    textIP_->setText(DecodeLike(line, entry.first()));
-    textIP2_->setText(DecodeLike(line, entry.last()));
+    textTittle_->setText(TextOfBytesLike(line, entry.title));
+    textIP_->setText(TextOfBytesLike(line, entry.first()));
+    textIP2_->setText(TextOfBytesLike(line, entry.last()));
   }
   result_ = {};
   FocusAt(*textTittle_, 99);
@@ -95,9 +96,9 @@ void FormAddIPR::selectEnd() { textIP2_->setSelection(0, 55); }
 
 bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
   if (watched == textIP2_) {
-    if (event->type() == QEvent::FocusIn && TrimBlanks(S(textIP2_->text())).empty()) {
+    if (event->type() == QEvent::FocusIn && TrimBlanks(BytesOfText(textIP2_->text())).empty()) {
       // The start address is offered selected, so typing the end replaces it.
-      textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+      textIP2_->setText(TrimBlanksOf(textIP_->text()));
       selectEnd();
       // A click places the cursor after the focus came: select again then.
       selectAfterClick_ = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
@@ -112,14 +113,14 @@ bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool FormAddIPR::checkedEnds(std::string* first, std::string* last) {
-  *first = CheckRangeIP(S(textIP_->text()));
+  *first = CheckRangeIP(BytesOfText(textIP_->text()));
   if (first->empty()) {
     ShowIPError(prompter_, QStringLiteral(
                                "Invalid IP entry, Please check IP Field 1, Cannot enter URL.   "));
     textIP_->setFocus(Qt::OtherFocusReason);
     return false;
   }
-  *last = CheckRangeIP(S(textIP2_->text()));
+  *last = CheckRangeIP(BytesOfText(textIP2_->text()));
   if (last->empty()) {
     ShowIPError(prompter_, QStringLiteral(
                                "Invalid IP entry, Please check IP Field 2, Cannot enter URL.   "));
@@ -134,7 +135,7 @@ void FormAddIPR::Command1_Click() {
   std::string first, last;
   if (!checkedEnds(&first, &last)) return;
   result_ = {DialogResult::Ending::Entered,
-             ListEntry::range(TrimBlanks(S(textTittle_->text())), first, last)};
+             ListEntry::range(TrimBlanks(BytesOfText(textTittle_->text())), first, last)};
   accept();
 }
 
@@ -147,7 +148,7 @@ void FormAddIPR::Command4_Click() {
 
 
 void FormAddIPR::Command3_Click() {
-  textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+  textIP2_->setText(TrimBlanksOf(textIP_->text()));
   textIP2_->setFocus(Qt::OtherFocusReason);
   selectEnd();
 }

@@ -375,5 +375,39 @@ TEST_F(DialogTest, RangeTitleCommaScanAndExit) {
   EXPECT_EQ(value(d.result()), "-");
 }
 
+// ---- Text from a single-byte list ----
+
+TEST_F(DialogTest, EntriesAndStatusFromASingleByteListShowTheirLetters) {
+  // Latin-1 bytes for "ö", "ü" and "é", as a list from a single-byte system
+  // has them; a UTF-8 line beside shows the same letters.
+  const QString koeln = QString::fromUtf8("K\xC3\xB6ln");
+  FormAddIP single(ex, prompter);
+  ex.EditMode = true;
+  ex.EditOriginal = "AK\xF6ln.lan";
+  ex.DialogStatus = "'B\xFCro' has been added to the list.";
+  single.activate();
+  EXPECT_EQ(single.Text2()->text(), koeln + QStringLiteral(".lan"));
+  EXPECT_EQ(single.Label2()->text(), QString::fromUtf8("'B\xC3\xBCro' has been added to the list."));
+  EXPECT_EQ(statusColour(single.Label2()), QColor(0, 192, 0));
+
+  FormAddIPR range(ex, prompter);
+  ex.EditMode = true;
+  ex.EditOriginal = "CK\xF6ln,10.0.0.1,10.0.0.9";
+  range.activate();
+  EXPECT_EQ(range.TextTittle()->text(), koeln);
+  EXPECT_EQ(range.TextIP2()->text(), QStringLiteral("10.0.0.9"));
+
+  FormAddIPG group(ex, prompter);
+  for (const char* line : {"BK\xF6ln,10.0.0.1 (Caf\xE9),10.0.0.2",
+                           "BK\xC3\xB6ln,10.0.0.1 (Caf\xC3\xA9),10.0.0.2"}) {
+    SCOPED_TRACE(line);
+    ex.EditMode = true;
+    ex.EditOriginal = line;
+    group.activate();
+    EXPECT_EQ(group.TextTittle()->text(), koeln);
+    EXPECT_EQ(group.TextIPs()->toPlainText(), QString::fromUtf8("10.0.0.1 (Caf\xC3\xA9)\n10.0.0.2"));
+  }
+}
+
 }  // namespace
 }  // namespace sondrel
