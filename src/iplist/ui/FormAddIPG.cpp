@@ -35,10 +35,8 @@ const QString& FormAddIPG::membersPlaceholder() {
 }
 
 FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : ListEntryDialog(exchange, prompter, parent) {
-  setObjectName(QStringLiteral("FormAddIPG"));
-  setWindowTitle(QStringLiteral(" Add a Group of IP Addresses:"));
-
+    : ListEntryDialog(exchange, prompter, parent, QStringLiteral("FormAddIPG"),
+                      QStringLiteral(" Add a Group of IP Addresses:")) {
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label1"));
   textTittle_ = new QLineEdit(kDefaultTitle, this);
@@ -53,11 +51,10 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   image1_->setObjectName(QStringLiteral("Image1"));
   image1_->setText(QStringLiteral("?"));
   image1_->setToolTip(QStringLiteral("Help"));
-  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  makeAddButton();
   command4_ = MakeButton("Command4", QStringLiteral("Ping"), this);
-  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
-  label3_ = new QLabel(this);
-  label3_->setObjectName(QStringLiteral("Label3"));
+  makeExitButton();
+  makeStatusLine("Label3");
 
   // Help picture: how a group is entered, hidden until Image1 is clicked.
   picture1_ = new QFrame(this);
@@ -86,19 +83,15 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   grid->addWidget(command1_, 3, 1);
   grid->addWidget(command4_, 3, 2);
   grid->addWidget(command2_, 3, 3);
-  grid->addWidget(label3_, 4, 0, 1, 4);
+  grid->addWidget(status_, 4, 0, 1, 4);
   setMinimumSize(Px(5200), Px(4800));
 
-  connect(command1_, &QPushButton::clicked, this, &FormAddIPG::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &FormAddIPG::Command2_Click);
   connect(command3_, &QPushButton::clicked, this, &FormAddIPG::Command3_Click);
   connect(command4_, &QPushButton::clicked, this, &FormAddIPG::Command4_Click);
   connect(image1_, &QToolButton::clicked, this, &FormAddIPG::Image1_Click);
 }
 
-void FormAddIPG::activate() {
-  PlaceAtAnchor(*this, exchange_);
-  command1_->setText(TakeAddCaption(exchange_));
+void FormAddIPG::showFields(bool /*edit*/) {
   if (!exchange_.NewGroupMembers.empty()) {
     QString members = TextOfBytes(exchange_.NewGroupMembers);
     members.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -120,9 +113,6 @@ void FormAddIPG::activate() {
   } else {
     textTittle_->setText(kDefaultTitle);
   }
-  result_ = {};
-  FocusAt(*textTittle_, 99);
-  ShowStatus(*label3_, exchange_);
 }
 
 bool FormAddIPG::eventFilter(QObject* watched, QEvent* event) {

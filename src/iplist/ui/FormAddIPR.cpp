@@ -25,10 +25,8 @@ QLineEdit* makeBox(const char* name, QWidget* parent) {
 }  // namespace
 
 FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : ListEntryDialog(exchange, prompter, parent) {
-  setObjectName(QStringLiteral("FormAddIPR"));
-  setWindowTitle(QStringLiteral(" Add a Range of IP Addresses:"));
-
+    : ListEntryDialog(exchange, prompter, parent, QStringLiteral("FormAddIPR"),
+                      QStringLiteral(" Add a Range of IP Addresses:")) {
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label2"));
   textTittle_ = makeBox("TextTittle", this);
@@ -40,11 +38,10 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   textIP2_->installEventFilter(this);
   command3_ = MakeButton("Command3", QStringLiteral(">>"), this);
   command3_->setToolTip(QStringLiteral("Copy the first address into the second field"));
-  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  makeAddButton();
   command4_ = MakeButton("Command4", QStringLiteral("Scan IP"), this);
-  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
-  label1_ = new QLabel(this);
-  label1_->setObjectName(QStringLiteral("Label1"));
+  makeExitButton();
+  makeStatusLine("Label1");
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(titleLabel, 0, 0);
@@ -56,11 +53,9 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   grid->addWidget(command1_, 3, 1);
   grid->addWidget(command4_, 3, 2);
   grid->addWidget(command2_, 3, 3);
-  grid->addWidget(label1_, 4, 0, 1, 4);
+  grid->addWidget(status_, 4, 0, 1, 4);
   setMinimumWidth(Px(5600));
 
-  connect(command1_, &QPushButton::clicked, this, &FormAddIPR::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &FormAddIPR::Command2_Click);
   connect(command3_, &QPushButton::clicked, this, &FormAddIPR::Command3_Click);
   connect(command4_, &QPushButton::clicked, this, &FormAddIPR::Command4_Click);
   connect(textIP_, &QLineEdit::returnPressed, this, [this] {
@@ -70,10 +65,7 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(textIP2_, &QLineEdit::returnPressed, this, &FormAddIPR::Command1_Click);
 }
 
-void FormAddIPR::activate() {
-  PlaceAtAnchor(*this, exchange_);
-  const bool edit = exchange_.EditMode;
-  command1_->setText(TakeAddCaption(exchange_));
+void FormAddIPR::showFields(bool edit) {
   if (!edit) textTittle_->setText(QStringLiteral("IP_Range_"));
   if (!exchange_.PresetRangeFirst.empty()) {
     textIP_->setText(TextOfBytes(exchange_.PresetRangeFirst));
@@ -87,9 +79,6 @@ void FormAddIPR::activate() {
     textIP_->setText(TextOfBytesLike(line, entry.first()));
     textIP2_->setText(TextOfBytesLike(line, entry.last()));
   }
-  result_ = {};
-  FocusAt(*textTittle_, 99);
-  ShowStatus(*label1_, exchange_);
 }
 
 void FormAddIPR::selectEnd() { textIP2_->setSelection(0, 55); }
@@ -145,7 +134,6 @@ void FormAddIPR::Command4_Click() {
   result_ = {DialogResult::Ending::TestNow, ListEntry::range("IP_Range_Manual", first, last)};
   accept();
 }
-
 
 void FormAddIPR::Command3_Click() {
   textIP2_->setText(TrimBlanksOf(textIP_->text()));
