@@ -2,7 +2,11 @@
 // RunPing with fakes.
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/ProcessService_linux.h"
 #include "cli/CliExport.h"
@@ -23,17 +27,49 @@ namespace sondrel::cli {
 
 namespace {
 
-int ScanMain(const std::vector<std::string>& args) {
-  const ParsedScanLine parsed = ParseScanCommandLine({args.begin() + 1, args.end()});
+using Arguments = std::vector<std::string>;
+
+// One command's reader, help and run: what every command does with its line
+// is the same (Answer), only these differ.
+template <typename Parsed>
+struct CommandForm {
+  Parsed (*read)(const Arguments& args);
+  std::string (*usage)();
+  const char* hint;  // the line after a fault, pointing to the help
+  int (*run)(const decltype(Parsed::options)& options);
+};
+
+// The help (or, for ping, the version) on standard output; a line that is not
+// understood on standard error with the command's hint; otherwise the run.
+template <typename Parsed>
+int Answer(const CommandForm<Parsed>& form, const Arguments& args) {
+  const Parsed parsed = form.read(args);
   if (parsed.options.help) {
-    std::fputs(ScanUsageText().c_str(), stdout);
+    std::fputs(form.usage().c_str(), stdout);
     return kExitReplied;
   }
+  if constexpr (requires { parsed.options.version; }) {
+    if (parsed.options.version) {
+      std::printf("sondrel-cli %s\n", std::string(kVersion).c_str());
+      return kExitReplied;
+    }
+  }
   if (!parsed.ok()) {
-    std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli scan --help'.\n",
-                 parsed.error.c_str());
+    std::fprintf(stderr, "sondrel-cli: %s\n%s\n", parsed.error.c_str(), form.hint);
     return kExitUsage;
   }
+  return form.run(parsed.options);
+}
+
+int RunExportOnSystem(const ExportOptions& options) {
+  return RunExport(options, DataFolder(), SystemFiles());
+}
+
+int RunReportOnSystem(const ReportOptions& options) {
+  return RunReport(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
+}
+
+int RunScanOnSystem(const ScanOptions& options) {
   ScanServices services;
   services.resolver = SystemResolver();
   services.network = SystemNetworkSettings();
@@ -48,61 +84,56 @@ int ScanMain(const std::vector<std::string>& args) {
   services.workerPath = worker.value();
   auto processes = MakeProcessService();
   services.processes = processes.get();
-  return RunScan(parsed.options, services);
+  return RunScan(options, services);
 }
 
-}  // namespace
-
-int Main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  if (!args.empty() && args[0] == "export") {
-    const ParsedExport parsed = ParseExportCommandLine({args.begin() + 1, args.end()});
-    if (parsed.options.help) {
-      std::fputs(ExportUsageText().c_str(), stdout);
-      return kExitReplied;
-    }
-    if (!parsed.ok()) {
-      std::fprintf(stderr, "sondrel-cli: %s\nUsage: sondrel-cli export [--csv] [-o FILE] [--delete-log]\n",
-                   parsed.error.c_str());
-      return kExitUsage;
-    }
-    return RunExport(parsed.options, DataFolder(), SystemFiles());
-  }
-  if (!args.empty() && args.front() == "report") {
-    const ParsedReportLine report = ParseReportLine({args.begin() + 1, args.end()});
-    if (report.options.help) {
-      std::fputs(ReportUsageText().c_str(), stdout);
-      return kExitReplied;
-    }
-    if (!report.ok()) {
-      std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli report --help'.\n",
-                   report.error.c_str());
-      return kExitUsage;
-    }
-    return RunReport(report.options, DataFolder(), SystemFiles(), std::cout, std::cerr);
-  }
-  if (!args.empty() && args[0] == "scan") return ScanMain(args);
-  const ParsedCommandLine parsed = ParseCommandLine(args);
-  if (parsed.options.help) {
-    std::fputs(UsageText().c_str(), stdout);
-    return kExitReplied;
-  }
-  if (parsed.options.version) {
-    std::printf("sondrel-cli %s\n", std::string(kVersion).c_str());
-    return kExitReplied;
-  }
-  if (!parsed.ok()) {
-    std::fprintf(stderr, "sondrel-cli: %s\nTry 'sondrel-cli --help'.\n", parsed.error.c_str());
-    return kExitUsage;
-  }
+int RunPingOnSystem(const CliOptions& options) {
   CliServices services;
   services.clock = std::make_shared<SystemClock>();
   services.icmp = SystemIcmpCarrier();
   services.resolver = SystemResolver();
   services.files = &SystemFiles();
   services.dataFolder = DataFolder();
-  return RunPing(parsed.options, services);
+  return RunPing(options, services);
+}
+
+constexpr CommandForm<ParsedCommandLine> kPing{ParseCommandLine, UsageText,
+                                               "Try 'sondrel-cli --help'.", RunPingOnSystem};
+constexpr CommandForm<ParsedExport> kExport{
+    ParseExportCommandLine, ExportUsageText,
+    "Usage: sondrel-cli export [--csv] [-o FILE] [--delete-log]", RunExportOnSystem};
+constexpr CommandForm<ParsedReportLine> kReport{ParseReportLine, ReportUsageText,
+                                                "Try 'sondrel-cli report --help'.",
+                                                RunReportOnSystem};
+constexpr CommandForm<ParsedScanLine> kScan{ParseScanCommandLine, ScanUsageText,
+                                            "Try 'sondrel-cli scan --help'.", RunScanOnSystem};
+
+template <const auto& form>
+int CommandMain(const Arguments& args) {
+  return Answer(form, args);
+}
+
+// The commands named by the first argument, each given the arguments after
+// its name. A line that names none of them is a ping line, read whole.
+struct Command {
+  std::string_view name;
+  int (*main)(const Arguments& args);
+};
+constexpr Command kCommands[] = {
+    {"export", CommandMain<kExport>},
+    {"report", CommandMain<kReport>},
+    {"scan", CommandMain<kScan>},
+};
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const Arguments args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (!args.empty())
+    for (const Command& command : kCommands)
+      if (args.front() == command.name) return command.main({args.begin() + 1, args.end()});
+  return CommandMain<kPing>(args);
 }
 
 }  // namespace sondrel::cli

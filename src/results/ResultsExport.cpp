@@ -14,14 +14,12 @@
 #include "results/AskSaveFile.h"
 #include "results/OpenOnDesktop.h"
 #include "ping/RunLog.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-QString Q(const char* text) { return QString::fromLatin1(text); }
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QDateTime Now(const IClock* clock) {
   if (!clock) return QDateTime::currentDateTime();
@@ -121,13 +119,13 @@ void ResultsExport::inform(const QString& text, const QString& caption) {
 void ResultsExport::ExportResults() {
   if (!services_.prompter) return;
   const bool scan = sources_.scanPanelShown && sources_.scanPanelShown();
-  const QString format = services_.prompter->exportFormat(scan ? Q("SCAN") : Q("PING"));
+  const QString format = services_.prompter->exportFormat(scan ? QStringLiteral("SCAN") : QStringLiteral("PING"));
   if (format.isEmpty()) return;
   // "EXCEL": the CSV export, then shown in the spreadsheet application.
   const bool csv = format != QStringLiteral("TEXT");
   const bool thenOpen = format == QStringLiteral("EXCEL");
   if (scan)
-    ExportScan(csv ? Q("csv") : Q("txt"), thenOpen);
+    ExportScan(csv ? QStringLiteral("csv") : QStringLiteral("txt"), thenOpen);
   else
     ExportPing(csv, thenOpen);
   Q_EMIT neutralFocusWanted();
@@ -137,10 +135,10 @@ bool ResultsExport::writeWhole(const QString& path, const std::string& bytes) {
   const Result<void> written = files().replaceFile(path.toStdString(), bytes);
   if (written) return true;
   if (services_.prompter)
-    services_.prompter->message(Q(kExportFailText) + kCrLf + kCrLf +
+    services_.prompter->message(ProgramText(kExportFailText) + kCrLf + kCrLf +
                                     QStringLiteral("The file could not be written: ") + path +
-                                    kCrLf + Q(written.error().message),
-                                Q("Information"), IPrompter::Icon::Critical);
+                                    kCrLf + ProgramText(written.error().message),
+                                QStringLiteral("Information"), IPrompter::Icon::Critical);
   return false;
 }
 
@@ -152,13 +150,13 @@ void ResultsExport::openSaved(const QString& path, bool spreadsheet) {
 void ResultsExport::ExportPing(bool csv, bool thenOpen) {
   const RunData* run = sources_.pingResults ? sources_.pingResults() : nullptr;
   if (!run || run->records.empty()) {
-    inform(Q(kNoDataText), Q("Information"));
+    inform(ProgramText(kNoDataText), QStringLiteral("Information"));
     return;
   }
   const QString path =
-      AskSaveFile(*services_.prompter, {Q("Ping Test result will be export to this File"),
+      AskSaveFile(*services_.prompter, {QStringLiteral("Ping Test result will be export to this File"),
                                         QStringLiteral("Ping_Test_Log_") + RunStamp(*run),
-                                        csv ? Q("csv") : Q("txt"), {}});
+                                        csv ? QStringLiteral("csv") : QStringLiteral("txt"), {}});
   if (path.isEmpty()) return;
   std::ostringstream out;
   if (csv)
@@ -173,19 +171,19 @@ void ResultsExport::ExportPing(bool csv, bool thenOpen) {
     kept = KeptLogText(log->DeleteExportedRunLog(run->logStamp), log->logPath());
   inform(QStringLiteral("Ping test result has export to file: ") + kCrLf + kCrLf + path +
              (kept.isEmpty() ? QString() : kCrLf + kCrLf + kept),
-         Q("File Saved"));
+         QStringLiteral("File Saved"));
   if (thenOpen) openSaved(path, true);
 }
 
 void ResultsExport::ExportScan(const QString& extension, bool thenOpen) {
   const ScanExportSource source = sources_.scanResults ? sources_.scanResults() : ScanExportSource{};
   if (source.table.empty()) {
-    inform(Q(kNoScanDataText), Q("Information"));
+    inform(ProgramText(kNoScanDataText), QStringLiteral("Information"));
     return;
   }
   const QDateTime now = Now(services_.clock.get());
   const QString path = AskSaveFile(
-      *services_.prompter, {Q("Save IP Scan Results"),
+      *services_.prompter, {QStringLiteral("Save IP Scan Results"),
                             QStringLiteral("IP_Scan_Results_") + now.toString(QStringLiteral("yyMMddhhmm")),
                             extension, {}});
   if (path.isEmpty()) return;
@@ -193,13 +191,13 @@ void ResultsExport::ExportScan(const QString& extension, bool thenOpen) {
   WriteScanExport(out, GeneralDateText(now, QLocale()).toStdString(), source.totals, source.table);
   if (!writeWhole(path, out.str())) return;
   inform(QStringLiteral("IP Scan results has export to file: ") + kCrLf + kCrLf + path,
-         Q("File Saved"));
+         QStringLiteral("File Saved"));
   if (thenOpen) openSaved(path, true);
 }
 
 void ResultsExport::OpenExportedFile() {
   if (!services_.prompter) return;
-  const QString path = services_.prompter->openFileName(Q(kOpenTitle), DesktopFolder(), Q(kOpenFilter));
+  const QString path = services_.prompter->openFileName(ProgramText(kOpenTitle), DesktopFolder(), ProgramText(kOpenFilter));
   if (path.isEmpty()) return;
   openSaved(path, path.right(4).toUpper().contains(QStringLiteral("CSV")));
 }
@@ -232,33 +230,33 @@ void ResultsExport::ImportHistory() {
 void ResultsExport::exportList(const ListTexts& t) {
   if (!services_.prompter) return;
   const QString name =
-      Q(t.prefix) + Now(services_.clock.get()).toString(QStringLiteral("yyyyMMddhhmm"));
-  const QString path = AskSaveFile(*services_.prompter, {Q(t.saveTitle), name, Q("txt"), {}});
+      ProgramText(t.prefix) + Now(services_.clock.get()).toString(QStringLiteral("yyyyMMddhhmm"));
+  const QString path = AskSaveFile(*services_.prompter, {ProgramText(t.saveTitle), name, QStringLiteral("txt"), {}});
   if (path.isEmpty()) return;
   Result<std::string> bytes = files().readFile(*t.file);
   if (!bytes) {
     services_.prompter->message(QStringLiteral("The file to export could not be read: ") +
-                                    Q(*t.file) + kCrLf + Q(bytes.error().message),
-                                Q("Information"), IPrompter::Icon::Critical);
+                                    ProgramText(*t.file) + kCrLf + ProgramText(bytes.error().message),
+                                QStringLiteral("Information"), IPrompter::Icon::Critical);
     return;
   }
   if (!writeWhole(path, bytes.value())) return;
-  inform(Q(t.savedText) + path, Q("File Saved"));
+  inform(ProgramText(t.savedText) + path, QStringLiteral("File Saved"));
 }
 
 void ResultsExport::importList(const ListTexts& t) {
   if (!services_.prompter) return;
-  QString path = services_.prompter->openFileName(Q(kOpenTitle), DesktopFolder(), Q(kOpenFilter)).trimmed();
+  QString path = services_.prompter->openFileName(ProgramText(kOpenTitle), DesktopFolder(), ProgramText(kOpenFilter)).trimmed();
   path.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
   if (path.isEmpty()) return;
   const std::string from = path.toStdString();
   if (!files().fileExists(from)) {
-    services_.prompter->message(Q("Not Find This File."), Q("File Name Error"),
+    services_.prompter->message(QStringLiteral("Not Find This File."), QStringLiteral("File Name Error"),
                                 IPrompter::Icon::Warning, IPrompter::Buttons::YesNo);
     return;
   }
   if (files().fileExists(*t.file) &&
-      services_.prompter->message(Q(t.overwriteQuestion), Q("Information"), IPrompter::Icon::Warning,
+      services_.prompter->message(ProgramText(t.overwriteQuestion), QStringLiteral("Information"), IPrompter::Icon::Warning,
                                   IPrompter::Buttons::YesNo) != IPrompter::Answer::Yes)
     return;
   // A file that cannot be a list (too large, binary) is refused before it
@@ -271,19 +269,19 @@ void ResultsExport::importList(const ListTexts& t) {
                   : *size > kImportLimitBytes
                       ? QStringLiteral("It is larger than %1 bytes.").arg(kImportLimitBytes)
                       : QStringLiteral("It holds binary data.");
-    services_.prompter->message(QStringLiteral("This file is not %1 and was not imported: ").arg(Q(t.notAList)) +
+    services_.prompter->message(QStringLiteral("This file is not %1 and was not imported: ").arg(ProgramText(t.notAList)) +
                                     path + kCrLf + why,
-                                Q("Information"), IPrompter::Icon::Critical);
+                                QStringLiteral("Information"), IPrompter::Icon::Critical);
     return;
   }
   const Result<void> written = files().replaceFile(*t.file, bytes.value());
   if (!written) {
     services_.prompter->message(QStringLiteral("The file could not be imported; the current one is unchanged: ") +
-                                    Q(*t.file) + kCrLf + Q(written.error().message),
-                                Q("Information"), IPrompter::Icon::Critical);
+                                    ProgramText(*t.file) + kCrLf + ProgramText(written.error().message),
+                                QStringLiteral("Information"), IPrompter::Icon::Critical);
     return;
   }
-  inform(Q(t.importedText), Q("Imported"));
+  inform(ProgramText(t.importedText), QStringLiteral("Imported"));
   Q_EMIT(this->*t.replaced)();
 }
 

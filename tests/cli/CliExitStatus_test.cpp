@@ -52,6 +52,41 @@ TEST(CliProgramConventions, VersionHelpAndEmptyTarget) {
   EXPECT_EQ(empty.err, QStringLiteral("sondrel-cli: empty target\nTry 'sondrel-cli --help'.\n"));
 }
 
+// Every command answers a line it does not understand alike: one line naming
+// the fault and one pointing to its help, on standard error, status 2; and
+// its help on standard output alone, status 0.
+TEST(CliProgramConventions, EachCommandPointsToItsOwnHelp) {
+  QTemporaryDir data;
+  struct Case {
+    QStringList args;
+    const char* err;
+  };
+  const Case cases[] = {
+      {{}, "sondrel-cli: no command given\nTry 'sondrel-cli --help'.\n"},
+      {{"frob"}, "sondrel-cli: unknown command 'frob'\nTry 'sondrel-cli --help'.\n"},
+      {{"export", "extra"},
+       "sondrel-cli: unexpected argument 'extra'\n"
+       "Usage: sondrel-cli export [--csv] [-o FILE] [--delete-log]\n"},
+      {{"report", "extra"},
+       "sondrel-cli: unexpected argument 'extra'\nTry 'sondrel-cli report --help'.\n"},
+      {{"scan"}, "sondrel-cli: no target given\nTry 'sondrel-cli scan --help'.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+    const Finished f = RunProgram(c.args, data.path());
+    EXPECT_EQ(f.status, 2);
+    EXPECT_EQ(f.out, QString());
+    EXPECT_EQ(f.err, QString::fromUtf8(c.err));
+  }
+  for (const char* command : {"ping", "export", "report", "scan"}) {
+    SCOPED_TRACE(command);
+    const Finished help = RunProgram({QString::fromUtf8(command), QStringLiteral("--help")}, data.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: sondrel-cli "))) << help.out.toStdString();
+    EXPECT_EQ(help.err, QString());
+  }
+}
+
 // A data folder that cannot be made is a broken set-up, not a dead host.
 TEST(CliProgramConventions, UnusableDataFolderIsACannotStart) {
   if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");

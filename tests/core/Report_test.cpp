@@ -345,5 +345,46 @@ TEST(ReportFiles, BuiltReportWritesWhatItCounted) {
             "\r\n \r\n");
 }
 
+TEST(ReportFiles, TargetsWithoutRowsOrLabel) {
+  // A target whose records were all damaged has no rows; one without a label
+  // is named by its address; a label's cells are guarded in the CSV file.
+  Report r;
+  r.targets.push_back({"127.0.0.9", "", {}});
+  ReportPeriod p;
+  p.from = "03/07 14:05:09";
+  p.to = "03/07 14:05:09";
+  p.avgTtl = 64;
+  p.sent = 1;
+  p.avgTime = 3;
+  p.lossRate = "0.00 %  ";
+  r.targets.push_back({"127.0.0.3", "x,=cmd", {p}});
+
+  std::ostringstream text;
+  ExportReportText(text, r);
+  EXPECT_EQ(text.str(),
+            " \r\n"
+            "Test Time                              TTL\tSent\tLost\tAvg Time\tLoss Rate\r\n"
+            "------------------------------------------------------------------------------------------\r\n"
+            "\r\nIP: 127.0.0.9\r\n\r\n"
+            "\r\n \r\n"
+            "\r\nIP: x,=cmd\r\n\r\n"
+            "03/07 14:05:09 - 03/07 14:05:09        64\t1\t0\t3 ms    \t  0.00 %  \r\n"
+            "\r\n \r\n");
+  std::ostringstream csv;
+  ExportReportCsv(csv, r);
+  EXPECT_EQ(csv.str(),
+            "Ping Test Report\r\n"
+            "Test Time From,To,TTL,Sent,Lost,Avg Time,Loss Rate\r\n"
+            "IP: 127.0.0.9\r\n\r\n"
+            "\r\n \r\n"
+            "IP: x,'=cmd\r\n\r\n"
+            "03/07 14:05:09,03/07 14:05:09,64,1,0,3,0.00 %  \r\n"
+            "\r\n \r\n");
+
+  std::ostringstream none;
+  ExportReportCsv(none, Report{});
+  EXPECT_EQ(none.str(), "Ping Test Report\r\nTest Time From,To,TTL,Sent,Lost,Avg Time,Loss Rate\r\n");
+}
+
 }  // namespace
 }  // namespace sondrel

@@ -129,7 +129,7 @@ void FormMain::buildPanels() {
 
   display_ = new ResultsDisplay(client_);
   display_->move(kResultsLeft, kResultsTop);
-  display_->setWebsite(Q(kWebsite));
+  display_->setWebsite(ProgramText(kWebsite));
 
   picture3_ = new QFrame(client_);
   picture3_->setObjectName(QStringLiteral("Picture3"));
@@ -195,7 +195,7 @@ void FormMain::buildPanels() {
 }
 
 bool FormMain::Form_Load() {
-  setWindowTitle(Q(kCaption));
+  setWindowTitle(ProgramText(kCaption));
   display_->paintIdle();
   picture3_->move(Px(120), Px(2760));
   // The window is shown before the slower steps; Qt paints it from the event
@@ -264,12 +264,12 @@ void FormMain::loadIPList() {
   static constexpr std::array<const char*, 5> kNames = {"mnuAddS", "mnuAddG", "munAddR",
                                                         "mnuEdit", "mnuDelete"};
   for (int i = 0; i < 5; ++i) {
-    QAction* placeholder = action(Q(kNames[i]));
+    QAction* placeholder = action(ProgramText(kNames[i]));
     QAction* real = ipListEditor()->commandAction(i);
     auto* menu = findChild<QMenu*>(QStringLiteral("mnuIPList"));
     menu->insertAction(placeholder, real);
     menu->removeAction(placeholder);
-    actions_[Q(kNames[i])] = real;
+    actions_[ProgramText(kNames[i])] = real;
     delete placeholder;
   }
 }
@@ -318,7 +318,7 @@ void FormMain::Form_Activate() {
 bool FormMain::Form_QueryUnload() {
   if (!testRunning()) return true;
   if (services_.prompter)
-    services_.prompter->message(Q(kStopFirstText), Q(kStopFirstCaption),
+    services_.prompter->message(ProgramText(kStopFirstText), ProgramText(kStopFirstCaption),
                                 IPrompter::Icon::Information);
   return false;
 }
@@ -415,13 +415,13 @@ void FormMain::CopyScreen() {
 }
 
 void FormMain::OpenWebSite() {
-  if (services_.launcher) services_.launcher->openUrl(Q(kWebsite));
+  if (services_.launcher) services_.launcher->openUrl(ProgramText(kWebsite));
 }
 
 void FormMain::ExitProgram() {
   if (testRunning()) {
     if (services_.prompter)
-      services_.prompter->message(Q(kStopFirstText), Q(kStopFirstCaption),
+      services_.prompter->message(ProgramText(kStopFirstText), ProgramText(kStopFirstCaption),
                                   IPrompter::Icon::Information);
     return;
   }

@@ -2,9 +2,9 @@
 // The main window's client-area layout in pixels, shared by the files that
 // build its parts.
 
-#include <QString>
-
 #include "core/common/Twips.h"
+// The files that build the window's parts name their texts with ProgramText.
+#include "text/TextBytes.h"
 
 namespace sondrel::main_window {
 
@@ -18,7 +18,5 @@ inline constexpr int kResultsLeft = Px(120);
 inline constexpr int kDosLeft = Px(5450);
 inline constexpr int kDosTop = Px(2820);
 inline constexpr int kButtonHeight = 26;
-
-inline QString Q(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace sondrel::main_window

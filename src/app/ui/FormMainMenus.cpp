@@ -50,59 +50,64 @@ void FormMain::buildMenus() {
     m->menuAction()->setObjectName(name + QStringLiteral("Action"));
     return m;
   };
-  const auto S = [](const char* t) { return QString::fromLatin1(t); };
 
-  QMenu* file = menu(S("mnuFile"), S("&File"));
-  addEntry(file, S("mnuExpImp_1"), S("Export IP List"));
-  addEntry(file, S("mnuExpImp_2"), S("Import IP List"));
-  addSeparator(file, S("mnuExpImp_3"));
-  addEntry(file, S("mnuExpImp_4"), S("Export DOS Command History"));
-  addEntry(file, S("mnuExpImp_5"), S("Import DOS Command History"));
-  addSeparator(file, S("mnuExpImp_6"));
-  addEntry(file, S("mnuWebsite"), S("Goto Our Website"), Qt::Key_F10);
-  addSeparator(file, S("mnu005"));
-  addEntry(file, S("mnuExit"), S("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+  QMenu* file = menu(QStringLiteral("mnuFile"), QStringLiteral("&File"));
+  addEntry(file, QStringLiteral("mnuExpImp_1"), QStringLiteral("Export IP List"));
+  addEntry(file, QStringLiteral("mnuExpImp_2"), QStringLiteral("Import IP List"));
+  addSeparator(file, QStringLiteral("mnuExpImp_3"));
+  addEntry(file, QStringLiteral("mnuExpImp_4"), QStringLiteral("Export DOS Command History"));
+  addEntry(file, QStringLiteral("mnuExpImp_5"), QStringLiteral("Import DOS Command History"));
+  addSeparator(file, QStringLiteral("mnuExpImp_6"));
+  addEntry(file, QStringLiteral("mnuWebsite"), QStringLiteral("Goto Our Website"), Qt::Key_F10);
+  addSeparator(file, QStringLiteral("mnu005"));
+  addEntry(file, QStringLiteral("mnuExit"), QStringLiteral("E&xit"),
+           QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-  QMenu* operate = menu(S("mnuOperate"), S("&Operate"));
-  addEntry(operate, S("mnuStart"), S("Start"), Qt::Key_F5);
-  addEntry(operate, S("mnuIpscanner"), S("Scan IP"), Qt::Key_F11);
-  addEntry(operate, S("mnuStop"), S("S&top"), Qt::Key_F4);
-  addSeparator(operate, S("mnu001"));
-  addEntry(operate, S("mnuExport"), S("&Export"), Qt::Key_F6);
-  addEntry(operate, S("mnuOpen"), S("O&pen"), Qt::Key_F7);
-  addSeparator(operate, S("mnu002"));
-  addEntry(operate, S("mnuCopy"), S("&Copy Screen"), Qt::Key_F9);
-  addSeparator(operate, S("mnu8099"));
-  addEntry(operate, S("mnuReport"), S("Open Summary Report"), QKeySequence(Qt::CTRL | Qt::Key_R));
+  QMenu* operate = menu(QStringLiteral("mnuOperate"), QStringLiteral("&Operate"));
+  addEntry(operate, QStringLiteral("mnuStart"), QStringLiteral("Start"), Qt::Key_F5);
+  addEntry(operate, QStringLiteral("mnuIpscanner"), QStringLiteral("Scan IP"), Qt::Key_F11);
+  addEntry(operate, QStringLiteral("mnuStop"), QStringLiteral("S&top"), Qt::Key_F4);
+  addSeparator(operate, QStringLiteral("mnu001"));
+  addEntry(operate, QStringLiteral("mnuExport"), QStringLiteral("&Export"), Qt::Key_F6);
+  addEntry(operate, QStringLiteral("mnuOpen"), QStringLiteral("O&pen"), Qt::Key_F7);
+  addSeparator(operate, QStringLiteral("mnu002"));
+  addEntry(operate, QStringLiteral("mnuCopy"), QStringLiteral("&Copy Screen"), Qt::Key_F9);
+  addSeparator(operate, QStringLiteral("mnu8099"));
+  addEntry(operate, QStringLiteral("mnuReport"), QStringLiteral("Open Summary Report"),
+           QKeySequence(Qt::CTRL | Qt::Key_R));
 
-  QMenu* ip = menu(S("mnuIPList"), S("&IP"));
-  addEntry(ip, S("mnuAddS"), S("Add a single IP or URL"));
-  addEntry(ip, S("mnuAddG"), S("Add a group of IP addresses"));
-  addEntry(ip, S("munAddR"), S("Add a range of IP addresses"));
-  addEntry(ip, S("mnuEdit"), S("Edit the seleted item"));
-  addEntry(ip, S("mnuDelete"), S("Detete the seleted item"));
-  addSeparator(ip, S("mnu8077"));
-  addEntry(ip, S("mnuScanLocalIP"), S("Scan local subnet and save the ip addresses"));
-  addSeparator(ip, S("mnu876"));
-  QMenu* group = ip->addMenu(S("Add the scanned IP to a new IP Group"));
-  group->setObjectName(S("mnuAddG2"));
-  actions_[S("mnuAddG2")] = group->menuAction();
-  group->menuAction()->setObjectName(S("mnuAddG2Action"));
-  addEntry(group, S("mnuAddG2Active"), S("Add Active IP to a New IP Group"));
-  addEntry(group, S("mnuAddG2Inactive"), S("Add Inactive IP to a New IP Group"));
-  addEntry(group, S("mnuAddG2All"), S("Add All IP to a New IP Group"));
-  addSeparator(ip, S("mnu780"));
+  QMenu* ip = menu(QStringLiteral("mnuIPList"), QStringLiteral("&IP"));
+  addEntry(ip, QStringLiteral("mnuAddS"), QStringLiteral("Add a single IP or URL"));
+  addEntry(ip, QStringLiteral("mnuAddG"), QStringLiteral("Add a group of IP addresses"));
+  addEntry(ip, QStringLiteral("munAddR"), QStringLiteral("Add a range of IP addresses"));
+  addEntry(ip, QStringLiteral("mnuEdit"), QStringLiteral("Edit the seleted item"));
+  addEntry(ip, QStringLiteral("mnuDelete"), QStringLiteral("Detete the seleted item"));
+  addSeparator(ip, QStringLiteral("mnu8077"));
+  addEntry(ip, QStringLiteral("mnuScanLocalIP"),
+           QStringLiteral("Scan local subnet and save the ip addresses"));
+  addSeparator(ip, QStringLiteral("mnu876"));
+  QMenu* group = ip->addMenu(QStringLiteral("Add the scanned IP to a new IP Group"));
+  group->setObjectName(QStringLiteral("mnuAddG2"));
+  actions_[QStringLiteral("mnuAddG2")] = group->menuAction();
+  group->menuAction()->setObjectName(QStringLiteral("mnuAddG2Action"));
+  addEntry(group, QStringLiteral("mnuAddG2Active"),
+           QStringLiteral("Add Active IP to a New IP Group"));
+  addEntry(group, QStringLiteral("mnuAddG2Inactive"),
+           QStringLiteral("Add Inactive IP to a New IP Group"));
+  addEntry(group, QStringLiteral("mnuAddG2All"), QStringLiteral("Add All IP to a New IP Group"));
+  addSeparator(ip, QStringLiteral("mnu780"));
   ip->addAction(targetList_->resetAction());
-  actions_[S("mnuReset")] = targetList_->resetAction();
+  actions_[QStringLiteral("mnuReset")] = targetList_->resetAction();
 
-  QMenu* utility = menu(S("mnuUtility"), S("&Utility"));
-  addEntry(utility, S("mnuDos"), S("DOS Commands"), Qt::Key_F8);
-  addSeparator(utility, S("mnu7098"));
-  addEntry(utility, S("mnuCloseAllDOS"), S("Close All Opening DOS Forms"));
-  QMenu* history = utility->addMenu(S("Delete DOS Run History"));
-  history->setObjectName(S("mnuDeleteDos"));
-  history->menuAction()->setObjectName(S("mnuDeleteDosAction"));
-  actions_[S("mnuDeleteDos")] = history->menuAction();
+  QMenu* utility = menu(QStringLiteral("mnuUtility"), QStringLiteral("&Utility"));
+  addEntry(utility, QStringLiteral("mnuDos"), QStringLiteral("DOS Commands"), Qt::Key_F8);
+  addSeparator(utility, QStringLiteral("mnu7098"));
+  addEntry(utility, QStringLiteral("mnuCloseAllDOS"),
+           QStringLiteral("Close All Opening DOS Forms"));
+  QMenu* history = utility->addMenu(QStringLiteral("Delete DOS Run History"));
+  history->setObjectName(QStringLiteral("mnuDeleteDos"));
+  history->menuAction()->setObjectName(QStringLiteral("mnuDeleteDosAction"));
+  actions_[QStringLiteral("mnuDeleteDos")] = history->menuAction();
   static constexpr std::array<const char*, 14> kDel = {
       "-",
       "Edit the DOS commands list use Notepad",
@@ -119,25 +124,27 @@ void FormMain::buildMenus() {
       "Delete all history records",
       "-"};
   for (std::size_t i = 0; i < kDel.size(); ++i) {
-    const QString name = S("mnuDel_") + QString::number(i);
+    const QString name = QStringLiteral("mnuDel_") + QString::number(i);
     if (QLatin1String(kDel[i]) == QLatin1String("-"))
       addSeparator(history, name);
     else
-      addEntry(history, name, S(kDel[i]));
+      addEntry(history, name, ProgramText(kDel[i]));
   }
 
-  QMenu* help = menu(S("mnuHelp"), S("&Help"));
-  addEntry(help, S("mnuHowto"), S("&How to Use ?"), Qt::Key_F1);
-  addEntry(help, S("mnuAbout"), S("&About"), Qt::Key_F3);
+  QMenu* help = menu(QStringLiteral("mnuHelp"), QStringLiteral("&Help"));
+  addEntry(help, QStringLiteral("mnuHowto"), QStringLiteral("&How to Use ?"), Qt::Key_F1);
+  addEntry(help, QStringLiteral("mnuAbout"), QStringLiteral("&About"), Qt::Key_F3);
 
-  connect(action(S("mnuStart")), &QAction::triggered, this, &FormMain::CommandStart_Click);
-  connect(action(S("mnuStop")), &QAction::triggered, this, &FormMain::CommandStop_Click);
-  connect(action(S("mnuWebsite")), &QAction::triggered, this, &FormMain::OpenWebSite);
-  connect(action(S("mnuExit")), &QAction::triggered, this, &FormMain::ExitProgram);
-  connect(action(S("mnuCopy")), &QAction::triggered, this, &FormMain::CopyScreen);
-  connect(action(S("mnuAbout")), &QAction::triggered, this, &FormMain::ShowAbout);
-  connect(action(S("mnuHowto")), &QAction::triggered, this, &FormMain::OpenHelp);
-  connect(action(S("mnuDos")), &QAction::triggered, this, &FormMain::ShowDosPanel);
+  connect(action(QStringLiteral("mnuStart")), &QAction::triggered, this,
+          &FormMain::CommandStart_Click);
+  connect(action(QStringLiteral("mnuStop")), &QAction::triggered, this,
+          &FormMain::CommandStop_Click);
+  connect(action(QStringLiteral("mnuWebsite")), &QAction::triggered, this, &FormMain::OpenWebSite);
+  connect(action(QStringLiteral("mnuExit")), &QAction::triggered, this, &FormMain::ExitProgram);
+  connect(action(QStringLiteral("mnuCopy")), &QAction::triggered, this, &FormMain::CopyScreen);
+  connect(action(QStringLiteral("mnuAbout")), &QAction::triggered, this, &FormMain::ShowAbout);
+  connect(action(QStringLiteral("mnuHowto")), &QAction::triggered, this, &FormMain::OpenHelp);
+  connect(action(QStringLiteral("mnuDos")), &QAction::triggered, this, &FormMain::ShowDosPanel);
 
   // Entries whose pieces plug in later stay greyed until then; the list
   // entries until the list is loaded.
@@ -145,7 +152,7 @@ void FormMain::buildMenus() {
        {"mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuIpscanner", "mnuExport",
         "mnuOpen", "mnuReport", "mnuAddS", "mnuAddG", "munAddR", "mnuEdit", "mnuDelete",
         "mnuScanLocalIP", "mnuAddG2", "mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
-    action(S(name))->setEnabled(false);
+    action(ProgramText(name))->setEnabled(false);
 }
 
 void FormMain::bind(QAbstractButton* button, const QString& actionName) {
@@ -189,8 +196,8 @@ void FormMain::buildButtons() {
   int x = kMargin;
   for (const Picture& p : kPictures) {
     auto* b = new QToolButton(client_);
-    b->setObjectName(Q(p.name));
-    share(b, Q(p.action), p.icon, Q(p.tip));
+    b->setObjectName(ProgramText(p.name));
+    share(b, ProgramText(p.action), p.icon, ProgramText(p.tip));
     b->setIconSize({20, 20});
     b->setAutoRaise(true);
     b->setGeometry(x, kToolTop, kToolSize, kToolSize);
@@ -214,11 +221,11 @@ void FormMain::buildButtons() {
   const int y = display_->y() + display_->height() + 8;
   x = kMargin;
   for (const Text& t : kTexts) {
-    auto* b = new QPushButton(Q(t.caption), client_);
-    b->setObjectName(Q(t.name));
-    b->setToolTip(Q(t.tip));
+    auto* b = new QPushButton(ProgramText(t.caption), client_);
+    b->setObjectName(ProgramText(t.name));
+    b->setToolTip(ProgramText(t.tip));
     b->setGeometry(x, y, 90, kButtonHeight);
-    bind(b, Q(t.action));
+    bind(b, ProgramText(t.action));
     bottomRow_.push_back(b);
     x += 96;
   }
@@ -230,7 +237,7 @@ void FormMain::buildButtons() {
 
   static constexpr std::array<const char*, 5> kListCommands = {"mnuAddS", "mnuAddG", "munAddR",
                                                                "mnuEdit", "mnuDelete"};
-  for (int i = 0; i < 5; ++i) targetList_->bindCommandAdd(i, action(Q(kListCommands[i])));
+  for (int i = 0; i < 5; ++i) targetList_->bindCommandAdd(i, action(ProgramText(kListCommands[i])));
   targetList_->setToolTipTargets(
       {client_->findChild<QWidget*>(QStringLiteral("CommandStart")),
        client_->findChild<QWidget*>(QStringLiteral("Command3"))},

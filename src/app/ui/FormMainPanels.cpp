@@ -16,7 +16,6 @@
 
 namespace sondrel {
 
-using main_window::Q;
 
 void FormMain::connectDosPanel() {
   dosPanel_->setViews(pictureDOS_, this, findChild<QMenu*>(QStringLiteral("mnuDeleteDos")));
@@ -29,7 +28,7 @@ void FormMain::connectDosPanel() {
   connect(action(QStringLiteral("mnuCloseAllDOS")), &QAction::triggered, dosPanel_,
           &DosPanelPresenter::CloseAllTerminals);
   for (const char* name : {"mnuDos", "mnuCloseAllDOS", "mnuDeleteDos"})
-    action(Q(name))->setEnabled(true);
+    action(ProgramText(name))->setEnabled(true);
 }
 
 void FormMain::prepareScanGrid() {
@@ -64,11 +63,12 @@ void FormMain::prepareScanGrid() {
   connect(action(QStringLiteral("mnuScanLocalIP")), &QAction::triggered, scan,
           &ScanPanelPresenter::ScanLocalSubnet);
   for (const char* mode : {"Active", "Inactive", "All"})
-    connect(action(QStringLiteral("mnuAddG2") + Q(mode)), &QAction::triggered, scan,
-            [scan, mode] { scan->AddScanToNewGroup(Q(mode)); });
+    connect(action(QStringLiteral("mnuAddG2") + ProgramText(mode)), &QAction::triggered, scan,
+            [scan, mode] { scan->AddScanToNewGroup(ProgramText(mode)); });
   // A worker that cannot be written or started is told when a scan needs it.
   scanAvailable_ = true;
-  for (const char* name : {"mnuScanLocalIP", "mnuAddG2"}) action(Q(name))->setEnabled(true);
+  for (const char* name : {"mnuScanLocalIP", "mnuAddG2"})
+    action(ProgramText(name))->setEnabled(true);
   followRunState();
 }
 

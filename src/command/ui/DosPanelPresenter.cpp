@@ -20,6 +20,7 @@
 #include "ports/Launcher.h"
 #include "ports/Prompter.h"
 #include "results/ResultsExport.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 namespace {
@@ -30,14 +31,7 @@ constexpr char kAddTag[] = "   Dos Add";
 constexpr int kMenuLeft = 7210;
 constexpr int kMenuTop = 4080;
 
-// History lines are decoded as UTF-8 where they are valid UTF-8, else as
-// Latin-1 (a file from a single-byte system); typed lines are kept as UTF-8.
-QString Decode(const std::string& bytes) {
-  return IsUtf8(bytes) ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                       : QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-QString Describe(const Error& error) { return QString::fromStdString(error.message); }
+QString Describe(const Error& error) { return ProgramText(error.message); }
 
 }  // namespace
 
@@ -145,7 +139,7 @@ void DosPanelPresenter::fillHistoryList() {
   const std::vector<std::string>& shown = history_->HistoryShown();
   QStringList items;
   items.reserve(static_cast<qsizetype>(shown.size()));
-  for (const std::string& line : shown) items << Decode(line);
+  for (const std::string& line : shown) items << TextOfBytes(line);
   list->addItems(items);
 }
 
@@ -191,13 +185,13 @@ void DosPanelPresenter::AddToHistory(const std::string& command) {
 std::string DosPanelPresenter::commandBytes(const QString& text) const {
   // A history line not in UTF-8 is shown decoded; unchanged, it runs with
   // the bytes it is stored with, and so is found already listed.
-  std::string utf8 = text.toStdString();
+  std::string utf8 = BytesOfText(text);
   if (!history_) return utf8;
-  if (!picked_.empty() && Decode(picked_) == text) return picked_;
+  if (!picked_.empty() && TextOfBytes(picked_) == text) return picked_;
   const std::vector<std::string>& lines = history_->HistoryLines();
   if (std::find(lines.begin(), lines.end(), utf8) != lines.end()) return utf8;
   for (const std::string& line : lines)
-    if (!IsUtf8(line) && Decode(line) == text) return line;
+    if (!IsUtf8(line) && TextOfBytes(line) == text) return line;
   return utf8;
 }
 
@@ -276,8 +270,9 @@ void DosPanelPresenter::EditHistory() {
 
 void DosPanelPresenter::InsertAddress(const QString& address) {
   QLineEdit* text = panel_->TextCmd();
-  const std::string command = sondrel::InsertAddress(text->text().toStdString(), address.toStdString());
-  putCommand(QString::fromStdString(command));
+  const std::string command =
+      sondrel::InsertAddress(BytesOfText(text->text()), BytesOfText(address));
+  putCommand(TextOfBytes(command));
   panel_->ListIP2()->hide();
 }
 
@@ -294,7 +289,7 @@ void DosPanelPresenter::showAddresses() {
   std::vector<std::string> items;
   if (addresses_) items = addresses_();
   if (items.empty()) items = {std::string(kListIP2Separator), std::string(kListIP2AddItem)};
-  for (const std::string& item : items) list->addItem(Decode(item));
+  for (const std::string& item : items) list->addItem(TextOfBytes(item));
   panel_->showPicker(list);
 }
 
@@ -320,9 +315,7 @@ bool DosPanelPresenter::ask(const QString& text) {
 
 void DosPanelPresenter::tell(const QString& text, IPrompter::Icon icon) {
   if (!services_.prompter) return;
-  services_.prompter->message(text, QString::fromUtf8(kProductTitle.data(),
-                                                      static_cast<qsizetype>(kProductTitle.size())),
-                              icon);
+  services_.prompter->message(text, ProgramText(kProductTitle), icon);
 }
 
 }  // namespace sondrel

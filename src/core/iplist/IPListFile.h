@@ -76,9 +76,8 @@ class IPListReader {
   void endLine(std::int64_t next);
 };
 
-// True when `bytes` are valid UTF-8. List lines are decoded as UTF-8 when they
-// are, else as Latin-1 (a list from a single-byte system); what the user
-// types is written as UTF-8.
+// True when `bytes` are valid UTF-8: the test of the text rule in
+// text/TextBytes.h, which reads such bytes as UTF-8 and any others as Latin-1.
 bool IsUtf8(std::string_view bytes);
 
 // What the list box shows for a line: for "A" characters 2 to 100 trimmed,

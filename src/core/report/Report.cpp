@@ -259,51 +259,82 @@ std::string ReportStamp(const ResultRecord& record) {
   return out;
 }
 
-void ExportReportText(std::ostream& out, const Report& report) {
-  constexpr std::string_view kEnd = "\r\n";
+namespace {
+
+constexpr std::string_view kEnd = "\r\n";
+
+// What one of the report's files writes where the walk comes to it.
+struct ReportLayout {
+  void (*heading)(std::ostream& out, bool bySize);
+  void (*target)(std::ostream& out, const std::string& label);
+  void (*row)(std::ostream& out, const ReportPeriod& period, bool bySize);
+};
+
+// Both files walk the report alike: the heading, then each target's heading
+// and rows, each target ended by an empty line and a line of one blank.
+void WriteReport(std::ostream& out, const Report& report, const ReportLayout& layout) {
   const bool bySize = report.grouping == ReportGrouping::BufferSize;
+  layout.heading(out, bySize);
+  for (const ReportTarget& t : report.targets) {
+    layout.target(out, LabelOf(t));
+    for (const ReportPeriod& p : t.periods) layout.row(out, p, bySize);
+    out << kEnd << ' ' << kEnd;
+  }
+}
+
+void TextHeading(std::ostream& out, bool bySize) {
   out << ' ' << kEnd;
   // The size heading keeps the TTL column where the time heading has it.
   out << (bySize ? "Date Time                  Buffer      TTL"
                  : "Test Time                              TTL")
       << "\tSent\tLost\tAvg Time\tLoss Rate" << kEnd;
   out << std::string(90, '-') << kEnd;
-  for (const ReportTarget& t : report.targets) {
-    out << kEnd << "IP: " << LabelOf(t) << kEnd << kEnd;
-    for (const ReportPeriod& p : t.periods) {
-      const std::string field = PadTo(p.lossRate, kLossRateWidth);
-      const std::size_t used = TrimBlanks(field).size();
-      out << p.from << " - " << p.to;
-      if (bySize)
-        out << "  " << PadTo(std::to_string(p.bufferSize), 6) << "  ";
-      else
-        out << "        ";
-      out << p.avgTtl << '\t' << p.sent << '\t' << p.lost << '\t' << FormatReplyTime(p.avgTime)
-          << "    \t" << std::string(used < kLossRateWidth ? kLossRateWidth - used : 0, ' ')
-          << field << kEnd;
-    }
-    out << kEnd << ' ' << kEnd;
-  }
 }
 
-void ExportReportCsv(std::ostream& out, const Report& report) {
-  constexpr std::string_view kEnd = "\r\n";
-  const bool bySize = report.grouping == ReportGrouping::BufferSize;
+void TextTarget(std::ostream& out, const std::string& label) {
+  out << kEnd << "IP: " << label << kEnd << kEnd;
+}
+
+void TextRow(std::ostream& out, const ReportPeriod& p, bool bySize) {
+  const std::string field = PadTo(p.lossRate, kLossRateWidth);
+  const std::size_t used = TrimBlanks(field).size();
+  out << p.from << " - " << p.to;
+  if (bySize)
+    out << "  " << PadTo(std::to_string(p.bufferSize), 6) << "  ";
+  else
+    out << "        ";
+  out << p.avgTtl << '\t' << p.sent << '\t' << p.lost << '\t' << FormatReplyTime(p.avgTime)
+      << "    \t" << std::string(used < kLossRateWidth ? kLossRateWidth - used : 0, ' ')
+      << field << kEnd;
+}
+
+void CsvHeading(std::ostream& out, bool bySize) {
   out << "Ping Test Report" << kEnd;
   out << (bySize ? "Test Time From,To,Buffer Size,TTL,Sent,Lost,Avg Time,Loss Rate"
                  : "Test Time From,To,TTL,Sent,Lost,Avg Time,Loss Rate")
       << kEnd;
-  for (const ReportTarget& t : report.targets) {
-    // A comma in the label starts a cell a spreadsheet could run.
-    out << GuardCells("IP: " + LabelOf(t)) << kEnd << kEnd;
-    for (const ReportPeriod& p : t.periods) {
-      out << p.from << ',' << p.to << ',';
-      if (bySize) out << p.bufferSize << ',';
-      out << p.avgTtl << ',' << p.sent << ',' << p.lost << ',' << FormatTimeField(p.avgTime)
-          << ',' << PadTo(p.lossRate, kLossRateWidth) << kEnd;
-    }
-    out << kEnd << ' ' << kEnd;
-  }
+}
+
+void CsvTarget(std::ostream& out, const std::string& label) {
+  // A comma in the label starts a cell a spreadsheet could run.
+  out << GuardCells("IP: " + label) << kEnd << kEnd;
+}
+
+void CsvRow(std::ostream& out, const ReportPeriod& p, bool bySize) {
+  out << p.from << ',' << p.to << ',';
+  if (bySize) out << p.bufferSize << ',';
+  out << p.avgTtl << ',' << p.sent << ',' << p.lost << ',' << FormatTimeField(p.avgTime) << ','
+      << PadTo(p.lossRate, kLossRateWidth) << kEnd;
+}
+
+}  // namespace
+
+void ExportReportText(std::ostream& out, const Report& report) {
+  WriteReport(out, report, {TextHeading, TextTarget, TextRow});
+}
+
+void ExportReportCsv(std::ostream& out, const Report& report) {
+  WriteReport(out, report, {CsvHeading, CsvTarget, CsvRow});
 }
 
 }  // namespace sondrel

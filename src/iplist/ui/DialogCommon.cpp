@@ -6,8 +6,9 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "core/iplist/IPListFile.h"
+#include "core/common/AddressHelpers.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel::listui {
 
@@ -16,12 +17,8 @@ constexpr int kOffsetLeftTwips = 3500;
 constexpr int kOffsetTopTwips = 1280;
 }  // namespace
 
-QString Q(std::string_view s) { return DecodeLike(s, s); }
-
-QString DecodeLike(std::string_view whole, std::string_view piece) {
-  const auto size = static_cast<qsizetype>(piece.size());
-  if (IsUtf8(whole)) return QString::fromUtf8(piece.data(), size);
-  return QString::fromLatin1(piece.data(), size);
+QString TrimBlanksOf(const QString& text) {
+  return TextOfBytes(TrimBlanks(BytesOfText(text)));
 }
 
 void SetTextColour(QWidget& box, const QColor& colour) {
@@ -36,7 +33,7 @@ void PlaceAtAnchor(QWidget& dialog, const DialogExchange& exchange) {
 }
 
 void ShowStatus(QLabel& label, DialogExchange& exchange) {
-  const QString text = Q(exchange.DialogStatus);
+  const QString text = TextOfBytes(exchange.DialogStatus);
   label.setText(text);
   QPalette p = label.palette();
   p.setColor(QPalette::WindowText,

@@ -4,8 +4,6 @@
 
 #include <QColor>
 #include <QString>
-#include <string>
-#include <string_view>
 
 #include "core/common/Twips.h"
 
@@ -30,14 +28,8 @@ inline const QColor kStatusRed{255, 0, 0};
 inline const QColor kStatusGreen{0, 192, 0};
 inline const QColor kPlaceholderGrey{0x80, 0x80, 0x80};
 
-// List text is decoded as UTF-8 where its bytes are valid UTF-8 and as
-// Latin-1 where they are not (a list from a single-byte system); what the
-// user types is written as UTF-8.
-QString Q(std::string_view s);
-inline std::string S(const QString& s) { return s.toStdString(); }
-// `piece` of `whole` (a field or a cut of one list line), decoded as the
-// whole line is, so that a cut inside a UTF-8 character changes nothing.
-QString DecodeLike(std::string_view whole, std::string_view piece);
+// `text` without the blanks that TrimBlanks takes off the ends of list text.
+QString TrimBlanksOf(const QString& text);
 
 // The text of an edit box in the given colour.
 void SetTextColour(QWidget& box, const QColor& colour);

@@ -10,6 +10,7 @@
 #include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
@@ -20,21 +21,18 @@ const QString kPlaceholder = QStringLiteral("0.  0.  0.  0");
 }  // namespace
 
 FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : ListEntryDialog(exchange, prompter, parent) {
-  setObjectName(QStringLiteral("FormAddIP"));
-  setWindowTitle(QStringLiteral(" Add Single IP"));
-
+    : ListEntryDialog(exchange, prompter, parent, QStringLiteral("FormAddIP"),
+                      QStringLiteral(" Add Single IP")) {
   auto* caption = new QLabel(QStringLiteral("Add a IP or URL to the List:"), this);
   caption->setObjectName(QStringLiteral("Label1"));
   text2_ = new QLineEdit(kPlaceholder, this);
   text2_->setObjectName(QStringLiteral("Text2"));
   SetTextColour(*text2_, kPlaceholderGrey);
   text2_->installEventFilter(this);
-  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  makeAddButton();
   command3_ = MakeButton("Command3", QStringLiteral("Ping"), this);
-  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
-  label2_ = new QLabel(this);
-  label2_->setObjectName(QStringLiteral("Label2"));
+  makeExitButton();
+  makeStatusLine("Label2");
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(caption, 0, 0, 1, 3);
@@ -42,25 +40,18 @@ FormAddIP::FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* par
   grid->addWidget(command1_, 2, 0);
   grid->addWidget(command3_, 2, 1);
   grid->addWidget(command2_, 2, 2);
-  grid->addWidget(label2_, 3, 0, 1, 3);
+  grid->addWidget(status_, 3, 0, 1, 3);
   setMinimumWidth(Px(4800));
 
-  connect(command1_, &QPushButton::clicked, this, &FormAddIP::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &FormAddIP::Command2_Click);
   connect(command3_, &QPushButton::clicked, this, &FormAddIP::Command3_Click);
   connect(text2_, &QLineEdit::returnPressed, this, &FormAddIP::Command1_Click);
 }
 
-void FormAddIP::activate() {
-  PlaceAtAnchor(*this, exchange_);
-  command1_->setText(TakeAddCaption(exchange_));
+void FormAddIP::showFields(bool /*edit*/) {
   if (!exchange_.EditOriginal.empty()) {
-    text2_->setText(Q(parseListEntry(exchange_.EditOriginal).title));
+    text2_->setText(TextOfBytes(parseListEntry(exchange_.EditOriginal).title));
     SetTextColour(*text2_, kDarkBlue);
   }
-  result_ = {};
-  FocusAt(*text2_, 99);
-  ShowStatus(*label2_, exchange_);
 }
 
 bool FormAddIP::eventFilter(QObject* watched, QEvent* event) {
@@ -79,16 +70,16 @@ bool FormAddIP::eventFilter(QObject* watched, QEvent* event) {
 bool FormAddIP::checkedTarget(std::string* target) {
   QString text = text2_->text();
   text.remove(u' ').remove(u'\r').remove(u'\n');
-  const std::string name = StripNote(S(text));
+  const std::string name = StripNote(BytesOfText(text));
   const std::string checked = CheckIP(name);
-  const QString shown = QString::fromStdString(name);
+  const QString shown = TextOfBytes(name);
   const bool blank = std::any_of(shown.begin(), shown.end(), [](QChar c) { return c.isSpace(); });
   if (checked.empty() || (checked == NotAnAddress && (blank || UnsafeHostName(name)))) {
     ShowIPError(prompter_, QStringLiteral("Invalid IP entry, Please check.   "));
     text2_->setFocus(Qt::OtherFocusReason);
     return false;
   }
-  *target = S(text);
+  *target = BytesOfText(text);
   return true;
 }
 
@@ -105,6 +96,5 @@ void FormAddIP::Command3_Click() {
   result_ = {DialogResult::Ending::TestNow, ListEntry::single(std::move(target))};
   accept();
 }
-
 
 }  // namespace sondrel

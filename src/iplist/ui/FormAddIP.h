@@ -5,7 +5,6 @@
 
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace sondrel {
 
@@ -16,22 +15,21 @@ class FormAddIP final : public ListEntryDialog {
  public:
   FormAddIP(DialogExchange& exchange, IPrompter& prompter, QWidget* parent = nullptr);
 
-  void activate() override;
-
   QLineEdit* Text2() const { return text2_; }
-  QLabel* Label2() const { return label2_; }
+  QLabel* Label2() const { return status_; }
 
-  void Command1_Click();  // Add / Save
-  void Command3_Click();  // Ping
+  void Command1_Click() override;  // Add / Save
+  void Command3_Click();           // Ping
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showFields(bool edit) override;
+  QLineEdit& focusBox() const override { return *text2_; }
 
  private:
   bool checkedTarget(std::string* target);
 
   QLineEdit* text2_;
-  QLabel* label2_;
 };
 
 }  // namespace sondrel

@@ -13,6 +13,7 @@
 #include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
@@ -34,10 +35,8 @@ const QString& FormAddIPG::membersPlaceholder() {
 }
 
 FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : ListEntryDialog(exchange, prompter, parent) {
-  setObjectName(QStringLiteral("FormAddIPG"));
-  setWindowTitle(QStringLiteral(" Add a Group of IP Addresses:"));
-
+    : ListEntryDialog(exchange, prompter, parent, QStringLiteral("FormAddIPG"),
+                      QStringLiteral(" Add a Group of IP Addresses:")) {
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label1"));
   textTittle_ = new QLineEdit(kDefaultTitle, this);
@@ -52,11 +51,10 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   image1_->setObjectName(QStringLiteral("Image1"));
   image1_->setText(QStringLiteral("?"));
   image1_->setToolTip(QStringLiteral("Help"));
-  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  makeAddButton();
   command4_ = MakeButton("Command4", QStringLiteral("Ping"), this);
-  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
-  label3_ = new QLabel(this);
-  label3_->setObjectName(QStringLiteral("Label3"));
+  makeExitButton();
+  makeStatusLine("Label3");
 
   // Help picture: how a group is entered, hidden until Image1 is clicked.
   picture1_ = new QFrame(this);
@@ -85,21 +83,17 @@ FormAddIPG::FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   grid->addWidget(command1_, 3, 1);
   grid->addWidget(command4_, 3, 2);
   grid->addWidget(command2_, 3, 3);
-  grid->addWidget(label3_, 4, 0, 1, 4);
+  grid->addWidget(status_, 4, 0, 1, 4);
   setMinimumSize(Px(5200), Px(4800));
 
-  connect(command1_, &QPushButton::clicked, this, &FormAddIPG::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &FormAddIPG::Command2_Click);
   connect(command3_, &QPushButton::clicked, this, &FormAddIPG::Command3_Click);
   connect(command4_, &QPushButton::clicked, this, &FormAddIPG::Command4_Click);
   connect(image1_, &QToolButton::clicked, this, &FormAddIPG::Image1_Click);
 }
 
-void FormAddIPG::activate() {
-  PlaceAtAnchor(*this, exchange_);
-  command1_->setText(TakeAddCaption(exchange_));
+void FormAddIPG::showFields(bool /*edit*/) {
   if (!exchange_.NewGroupMembers.empty()) {
-    QString members = Q(exchange_.NewGroupMembers);
+    QString members = TextOfBytes(exchange_.NewGroupMembers);
     members.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     textIPs_->setPlainText(members);
     textTittle_->setText(kDefaultTitle);
@@ -111,17 +105,14 @@ void FormAddIPG::activate() {
     const ListEntry entry = parseListEntry(line);
     std::string members;
     for (const std::string& m : entry.members) members += (members.empty() ? "" : "\n") + m;
-    textTittle_->setText(DecodeLike(line, entry.title));
-    textIPs_->setPlainText(DecodeLike(line, members));
+    textTittle_->setText(TextOfBytesLike(line, entry.title));
+    textIPs_->setPlainText(TextOfBytesLike(line, members));
     SetTextColour(*textIPs_, kDarkBlue);
     SetTextColour(*textTittle_, kDarkBlue);
     exchange_.EditOriginal.clear();
   } else {
     textTittle_->setText(kDefaultTitle);
   }
-  result_ = {};
-  FocusAt(*textTittle_, 99);
-  ShowStatus(*label3_, exchange_);
 }
 
 bool FormAddIPG::eventFilter(QObject* watched, QEvent* event) {
@@ -138,7 +129,7 @@ bool FormAddIPG::eventFilter(QObject* watched, QEvent* event) {
 FormAddIPG::Check FormAddIPG::checkedMembers(std::string* members) {
   QString text = textIPs_->toPlainText();
   if (text.startsWith(QStringLiteral("ENTER"), Qt::CaseInsensitive)) return Check::Untouched;
-  text = Q(TrimBlanks(S(text)));
+  text = TrimBlanksOf(text);
   // Every line break separates two members.
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
   text.replace(u'\n', u',');
@@ -150,12 +141,12 @@ FormAddIPG::Check FormAddIPG::checkedMembers(std::string* members) {
   if (text.endsWith(u',')) text.chop(1);
   const QStringList fields = text.split(u',');
   for (const QString& member : fields) {
-    const std::string m = S(member);
+    const std::string m = BytesOfText(member);
     QString offending;
     if (TrimBlanks(m).empty()) {
       offending = QString();
     } else if (CheckIP(StripNote(m)).empty()) {
-      offending = Q(LastCheckedIP());
+      offending = TextOfBytes(LastCheckedIP());
     } else {
       continue;
     }
@@ -164,7 +155,7 @@ FormAddIPG::Check FormAddIPG::checkedMembers(std::string* members) {
     textIPs_->setFocus(Qt::OtherFocusReason);
     return Check::Invalid;
   }
-  *members = S(text);
+  *members = BytesOfText(text);
   return Check::Valid;
 }
 
@@ -179,7 +170,8 @@ void FormAddIPG::Command1_Click() {
       return;
     case Check::Valid:
       result_ = {DialogResult::Ending::Entered,
-                 ListEntry::group(TrimBlanks(S(textTittle_->text())), splitMembers(members))};
+                 ListEntry::group(TrimBlanks(BytesOfText(textTittle_->text())),
+                                  splitMembers(members))};
       accept();
       return;
   }

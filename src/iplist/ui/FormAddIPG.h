@@ -22,22 +22,22 @@ class FormAddIPG final : public ListEntryDialog {
 
   FormAddIPG(DialogExchange& exchange, IPrompter& prompter, QWidget* parent = nullptr);
 
-  void activate() override;
-
   QLineEdit* TextTittle() const { return textTittle_; }
   QPlainTextEdit* TextIPs() const { return textIPs_; }
   QPushButton* Command4() const { return command4_; }
   QToolButton* Image1() const { return image1_; }
   QFrame* Picture1() const { return picture1_; }
-  QLabel* Label3() const { return label3_; }
+  QLabel* Label3() const { return status_; }
 
-  void Command1_Click();  // Add / Save
-  void Command3_Click();  // hide the help picture
-  void Command4_Click();  // Ping
-  void Image1_Click();    // show the help picture
+  void Command1_Click() override;  // Add / Save
+  void Command3_Click();           // hide the help picture
+  void Command4_Click();           // Ping
+  void Image1_Click();             // show the help picture
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showFields(bool edit) override;
+  QLineEdit& focusBox() const override { return *textTittle_; }
 
  private:
   enum class Check { Valid, Invalid, Untouched };
@@ -48,7 +48,6 @@ class FormAddIPG final : public ListEntryDialog {
   QPushButton* command4_;
   QToolButton* image1_;
   QFrame* picture1_;
-  QLabel* label3_;
 };
 
 }  // namespace sondrel

@@ -10,6 +10,7 @@
 #include "core/common/AddressHelpers.h"
 #include "iplist/ui/DialogCommon.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
@@ -24,10 +25,8 @@ QLineEdit* makeBox(const char* name, QWidget* parent) {
 }  // namespace
 
 FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* parent)
-    : ListEntryDialog(exchange, prompter, parent) {
-  setObjectName(QStringLiteral("FormAddIPR"));
-  setWindowTitle(QStringLiteral(" Add a Range of IP Addresses:"));
-
+    : ListEntryDialog(exchange, prompter, parent, QStringLiteral("FormAddIPR"),
+                      QStringLiteral(" Add a Range of IP Addresses:")) {
   auto* titleLabel = new QLabel(QStringLiteral("Tittle:"), this);
   titleLabel->setObjectName(QStringLiteral("Label2"));
   textTittle_ = makeBox("TextTittle", this);
@@ -39,11 +38,10 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   textIP2_->installEventFilter(this);
   command3_ = MakeButton("Command3", QStringLiteral(">>"), this);
   command3_->setToolTip(QStringLiteral("Copy the first address into the second field"));
-  command1_ = MakeButton("Command1", QStringLiteral("Add to IP List"), this);
+  makeAddButton();
   command4_ = MakeButton("Command4", QStringLiteral("Scan IP"), this);
-  command2_ = MakeButton("Command2", QStringLiteral("Exit"), this);
-  label1_ = new QLabel(this);
-  label1_->setObjectName(QStringLiteral("Label1"));
+  makeExitButton();
+  makeStatusLine("Label1");
 
   auto* grid = new QGridLayout(this);
   grid->addWidget(titleLabel, 0, 0);
@@ -55,11 +53,9 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   grid->addWidget(command1_, 3, 1);
   grid->addWidget(command4_, 3, 2);
   grid->addWidget(command2_, 3, 3);
-  grid->addWidget(label1_, 4, 0, 1, 4);
+  grid->addWidget(status_, 4, 0, 1, 4);
   setMinimumWidth(Px(5600));
 
-  connect(command1_, &QPushButton::clicked, this, &FormAddIPR::Command1_Click);
-  connect(command2_, &QPushButton::clicked, this, &FormAddIPR::Command2_Click);
   connect(command3_, &QPushButton::clicked, this, &FormAddIPR::Command3_Click);
   connect(command4_, &QPushButton::clicked, this, &FormAddIPR::Command4_Click);
   connect(textIP_, &QLineEdit::returnPressed, this, [this] {
@@ -69,35 +65,29 @@ FormAddIPR::FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* p
   connect(textIP2_, &QLineEdit::returnPressed, this, &FormAddIPR::Command1_Click);
 }
 
-void FormAddIPR::activate() {
-  PlaceAtAnchor(*this, exchange_);
-  const bool edit = exchange_.EditMode;
-  command1_->setText(TakeAddCaption(exchange_));
+void FormAddIPR::showFields(bool edit) {
   if (!edit) textTittle_->setText(QStringLiteral("IP_Range_"));
   if (!exchange_.PresetRangeFirst.empty()) {
-    textIP_->setText(Q(exchange_.PresetRangeFirst));
-    textIP2_->setText(Q(exchange_.PresetRangeLast));
+    textIP_->setText(TextOfBytes(exchange_.PresetRangeFirst));
+    textIP2_->setText(TextOfBytes(exchange_.PresetRangeLast));
     exchange_.PresetRangeFirst.clear();
     exchange_.PresetRangeLast.clear();
   } else if (!exchange_.EditOriginal.empty()) {
     const std::string& line = exchange_.EditOriginal;
     const ListEntry entry = parseListEntry(line);
-    textTittle_->setText(DecodeLike(line, entry.title));
-    textIP_->setText(DecodeLike(line, entry.first()));
-    textIP2_->setText(DecodeLike(line, entry.last()));
+    textTittle_->setText(TextOfBytesLike(line, entry.title));
+    textIP_->setText(TextOfBytesLike(line, entry.first()));
+    textIP2_->setText(TextOfBytesLike(line, entry.last()));
   }
-  result_ = {};
-  FocusAt(*textTittle_, 99);
-  ShowStatus(*label1_, exchange_);
 }
 
 void FormAddIPR::selectEnd() { textIP2_->setSelection(0, 55); }
 
 bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
   if (watched == textIP2_) {
-    if (event->type() == QEvent::FocusIn && TrimBlanks(S(textIP2_->text())).empty()) {
+    if (event->type() == QEvent::FocusIn && TrimBlanks(BytesOfText(textIP2_->text())).empty()) {
       // The start address is offered selected, so typing the end replaces it.
-      textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+      textIP2_->setText(TrimBlanksOf(textIP_->text()));
       selectEnd();
       // A click places the cursor after the focus came: select again then.
       selectAfterClick_ = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
@@ -112,14 +102,14 @@ bool FormAddIPR::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool FormAddIPR::checkedEnds(std::string* first, std::string* last) {
-  *first = CheckRangeIP(S(textIP_->text()));
+  *first = CheckRangeIP(BytesOfText(textIP_->text()));
   if (first->empty()) {
     ShowIPError(prompter_, QStringLiteral(
                                "Invalid IP entry, Please check IP Field 1, Cannot enter URL.   "));
     textIP_->setFocus(Qt::OtherFocusReason);
     return false;
   }
-  *last = CheckRangeIP(S(textIP2_->text()));
+  *last = CheckRangeIP(BytesOfText(textIP2_->text()));
   if (last->empty()) {
     ShowIPError(prompter_, QStringLiteral(
                                "Invalid IP entry, Please check IP Field 2, Cannot enter URL.   "));
@@ -134,7 +124,7 @@ void FormAddIPR::Command1_Click() {
   std::string first, last;
   if (!checkedEnds(&first, &last)) return;
   result_ = {DialogResult::Ending::Entered,
-             ListEntry::range(TrimBlanks(S(textTittle_->text())), first, last)};
+             ListEntry::range(TrimBlanks(BytesOfText(textTittle_->text())), first, last)};
   accept();
 }
 
@@ -145,9 +135,8 @@ void FormAddIPR::Command4_Click() {
   accept();
 }
 
-
 void FormAddIPR::Command3_Click() {
-  textIP2_->setText(Q(TrimBlanks(S(textIP_->text()))));
+  textIP2_->setText(TrimBlanksOf(textIP_->text()));
   textIP2_->setFocus(Qt::OtherFocusReason);
   selectEnd();
 }

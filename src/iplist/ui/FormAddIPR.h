@@ -16,20 +16,20 @@ class FormAddIPR final : public ListEntryDialog {
  public:
   FormAddIPR(DialogExchange& exchange, IPrompter& prompter, QWidget* parent = nullptr);
 
-  void activate() override;
-
   QLineEdit* TextTittle() const { return textTittle_; }
   QLineEdit* TextIP() const { return textIP_; }
   QLineEdit* TextIP2() const { return textIP2_; }
   QPushButton* Command4() const { return command4_; }
-  QLabel* Label1() const { return label1_; }
+  QLabel* Label1() const { return status_; }
 
-  void Command1_Click();  // Add / Save
-  void Command3_Click();  // copy the first address into the second field
-  void Command4_Click();  // Scan IP
+  void Command1_Click() override;  // Add / Save
+  void Command3_Click();           // copy the first address into the second field
+  void Command4_Click();           // Scan IP
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showFields(bool edit) override;
+  QLineEdit& focusBox() const override { return *textTittle_; }
 
  private:
   bool checkedEnds(std::string* first, std::string* last);
@@ -40,7 +40,6 @@ class FormAddIPR final : public ListEntryDialog {
   QLineEdit* textIP_;
   QLineEdit* textIP2_;
   QPushButton* command4_;
-  QLabel* label1_;
   bool selectAfterClick_ = false;
 };
 

@@ -15,11 +15,10 @@
 #include "iplist/ui/ListCommands.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
-using listui::Q;
-using listui::S;
 
 namespace {
 constexpr int kListedForDelete = 9;
@@ -119,7 +118,7 @@ void IPListEditor::requestTestNow(const ListEntry& entry) {
 
 // First ListIP item showing `text`, ignoring case; -1 when none.
 int IPListEditor::findItem(const std::string& text, int skip) const {
-  const QString wanted = Q(text);
+  const QString wanted = TextOfBytes(text);
   QListWidget* list = panel_.ListIP();
   for (int i = 0; i < list->count(); ++i)
     if (i != skip && list->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) return i;
@@ -222,7 +221,8 @@ void IPListEditor::EditEntry() {
     // An entry saved with the text it showed keeps its bytes, so that a line
     // from a single-byte list is not rewritten as UTF-8 unasked.
     std::string& line = lines[static_cast<size_t>(row)];
-    if (std::string typed = formatListEntry(*entry); Q(typed) != Q(line)) line = std::move(typed);
+    if (std::string typed = formatListEntry(*entry); TextOfBytes(typed) != TextOfBytes(line))
+      line = std::move(typed);
     rewrite(lines, line, row);
     return;
   }

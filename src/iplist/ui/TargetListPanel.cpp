@@ -21,14 +21,12 @@
 #include "core/iplist/Targets.h"
 #include "iplist/ui/DialogCommon.h"
 #include "iplist/ui/ListCommands.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
-using listui::DecodeLike;
 using listui::kListCommands;
 using listui::Px;
-using listui::Q;
-using listui::S;
 
 namespace {
 constexpr int kDetailLeftTwips = 180;
@@ -223,7 +221,7 @@ void TargetListPanel::showEntries(const std::vector<std::string>& ipEntries, int
   for (const std::string& line : ipEntries) {
     if (line.empty()) continue;  // the empty list's placeholder element
     lines_.push_back(line);
-    auto* item = new QListWidgetItem(DecodeLike(line, EntryDisplayName(line)), ui_->listIP);
+    auto* item = new QListWidgetItem(TextOfBytesLike(line, EntryDisplayName(line)), ui_->listIP);
     if (auto it = wasSelected.find(line); it != wasSelected.end()) {
       item->setSelected(true);
       wasSelected.erase(it);
@@ -300,8 +298,8 @@ void TargetListPanel::clearSelection() {
 
 void TargetListPanel::fillListState(CollectRequest& request) const {
   request.currentIndex = currentIndex();
-  request.currentText = S(currentText());
-  request.textPing = S(pingText());
+  request.currentText = BytesOfText(currentText());
+  request.textPing = BytesOfText(pingText());
   request.selected = selectedIndices();
   request.entries = lines_;
 }
@@ -330,7 +328,7 @@ void TargetListPanel::ShowEntryDetails(const std::string& line) {
     hideEntryDetails();
     return;
   }
-  const auto decode = [&line](const std::string& field) { return DecodeLike(line, field); };
+  const auto decode = [&line](const std::string& field) { return TextOfBytesLike(line, field); };
   ui_->textShowIPsT2->setText(decode(entry.title));
   if (entry.kind == ListEntryKind::Group) {
     ui_->textShowIPsT->setText(QStringLiteral("Current selected IP Group:"));
@@ -396,7 +394,7 @@ void TargetListPanel::TextShowIPs_Click(int row) {
   if (shownKind_ != 'B' || row < 0 || row >= ui_->textShowIPs->count()) return;
   const QString member = ui_->textShowIPs->item(row)->text();
   if (member.isEmpty() || ui_->checkReset->isChecked()) return;
-  ui_->textPing->setText(Q(StripNote(S(member))));
+  ui_->textPing->setText(TextOfBytes(StripNote(BytesOfText(member))));
   clearSelection();
   setCurrentIndex(-1);
 }

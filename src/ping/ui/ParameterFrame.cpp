@@ -10,11 +10,10 @@
 
 #include "ping/ui/AdvancedSettingsDialog.h"
 #include "ports/Prompter.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 namespace {
-
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QStringList Items(const std::vector<std::string>& items) {
   QStringList out;
@@ -125,8 +124,8 @@ void ParameterFrame::FillParameterLists() {
 
 void ParameterFrame::critical(std::string_view text) {
   if (prompter_)
-    prompter_->message(Q(text), QString(), IPrompter::Icon::Critical,
-                                IPrompter::Buttons::Ok);
+    prompter_->message(ProgramText(text), QString(), IPrompter::Icon::Critical,
+                       IPrompter::Buttons::Ok);
 }
 
 void ParameterFrame::setComboText(QComboBox* combo, bool& guard, const QString& text) {
@@ -146,7 +145,7 @@ void ParameterFrame::ComboInv_Change() {
   if (guardInv_) return;
   QScopedValueRollback<bool> hold(guardInv_, true);
   const QString text = comboInv_->currentText();
-  if (text == Q(kAdvancedItem)) {
+  if (text == ProgramText(kAdvancedItem)) {
     openAdvanced(Opened::Interval);
     return;
   }
@@ -170,7 +169,7 @@ void ParameterFrame::ComboSize_Change() {
   if (guardSize_) return;
   QScopedValueRollback<bool> hold(guardSize_, true);
   const QString text = comboSize_->currentText();
-  if (text == Q(kAdvancedItem)) {
+  if (text == ProgramText(kAdvancedItem)) {
     openAdvanced(Opened::Buffer);
     return;
   }
@@ -182,7 +181,7 @@ void ParameterFrame::ComboSize_Change() {
   const ParsedBuffer b = ParseBufferSize(text.toStdString());
   ApplyBufferSetting(b.setting, params_);
   // The times list's own handler sets the pings per target.
-  if (b.setsTimesToStepUp) comboTimes_->setEditText(Q(kStepUpTimes));
+  if (b.setsTimesToStepUp) comboTimes_->setEditText(ProgramText(kStepUpTimes));
   applied(b.message);
 }
 
@@ -205,17 +204,17 @@ void ParameterFrame::ComboTimes_Change() {
 }
 
 void ParameterFrame::Command9_Click() {
-  if (comboInv_->currentText() == Q(kAdvancedItem))
+  if (comboInv_->currentText() == ProgramText(kAdvancedItem))
     ComboInv_Change();
   else
-    comboInv_->setEditText(Q(kAdvancedItem));
+    comboInv_->setEditText(ProgramText(kAdvancedItem));
 }
 
 void ParameterFrame::Command13_Click() {
-  if (comboSize_->currentText() == Q(kAdvancedItem))
+  if (comboSize_->currentText() == ProgramText(kAdvancedItem))
     ComboSize_Change();
   else
-    comboSize_->setEditText(Q(kAdvancedItem));
+    comboSize_->setEditText(ProgramText(kAdvancedItem));
 }
 
 void ParameterFrame::openAdvanced(Opened from) {
@@ -244,9 +243,9 @@ void ParameterFrame::openAdvanced(Opened from) {
 void ParameterFrame::advancedClosed(bool accepted) {
   if (accepted && dialog_) advancedAccepted();
   // What was not set in the dialog keeps its former text (and value).
-  if (comboInv_->currentText() == Q(kAdvancedItem))
+  if (comboInv_->currentText() == ProgramText(kAdvancedItem))
     setComboText(comboInv_, guardInv_, invBeforeAdvanced_);
-  if (comboSize_->currentText() == Q(kAdvancedItem))
+  if (comboSize_->currentText() == ProgramText(kAdvancedItem))
     setComboText(comboSize_, guardSize_, sizeBeforeAdvanced_);
   dialog_ = nullptr;
 }

@@ -29,18 +29,21 @@
 #include "report/ui/ReportPrint.h"
 #include "results/AskSaveFile.h"
 #include "results/OpenOnDesktop.h"
+#include "text/TextBytes.h"
 
 namespace sondrel {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString L(const char* s) { return QString::fromLatin1(s); }
-
 // The box's text counts as 0 when it is empty or does not start with a number.
 bool CountsAsZero(const QString& text) {
   const std::optional<double> value = LeadingPeriodNumber(text.toStdString());
   return !value || *value == 0;
+}
+
+// The report's name for a file or a print job, with the latest result's stamp.
+QString DefaultName(const DialogRpt::Context& ctx) {
+  return QStringLiteral("Ping_Test_Report_") + ProgramText(ctx.stamp ? ctx.stamp() : "");
 }
 
 constexpr int kListWidths[7] = {250, 44, 56, 50, 64, 96, 176};
@@ -50,8 +53,8 @@ const char* const kHeadings[7] = {"From        -        To", "TTL", "Sent", "Los
 }  // namespace
 
 DialogRpt::DialogRpt(Context context, QWidget* parent) : QDialog(parent), ctx_(std::move(context)) {
-  setObjectName(L("DialogRpt"));
-  setWindowTitle(L(kReportCaption));
+  setObjectName(QStringLiteral("DialogRpt"));
+  setWindowTitle(ProgramText(kReportCaption));
   setModal(true);
   job_ = new ReportJob(this);
   connect(job_, &ReportJob::finished, this, &DialogRpt::showReport);
@@ -68,13 +71,13 @@ void DialogRpt::build() {
 
   // The grouping row and the buttons.
   auto* top = new QHBoxLayout();
-  auto* label0 = new QLabel(L("Group By:"), this);
-  label0->setObjectName(L("Label1_0"));
-  byTime_ = new QRadioButton(L("Time Period:"), this);
-  byTime_->setObjectName(L("Option1_0"));
+  auto* label0 = new QLabel(QStringLiteral("Group By:"), this);
+  label0->setObjectName(QStringLiteral("Label1_0"));
+  byTime_ = new QRadioButton(QStringLiteral("Time Period:"), this);
+  byTime_->setObjectName(QStringLiteral("Option1_0"));
   byTime_->setChecked(true);
   combo_ = new QComboBox(this);
-  combo_->setObjectName(L("ComboGroupBy"));
+  combo_->setObjectName(QStringLiteral("ComboGroupBy"));
   combo_->setEditable(true);
   combo_->setInsertPolicy(QComboBox::NoInsert);
   for (int m = 1; m <= 60; ++m) combo_->addItem(QString::number(m));
@@ -82,10 +85,10 @@ void DialogRpt::build() {
   combo_->setMinimumWidth(70);
   // Corrected when the value is taken, never while typing: "0.25" starts with a 0.
   connect(combo_->lineEdit(), &QLineEdit::editingFinished, this, &DialogRpt::takePeriodText);
-  auto* label1 = new QLabel(L("Minutes"), this);
-  label1->setObjectName(L("Label1_1"));
-  bySize_ = new QRadioButton(L("Send Buffer Size"), this);
-  bySize_->setObjectName(L("Option1_1"));
+  auto* label1 = new QLabel(QStringLiteral("Minutes"), this);
+  label1->setObjectName(QStringLiteral("Label1_1"));
+  bySize_ = new QRadioButton(QStringLiteral("Send Buffer Size"), this);
+  bySize_->setObjectName(QStringLiteral("Option1_1"));
   for (QWidget* w : std::initializer_list<QWidget*>{label0, byTime_, combo_, label1, bySize_})
     top->addWidget(w);
   top->addSpacing(20);
@@ -110,14 +113,14 @@ void DialogRpt::build() {
   };
   for (const Action& a : kActions) {
     auto* picture = new QToolButton(this);
-    picture->setObjectName(L(a.picture));
+    picture->setObjectName(ProgramText(a.picture));
     picture->setIcon(style()->standardIcon(a.icon));
-    picture->setToolTip(L(a.tip));
+    picture->setToolTip(ProgramText(a.tip));
     picture->setAutoRaise(true);
     connect(picture, &QToolButton::clicked, this, a.slot);
-    auto* text = new QPushButton(L(a.caption), this);
-    text->setObjectName(L(a.text));
-    text->setToolTip(L(a.tip));
+    auto* text = new QPushButton(ProgramText(a.caption), this);
+    text->setObjectName(ProgramText(a.text));
+    text->setToolTip(ProgramText(a.tip));
     text->setAutoDefault(false);
     connect(text, &QPushButton::clicked, this, a.slot);
     top->addWidget(picture);
@@ -142,8 +145,8 @@ void DialogRpt::build() {
   for (int i = 0; i < 7; ++i) {
     if (i != 6) {
       // The heading of the bar column is the rate's, spanning both.
-      auto* head = new QLineEdit(L(kHeadings[i]), table);
-      head->setObjectName(L("Text3_") + QString::number(i == 0 ? 0 : i + 1));
+      auto* head = new QLineEdit(ProgramText(kHeadings[i]), table);
+      head->setObjectName(QStringLiteral("Text3_") + QString::number(i == 0 ? 0 : i + 1));
       head->setReadOnly(true);
       // A heading never takes the focus, so opening the window does not
       // show it selected.
@@ -155,7 +158,7 @@ void DialogRpt::build() {
       headRow->addWidget(head);
     }
     auto* list = new QListWidget(table);
-    list->setObjectName(L("List1_") + QString::number(i));
+    list->setObjectName(QStringLiteral("List1_") + QString::number(i));
     list->setFont(fixed);
     list->setFixedWidth(kListWidths[i]);
     list->setUniformItemSizes(true);
@@ -181,15 +184,15 @@ void DialogRpt::build() {
   outer->addWidget(splitter, 1);
 
   auto* bottom = new QHBoxLayout();
-  text2_ = new QLineEdit(L("Calculating..."), this);
-  text2_->setObjectName(L("Text2"));
+  text2_ = new QLineEdit(QStringLiteral("Calculating..."), this);
+  text2_->setObjectName(QStringLiteral("Text2"));
   text2_->setReadOnly(true);
   text2_->setFocusPolicy(Qt::NoFocus);
   text2_->setFixedWidth(160);
   text2_->hide();
   // The neutral box that takes the focus after each action.
   text4_ = new QLineEdit(this);
-  text4_->setObjectName(L("Text4"));
+  text4_->setObjectName(QStringLiteral("Text4"));
   text4_->setReadOnly(true);
   text4_->setFrame(false);
   text4_->setFixedSize(8, 8);
@@ -207,13 +210,13 @@ void DialogRpt::Activate() {
     move(area.x() + (area.width() - frame.width()) / 2,
          std::max(area.y(), area.y() + (area.height() - frame.height()) / 2 - Px(100)));
   }
-  combo_->setEditText(Q(ProposedPeriodText(ctx_.data())));
+  combo_->setEditText(ProgramText(ProposedPeriodText(ctx_.data())));
   focusText4();
 }
 
 void DialogRpt::takePeriodText() {
   // A length of 0 never reaches the building.
-  if (CountsAsZero(combo_->currentText())) combo_->setEditText(L("1"));
+  if (CountsAsZero(combo_->currentText())) combo_->setEditText(QStringLiteral("1"));
 }
 
 void DialogRpt::focusText4() { text4_->setFocus(Qt::OtherFocusReason); }
@@ -263,8 +266,8 @@ void DialogRpt::CommandBUild_Click() {
   const ReportGrouping grouping =
       bySize_->isChecked() ? ReportGrouping::BufferSize : ReportGrouping::TimePeriod;
   headers_[0]->setText(grouping == ReportGrouping::BufferSize
-                           ? L("From        -        To          Buffer")
-                           : L(kHeadings[0]));
+                           ? QStringLiteral("From        -        To          Buffer")
+                           : ProgramText(kHeadings[0]));
   enterBusy();
   const RunData& run = ctx_.data();
   // A large run that nothing changes meanwhile is built off the window thread;
@@ -286,7 +289,8 @@ void DialogRpt::showReport(std::shared_ptr<ReportOutcome> outcome) {
   leaveBusy();
   if (!outcome->ok()) {
     // The report of an earlier Generate stays for the export.
-    ctx_.prompter->message(Q(outcome->error().message), QString(), IPrompter::Icon::Critical);
+    ctx_.prompter->message(ProgramText(outcome->error().message), QString(),
+                           IPrompter::Icon::Critical);
     focusText4();
     return;
   }
@@ -310,22 +314,25 @@ void DialogRpt::fillTable(const Report& report) {
       for (QStringList& c : columns) c << QString();
       addRow(target, -1);
     }
-    columns[0] << L("Ping  ") + Q(ShortLabel(t.label.empty() ? t.address : t.label)) + L(" :");
+    // Labels read as the results display reads them, as UTF-8.
+    columns[0] << QStringLiteral("Ping  ") +
+                      ProgramText(ShortLabel(t.label.empty() ? t.address : t.label)) +
+                      QStringLiteral(" :");
     for (int i = 1; i < 7; ++i) columns[static_cast<std::size_t>(i)] << QString();
     addRow(target, -1);
     for (QStringList& c : columns) c << QString();
     addRow(target, -1);
     for (std::size_t p = 0; p < t.periods.size(); ++p) {
       const ReportPeriod& r = t.periods[p];
-      QString span = Q(r.from) + L(" - ") + Q(r.to);
-      if (bySize) span += L("  ") + QString::number(r.bufferSize);
+      QString span = ProgramText(r.from) + QStringLiteral(" - ") + ProgramText(r.to);
+      if (bySize) span += QStringLiteral("  ") + QString::number(r.bufferSize);
       columns[0] << span;
       columns[1] << QString::number(r.avgTtl);
       columns[2] << QString::number(r.sent);
       columns[3] << QString::number(r.lost);
-      columns[4] << Q(FormatReplyTime(r.avgTime));
-      columns[5] << Q(LossRateCell(r.lossRate));
-      columns[6] << Q(LossRateBar(r.lossRate));
+      columns[4] << ProgramText(FormatReplyTime(r.avgTime));
+      columns[5] << ProgramText(LossRateCell(r.lossRate));
+      columns[6] << ProgramText(LossRateBar(r.lossRate));
       addRow(target, static_cast<int>(p));
     }
   }
@@ -345,10 +352,10 @@ void DialogRpt::selectRow(int row) {
 
 void DialogRpt::CommandExport_Click() {
   if (busy_) return;
-  const QString format = ctx_.prompter->exportFormat(L("REPORT"));
-  if (format == L("TEXT"))
+  const QString format = ctx_.prompter->exportFormat(QStringLiteral("REPORT"));
+  if (format == QStringLiteral("TEXT"))
     exportAs(false);
-  else if (format == L("CSV"))
+  else if (format == QStringLiteral("CSV"))
     exportAs(true);
   focusText4();
 }
@@ -357,18 +364,19 @@ void DialogRpt::exportAs(bool csv) {
   enterBusy();
   if (ctx_.data().records.empty()) {
     leaveBusy();
-    ctx_.prompter->message(Q(std::string(kReportNoData)), QString(), IPrompter::Icon::Critical);
+    ctx_.prompter->message(ProgramText(kReportNoData), QString(), IPrompter::Icon::Critical);
     return;
   }
   if (!report_) {
     leaveBusy();
-    ctx_.prompter->message(L(kNoReportYet), L("Information"), IPrompter::Icon::Information);
+    ctx_.prompter->message(ProgramText(kNoReportYet), QStringLiteral("Information"),
+                           IPrompter::Icon::Information);
     return;
   }
   const QString path =
       AskSaveFile(*ctx_.prompter,
-                  {L(kReportSaveTitle), L("Ping_Test_Report_") + Q(ctx_.stamp ? ctx_.stamp() : ""),
-                   csv ? L("csv") : L("txt"), {}});
+                  {ProgramText(kReportSaveTitle), DefaultName(ctx_),
+                   csv ? QStringLiteral("csv") : QStringLiteral("txt"), {}});
   if (path.isEmpty()) {
     leaveBusy();
     return;
@@ -382,11 +390,12 @@ void DialogRpt::exportAs(bool csv) {
   const auto written = ctx_.files->replaceFile(path.toStdString(), bytes.str());
   leaveBusy();
   if (!written) {
-    ctx_.prompter->message(Q(written.error().message), QString(), IPrompter::Icon::Critical);
+    ctx_.prompter->message(ProgramText(written.error().message), QString(),
+                           IPrompter::Icon::Critical);
     return;
   }
-  ctx_.prompter->message(L(kReportSaved) + L("\r\n\r\n") + path, L("File Saved"),
-                         IPrompter::Icon::Information);
+  ctx_.prompter->message(ProgramText(kReportSaved) + QStringLiteral("\r\n\r\n") + path,
+                         QStringLiteral("File Saved"), IPrompter::Icon::Information);
 }
 
 void DialogRpt::CommandOpen_Click() {
@@ -398,12 +407,13 @@ void DialogRpt::CommandOpen_Click() {
 void DialogRpt::CommandPrint_Click() {
   if (busy_) return;
   if (!report_) {
-    ctx_.prompter->message(L(kNoReportYet), L("Information"), IPrompter::Icon::Information);
+    ctx_.prompter->message(ProgramText(kNoReportYet), QStringLiteral("Information"),
+                           IPrompter::Icon::Information);
     focusText4();
     return;
   }
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(L("Ping_Test_Report_") + Q(ctx_.stamp ? ctx_.stamp() : ""));
+  printer.setDocName(DefaultName(ctx_));
   bool accepted = false;
   if (printDialog_) {
     accepted = printDialog_(printer);
@@ -416,7 +426,7 @@ void DialogRpt::CommandPrint_Click() {
     const bool printed = PrintReport(printer, *report_, chart_);
     leaveBusy();
     if (!printed)
-      ctx_.prompter->message(L("The report could not be printed."), QString(),
+      ctx_.prompter->message(QStringLiteral("The report could not be printed."), QString(),
                              IPrompter::Icon::Critical);
   }
   focusText4();

@@ -375,5 +375,81 @@ TEST_F(DialogTest, RangeTitleCommaScanAndExit) {
   EXPECT_EQ(value(d.result()), "-");
 }
 
+// ---- What the three dialogs share ----
+
+// The names of the controls Tab walks through, in its order.
+QStringList tabOrder(QDialog& d) {
+  QStringList names;
+  for (QWidget* w = d.nextInFocusChain(); w != &d; w = w->nextInFocusChain())
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&d)) names << w->objectName();
+  return names;
+}
+
+TEST_F(DialogTest, EachDialogKeepsItsNamesTabOrderAndButtons) {
+  FormAddIP single(ex, prompter);
+  FormAddIPG group(ex, prompter);
+  FormAddIPR range(ex, prompter);
+  EXPECT_EQ(single.objectName(), QStringLiteral("FormAddIP"));
+  EXPECT_EQ(group.objectName(), QStringLiteral("FormAddIPG"));
+  EXPECT_EQ(range.objectName(), QStringLiteral("FormAddIPR"));
+  EXPECT_EQ(group.windowTitle(), QStringLiteral(" Add a Group of IP Addresses:"));
+  EXPECT_EQ(tabOrder(single), QStringList({"Text2", "Command1", "Command3", "Command2"}));
+  EXPECT_EQ(tabOrder(group), QStringList({"TextTittle", "TextIPs", "Image1", "Command1",
+                                          "Command4", "Command2"}));
+  EXPECT_EQ(tabOrder(range), QStringList({"TextTittle", "TextIP", "TextIP2", "Command3",
+                                          "Command1", "Command4", "Command2"}));
+  EXPECT_EQ(single.Label2()->objectName(), QStringLiteral("Label2"));
+  EXPECT_EQ(group.Label3()->objectName(), QStringLiteral("Label3"));
+  EXPECT_EQ(range.Label1()->objectName(), QStringLiteral("Label1"));
+
+  for (ListEntryDialog* d : std::initializer_list<ListEntryDialog*>{&single, &group, &range}) {
+    SCOPED_TRACE(d->objectName().toStdString());
+    EXPECT_TRUE(d->isModal());
+    EXPECT_EQ(d->Command1()->text(), QStringLiteral("Add to IP List"));
+    EXPECT_EQ(d->Command2()->text(), QStringLiteral("Exit"));
+    EXPECT_FALSE(d->Command1()->autoDefault());
+    EXPECT_FALSE(d->Command2()->autoDefault());
+    d->activate();
+    d->Command2()->click();
+    EXPECT_EQ(value(d->result()), "-");
+    d->activate();
+    EXPECT_EQ(value(d->result()), "");  // a new showing forgets the last one
+  }
+}
+
+// ---- Text from a single-byte list ----
+
+TEST_F(DialogTest, EntriesAndStatusFromASingleByteListShowTheirLetters) {
+  // Latin-1 bytes for "ö", "ü" and "é", as a list from a single-byte system
+  // has them; a UTF-8 line beside shows the same letters.
+  const QString koeln = QString::fromUtf8("K\xC3\xB6ln");
+  FormAddIP single(ex, prompter);
+  ex.EditMode = true;
+  ex.EditOriginal = "AK\xF6ln.lan";
+  ex.DialogStatus = "'B\xFCro' has been added to the list.";
+  single.activate();
+  EXPECT_EQ(single.Text2()->text(), koeln + QStringLiteral(".lan"));
+  EXPECT_EQ(single.Label2()->text(), QString::fromUtf8("'B\xC3\xBCro' has been added to the list."));
+  EXPECT_EQ(statusColour(single.Label2()), QColor(0, 192, 0));
+
+  FormAddIPR range(ex, prompter);
+  ex.EditMode = true;
+  ex.EditOriginal = "CK\xF6ln,10.0.0.1,10.0.0.9";
+  range.activate();
+  EXPECT_EQ(range.TextTittle()->text(), koeln);
+  EXPECT_EQ(range.TextIP2()->text(), QStringLiteral("10.0.0.9"));
+
+  FormAddIPG group(ex, prompter);
+  for (const char* line : {"BK\xF6ln,10.0.0.1 (Caf\xE9),10.0.0.2",
+                           "BK\xC3\xB6ln,10.0.0.1 (Caf\xC3\xA9),10.0.0.2"}) {
+    SCOPED_TRACE(line);
+    ex.EditMode = true;
+    ex.EditOriginal = line;
+    group.activate();
+    EXPECT_EQ(group.TextTittle()->text(), koeln);
+    EXPECT_EQ(group.TextIPs()->toPlainText(), QString::fromUtf8("10.0.0.1 (Caf\xC3\xA9)\n10.0.0.2"));
+  }
+}
+
 }  // namespace
 }  // namespace sondrel
