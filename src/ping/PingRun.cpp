@@ -40,6 +40,7 @@ struct Slot {
 // have been recorded.
 struct PingRun::Pass {
   std::uint64_t serial = 0;
+  std::uint32_t index = 0;  // the run's pass number, from 0
   std::vector<std::int32_t> sizes;
   std::size_t recorded = 0;
   bool tickWaiting = false;  // a tick came meanwhile: the next pass follows at once
@@ -95,8 +96,8 @@ class PingRun::Worker {
     std::shared_ptr<EchoCancel> cancel;
   };
 
-  EchoOutcome outcomeOf(const EchoReply& r) const {
-    return {r.status, r.roundTripMs, r.roundTripUs, r.ttl, clock_->now(), r.cancelled};
+  EchoOutcome outcomeOf(const EchoReply& r, std::int64_t sentUtcUs) const {
+    return {r.status, r.roundTripMs, r.roundTripUs, r.ttl, clock_->now(), sentUtcUs, r.cancelled};
   }
 
   void loop() {
@@ -122,10 +123,12 @@ class PingRun::Worker {
     std::vector<std::size_t> slotOf;  // request index -> slot
     std::vector<EchoRequest> requests;
     const LocalDateTime begun = clock_->now();
+    // The pass's echoes go out together, at this moment.
+    const std::int64_t sentUs = clock_->utcMicros();
     for (std::size_t k = 0; k < n; ++k) {
       Slot& s = job.slots[k];
       if (s.preStatus != kToSend) {
-        ready[k] = EchoOutcome{s.preStatus, 0, 0, 0, begun, false};
+        ready[k] = EchoOutcome{s.preStatus, 0, 0, 0, begun, sentUs, false};
       } else {
         slotOf.push_back(k);
         requests.push_back(std::move(s.request));
@@ -145,15 +148,16 @@ class PingRun::Worker {
       watch.cancel = job.cancel.get();
       watch.ended = [&](std::size_t i, const EchoReply& r) {
         if (i >= slotOf.size() || ready[slotOf[i]]) return;
-        ready[slotOf[i]] = outcomeOf(r);
+        ready[slotOf[i]] = outcomeOf(r, sentUs);
       };
       watch.settled = [&] { deliverReady(false); };
       const std::vector<EchoReply> replies = icmp_->echoMany(requests, watch);
       // Whatever the carrier did not report is taken from its answer.
       for (std::size_t i = 0; i < slotOf.size(); ++i)
         if (!ready[slotOf[i]])
-          ready[slotOf[i]] = i < replies.size() ? outcomeOf(replies[i])
-                                                : EchoOutcome{11050, 0, 0, 0, clock_->now(), false};
+          ready[slotOf[i]] = i < replies.size()
+                                 ? outcomeOf(replies[i], sentUs)
+                                 : EchoOutcome{11050, 0, 0, 0, clock_->now(), sentUs, false};
     }
     deliverReady(true);
   }
@@ -162,8 +166,9 @@ class PingRun::Worker {
     for (std::size_t k = 0; k < job.slots.size(); ++k) {
       if (stop_) break;
       const Slot& s = job.slots[k];
-      EchoOutcome o{s.preStatus, 0, 0, 0, clock_->now(), false};
-      if (s.preStatus == kToSend) o = outcomeOf(icmp_->echo(s.request, job.cancel.get()));
+      const std::int64_t sentUs = clock_->utcMicros();
+      EchoOutcome o{s.preStatus, 0, 0, 0, clock_->now(), sentUs, false};
+      if (s.preStatus == kToSend) o = outcomeOf(icmp_->echo(s.request, job.cancel.get()), sentUs);
       if (o.cancelled) break;
       deliver_(job.serial, k, {o}, k + 1 == job.slots.size());
       if (k + 1 == job.slots.size()) return;
@@ -394,6 +399,8 @@ void PingRun::completeStart(RunTargets collected) {
   run_.stats.firstTarget = targets_.front();
   run_.stats.minTime = kNoMinimum;
   setState(RunState::Running);
+  runPasses_ = 0;
+  ending_ = RunEnd::Stopped;
   advancedMs_.reset();
   timer1_.setInterval(kFirstTickMs);
   timer1_.start();
@@ -437,6 +444,7 @@ void PingRun::PingTick() {
 void PingRun::beginPass() {
   pass_ = std::make_unique<Pass>();
   pass_->serial = ++passSerial_;
+  pass_->index = runPasses_++;
   std::vector<Slot> slots(targets_.size());
   pass_->sizes.resize(targets_.size());
   if (params_.bufferChanges != bufferChanges_) {
@@ -493,10 +501,10 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
   // Kept before it is shown: a row anyone saw is in the log even when the
   // program is killed right after, or a slot of the row stops the run.
   const std::int64_t row = rowCount() - 1;
-  const std::uint32_t roundTripUs = outcome.status == 0 ? outcome.roundTripUs : 0;
-  journal_.resultAdded(row, r, roundTripUs);
+  const EchoDetail echo{outcome.status == 0 ? outcome.roundTripUs : 0, outcome.sentUtcUs, pass_->index};
+  journal_.resultAdded(row, r, echo);
   Q_EMIT resultAdded(row, r);
-  for (RunReader* reader : readers_) reader->resultAdded(row, r, roundTripUs);
+  for (RunReader* reader : readers_) reader->resultAdded(row, r, echo);
 }
 
 void PingRun::endOfPass() {
@@ -504,12 +512,14 @@ void PingRun::endOfPass() {
   pass_.reset();
   tellReaders([](RunReader& reader) { reader.passEnded(); });
   if (state_ == RunState::Stopping) return FinishStop();
-  if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return StopPingTest();
-  if (pastEndCheck_ && pastEndCheck_()) return StopPingTest();
+  if (PingsDone(run_.stats, params_.pingsPerTarget, run_.targetCount)) return stopFor(RunEnd::CountReached);
+  if (pastEndCheck_ && pastEndCheck_()) return stopFor(RunEnd::ScheduledEnd);
   if (tickWaiting) PingTick();
 }
 
-void PingRun::StopPingTest() {
+void PingRun::StopPingTest() { stopFor(RunEnd::Stopped); }
+
+void PingRun::stopFor(RunEnd why) {
   if (state_ != RunState::Collecting && state_ != RunState::Running) return;
   timer1_.stop();
   worker_->requestStop();
@@ -518,6 +528,7 @@ void PingRun::StopPingTest() {
     return abandonStart();  // give the start up now
   }
   setState(RunState::Stopping);
+  ending_ = why;
   Q_EMIT stopping();
   timer2_.start();
   if (!pass_) return FinishStop();
@@ -536,7 +547,7 @@ void PingRun::FinishStop() {
     runTitle2_ = QString();
   }
   setState(RunState::Idle);
-  tellReaders([this](RunReader& reader) { reader.runEnded(run_); });
+  tellReaders([this](RunReader& reader) { reader.runEnded(run_, ending_); });
   Q_EMIT finished();
   Q_EMIT reportLinkVisible(true);
 }

@@ -51,6 +51,7 @@ struct EchoOutcome {
   std::uint32_t roundTripUs = 0;  // as the carrier measured it
   std::uint8_t ttl = 0;
   LocalDateTime ended;     // local time at which the echo ended
+  std::int64_t sentUtcUs = 0;  // when it went out (or was found not to be sendable)
   bool cancelled = false;  // ended by Stop: never recorded
 };
 
@@ -220,6 +221,8 @@ class PingRun final : public QObject {
   // The advanced interval's next value while it is in use.
   std::optional<std::uint32_t> advancedMs_;
   std::uint64_t passSerial_ = 0;
+  std::uint32_t runPasses_ = 0;  // passes begun in this run
+  RunEnd ending_ = RunEnd::Stopped;  // why the run under way is stopping
   std::unique_ptr<Pass> pass_;
   std::unique_ptr<Worker> worker_;
   std::vector<RunReader*> readers_;
@@ -233,6 +236,8 @@ class PingRun final : public QObject {
                      const std::vector<EchoOutcome>& outcomes, bool passDone);
   void endOfPass();
   void FinishStop();
+  // Stop for a reason of the run's own (its count, the schedule).
+  void stopFor(RunEnd why);
   std::uint32_t nextIntervalMs();
   // The one place the state changes; the keep-awake hold follows it.
   void setState(RunState next);

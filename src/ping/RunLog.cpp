@@ -173,7 +173,7 @@ Result<void> RunLog::beginRun(const RunData& run) {
   return {};
 }
 
-void RunLog::resultAdded(std::int64_t, const ResultRecord& record, std::uint32_t) {
+void RunLog::resultAdded(std::int64_t, const ResultRecord& record, const EchoDetail&) {
   const std::string_view ip =
       record.target < addresses_.size() ? std::string_view(addresses_[record.target]) : std::string_view();
   const auto written = AppendResult(record, ip);

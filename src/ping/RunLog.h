@@ -66,7 +66,7 @@ class RunLog final : public RunJournal {
   Result<void> beginRun(const RunData& run) override;
   // Each result of the run begun is appended (AppendResult); the first that
   // cannot be is told once through problem().
-  void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) override;
+  void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) override;
   // The log's stamp while it is still this run's file, then CloseRunLog; the
   // results that did not reach the log are told through problem().
   std::optional<FileStamp> endRun() override;

@@ -12,6 +12,20 @@
 
 namespace sondrel {
 
+// What the carrier knew of one echo beyond its record.
+struct EchoDetail {
+  std::uint32_t roundTripUs = 0;  // as the carrier measured it; 0 without a reply
+  std::int64_t sentUtcUs = 0;     // when it went out: microseconds since 1970 UTC
+  std::uint32_t pass = 0;         // the run's pass it belongs to, from 0
+};
+
+// Why a run ended.
+enum class RunEnd {
+  CountReached,  // every target had its pings
+  Stopped,       // the user (or the command line's interrupt) stopped it
+  ScheduledEnd,  // the schedule's end time passed
+};
+
 class RunReader {
  public:
   virtual ~RunReader() = default;
@@ -22,17 +36,19 @@ class RunReader {
     (void)parameters;
   }
   // One result, in order: its row (0-based) in the run's records, the
-  // record, and the round trip as the carrier measured it, in microseconds
-  // (0 for an echo that got no reply).
-  virtual void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) {
+  // record, and what the carrier measured of it.
+  virtual void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) {
     (void)row;
     (void)record;
-    (void)roundTripUs;
+    (void)echo;
   }
   // A pass over every target has ended (also the last one of a run).
   virtual void passEnded() {}
   // The run is over and its log closed: `run` holds every record.
-  virtual void runEnded(const RunData& run) { (void)run; }
+  virtual void runEnded(const RunData& run, RunEnd how) {
+    (void)run;
+    (void)how;
+  }
   // A previous run (reloaded from the log) is now the one shown.
   virtual void previousRunShown(const RunData& run) { (void)run; }
 };

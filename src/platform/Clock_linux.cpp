@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <chrono>
 
 namespace sondrel {
 
@@ -19,6 +20,11 @@ std::int64_t SystemClock::monotonicMs() const {
     return t;
   }();
   return timer.elapsed();
+}
+
+std::int64_t SystemClock::utcMicros() const {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace sondrel

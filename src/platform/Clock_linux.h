@@ -11,6 +11,7 @@ class SystemClock final : public IClock {
  public:
   LocalDateTime now() const override;
   std::int64_t monotonicMs() const override;
+  std::int64_t utcMicros() const override;
 };
 
 }  // namespace sondrel

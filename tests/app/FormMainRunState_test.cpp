@@ -67,8 +67,10 @@ TEST(FormMainRunState, AReaderAddedToTheRunGetsEveryResultTheWindowShows) {
   struct Reader final : RunReader {
     std::vector<std::uint32_t> roundTrips;
     int ended = 0;
-    void resultAdded(std::int64_t, const ResultRecord&, std::uint32_t us) override { roundTrips.push_back(us); }
-    void runEnded(const RunData&) override { ++ended; }
+    void resultAdded(std::int64_t, const ResultRecord&, const EchoDetail& echo) override {
+      roundTrips.push_back(echo.roundTripUs);
+    }
+    void runEnded(const RunData&, RunEnd) override { ++ended; }
   } reader;
   w.pingRun()->addReader(&reader);
   testing::PingTheseTargets(w, {"127.0.0.1", "127.0.0.2"});

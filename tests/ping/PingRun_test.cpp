@@ -287,12 +287,12 @@ struct RecordingReader final : RunReader {
     events.push_back("started " + std::to_string(run.targetCount) + " targets, " +
                      std::to_string(p.pingsPerTarget) + " pings");
   }
-  void resultAdded(std::int64_t row, const ResultRecord& r, std::uint32_t us) override {
+  void resultAdded(std::int64_t row, const ResultRecord& r, const EchoDetail& echo) override {
     events.push_back("result " + std::to_string(row) + " target " + std::to_string(r.target) + " " +
-                     std::to_string(r.time) + " ms " + std::to_string(us) + " us");
+                     std::to_string(r.time) + " ms " + std::to_string(echo.roundTripUs) + " us");
   }
   void passEnded() override { events.push_back("pass"); }
-  void runEnded(const RunData& run) override {
+  void runEnded(const RunData& run, RunEnd) override {
     events.push_back("ended " + std::to_string(run.records.size()) + " records");
   }
   void previousRunShown(const RunData& run) override {
@@ -331,6 +331,46 @@ TEST_F(PingRunTest, ReadersGetEveryResultWithTheCarriersMicroseconds) {
   EXPECT_EQ(second.events.size(), 8u);
 }
 
+// Each echo's moment of sending and its pass reach the readers, and the end
+// says why the run ended.
+TEST_F(PingRunTest, ReadersHearWhenEachEchoWentOutItsPassAndWhyTheRunEnded) {
+  struct EndWatcher final : RunReader {
+    std::vector<std::pair<std::uint32_t, std::int64_t>> echoes;  // pass, sent
+    std::vector<RunEnd> ends;
+    void resultAdded(std::int64_t, const ResultRecord&, const EchoDetail& echo) override {
+      echoes.emplace_back(echo.pass, echo.sentUtcUs);
+    }
+    void runEnded(const RunData&, RunEnd how) override { ends.push_back(how); }
+  } watcher;
+  run->addReader(&watcher);
+  targets = {"127.0.0.1", "127.0.0.2"};
+  params.pingsPerTarget = 2;
+  RunToEnd();
+  // The fake clock stands at 2026-03-07 14:05:09 and has no time zone.
+  constexpr std::int64_t kSent = 1'772'892'309'000'000;
+  EXPECT_EQ(watcher.echoes, (std::vector<std::pair<std::uint32_t, std::int64_t>>{
+                                {0, kSent}, {0, kSent}, {1, kSent}, {1, kSent}}));
+  ASSERT_EQ(watcher.ends, std::vector<RunEnd>{RunEnd::CountReached});
+
+  // Stopped by the user; then ended by the schedule, its passes counted anew.
+  params.pingsPerTarget = 0;
+  QSignalSpy finished(run.get(), &PingRun::finished);
+  run->setParameters(params);
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run->rowCount() >= 2; }, kWaitMs));
+  run->StopPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1; }, kWaitMs));
+  int asked = 0;
+  run->setPastEndCheck([&] { return ++asked == 2; });
+  watcher.echoes.clear();
+  run->StartPingTest();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 2; }, kWaitMs));
+  EXPECT_EQ(watcher.ends, (std::vector<RunEnd>{RunEnd::CountReached, RunEnd::Stopped, RunEnd::ScheduledEnd}));
+  ASSERT_EQ(watcher.echoes.size(), 4u);
+  EXPECT_EQ(watcher.echoes.front().first, 0u);
+  EXPECT_EQ(watcher.echoes.back().first, 1u);
+}
+
 // What a reader is shown is in the log already: the journal hears each
 // result first, so a row anyone saw survives a kill right after.
 TEST_F(PingRunTest, EveryReaderSeesAResultOnlyOnceTheLogHoldsIt) {
@@ -339,7 +379,7 @@ TEST_F(PingRunTest, EveryReaderSeesAResultOnlyOnceTheLogHoldsIt) {
   struct LogWatcher final : RunReader {
     std::function<std::size_t()> lines;
     std::vector<std::pair<std::int64_t, std::size_t>> seen;  // row, log lines then
-    void resultAdded(std::int64_t row, const ResultRecord&, std::uint32_t) override {
+    void resultAdded(std::int64_t row, const ResultRecord&, const EchoDetail&) override {
       seen.emplace_back(row, lines());
     }
   } watcher;
@@ -364,10 +404,13 @@ class MemoryJournal final : public RunJournal {
     kept.push_back("begin " + std::to_string(run.targetCount));
     return {};
   }
-  void resultAdded(std::int64_t row, const ResultRecord& r, std::uint32_t us) override {
-    kept.push_back(std::to_string(row) + ":" + std::to_string(r.target) + ":" + std::to_string(us));
+  void resultAdded(std::int64_t row, const ResultRecord& r, const EchoDetail& echo) override {
+    kept.push_back(std::to_string(row) + ":" + std::to_string(r.target) + ":" +
+                   std::to_string(echo.roundTripUs));
   }
-  void runEnded(const RunData& run) override { kept.push_back("ended " + std::to_string(run.records.size())); }
+  void runEnded(const RunData& run, RunEnd) override {
+    kept.push_back("ended " + std::to_string(run.records.size()));
+  }
   std::optional<FileStamp> endRun() override {
     keeping = false;
     kept.push_back("end");

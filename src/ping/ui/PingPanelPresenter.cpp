@@ -214,7 +214,7 @@ void PingPanelPresenter::pingTargetsCollected(const CollectResult& result) {
   std::exchange(targetsReady_, {})(std::move(targets));
 }
 
-void PingPanelPresenter::resultAdded(std::int64_t row, const ResultRecord&, std::uint32_t) {
+void PingPanelPresenter::resultAdded(std::int64_t row, const ResultRecord&, const EchoDetail&) {
   views_.display->ShowResultRow(row);
   views_.display->SetupScrollBar(row);
   Q_EMIT selectionPopupHideWanted();

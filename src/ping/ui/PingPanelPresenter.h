@@ -130,7 +130,7 @@ class PingPanelPresenter final : public QObject, private RunReader {
   void collectPingTargets(PingRun::TargetsReady ready);
   void pingTargetsCollected(const sondrel::CollectResult& result);
   void showStatistics(const RunStatistics& stats);
-  void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) override;
+  void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) override;
   void endSchedule();
 
   PingPanelServices services_;

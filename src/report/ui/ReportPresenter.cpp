@@ -17,7 +17,7 @@ ReportPresenter::ReportPresenter(WindowServices services, PingRun& run, QWidget*
   }, Qt::DirectConnection);
 }
 
-void ReportPresenter::resultAdded(std::int64_t, const ResultRecord& record, std::uint32_t) {
+void ReportPresenter::resultAdded(std::int64_t, const ResultRecord& record, const EchoDetail&) {
   lastRecord_ = record;
 }
 

@@ -37,7 +37,7 @@ class ReportPresenter final : public QObject, public RunReader {
   std::string stamp() const { return lastRecord_ ? ReportStamp(*lastRecord_) : std::string(); }
 
  // The latest result, for the stamp.
-  void resultAdded(std::int64_t row, const ResultRecord& record, std::uint32_t roundTripUs) override;
+  void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) override;
 
  Q_SIGNALS:
   void dialogOpened(sondrel::DialogRpt* dialog);
