@@ -24,6 +24,7 @@ ArchiveWriter::~ArchiveWriter() {
   if (!idle_.wait_for(lock, options_.finishWait, [this] { return ops_.empty() && !busy_; })) {
     abandon_ = true;
     if (interruptible_) sqlite3_interrupt(interruptible_);
+    wake_.notify_all();
   }
   lock.unlock();
   thread_.join();
@@ -113,7 +114,7 @@ void ArchiveWriter::loop() {
       const bool last = ops_.size() == 1;
       std::size_t take = last && !stop_ ? ready_ : front.results.size();
       if (take == 0) {
-        if (front.results.empty() && !last) {
+        if (front.results.empty()) {
           ops_.pop_front();
           continue;
         }
@@ -137,7 +138,7 @@ void ArchiveWriter::loop() {
         front.results.erase(front.results.begin(), front.results.begin() + static_cast<std::ptrdiff_t>(take));
       }
       if (last) ready_ -= std::min(ready_, take);
-      if (front.results.empty() && !last) ops_.pop_front();
+      if (front.results.empty()) ops_.pop_front();
     } else {
       work = std::move(front);
       ops_.pop_front();

@@ -521,7 +521,7 @@ Result<void> RunArchive::appendResults(std::int64_t run, std::span<const Archive
   std::map<std::uint32_t, ResultChunk> touched;
   std::int64_t rows = state.rows, sent = state.sent, lost = state.lost, damaged = state.damaged;
   std::int64_t lastUtc = state.lastUtc.value_or(0);
-  const ResultRecord* last = nullptr;
+  const ResultRecord* last = nullptr;  // the latest to end in this batch
   auto put = [&](std::uint32_t target, const ResultChunk& c) {
     sqlite3_stmt* s = st_->putChunk.s;
     sqlite3_reset(s);
@@ -559,12 +559,16 @@ Result<void> RunArchive::appendResults(std::int64_t run, std::span<const Archive
       ++sent;
       if (r.record.time < 0) ++lost;
     }
-    lastUtc = std::max(lastUtc, r.sentUtcUs + std::max<std::int64_t>(r.roundTripUs, 0));
-    last = &r.record;
+    // The run's latest moment: when its last echo to end ended.
+    const std::int64_t ended = r.sentUtcUs + std::max<std::int64_t>(r.roundTripUs, 0);
+    if (ended >= lastUtc) {
+      lastUtc = ended;
+      last = &r.record;
+    }
   }
   for (auto& [target, chunk] : touched)
     if (chunk.dirty() && !put(target, chunk)) return fail("keeping results");
-  const std::string lastLocal = FormatArchiveLocal(last->when);
+  const std::string lastLocal = last ? FormatArchiveLocal(last->when) : state.lastLocal;
   sqlite3_stmt* u = st_->updateRun.s;
   sqlite3_bind_int64(u, 1, sent);
   sqlite3_bind_int64(u, 2, lost);
@@ -813,7 +817,6 @@ Result<std::vector<ArchivedEcho>> RunArchive::echoesOf(std::int64_t run, std::ui
     const int count = sqlite3_column_int(s, 1);
     const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(s, 2));
     reader.start(target, sqlite3_column_int64(s, 0), bytes, static_cast<std::size_t>(sqlite3_column_bytes(s, 2)));
-    out.reserve(out.size() + static_cast<std::size_t>(count));
     for (int k = 0; k < count; ++k) {
       DecodedResult d;
       if (!reader.next(d))
