@@ -226,8 +226,17 @@ bool ChunkReader::next(DecodedResult& out) {
     r.when.minute = at_[5];
     r.when.second = at_[6];
     at_ += 7;
+  } else if (haveDay_ && whenSecs >= dayStart_ && whenSecs - dayStart_ < 86400) {
+    const auto rest = static_cast<std::uint32_t>(whenSecs - dayStart_);
+    r.when = day_;
+    r.when.hour = static_cast<std::uint8_t>(rest / 3600);
+    r.when.minute = static_cast<std::uint8_t>(rest / 60 % 60);
+    r.when.second = static_cast<std::uint8_t>(rest % 60);
   } else {
     r.when = CivilFromSeconds(whenSecs);
+    day_ = r.when;
+    dayStart_ = whenSecs - (r.when.hour * 3600 + r.when.minute * 60 + r.when.second);
+    haveDay_ = true;
   }
   r.target = target_;
   r.ttl = static_cast<std::int16_t>(ttl);

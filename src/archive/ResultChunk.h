@@ -79,6 +79,11 @@ class ChunkReader {
   bool zigzag(std::int64_t& v);
 
   std::uint32_t target_ = 0;
+  // The day of the last local time read: most results fall on it, and its
+  // date need not be worked out again.
+  bool haveDay_ = false;
+  std::int64_t dayStart_ = 0;
+  ResultTime day_;
   const unsigned char* at_ = nullptr;
   const unsigned char* end_ = nullptr;
   ChunkCursor cursor_;

@@ -173,9 +173,9 @@ struct RunArchive::RunState {
   std::unique_ptr<FolderLock> lock;              // says the run is under way
 };
 
+// The statements of a batch, prepared once.
 struct RunArchive::Statements {
   Stmt putChunk, updateRun;
-  ~Statements() = default;
 };
 
 RunArchive::RunArchive(FileService& files, std::string path, sqlite3* db, bool readOnly)
@@ -334,9 +334,8 @@ Result<std::unique_ptr<RunArchive>> RunArchive::open(FileService& files, const s
   archive->notice_ = notice;
   if (!readOnly) {
     if (auto set = archive->setUp(); !set) return set.error();
-  } else if (version < kSchemaVersion && !wantReadOnly) {
-    // unreachable: a writable older archive is upgraded by setUp
   } else if (version < kSchemaVersion) {
+    // Only a writer brings an archive up to date.
     if (version == 0)
       return Error{SQLITE_EMPTY, "The run archive " + path + " holds no runs yet."};
     return Error{SQLITE_SCHEMA, "The run archive " + path + " is of an older format; open it once for writing to bring it up to date."};
@@ -844,6 +843,10 @@ Result<void> RunArchive::deleteRunRows(std::int64_t run) {
 
 Result<void> RunArchive::deleteRun(std::int64_t run) {
   if (auto w = checkWritable(); !w) return w;
+  auto going = summary(run);
+  if (!going) return going.error();
+  if (going.value().ending == RunEnding::Running)
+    return Error{SQLITE_MISUSE, "The run archive " + path_ + ": run " + std::to_string(run) + " is still going."};
   if (auto r = exec("BEGIN IMMEDIATE"); !r) return r;
   if (auto r = deleteRunRows(run); !r) {
     exec("ROLLBACK");
@@ -947,6 +950,19 @@ Result<std::int64_t> RunArchive::importRun(const RunData& run, std::int64_t star
   std::int64_t sent = startUtcUs;
   std::int64_t endUtc = startUtcUs;
   LocalDateTime endLocal = startLocal;
+  // A log that cannot be taken in whole leaves nothing of it behind (or, when
+  // even that fails, a run that the next open ends as interrupted).
+  auto discard = [&](Error e) -> Result<std::int64_t> {
+    if (exec("BEGIN IMMEDIATE")) {
+      if (deleteRunRows(id.value()) && sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        runs_.erase(id.value());
+        files_.removeFile(lockPath(id.value()));
+      } else {
+        exec("ROLLBACK");
+      }
+    }
+    return e;
+  };
   auto flush = [&]() -> Result<void> {
     auto r = appendResults(id.value(), batch);
     batch.clear();
@@ -967,17 +983,11 @@ Result<std::int64_t> RunArchive::importRun(const RunData& run, std::int64_t star
     a.roundTripUs = record.time < 0 ? -1 : std::int64_t{record.time} * 1000;
     batch.push_back(a);
     if (batch.size() == kBatch) {
-      if (auto r = flush(); !r) {
-        (void)deleteRun(id.value());
-        return r.error();
-      }
+      if (auto r = flush(); !r) return discard(r.error());
     }
   }
   if (!batch.empty()) {
-    if (auto r = flush(); !r) {
-      (void)deleteRun(id.value());
-      return r.error();
-    }
+    if (auto r = flush(); !r) return discard(r.error());
   }
   if (auto r = endRun(id.value(), RunEnding::Stopped, endUtc, endLocal); !r) return r.error();
   return id;

@@ -136,6 +136,7 @@ class RunArchive {
   Result<std::vector<ArchivedEcho>> echoesOf(std::int64_t run, std::uint32_t target, std::int64_t fromUtcUs,
                                              std::int64_t toUtcUs);
 
+  // Not a run under way.
   Result<void> deleteRun(std::int64_t run);
   Result<void> setPinned(std::int64_t run, bool pinned);
   // Removes the oldest unpinned ended runs older than keep.days, then the
@@ -151,8 +152,6 @@ class RunArchive {
 
   // The connection itself, for tests and tools that look inside.
   sqlite3* handle() const { return db_; }
-
-  struct OpenChunk;  // a target's piece of results being filled
 
  private:
   struct RunState;
