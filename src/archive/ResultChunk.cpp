@@ -152,7 +152,28 @@ void ChunkReader::start(std::uint32_t target, std::int64_t firstRow, const unsig
   cursor_.row = firstRow;
 }
 
-bool ChunkReader::varint(std::uint64_t& v) {
+inline bool ChunkReader::varint(std::uint64_t& v) {
+  // Most fields take one to three bytes.
+  if (end_ - at_ >= 3) {
+    const unsigned char b0 = at_[0];
+    if (!(b0 & 0x80)) {
+      v = b0;
+      at_ += 1;
+      return true;
+    }
+    const unsigned char b1 = at_[1];
+    if (!(b1 & 0x80)) {
+      v = (b0 & 0x7Fu) | (std::uint64_t{b1} << 7);
+      at_ += 2;
+      return true;
+    }
+    const unsigned char b2 = at_[2];
+    if (!(b2 & 0x80)) {
+      v = (b0 & 0x7Fu) | (std::uint64_t{b1 & 0x7Fu} << 7) | (std::uint64_t{b2} << 14);
+      at_ += 3;
+      return true;
+    }
+  }
   v = 0;
   for (int shift = 0; shift < 64; shift += 7) {
     if (at_ == end_) return false;
@@ -163,7 +184,7 @@ bool ChunkReader::varint(std::uint64_t& v) {
   return false;
 }
 
-bool ChunkReader::zigzag(std::int64_t& v) {
+inline bool ChunkReader::zigzag(std::int64_t& v) {
   std::uint64_t u = 0;
   if (!varint(u)) return false;
   v = static_cast<std::int64_t>(u >> 1) ^ -static_cast<std::int64_t>(u & 1);

@@ -16,14 +16,17 @@ namespace sondrel {
 // A row per result costs some 27 bytes even with every field a small delta
 // (cell pointer, record header with a type byte per column, a 6-byte sent
 // time), over what a long run may take. So the results of one target are kept
-// in pieces ("chunks") of up to kChunkResults results, keyed (run, target,
-// first row), each a blob of the results encoded against the one before
+// in pieces ("chunks") of up to kChunkResults results, keyed (run, first
+// row, target), each a blob of the results encoded against the one before
 // (ResultChunk.h): a result of a steady run is a flag byte, the sent time's
-// step and the round trip, about 6 bytes. A chart of one target reads only its
-// own chunks, in order, and can skip those outside the time range by their
-// first and last sent times; a whole run reads every chunk once and puts each
-// result at its row. A chunk being filled is written anew with each batch,
-// which costs at most a few hundred bytes per target and batch.
+// step and the round trip, about 6 bytes. A whole run reads the chunks in the
+// order of their rows, so the records it fills are written nearly in order
+// (in target order they would be written a stride apart, each target's
+// sweep over the whole run missing the cache). A chart of one target finds
+// its own chunks by an index on (run, target, first row) and skips those
+// outside the time range by their first and last sent times. A chunk being
+// filled is written anew with each batch, which costs at most a few hundred
+// bytes per target and batch.
 
 namespace {
 
@@ -69,7 +72,8 @@ const char* const kSchemaV1[] = {
          first_sent INTEGER NOT NULL,
          last_sent INTEGER NOT NULL,
          data BLOB NOT NULL,
-         PRIMARY KEY(run, target, first_row)) WITHOUT ROWID)",
+         PRIMARY KEY(run, first_row, target)) WITHOUT ROWID)",
+    "CREATE INDEX chunks_by_target ON chunks(run, target, first_row)",
 };
 
 // Upgrade steps: step k takes a database of user_version k-1 to k. Add the
@@ -744,9 +748,11 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
   }
   if (!data.addresses.empty()) data.stats.firstTarget = data.addresses.front();
 
+  // (Asking for large pages behind the records, as the log's reload does,
+  // made this load slower here: the records are touched in one sweep anyway.)
   data.records.resize(static_cast<std::size_t>(rows));
-  files_.adviseBulkMemory(data.records.data(), data.records.size() * sizeof(ResultRecord));
   std::int64_t placed = 0;
+  RunStatistics& stats = data.stats;
   {
     Stmt s;
     if (auto r = prepare(s.s, "SELECT target, first_row, count, data FROM chunks WHERE run = ?"); !r) return r.error();
@@ -765,8 +771,23 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
         if (!reader.next(d) || d.row < 0 || d.row >= rows)
           return Error{SQLITE_CORRUPT, "The run archive " + path_ + ": the results of run " + std::to_string(run) +
                                            " are damaged."};
-        data.records[static_cast<std::size_t>(d.row)] = d.result.record;
+        const ResultRecord& r = d.result.record;
+        data.records[static_cast<std::size_t>(d.row)] = r;
         ++placed;
+        // CountResult's counts, sums and extremes, which no order changes;
+        // the averages once at the end (what CountResult leaves after the
+        // last reply). A damaged line of an imported log counts in no
+        // figure, as in its reload.
+        if (IsDamaged(r)) continue;
+        ++stats.sent;
+        if (r.time < 0) {
+          ++stats.lost;
+          continue;
+        }
+        stats.timeSum += r.time;
+        stats.ttlSum += r.ttl;
+        stats.maxTime = std::max<std::int64_t>(stats.maxTime, r.time);
+        stats.minTime = std::min<std::int64_t>(stats.minTime, r.time);
       }
     }
     if (rc != SQLITE_DONE) return failure("reading a run's results");
@@ -774,22 +795,6 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
   if (placed != rows)
     return Error{SQLITE_CORRUPT, "The run archive " + path_ + ": results of run " + std::to_string(run) + " are missing."};
 
-  // CountResult's sums and extremes over the records in their order, the
-  // averages once at the end (what CountResult leaves after the last reply).
-  // A damaged line of an imported log counts in no figure, as in its reload.
-  RunStatistics& stats = data.stats;
-  for (const ResultRecord& r : data.records) {
-    if (IsDamaged(r)) continue;
-    ++stats.sent;
-    if (r.time < 0) {
-      ++stats.lost;
-      continue;
-    }
-    stats.timeSum += r.time;
-    stats.ttlSum += r.ttl;
-    stats.maxTime = std::max<std::int64_t>(stats.maxTime, r.time);
-    stats.minTime = std::min<std::int64_t>(stats.minTime, r.time);
-  }
   if (const std::int64_t received = stats.received(); received > 0) {
     stats.avgTime = (2 * stats.timeSum + received) / (2 * received);
     stats.avgTtl = (2 * stats.ttlSum + received) / (2 * received);
