@@ -3,7 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdlib>
 #include <utility>
 
 #include "archive/ResultChunk.h"
@@ -240,29 +240,12 @@ int OpenConnection(const std::string& path, bool readOnly, sqlite3*& db) {
   return rc;
 }
 
-// user_version, or the SQLite error code as a negative number.
-int ReadVersion(sqlite3* db, int& code) {
-  sqlite3_stmt* s = nullptr;
-  code = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
-  int version = 0;
-  if (code == SQLITE_OK) {
-    code = sqlite3_step(s);
-    if (code == SQLITE_ROW) {
-      version = sqlite3_column_int(s, 0);
-      code = SQLITE_OK;
-    }
-  }
-  if (code != SQLITE_OK) code = sqlite3_extended_errcode(db);
-  sqlite3_finalize(s);
-  return version;
-}
-
-// "ok", the first problem quick_check finds, or "" when it could not run
-// (the code says why).
-std::string QuickCheck(sqlite3* db, int& code) {
+// The first value a pragma answers, as text; `code` is SQLITE_OK, or the
+// extended code of why it could not be read.
+std::string PragmaAnswer(sqlite3* db, const char* sql, int& code) {
   sqlite3_stmt* s = nullptr;
   std::string answer;
-  code = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &s, nullptr);
+  code = sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
   if (code == SQLITE_OK) {
     code = sqlite3_step(s);
     if (code == SQLITE_ROW) {
@@ -274,6 +257,14 @@ std::string QuickCheck(sqlite3* db, int& code) {
   sqlite3_finalize(s);
   return answer;
 }
+
+int ReadVersion(sqlite3* db, int& code) {
+  const std::string v = PragmaAnswer(db, "PRAGMA user_version", code);
+  return code == SQLITE_OK ? std::atoi(v.c_str()) : 0;
+}
+
+// "ok", or the first problem quick_check finds.
+std::string QuickCheck(sqlite3* db, int& code) { return PragmaAnswer(db, "PRAGMA quick_check(1)", code); }
 
 }  // namespace
 
