@@ -4,6 +4,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliPing.h"
+#include "cli/CliRuns.h"
 #include "core/results/PingExport.h"
 #include "core/ports/FileService.h"
 #include "results/ResultsExport.h"
@@ -13,11 +14,14 @@ namespace sondrel::cli {
 
 std::string ExportUsageText() {
   return "Usage: sondrel-cli export [--csv] [-o FILE] [--delete-log]\n"
+         "       sondrel-cli export --run ID [--csv] [-o FILE]\n"
          "\n"
          "Writes the ping results of the last logged run (the one the window shows as\n"
          "the previous run) in the window's export layout, every line ending in CR LF.\n"
          "\n"
          "Options:\n"
+         "  --run ID       the archived run ID instead (see sondrel-cli runs); nothing\n"
+         "                 is deleted\n"
          "  --csv          comma-separated values instead of text\n"
          "  -o FILE        write to FILE (replaced whole once complete) instead of\n"
          "                 standard output\n"
@@ -36,7 +40,7 @@ ParsedExport ParseExportCommandLine(const std::vector<std::string>& args) {
   ParsedExport out;
   ExportOptions& o = out.options;
   const CommandArguments read =
-      ReadArguments(args, {{{"h", "help"}}, {{"csv"}}, {{"delete-log"}}, {{"o", "output"}, true}});
+      ReadArguments(args, {{{"h", "help"}}, {{"csv"}}, {{"delete-log"}}, {{"o", "output"}, true}, {{"run"}, true}});
   if (read.fault == CommandArguments::Fault::UnknownOption) {
     out.error = "unknown option '" + read.faultArgument + "'";
     return out;
@@ -52,6 +56,13 @@ ParsedExport ParseExportCommandLine(const std::vector<std::string>& args) {
       o.csv = true;
     } else if (name == "delete-log") {
       o.deleteLog = true;
+    } else if (name == "run") {
+      const std::optional<std::int64_t> id = ParseRunId(value);
+      if (!id) {
+        out.error = "'" + value + "' is not a run identifier";
+        return out;
+      }
+      o.runId = *id;
     } else if (value.empty()) {
       out.error = "empty output file";
       return out;
@@ -63,26 +74,21 @@ ParsedExport ParseExportCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (!read.positionals.empty()) out.error = "unexpected argument '" + read.positionals.front() + "'";
+  // The archive keeps its runs: only the log is deleted after an export.
+  if (out.error.empty() && o.runId != 0 && o.deleteLog) out.error = "--delete-log is for the logged run, not --run";
   return out;
 }
 
-int RunExport(const ExportOptions& options, const std::string& dataFolder, FileService& files,
-              std::FILE* out, std::FILE* err) {
-  RunLog log(dataFolder, files);
-  // Whatever its size: there is no one to ask, and the caller asked for it.
-  Result<RunData> run = log.loadPreviousRun();
-  if (!run || run.value().records.empty()) {
-    std::fprintf(err, "%s\n", kNoDataText);
-    return kExitNoReply;
-  }
-  if (run.value().damagedLines > 0)
-    std::fprintf(err, "sondrel-cli: %s\n",
-                 DamagedLinesText(run.value().damagedLines, log.logPath()).c_str());
+namespace {
+
+// The export of `run` on `out` or into the -o file.
+int WriteExport(const ExportOptions& options, const RunData& run, FileService& files, std::FILE* out,
+                std::FILE* err) {
   std::ostringstream bytes;
   if (options.csv)
-    ExportPingCsv(bytes, run.value());
+    ExportPingCsv(bytes, run);
   else
-    ExportPingText(bytes, run.value());
+    ExportPingText(bytes, run);
   const std::string text = bytes.str();
   if (options.outFile.empty()) {
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
@@ -94,6 +100,37 @@ int RunExport(const ExportOptions& options, const std::string& dataFolder, FileS
                  written.error().message.c_str());
     return kExitCannotStart;
   }
+  return kExitReplied;
+}
+
+}  // namespace
+
+int RunExport(const ExportOptions& options, const std::string& dataFolder, FileService& files,
+              std::FILE* out, std::FILE* err) {
+  RunLog log(dataFolder, files);
+  if (options.runId != 0) {
+    Result<RunData> archived = LoadArchivedRun(options.runId, dataFolder, files);
+    if (!archived) {
+      std::fprintf(err, "sondrel-cli: %s\n", archived.error().message.c_str());
+      return archived.error().code == ENOENT ? kExitNoReply : kExitCannotStart;
+    }
+    if (archived.value().records.empty()) {
+      std::fprintf(err, "%s\n", kNoDataText);
+      return kExitNoReply;
+    }
+    return WriteExport(options, archived.value(), files, out, err);
+  }
+  // Whatever its size: there is no one to ask, and the caller asked for it.
+  Result<RunData> run = log.loadPreviousRun();
+  if (!run || run.value().records.empty()) {
+    std::fprintf(err, "%s\n", kNoDataText);
+    return kExitNoReply;
+  }
+  if (run.value().damagedLines > 0)
+    std::fprintf(err, "sondrel-cli: %s\n",
+                 DamagedLinesText(run.value().damagedLines, log.logPath()).c_str());
+  if (const int written = WriteExport(options, run.value(), files, out, err); written != kExitReplied)
+    return written;
   if (options.deleteLog) {
     // Only the log that was read: a run logged since is not in this export.
     const RunLog::Deletion deleted = log.DeleteExportedRunLog(run.value().logStamp);

@@ -3,6 +3,7 @@
 // the window's text or CSV layout, to standard output or a file.
 
 #include <cstdio>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct ExportOptions {
   bool csv = false;
   bool deleteLog = false;
   std::string outFile;  // empty: standard output
+  std::int64_t runId = 0;  // --run: an archived run instead of the logged one
 };
 
 struct ParsedExport {

@@ -12,6 +12,7 @@
 #include "cli/CliExport.h"
 #include "cli/CliPing.h"
 #include "cli/CliReport.h"
+#include "cli/CliRuns.h"
 #include "scan/EmbeddedWorker.h"
 #include "scan/ScanProgram.h"
 #include "cli/CliScan.h"
@@ -69,6 +70,10 @@ int RunReportOnSystem(const ReportOptions& options) {
   return RunReport(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
 }
 
+int RunRunsOnSystem(const RunsOptions& options) {
+  return RunRuns(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
+}
+
 int RunScanOnSystem(const ScanOptions& options) {
   ScanServices services;
   services.resolver = SystemResolver();
@@ -105,6 +110,8 @@ constexpr CommandForm<ParsedExport> kExport{
 constexpr CommandForm<ParsedReportLine> kReport{ParseReportLine, ReportUsageText,
                                                 "Try 'sondrel-cli report --help'.",
                                                 RunReportOnSystem};
+constexpr CommandForm<ParsedRunsLine> kRuns{ParseRunsLine, RunsUsageText, "Try 'sondrel-cli runs --help'.",
+                                            RunRunsOnSystem};
 constexpr CommandForm<ParsedScanLine> kScan{ParseScanCommandLine, ScanUsageText,
                                             "Try 'sondrel-cli scan --help'.", RunScanOnSystem};
 
@@ -122,6 +129,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"export", CommandMain<kExport>},
     {"report", CommandMain<kReport>},
+    {"runs", CommandMain<kRuns>},
     {"scan", CommandMain<kScan>},
 };
 

@@ -18,6 +18,7 @@
 #include "core/ports/Resolver.h"
 #include "platform/SignalPipe.h"
 #include "ping/RunLog.h"
+#include "archive/ArchiveRecorder.h"
 
 namespace sondrel::cli {
 namespace {
@@ -163,6 +164,11 @@ Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targe
   return collected;
 }
 
+namespace {
+// How long the end of a run waits for the archive to take its last batch.
+constexpr int kArchiveFinishMs = 10000;
+}  // namespace
+
 int RunPing(const CliOptions& options, const CliServices& services) {
   auto collected = CollectRunTargets(options.targets, options.lists, services.dataFolder,
                                      *services.files, *services.resolver, services.err, "nothing to test");
@@ -175,8 +181,16 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   RunLog log(services.dataFolder, *services.files);
   PingRunServices engine{services.clock, services.icmp,
                            std::make_shared<StreamPrompter>(services.err), nullptr};
+  // Every run is kept in the archive too; the run never waits for it. The
+  // recorder outlives the run, as its readers must.
+  ArchiveRecorder archive(services.dataFolder + kArchiveFile, *services.files, RunOrigin::CommandLine,
+                          services.clock);
+  QObject::connect(&archive, &ArchiveRecorder::problem, &archive, [&](const QString& text) {
+    std::fprintf(services.err, "sondrel-cli: %s\n", text.toLocal8Bit().constData());
+  });
   PingRun run(engine, options.params, log);
   run.setTargetSource([&c] { return c.targets; });
+  run.addReader(&archive);
 
   QEventLoop loop;
   bool started = false;
@@ -217,6 +231,11 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   SignalStop signals(run);
   run.StartPingTest();
   loop.exec();
+  // What the archive has to say about the run's last batch is said here.
+  if (started) {
+    archive.waitIdle(kArchiveFinishMs);
+    QCoreApplication::sendPostedEvents(&archive);
+  }
   return status;
 }
 

@@ -4,6 +4,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliPing.h"
+#include "cli/CliRuns.h"
 #include "core/report/Report.h"
 #include "core/ports/FileService.h"
 #include "ping/RunLog.h"
@@ -12,6 +13,7 @@ namespace sondrel::cli {
 
 std::string ReportUsageText() {
   return "Usage: sondrel-cli report [-p MINUTES] [--by-size] [--csv] [-o FILE]\n"
+         "       sondrel-cli report --run ID [-p MINUTES] [--by-size] [--csv] [-o FILE]\n"
          "\n"
          "Writes the summary report of the last ping test logged in the data folder\n"
          "(the run the window shows as the previous one, reloaded whatever its size),\n"
@@ -23,6 +25,7 @@ std::string ReportUsageText() {
          "               not a number above 0 counts as 1. Without -p: the run's\n"
          "               length in minutes div 10, at least 1, as the window proposes\n"
          "  --by-size    one row per target and buffer size instead of per period\n"
+         "  --run ID     the archived run ID instead (see sondrel-cli runs)\n"
          "  --csv        the CSV layout instead of the text layout\n"
          "  -o FILE      write FILE (replaced whole) instead of standard output\n"
          "  -h, --help   show this text\n"
@@ -36,7 +39,7 @@ ParsedReportLine ParseReportLine(const std::vector<std::string>& args) {
   ParsedReportLine parsed;
   ReportOptions& o = parsed.options;
   const CommandArguments read =
-      ReadArguments(args, {{{"h", "help"}}, {{"by-size"}}, {{"csv"}}, {{"p"}, true}, {{"o"}, true}});
+      ReadArguments(args, {{{"h", "help"}}, {{"by-size"}}, {{"csv"}}, {{"p"}, true}, {{"o"}, true}, {{"run"}, true}});
   if (read.fault == CommandArguments::Fault::UnknownOption) {
     parsed.error = "unexpected argument '" + read.faultArgument + "'";
     return parsed;
@@ -54,6 +57,13 @@ ParsedReportLine ParseReportLine(const std::vector<std::string>& args) {
       o.csv = true;
     } else if (name == "p") {
       o.minutesText = value;
+    } else if (name == "run") {
+      const std::optional<std::int64_t> id = ParseRunId(value);
+      if (!id) {
+        parsed.error = "'" + value + "' is not a run identifier";
+        return parsed;
+      }
+      o.runId = *id;
     } else if (value.empty()) {
       parsed.error = "option -o needs a file name";
       return parsed;
@@ -69,7 +79,14 @@ int RunReport(const ReportOptions& options, const std::string& dataFolder, FileS
               std::ostream& out, std::ostream& err) {
   RunLog log(dataFolder, files);
   RunData run;
-  if (auto loaded = log.loadPreviousRun(); loaded) {
+  if (options.runId != 0) {
+    Result<RunData> archived = LoadArchivedRun(options.runId, dataFolder, files);
+    if (!archived) {
+      err << "sondrel-cli: " << archived.error().message << "\n";
+      return archived.error().code == ENOENT ? kExitNoReply : kExitCannotStart;
+    }
+    run = std::move(archived.value());
+  } else if (auto loaded = log.loadPreviousRun(); loaded) {
     run = std::move(loaded.value());
   } else if (loaded.error().code == ENOMEM) {
     err << loaded.error().message << "\n";

@@ -2,6 +2,7 @@
 // "sondrel-cli report": the summary report of the last logged run, in the
 // text or CSV layout of the report window's export.
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ struct ReportOptions {
   bool bySize = false;
   bool csv = false;
   std::string output;  // -o FILE; empty: standard output
+  std::int64_t runId = 0;  // --run: an archived run instead of the logged one
 };
 
 struct ParsedReportLine {

@@ -26,6 +26,7 @@
 #include "iplist/IPListStore.h"
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
+#include "archive/ArchiveRecorder.h"
 #include "ping/PingRun.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
@@ -207,6 +208,14 @@ bool FormMain::Form_Load() {
   pingPanel_->makeRun(dataFolder_);
   report_ = new ReportPresenter(services_, *pingRun(), this);
   pingRun()->addReader(report_);
+  // Every run is kept in the archive as well as in the log.
+  archive_ = new ArchiveRecorder(dataFolder_ + kArchiveFile, *services_.files, RunOrigin::Window,
+                                 services_.clock, this);
+  pingRun()->addReader(archive_);
+  connect(archive_, &ArchiveRecorder::problem, this, [this](const QString& text) {
+    if (services_.prompter)
+      services_.prompter->message(text, QStringLiteral("Information"), IPrompter::Icon::Warning);
+  });
   connect(action(QStringLiteral("mnuReport")), &QAction::triggered, report_,
           &ReportPresenter::OpenReport);
   action(QStringLiteral("mnuReport"))->setEnabled(true);

@@ -35,6 +35,7 @@ class IPListEditor;
 class PictureDOS;
 class IPListStore;
 class ParameterFrame;
+class ArchiveRecorder;
 class ReportPresenter;
 class ResultsDisplay;
 class ResultsExport;
@@ -200,6 +201,7 @@ class FormMain final : public QMainWindow {
   ResultsExport* export_ = nullptr;
   std::function<ScanExportSource()> scanExportSource_;
   ReportPresenter* report_ = nullptr;
+  ArchiveRecorder* archive_ = nullptr;  // keeps every run; lives as long as the window
 };
 
 }  // namespace sondrel

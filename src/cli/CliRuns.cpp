@@ -1,0 +1,211 @@
+#include "cli/CliRuns.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+#include <sstream>
+
+#include "archive/RunArchive.h"
+#include "cli/CliArguments.h"
+#include "cli/CliPing.h"
+#include "core/ports/FileService.h"
+#include "core/results/PingExport.h"
+
+namespace sondrel::cli {
+namespace {
+
+const char* OriginText(RunOrigin origin) {
+  switch (origin) {
+    case RunOrigin::Window:
+      return "window";
+    case RunOrigin::CommandLine:
+      return "command line";
+    case RunOrigin::Imported:
+      return "imported";
+  }
+  return "";
+}
+
+const char* EndingText(RunEnding ending) {
+  switch (ending) {
+    case RunEnding::Running:
+      return "running";
+    case RunEnding::CountReached:
+      return "count reached";
+    case RunEnding::Stopped:
+      return "stopped";
+    case RunEnding::ScheduledEnd:
+      return "scheduled end";
+    case RunEnding::Crashed:
+      return "crashed";
+  }
+  return "";
+}
+
+// "1:02:03" hours, minutes and seconds.
+std::string DurationText(std::int64_t us) {
+  const std::int64_t s = us / 1'000'000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
+                static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+  return text;
+}
+
+std::string JoinLabels(const RunSummary& run) {
+  std::string text;
+  for (const std::string& label : run.firstLabels) text += (text.empty() ? "" : ", ") + label;
+  if (run.targetCount > static_cast<std::int32_t>(run.firstLabels.size())) text += ", ...";
+  return text;
+}
+
+// A CSV field: quoted when it holds a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+Result<std::unique_ptr<RunArchive>> OpenArchive(const std::string& dataFolder, FileService& files,
+                                                ArchiveAccess access) {
+  const std::string path = dataFolder + kArchiveFile;
+  if (!files.fileExists(path)) return Error{ENOENT, "No run has been archived yet (" + path + ")."};
+  return RunArchive::open(files, path, access);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> ParseRunId(const std::string& text) {
+  std::int64_t id = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, id);
+  if (ec != std::errc() || ptr != end || id <= 0) return std::nullopt;
+  return id;
+}
+
+std::string RunsUsageText() {
+  return "Usage: sondrel-cli runs [--csv]\n"
+         "       sondrel-cli runs --delete ID | --pin ID | --unpin ID\n"
+         "\n"
+         "Lists the ping runs kept in the run archive of the data folder, newest\n"
+         "first, with the identifiers that export --run and report --run take.\n"
+         "A pinned run is never removed to make room.\n"
+         "\n"
+         "Options:\n"
+         "  --csv          comma-separated values instead of a table\n"
+         "  --delete ID    delete the run ID from the archive\n"
+         "  --pin ID       keep the run ID whatever its age and the archive's size\n"
+         "  --unpin ID     let the run ID go again when it is old\n"
+         "  -h, --help     show this text\n"
+         "\n"
+         "Exit status:\n"
+         "  0  done\n"
+         "  1  no such run, or no archive yet\n"
+         "  2  bad usage\n"
+         "  3  the archive could not be read or changed\n";
+}
+
+ParsedRunsLine ParseRunsLine(const std::vector<std::string>& args) {
+  ParsedRunsLine parsed;
+  RunsOptions& o = parsed.options;
+  const CommandArguments read = ReadArguments(
+      args, {{{"h", "help"}}, {{"csv"}}, {{"delete"}, true}, {{"pin"}, true}, {{"unpin"}, true}});
+  if (read.fault == CommandArguments::Fault::UnknownOption) {
+    parsed.error = "unknown option '" + read.faultArgument + "'";
+    return parsed;
+  }
+  if (read.fault == CommandArguments::Fault::MissingValue) {
+    parsed.error = "option '" + read.faultArgument + "' needs a run identifier";
+    return parsed;
+  }
+  int changes = 0;
+  for (const auto& [name, value] : read.options) {
+    if (name == "h") {
+      o.help = true;
+      continue;
+    }
+    if (name == "csv") {
+      o.csv = true;
+      continue;
+    }
+    const std::optional<std::int64_t> id = ParseRunId(value);
+    if (!id) {
+      parsed.error = "'" + value + "' is not a run identifier";
+      return parsed;
+    }
+    ++changes;
+    (name == "delete" ? o.deleteId : name == "pin" ? o.pinId : o.unpinId) = id;
+  }
+  if (changes > 1) parsed.error = "one of --delete, --pin and --unpin at a time";
+  if (!read.positionals.empty()) parsed.error = "unexpected argument '" + read.positionals.front() + "'";
+  return parsed;
+}
+
+int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileService& files,
+            std::ostream& out, std::ostream& err) {
+  const bool change = options.deleteId || options.pinId || options.unpinId;
+  auto archive = OpenArchive(dataFolder, files, change ? ArchiveAccess::ReadWrite : ArchiveAccess::ReadOnly);
+  if (!archive) {
+    err << "sondrel-cli: " << archive.error().message << "\n";
+    return archive.error().code == ENOENT ? kExitNoReply : kExitCannotStart;
+  }
+  RunArchive& a = *archive.value();
+  if (!a.notice().empty()) err << "sondrel-cli: " << a.notice() << "\n";
+  if (change) {
+    const std::int64_t id = options.deleteId ? *options.deleteId : options.pinId ? *options.pinId : *options.unpinId;
+    if (auto known = a.summary(id); !known) {
+      err << "sondrel-cli: there is no run " << id << " in the archive\n";
+      return kExitNoReply;
+    }
+    const Result<void> done = options.deleteId ? a.deleteRun(id) : a.setPinned(id, options.pinId.has_value());
+    if (!done) {
+      err << "sondrel-cli: " << done.error().message << "\n";
+      return kExitCannotStart;
+    }
+    return kExitReplied;
+  }
+  auto runs = a.listRuns(RunFilter{}, 0, std::numeric_limits<std::int64_t>::max());
+  if (!runs) {
+    err << "sondrel-cli: " << runs.error().message << "\n";
+    return kExitCannotStart;
+  }
+  std::ostringstream text;
+  if (options.csv) {
+    text << "id,started,ended,duration,targets,sent,lost,loss rate,by,ended by,pinned,first targets\r\n";
+    for (const RunSummary& r : runs.value())
+      text << r.id << "," << r.startLocal << "," << r.endLocal << "," << DurationText(r.durationUs) << ","
+           << r.targetCount << "," << r.sent << "," << r.lost << "," << FormatLossRate(r.sent, r.lost) << ","
+           << OriginText(r.origin) << "," << EndingText(r.ending) << "," << (r.pinned ? "yes" : "no") << ","
+           << CsvField(JoinLabels(r)) << "\r\n";
+  } else {
+    char line[512];
+    std::snprintf(line, sizeof line, "%6s  %-19s  %-19s  %9s  %7s  %9s  %9s  %9s  %-12s  %-13s  %s\n", "ID",
+                  "Started", "Ended", "Duration", "Targets", "Sent", "Lost", "Loss Rate", "By", "Ended by",
+                  "Targets first");
+    text << line;
+    for (const RunSummary& r : runs.value()) {
+      std::snprintf(line, sizeof line, "%6lld  %-19s  %-19s  %9s  %7d  %9lld  %9lld  %9s  %-12s  %-13s%s  ",
+                    static_cast<long long>(r.id), r.startLocal.c_str(), r.endLocal.c_str(),
+                    DurationText(r.durationUs).c_str(), r.targetCount, static_cast<long long>(r.sent),
+                    static_cast<long long>(r.lost), FormatLossRate(r.sent, r.lost).c_str(), OriginText(r.origin),
+                    EndingText(r.ending), r.pinned ? " *" : "  ");
+      text << line << JoinLabels(r) << "\n";
+    }
+  }
+  out << text.str();
+  out.flush();
+  if (out) return kExitReplied;
+  err << "sondrel-cli: the list could not be written to standard output\n";
+  return kExitCannotStart;
+}
+
+Result<RunData> LoadArchivedRun(std::int64_t id, const std::string& dataFolder, FileService& files) {
+  auto archive = OpenArchive(dataFolder, files, ArchiveAccess::ReadOnly);
+  if (!archive) return archive.error();
+  RunArchive& a = *archive.value();
+  if (!a.summary(id)) return Error{ENOENT, "there is no run " + std::to_string(id) + " in the archive"};
+  return a.loadRun(id);
+}
+
+}  // namespace sondrel::cli
