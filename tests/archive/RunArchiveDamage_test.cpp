@@ -164,5 +164,31 @@ TEST_F(RunArchiveDamageTest, FailuresComeBackWithTheirReason) {
   EXPECT_FALSE(archive.value()->loadRun(42).ok());
 }
 
+TEST_F(RunArchiveDamageTest, DamagedResultsAreToldNotRead) {
+  auto opened = open();
+  ASSERT_TRUE(opened.ok());
+  RunArchive& archive = *opened.value();
+  const SampleRun run = MakeRun(2, 200, 8);
+  const std::int64_t id = archive.beginRun(run.start).value();
+  ASSERT_TRUE(archive.appendResults(id, run.results).ok());
+  RawDb raw(path);
+  // A chunk cut short, one of noise, and one that points past the run's rows.
+  ASSERT_TRUE(raw.exec("UPDATE chunks SET data = substr(data, 1, length(data) / 2) WHERE first_row = 0 AND target = 0"));
+  auto cut = archive.loadRun(id);
+  ASSERT_FALSE(cut.ok());
+  EXPECT_NE(cut.error().message.find("damaged"), std::string::npos) << cut.error().message;
+  EXPECT_FALSE(archive.echoesOf(id, 0, 0, INT64_MAX).ok());
+  ASSERT_TRUE(raw.exec("UPDATE chunks SET data = randomblob(300) WHERE first_row = 0 AND target = 0"));
+  EXPECT_FALSE(archive.loadRun(id).ok());
+  ASSERT_TRUE(raw.exec("UPDATE chunks SET data = x'', count = 0 WHERE first_row = 0 AND target = 0"));
+  EXPECT_FALSE(archive.loadRun(id).ok());  // rows missing
+  ASSERT_TRUE(raw.exec("UPDATE chunks SET first_row = 1000000 WHERE first_row = 1 AND target = 1"));
+  EXPECT_FALSE(archive.loadRun(id).ok());
+  // The other target's chart reads its own chunks only, whole.
+  auto other = archive.echoesOf(id, 1, 0, INT64_MAX);
+  ASSERT_TRUE(other.ok()) << other.error().message;
+  EXPECT_EQ(other.value().size(), 200u);
+}
+
 }  // namespace
 }  // namespace sondrel
