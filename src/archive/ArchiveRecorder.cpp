@@ -1,7 +1,9 @@
 #include "archive/ArchiveRecorder.h"
 
 #include <QMetaObject>
+#include <QDateTime>
 #include <QPointer>
+#include <QSettings>
 #include <chrono>
 
 #include "core/ports/Clock.h"
@@ -23,6 +25,7 @@ RunEnding ArchiveEndingOf(RunEnd how) {
 ArchiveRecorder::ArchiveRecorder(std::string path, FileService& files, RunOrigin origin,
                                  std::shared_ptr<IClock> clock, QObject* parent)
     : QObject(parent), origin_(origin), clock_(std::move(clock)) {
+  connect(&daily_, &QTimer::timeout, this, [this] { writer_->keep(rule_, clock_->utcMicros()); });
   QPointer<ArchiveRecorder> self(this);
   writer_ = std::make_unique<ArchiveWriter>(std::move(path), files, [self](std::string message) {
     // The writer's thread: the message goes to the recorder's.
@@ -74,6 +77,35 @@ void ArchiveRecorder::runEnded(const RunData&, RunEnd how) {
   if (!running_) return;
   running_ = false;
   writer_->endRun(ArchiveEndingOf(how), clock_->utcMicros(), clock_->now());
+}
+
+void ArchiveRecorder::previousRunShown(const RunData& run) {
+  if (!importNext_ || run.records.empty()) return;
+  importNext_ = false;
+  // The log knows local times only: its run began at its first result's.
+  const ResultTime& first = run.records.front().when;
+  const QDateTime start(QDate(first.year, first.month, first.day), QTime(first.hour, first.minute, first.second));
+  if (!start.isValid()) return;
+  const LocalDateTime local{first.year, first.month, first.day, first.hour, first.minute, first.second, 0};
+  writer_->importRun(run, start.toMSecsSinceEpoch() * 1000, local);
+}
+
+void ArchiveRecorder::keepDaily(const Retention& rule) {
+  rule_ = rule;
+  writer_->keep(rule_, clock_->utcMicros());
+  daily_.start(std::chrono::hours(24));
+}
+
+Retention ArchiveRetentionSettings() {
+  Retention rule;
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"),
+                           QStringLiteral("sondrel"));
+  bool ok = false;
+  const int days = settings.value(QStringLiteral("archive/keep_days")).toInt(&ok);
+  if (ok && days > 0) rule.days = days;
+  const qint64 megabytes = settings.value(QStringLiteral("archive/keep_megabytes")).toLongLong(&ok);
+  if (ok && megabytes > 0) rule.maxBytes = megabytes * 1024 * 1024;
+  return rule;
 }
 
 bool ArchiveRecorder::waitIdle(int timeoutMs) {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,6 +33,16 @@ class ArchiveRecorder final : public QObject, public RunReader {
   void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) override;
   void passEnded() override;
   void runEnded(const RunData& run, RunEnd how) override;
+  // The run the log held at the archive's first start is kept too, once it
+  // has been read and shown.
+  void previousRunShown(const RunData& run) override;
+
+  // Lets go what `rule` no longer keeps: now, and once a day while the
+  // program runs.
+  void keepDaily(const Retention& rule);
+  // The next run shown from the log is kept as imported (the archive's
+  // first start beside an existing log).
+  void importNextShownRun() { importNext_ = true; }
 
   // Waits until what may be committed now is (tests, and the command line
   // before it exits).
@@ -48,7 +59,15 @@ class ArchiveRecorder final : public QObject, public RunReader {
   std::shared_ptr<IClock> clock_;
   std::unique_ptr<ArchiveWriter> writer_;
   bool running_ = false;
+  bool importNext_ = false;
+  Retention rule_;
+  QTimer daily_;
 };
+
+// The user's retention rule: days and megabytes from the settings
+// ($XDG_CONFIG_HOME/sondrel/sondrel.conf, [archive] keep_days and
+// keep_megabytes), each a default where it is missing or no number above 0.
+Retention ArchiveRetentionSettings();
 
 // How a run's end is kept.
 RunEnding ArchiveEndingOf(RunEnd how);

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "core/ports/FileService.h"
+
 #include <utility>
 
 namespace sondrel {
@@ -66,6 +68,44 @@ void ArchiveWriter::endRun(RunEnding how, std::int64_t endUtcUs, const LocalDate
   ready_ = 0;
   ops_.push_back(std::move(op));
   wake_.notify_one();
+}
+
+void ArchiveWriter::keep(const Retention& rule, std::int64_t nowUtcUs) {
+  std::lock_guard lock(mutex_);
+  Op op;
+  op.kind = Op::Keep;
+  op.rule = rule;
+  op.endUtcUs = nowUtcUs;
+  ready_ = 0;
+  ops_.push_back(std::move(op));
+  wake_.notify_one();
+}
+
+void ArchiveWriter::importRun(RunData run, std::int64_t startUtcUs, const LocalDateTime& startLocal) {
+  std::lock_guard lock(mutex_);
+  Op op;
+  op.kind = Op::Import;
+  op.imported = std::make_shared<RunData>(std::move(run));
+  op.endUtcUs = startUtcUs;
+  op.endLocal = startLocal;
+  ready_ = 0;
+  ops_.push_back(std::move(op));
+  wake_.notify_one();
+}
+
+bool ArchiveWriter::ensureOpen() {
+  if (archive_) return true;
+  auto opened = RunArchive::open(files_, path_, ArchiveAccess::ReadWrite);
+  if (!opened) {
+    fail(opened.error().message);
+    return false;
+  }
+  archive_ = std::move(opened.value());
+  if (options_.opened) options_.opened(*archive_);
+  if (!archive_->notice().empty() && onFailure_) onFailure_(archive_->notice());
+  std::lock_guard lock(mutex_);
+  interruptible_ = archive_->handle();
+  return true;
 }
 
 bool ArchiveWriter::idleLocked() const {
@@ -164,15 +204,12 @@ void ArchiveWriter::handle(Op& op) {
         runId_ = 0;
         dropped_ = 0;
       }
-      if (!archive_) {
-        auto opened = RunArchive::open(files_, path_, ArchiveAccess::ReadWrite);
-        if (!opened) return fail(opened.error().message);
-        archive_ = std::move(opened.value());
-        if (options_.opened) options_.opened(*archive_);
-        std::lock_guard lock(mutex_);
-        interruptible_ = archive_->handle();
+      if (!ensureOpen()) return;
+      // A newer program's archive is only read; its opening said so.
+      if (archive_->readOnly()) {
+        failed_ = true;
+        return;
       }
-      if (archive_->readOnly()) return fail(archive_->notice());
       auto id = archive_->beginRun(op.start);
       if (!id) {
         // A connection that failed may stay failed (a file replaced under
@@ -217,6 +254,19 @@ void ArchiveWriter::handle(Op& op) {
       }
       if (run == 0 || !archive_) return;
       if (auto r = archive_->endRun(run, op.how, op.endUtcUs, op.endLocal); !r) fail(r.error().message);
+      return;
+    }
+    case Op::Keep: {
+      // Retention never makes an archive where there is none.
+      if (!archive_ && !files_.fileExists(path_)) return;
+      if (!ensureOpen() || archive_->readOnly()) return;
+      if (auto r = archive_->applyRetention(op.rule, op.endUtcUs); !r && onFailure_) onFailure_(r.error().message);
+      return;
+    }
+    case Op::Import: {
+      if (!ensureOpen() || archive_->readOnly()) return;
+      if (auto r = archive_->importRun(*op.imported, op.endUtcUs, op.endLocal); !r && onFailure_)
+        onFailure_(r.error().message);
       return;
     }
   }

@@ -46,6 +46,11 @@ class ArchiveWriter {
   void add(const ArchiveResult& result);
   void passEnded();
   void endRun(RunEnding how, std::int64_t endUtcUs, const LocalDateTime& endLocal);
+  // Removes what `rule` lets go (RunArchive::applyRetention), on the thread;
+  // nothing when there is no archive yet.
+  void keep(const Retention& rule, std::int64_t nowUtcUs);
+  // Keeps a run read from the run log (RunArchive::importRun), on the thread.
+  void importRun(RunData run, std::int64_t startUtcUs, const LocalDateTime& startLocal);
 
   // Waits until everything queued that may be committed now is committed
   // (results of a pass not yet ended stay queued); false after `timeout`.
@@ -57,18 +62,23 @@ class ArchiveWriter {
 
  private:
   struct Op {
-    enum Kind { Begin, Results, End } kind = Results;
+    enum Kind { Begin, Results, End, Keep, Import } kind = Results;
     ArchiveRunStart start;
     std::vector<ArchiveResult> results;
     RunEnding how = RunEnding::Stopped;
     std::int64_t endUtcUs = 0;
     LocalDateTime endLocal;
+    Retention rule;                     // Keep: what stays; endUtcUs is now
+    std::shared_ptr<RunData> imported;  // Import: the run; endUtcUs, endLocal its start
   };
 
   void loop();
   bool idleLocked() const;
   void handle(Op& op);
   void fail(const std::string& message);
+  // Opens the archive when it is not open; what its opening has to say (a
+  // damaged file put aside, a newer format) is told once.
+  bool ensureOpen();
 
   const std::string path_;
   FileService& files_;

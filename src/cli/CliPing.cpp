@@ -191,6 +191,7 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   PingRun run(engine, options.params, log);
   run.setTargetSource([&c] { return c.targets; });
   run.addReader(&archive);
+  archive.keepDaily(ArchiveRetentionSettings());
 
   QEventLoop loop;
   bool started = false;

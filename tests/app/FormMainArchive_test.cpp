@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "app/AppFixture.h"
 #include "archive/RunArchive.h"
@@ -96,6 +97,41 @@ TEST_F(FormMainArchiveTest, EveryRunOfTheWindowIsKeptWholeWithTheCarriersTimes) 
   ASSERT_EQ(lost.value().size(), 3u);
   EXPECT_EQ(lost.value()[0].roundTripUs, -1);
   EXPECT_EQ(lost.value()[2].pass, 2u);
+}
+
+// At the archive's first start, the run the log holds is kept as imported,
+// with the log's millisecond times; a second start imports nothing more.
+TEST(FormMainArchiveImport, TheLoggedRunIsImportedOnceAtTheArchivesFirstStart) {
+  QTemporaryDir base;
+  const std::string folder = base.path().toStdString() + "/SondrelDataBas/";
+  fs::create_directories(folder);
+  {
+    std::ofstream(folder + "Tolvane_DB3.txt", std::ios::binary)
+        << "2,1\r\n2026,03,07,14,05,09,10.9.9.9,32,5,64,0\r\n2026,03,07,14,05,09,10.9.9.8,32,-1,0,11010\r\n"
+           "2026,03,07,14,05,10,10.9.9.9,32,0,64,0\r\n";
+    std::ofstream(folder + "Tolvane_DB4.txt", std::ios::binary) << "first\r\nsecond\r\n";
+  }
+  for (int start = 0; start < 2; ++start) {
+    testing::MainWindowUnderTest app(base.path().toStdString());
+    app.window->Form_Load();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.window->pingRun()->rowCount() == 3; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(folder + kArchiveFile); }, 10000));
+  }
+  auto opened = RunArchive::open(SystemFiles(), folder + kArchiveFile, ArchiveAccess::ReadOnly);
+  ASSERT_TRUE(opened) << opened.error().message;
+  auto runs = opened.value()->listRuns(RunFilter{}, 0, 10);
+  ASSERT_TRUE(runs);
+  ASSERT_EQ(runs.value().size(), 1u) << "imported once";
+  const RunSummary& run = runs.value()[0];
+  EXPECT_EQ(run.origin, RunOrigin::Imported);
+  EXPECT_EQ(run.startLocal, "2026-03-07 14:05:09");
+  EXPECT_EQ(run.sent, 3);
+  EXPECT_EQ(run.lost, 1);
+  EXPECT_EQ(run.firstLabels, (std::vector<std::string>{"first", "second"}));
+  auto echoes = opened.value()->echoesOf(run.id, 0, 0, std::numeric_limits<std::int64_t>::max());
+  ASSERT_TRUE(echoes);
+  ASSERT_EQ(echoes.value().size(), 2u);
+  EXPECT_EQ(echoes.value()[0].roundTripUs, 5000);
 }
 
 }  // namespace

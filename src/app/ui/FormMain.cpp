@@ -28,6 +28,7 @@
 #include "iplist/ui/TargetListPanel.h"
 #include "archive/ArchiveRecorder.h"
 #include "ping/PingRun.h"
+#include "ping/RunLog.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
@@ -209,8 +210,13 @@ bool FormMain::Form_Load() {
   report_ = new ReportPresenter(services_, *pingRun(), this);
   pingRun()->addReader(report_);
   // Every run is kept in the archive as well as in the log.
-  archive_ = new ArchiveRecorder(dataFolder_ + kArchiveFile, *services_.files, RunOrigin::Window,
-                                 services_.clock, this);
+  const std::string archivePath = dataFolder_ + kArchiveFile;
+  // The archive's first start beside a logged run: that run is kept too.
+  const bool firstArchive =
+      !services_.files->fileExists(archivePath) && services_.files->fileExists(runLog()->logPath());
+  archive_ = new ArchiveRecorder(archivePath, *services_.files, RunOrigin::Window, services_.clock, this);
+  if (firstArchive) archive_->importNextShownRun();
+  archive_->keepDaily(ArchiveRetentionSettings());
   pingRun()->addReader(archive_);
   connect(archive_, &ArchiveRecorder::problem, this, [this](const QString& text) {
     if (services_.prompter)
