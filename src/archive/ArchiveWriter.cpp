@@ -63,8 +63,8 @@ void ArchiveWriter::endRun(RunEnding how, std::int64_t endUtcUs, const LocalDate
   Op op;
   op.kind = Op::End;
   op.how = how;
-  op.endUtcUs = endUtcUs;
-  op.endLocal = endLocal;
+  op.utcUs = endUtcUs;
+  op.local = endLocal;
   ready_ = 0;
   ops_.push_back(std::move(op));
   wake_.notify_one();
@@ -75,7 +75,7 @@ void ArchiveWriter::keep(const Retention& rule, std::int64_t nowUtcUs) {
   Op op;
   op.kind = Op::Keep;
   op.rule = rule;
-  op.endUtcUs = nowUtcUs;
+  op.utcUs = nowUtcUs;
   ready_ = 0;
   ops_.push_back(std::move(op));
   wake_.notify_one();
@@ -86,8 +86,8 @@ void ArchiveWriter::importRun(RunData run, std::int64_t startUtcUs, const LocalD
   Op op;
   op.kind = Op::Import;
   op.imported = std::make_shared<RunData>(std::move(run));
-  op.endUtcUs = startUtcUs;
-  op.endLocal = startLocal;
+  op.utcUs = startUtcUs;
+  op.local = startLocal;
   ready_ = 0;
   ops_.push_back(std::move(op));
   wake_.notify_one();
@@ -253,19 +253,19 @@ void ArchiveWriter::handle(Op& op) {
         run = runId_;
       }
       if (run == 0 || !archive_) return;
-      if (auto r = archive_->endRun(run, op.how, op.endUtcUs, op.endLocal); !r) fail(r.error().message);
+      if (auto r = archive_->endRun(run, op.how, op.utcUs, op.local); !r) fail(r.error().message);
       return;
     }
     case Op::Keep: {
       // Retention never makes an archive where there is none.
       if (!archive_ && !files_.fileExists(path_)) return;
       if (!ensureOpen() || archive_->readOnly()) return;
-      if (auto r = archive_->applyRetention(op.rule, op.endUtcUs); !r && onFailure_) onFailure_(r.error().message);
+      if (auto r = archive_->applyRetention(op.rule, op.utcUs); !r && onFailure_) onFailure_(r.error().message);
       return;
     }
     case Op::Import: {
       if (!ensureOpen() || archive_->readOnly()) return;
-      if (auto r = archive_->importRun(*op.imported, op.endUtcUs, op.endLocal); !r && onFailure_)
+      if (auto r = archive_->importRun(*op.imported, op.utcUs, op.local); !r && onFailure_)
         onFailure_(r.error().message);
       return;
     }

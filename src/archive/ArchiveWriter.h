@@ -66,10 +66,11 @@ class ArchiveWriter {
     ArchiveRunStart start;
     std::vector<ArchiveResult> results;
     RunEnding how = RunEnding::Stopped;
-    std::int64_t endUtcUs = 0;
-    LocalDateTime endLocal;
-    Retention rule;                     // Keep: what stays; endUtcUs is now
-    std::shared_ptr<RunData> imported;  // Import: the run; endUtcUs, endLocal its start
+    // The op's moment: End the run's end, Keep now, Import the run's start.
+    std::int64_t utcUs = 0;
+    LocalDateTime local;
+    Retention rule;                     // Keep: what stays
+    std::shared_ptr<RunData> imported;  // Import: the run
   };
 
   void loop();

@@ -8,15 +8,6 @@ namespace {
 
 constexpr std::int64_t kUsPerSecond = 1000000;
 
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 ResultTime CivilFromSeconds(std::int64_t secs) {
   std::int64_t days = secs >= 0 ? secs / 86400 : (secs - 86399) / 86400;
   std::int64_t rest = secs - days * 86400;

@@ -57,12 +57,12 @@ ParsedExport ParseExportCommandLine(const std::vector<std::string>& args) {
     } else if (name == "delete-log") {
       o.deleteLog = true;
     } else if (name == "run") {
-      const std::optional<std::int64_t> id = ParseRunId(value);
+      const Result<std::int64_t> id = ReadRunId(value);
       if (!id) {
-        out.error = "'" + value + "' is not a run identifier";
+        out.error = id.error().message;
         return out;
       }
-      o.runId = *id;
+      o.runId = id.value();
     } else if (value.empty()) {
       out.error = "empty output file";
       return out;

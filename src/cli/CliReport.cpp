@@ -58,12 +58,12 @@ ParsedReportLine ParseReportLine(const std::vector<std::string>& args) {
     } else if (name == "p") {
       o.minutesText = value;
     } else if (name == "run") {
-      const std::optional<std::int64_t> id = ParseRunId(value);
+      const Result<std::int64_t> id = ReadRunId(value);
       if (!id) {
-        parsed.error = "'" + value + "' is not a run identifier";
+        parsed.error = id.error().message;
         return parsed;
       }
-      o.runId = *id;
+      o.runId = id.value();
     } else if (value.empty()) {
       parsed.error = "option -o needs a file name";
       return parsed;

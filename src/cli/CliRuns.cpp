@@ -84,6 +84,11 @@ std::optional<std::int64_t> ParseRunId(const std::string& text) {
   return id;
 }
 
+Result<std::int64_t> ReadRunId(const std::string& text) {
+  if (const std::optional<std::int64_t> id = ParseRunId(text)) return *id;
+  return Error{EINVAL, "'" + text + "' is not a run identifier"};
+}
+
 std::string RunsUsageText() {
   return "Usage: sondrel-cli runs [--csv]\n"
          "       sondrel-cli runs --delete ID | --pin ID | --unpin ID\n"
@@ -129,13 +134,13 @@ ParsedRunsLine ParseRunsLine(const std::vector<std::string>& args) {
       o.csv = true;
       continue;
     }
-    const std::optional<std::int64_t> id = ParseRunId(value);
+    const Result<std::int64_t> id = ReadRunId(value);
     if (!id) {
-      parsed.error = "'" + value + "' is not a run identifier";
+      parsed.error = id.error().message;
       return parsed;
     }
     ++changes;
-    (name == "delete" ? o.deleteId : name == "pin" ? o.pinId : o.unpinId) = id;
+    (name == "delete" ? o.deleteId : name == "pin" ? o.pinId : o.unpinId) = id.value();
   }
   if (changes > 1) parsed.error = "one of --delete, --pin and --unpin at a time";
   if (!read.positionals.empty()) parsed.error = "unexpected argument '" + read.positionals.front() + "'";

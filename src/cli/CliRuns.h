@@ -41,6 +41,8 @@ int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileServi
 
 // A run identifier as typed ("--run 12"): a whole number above 0.
 std::optional<std::int64_t> ParseRunId(const std::string& text);
+// The same, or the fault of the command line that gave it.
+Result<std::int64_t> ReadRunId(const std::string& text);
 
 // The archived run `id` of `dataFolder`, read-only, as the export and the
 // report take a run; the error's message is for the user.
