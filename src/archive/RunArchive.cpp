@@ -227,9 +227,11 @@ std::string RunArchive::lockPath(std::int64_t run) const { return path_ + ".run"
 namespace {
 
 // Opens a connection; the handle even on failure (for its message), or null.
-int OpenConnection(const std::string& path, bool readOnly, sqlite3*& db) {
+int OpenConnection(const std::string& path, ArchiveAccess access, sqlite3*& db) {
   db = nullptr;
-  const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+  const int flags = (access == ArchiveAccess::ReadOnly  ? SQLITE_OPEN_READONLY
+                     : access == ArchiveAccess::Beside ? SQLITE_OPEN_READWRITE
+                                                       : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
                     SQLITE_OPEN_NOMUTEX;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (db) {
@@ -271,7 +273,8 @@ std::string QuickCheck(sqlite3* db, int& code) { return PragmaAnswer(db, "PRAGMA
 Result<std::unique_ptr<RunArchive>> RunArchive::open(FileService& files, const std::string& path,
                                                      ArchiveAccess access) {
   const bool wantReadOnly = access == ArchiveAccess::ReadOnly;
-  if (wantReadOnly && !files.fileExists(path))
+  const bool beside = access == ArchiveAccess::Beside;
+  if ((wantReadOnly || beside) && !files.fileExists(path))
     return Error{SQLITE_CANTOPEN, "The run archive " + path + " does not exist yet."};
   std::string notice;
   sqlite3* db = nullptr;
@@ -281,12 +284,12 @@ Result<std::unique_ptr<RunArchive>> RunArchive::open(FileService& files, const s
     db = nullptr;
     return Error{rc, "The run archive " + path + " could not be " + what + ": " + why + "."};
   };
-  int rc = OpenConnection(path, wantReadOnly, db);
+  int rc = OpenConnection(path, access, db);
   if (rc != SQLITE_OK) return openError(rc, "opened");
 
   int code = SQLITE_OK;
   int version = ReadVersion(db, code);
-  if (!wantReadOnly) {
+  if (access == ArchiveAccess::ReadWrite) {
     std::string check = code == SQLITE_OK ? QuickCheck(db, code) : std::string();
     const bool damaged = IsDamage(code) || (code == SQLITE_OK && check != "ok");
     if (damaged) {
@@ -306,7 +309,7 @@ Result<std::unique_ptr<RunArchive>> RunArchive::open(FileService& files, const s
         if (files.fileExists(path + extra)) (void)files.renameFile(path + extra, aside + extra);
       notice = "The run archive " + path + " was damaged (" + (check.empty() || check == "ok" ? sqlite3_errstr(code) : check) +
                "). It was kept as " + aside + " and a new archive begun at " + path + ".";
-      rc = OpenConnection(path, false, db);
+      rc = OpenConnection(path, ArchiveAccess::ReadWrite, db);
       if (rc != SQLITE_OK) return openError(rc, "created");
       version = ReadVersion(db, code);
     }
@@ -318,7 +321,7 @@ Result<std::unique_ptr<RunArchive>> RunArchive::open(FileService& files, const s
     if (!wantReadOnly) {
       // Made by a newer program: read what we can, change nothing.
       sqlite3_close_v2(db);
-      rc = OpenConnection(path, true, db);
+      rc = OpenConnection(path, ArchiveAccess::ReadOnly, db);
       if (rc != SQLITE_OK) return openError(rc, "opened");
     }
     readOnly = true;
@@ -327,7 +330,7 @@ Result<std::unique_ptr<RunArchive>> RunArchive::open(FileService& files, const s
   }
   std::unique_ptr<RunArchive> archive(new RunArchive(files, path, db, readOnly));
   archive->notice_ = notice;
-  if (!readOnly) {
+  if (!readOnly && !beside) {
     if (auto set = archive->setUp(); !set) return set.error();
   } else if (version < kSchemaVersion) {
     // Only a writer brings an archive up to date.
@@ -668,9 +671,42 @@ void BindFilter(sqlite3_stmt* s, const RunFilter& f) {
 
 }  // namespace
 
-Result<std::vector<RunSummary>> RunArchive::listRuns(const RunFilter& filter, std::int64_t offset, std::int64_t limit) {
+namespace {
+
+const char* OrderSql(RunColumn column) {
+  switch (column) {
+    case RunColumn::Start:
+      return "started_utc";
+    case RunColumn::End:
+      return "coalesce(ended_utc, 9223372036854775807)";
+    case RunColumn::Duration:
+      return "coalesce(ended_utc, last_utc, started_utc) - started_utc";
+    case RunColumn::Targets:
+      return "target_count";
+    case RunColumn::Sent:
+      return "sent";
+    case RunColumn::Lost:
+      return "lost";
+    case RunColumn::LossRate:
+      return "CASE WHEN sent = 0 THEN 0.0 ELSE lost * 1.0 / sent END";
+    case RunColumn::Origin:
+      return "origin";
+    case RunColumn::Ending:
+      return "ending";
+    case RunColumn::Pinned:
+      return "pinned";
+  }
+  return "started_utc";
+}
+
+}  // namespace
+
+Result<std::vector<RunSummary>> RunArchive::listRuns(const RunFilter& filter, std::int64_t offset, std::int64_t limit,
+                                                     RunOrder order) {
+  const char* direction = order.ascending ? " ASC" : " DESC";
   const std::string sql = std::string("SELECT ") + kSummaryColumns + " FROM runs" + FilterSql(filter) +
-                          " ORDER BY started_utc DESC, id DESC LIMIT :limit OFFSET :offset";
+                          " ORDER BY " + OrderSql(order.column) + direction + ", started_utc" + direction + ", id" +
+                          direction + " LIMIT :limit OFFSET :offset";
   Stmt s;
   if (auto r = prepare(s.s, sql.c_str()); !r) return r.error();
   BindFilter(s, filter);
@@ -690,6 +726,33 @@ Result<std::int64_t> RunArchive::countRuns(const RunFilter& filter) {
   BindFilter(s, filter);
   if (sqlite3_step(s) != SQLITE_ROW) return failure("counting its runs");
   return static_cast<std::int64_t>(sqlite3_column_int64(s, 0));
+}
+
+Result<std::optional<std::int64_t>> RunArchive::findRun(const RunData& run) {
+  if (run.records.empty()) return std::optional<std::int64_t>{};
+  Stmt s;
+  if (auto r = prepare(s.s,
+                       "SELECT id FROM runs WHERE rows = ? AND target_count = ? AND sent = ? AND lost = ? AND "
+                       "started_local <= ? AND coalesce(last_local, started_local) >= ? "
+                       "ORDER BY started_utc DESC, id DESC LIMIT 1");
+      !r)
+    return r.error();
+  sqlite3_bind_int64(s, 1, static_cast<std::int64_t>(run.records.size()));
+  sqlite3_bind_int64(s, 2, run.targetCount);
+  sqlite3_bind_int64(s, 3, run.stats.sent);
+  sqlite3_bind_int64(s, 4, run.stats.lost);
+  // The first and last results' times (a damaged line has none).
+  std::string first, last;
+  for (auto r = run.records.begin(); r != run.records.end() && first.empty(); ++r)
+    if (!IsDamaged(*r)) first = FormatArchiveLocal(r->when);
+  for (auto r = run.records.rbegin(); r != run.records.rend() && last.empty(); ++r)
+    if (!IsDamaged(*r)) last = FormatArchiveLocal(r->when);
+  BindText(s, 5, first);
+  BindText(s, 6, last);
+  const int rc = sqlite3_step(s);
+  if (rc == SQLITE_ROW) return std::optional<std::int64_t>{sqlite3_column_int64(s, 0)};
+  if (rc != SQLITE_DONE) return failure("finding a run");
+  return std::optional<std::int64_t>{};
 }
 
 Result<RunSummary> RunArchive::summary(std::int64_t run) {

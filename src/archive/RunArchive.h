@@ -31,7 +31,10 @@ class FolderLock;
 
 inline constexpr const char* kArchiveFile = "Sondrel.sqlite";
 
-enum class ArchiveAccess { ReadWrite, ReadOnly };
+// Beside: read and write beside the program's own writer, which has opened
+// and checked the file first; opening it checks and changes nothing (no
+// integrity check, no damaged file put aside, no runs marked as crashed).
+enum class ArchiveAccess { ReadWrite, ReadOnly, Beside };
 
 // Stored as these numbers: never renumber.
 enum class RunOrigin { Window = 0, CommandLine = 1, Imported = 2 };
@@ -69,6 +72,13 @@ struct RunFilter {
   std::string text;                // in any target's address or label; empty: any run
   std::optional<std::int64_t> fromUtcUs;  // runs started at or after
   std::optional<std::int64_t> toUtcUs;    // runs started before
+};
+
+// What a runs list is sorted by; the newest first breaks ties.
+enum class RunColumn { Start, End, Duration, Targets, Sent, Lost, LossRate, Origin, Ending, Pinned };
+struct RunOrder {
+  RunColumn column = RunColumn::Start;
+  bool ascending = false;
 };
 
 struct RunSummary {
@@ -124,10 +134,16 @@ class RunArchive {
   Result<void> appendResults(std::int64_t run, std::span<const ArchiveResult> results);
   Result<void> endRun(std::int64_t run, RunEnding how, std::int64_t endUtcUs, const LocalDateTime& endLocal);
 
-  // Newest first.
-  Result<std::vector<RunSummary>> listRuns(const RunFilter& filter, std::int64_t offset, std::int64_t limit);
+  // Newest first unless `order` says otherwise.
+  Result<std::vector<RunSummary>> listRuns(const RunFilter& filter, std::int64_t offset, std::int64_t limit,
+                                           RunOrder order = {});
   Result<std::int64_t> countRuns(const RunFilter& filter);
   Result<RunSummary> summary(std::int64_t run);
+  // The archived run that `run` (a run shown from the log, or one this
+  // program has just made) is: the newest with its targets, results, sent
+  // and lost counts whose span holds its results' times. Nothing when the
+  // archive does not hold it.
+  Result<std::optional<std::int64_t>> findRun(const RunData& run);
 
   // The run as a reloaded log gives it: records in the order they were
   // appended, the statistics counted over them as the run counted them.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "archive/RunArchive.h"
+#include "archive/RunTexts.h"
 #include "cli/CliArguments.h"
 #include "cli/CliPing.h"
 #include "core/ports/FileService.h"
@@ -14,50 +15,6 @@
 
 namespace sondrel::cli {
 namespace {
-
-const char* OriginText(RunOrigin origin) {
-  switch (origin) {
-    case RunOrigin::Window:
-      return "window";
-    case RunOrigin::CommandLine:
-      return "command line";
-    case RunOrigin::Imported:
-      return "imported";
-  }
-  return "";
-}
-
-const char* EndingText(RunEnding ending) {
-  switch (ending) {
-    case RunEnding::Running:
-      return "running";
-    case RunEnding::CountReached:
-      return "count reached";
-    case RunEnding::Stopped:
-      return "stopped";
-    case RunEnding::ScheduledEnd:
-      return "scheduled end";
-    case RunEnding::Crashed:
-      return "crashed";
-  }
-  return "";
-}
-
-// "1:02:03" hours, minutes and seconds.
-std::string DurationText(std::int64_t us) {
-  const std::int64_t s = us / 1'000'000;
-  char text[32];
-  std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
-                static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
-  return text;
-}
-
-std::string JoinLabels(const RunSummary& run) {
-  std::string text;
-  for (const std::string& label : run.firstLabels) text += (text.empty() ? "" : ", ") + label;
-  if (run.targetCount > static_cast<std::int32_t>(run.firstLabels.size())) text += ", ...";
-  return text;
-}
 
 // A CSV field: quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text) {
@@ -179,10 +136,10 @@ int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileServi
   if (options.csv) {
     text << "id,started,ended,duration,targets,sent,lost,loss rate,by,ended by,pinned,first targets\r\n";
     for (const RunSummary& r : runs.value())
-      text << r.id << "," << r.startLocal << "," << r.endLocal << "," << DurationText(r.durationUs) << ","
+      text << r.id << "," << r.startLocal << "," << r.endLocal << "," << RunDurationText(r.durationUs) << ","
            << r.targetCount << "," << r.sent << "," << r.lost << "," << FormatLossRate(r.sent, r.lost) << ","
-           << OriginText(r.origin) << "," << EndingText(r.ending) << "," << (r.pinned ? "yes" : "no") << ","
-           << CsvField(JoinLabels(r)) << "\r\n";
+           << RunOriginText(r.origin) << "," << RunEndingText(r.ending) << "," << (r.pinned ? "yes" : "no") << ","
+           << CsvField(RunTargetsText(r)) << "\r\n";
   } else {
     char line[512];
     std::snprintf(line, sizeof line, "%6s  %-19s  %-19s  %9s  %7s  %9s  %9s  %9s  %-12s  %-13s  %s\n", "ID",
@@ -192,10 +149,10 @@ int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileServi
     for (const RunSummary& r : runs.value()) {
       std::snprintf(line, sizeof line, "%6lld  %-19s  %-19s  %9s  %7d  %9lld  %9lld  %9s  %-12s  %-13s%s  ",
                     static_cast<long long>(r.id), r.startLocal.c_str(), r.endLocal.c_str(),
-                    DurationText(r.durationUs).c_str(), r.targetCount, static_cast<long long>(r.sent),
-                    static_cast<long long>(r.lost), FormatLossRate(r.sent, r.lost).c_str(), OriginText(r.origin),
-                    EndingText(r.ending), r.pinned ? " *" : "  ");
-      text << line << JoinLabels(r) << "\n";
+                    RunDurationText(r.durationUs).c_str(), r.targetCount, static_cast<long long>(r.sent),
+                    static_cast<long long>(r.lost), FormatLossRate(r.sent, r.lost).c_str(), RunOriginText(r.origin),
+                    RunEndingText(r.ending), r.pinned ? " *" : "  ");
+      text << line << RunTargetsText(r) << "\n";
     }
   }
   out << text.str();

@@ -203,6 +203,7 @@ PingRun::PingRun(PingRunServices services, PingParameters params, RunJournal& jo
   connect(&journal_, &RunJournal::reloadProgress, this, &PingRun::reloadProgress);
   connect(&journal_, &RunJournal::reloadProblem, this, &PingRun::problem);
   connect(&journal_, &RunJournal::reloadFinished, this, [this](std::shared_ptr<RunData> run) {
+    if (!reloadWanted_) return;
     if (runsStarted_ != reloadMark_) {
       // A start came since the reload began. A run whose log has started
       // owns the files and the screen (the log then hands back nothing);
@@ -552,8 +553,18 @@ void PingRun::FinishStop() {
   Q_EMIT reportLinkVisible(true);
 }
 
+bool PingRun::showArchivedRun(RunData run) {
+  if (testRunning()) return false;
+  reloadWanted_ = false;
+  journal_.cancelReload();
+  pendingReload_.reset();
+  setPreviousRun(std::move(run));
+  return true;
+}
+
 bool PingRun::ReloadPreviousRun() {
   if (testRunning()) return false;
+  reloadWanted_ = true;
   reloadMark_ = runsStarted_;
   if (services_.prompter) return journal_.ReloadPreviousRun(*services_.prompter);
   auto loaded = journal_.loadPreviousRun();

@@ -135,6 +135,10 @@ class PingRun final : public QObject {
   bool ReloadPreviousRun();
   // Takes a reloaded run as the current data (not while a run is going).
   void setPreviousRun(RunData run);
+  // Shows a run opened from the archive as the previous run, in place of the
+  // log's (a reload of the log still under way is given up). False while a
+  // run is going.
+  bool showArchivedRun(RunData run);
 
   // Readers of what the run does, called in the order added, after the
   // journal; each must outlive the run or be removed first. Adding one twice
@@ -207,6 +211,7 @@ class PingRun final : public QObject {
   RunData previousRun_;
   // A reload that finished while a start was collecting its targets.
   std::shared_ptr<RunData> pendingReload_;
+  bool reloadWanted_ = true;  // false once an archived run is shown instead
   std::uint64_t runsStarted_ = 0;
   std::uint64_t reloadMark_ = 0;  // runsStarted_ when the reload began
   std::vector<std::string> targets_;  // addresses in ping order

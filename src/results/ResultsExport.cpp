@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QStringList>
 #include <sstream>
 
 #include "core/results/PingExport.h"
@@ -165,12 +166,22 @@ void ResultsExport::ExportPing(bool csv, bool thenOpen) {
     ExportPingText(out, *run);
   if (!writeWhole(path, out.str())) return;
   // Only a complete export removes the log, so the next start shows nothing;
-  // and only the log of the run exported.
-  QString kept;
-  if (RunLog* log = sources_.runLog ? sources_.runLog() : nullptr)
-    kept = KeptLogText(log->DeleteExportedRunLog(run->logStamp), log->logPath());
+  // and only the log of the run exported. A run opened from the archive is
+  // not the log's: nothing is deleted for it.
+  QStringList told;
+  RunLog* log = sources_.runLog ? sources_.runLog() : nullptr;
+  if (log && run->archiveRun == 0) {
+    const RunLog::Deletion deleted = log->DeleteExportedRunLog(run->logStamp);
+    if (deleted == RunLog::Deletion::Deleted)
+      told << QStringLiteral("The ping test log %1 was deleted.").arg(QString::fromStdString(log->logPath()));
+    else if (const QString kept = KeptLogText(deleted, log->logPath()); !kept.isEmpty())
+      told << kept;
+  }
+  if (sources_.archiveNote) {
+    if (const QString note = sources_.archiveNote(*run); !note.isEmpty()) told << note;
+  }
   inform(QStringLiteral("Ping test result has export to file: ") + kCrLf + kCrLf + path +
-             (kept.isEmpty() ? QString() : kCrLf + kCrLf + kept),
+             (told.isEmpty() ? QString() : kCrLf + kCrLf + told.join(kCrLf + kCrLf)),
          QStringLiteral("File Saved"));
   if (thenOpen) openSaved(path, true);
 }

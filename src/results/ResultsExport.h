@@ -67,6 +67,9 @@ class ResultsExport final : public QObject {
     std::function<const RunData*()> pingResults;
     std::function<ScanExportSource()> scanResults;
     std::function<RunLog*()> runLog;  // deleted after a ping export; may give null
+    // Where the run archive keeps the exported run, for the confirmation
+    // ("" when it does not: the log was its only copy). May be empty.
+    std::function<QString(const RunData&)> archiveNote;
     std::string ipListFile;
     std::string historyFile;
   };

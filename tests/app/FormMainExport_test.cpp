@@ -102,8 +102,12 @@ TEST_F(FormMainExportTest, TextExportOfAReloadedRunWritesItAndThenDeletesTheLog)
   const auto boxes = fakes_.prompter->messages();
   ASSERT_EQ(boxes.size(), 1);
   EXPECT_EQ(boxes[0].caption, QStringLiteral("File Saved"));
-  EXPECT_EQ(boxes[0].text,
-            QStringLiteral("Ping test result has export to file: \r\n\r\n") + OutPath("run.txt"));
+  // The confirmation names the log it deleted and the archive that keeps
+  // the run (imported at the archive's first start).
+  EXPECT_EQ(boxes[0].text, QStringLiteral("Ping test result has export to file: \r\n\r\n") + OutPath("run.txt") +
+                               QStringLiteral("\r\n\r\nThe ping test log ") + QString::fromStdString(logPath()) +
+                               QStringLiteral(" was deleted.\r\n\r\nThe run stays in the run archive as run 1: ") +
+                               QString::fromStdString(folder_ + "Sondrel.sqlite"));
 }
 
 TEST_F(FormMainExportTest, CsvExportOfALiveRunIsNamedByItsLastRow) {

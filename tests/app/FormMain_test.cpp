@@ -116,6 +116,7 @@ TEST_F(FormMainTest, MenuEntriesCarryTheirCaptionsAndKeys) {
       {"mnuOpen", "O&pen", "F7"},
       {"mnuCopy", "&Copy Screen", "F9"},
       {"mnuReport", "Open Summary Report", "Ctrl+R"},
+      {"mnuRuns", "Archived &Runs...", "Ctrl+H"},
       {"munAddR", "Add a range of IP addresses", ""},
       {"mnuEdit", "Edit the seleted item", ""},
       {"mnuDelete", "Detete the seleted item", ""},

@@ -27,6 +27,7 @@
 #include "iplist/ui/IPListEditor.h"
 #include "iplist/ui/TargetListPanel.h"
 #include "archive/ArchiveRecorder.h"
+#include "archive/ui/RunsPresenter.h"
 #include "ping/PingRun.h"
 #include "ping/RunLog.h"
 #include "ping/ui/ParameterFrame.h"
@@ -221,6 +222,24 @@ bool FormMain::Form_Load() {
   connect(archive_, &ArchiveRecorder::problem, this, [this](const QString& text) {
     if (services_.prompter)
       services_.prompter->message(text, QStringLiteral("Information"), IPrompter::Icon::Warning);
+  });
+  runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);
+  connect(action(QStringLiteral("mnuRuns")), &QAction::triggered, runs_, &RunsPresenter::showWindow);
+  action(QStringLiteral("mnuRuns"))->setEnabled(true);
+  // A run that has ended is listed with its end once the archive has it
+  // (its readers, the recorder among them, have heard the end by then).
+  connect(pingRun(), &PingRun::finished, runs_, [this] {
+    if (archive_->waitIdle(1000)) runs_->refresh();
+  });
+  connect(runs_, &RunsPresenter::runOpened, this, [this](std::shared_ptr<RunData> run) {
+    if (!pingRun()->showArchivedRun(std::move(*run))) {
+      if (services_.prompter)
+        services_.prompter->message(ProgramText(kStopFirstText), ProgramText(kStopFirstCaption),
+                                    IPrompter::Icon::Information);
+      return;
+    }
+    ShowPingPanel();
+    activateWindow();
   });
   connect(action(QStringLiteral("mnuReport")), &QAction::triggered, report_,
           &ReportPresenter::OpenReport);
@@ -452,6 +471,7 @@ void FormMain::followRunState() {
     SetTestRunning();
   else
     SetTestIdle();
+  if (runs_) runs_->setRunGoing(pingRun() && pingRun()->testRunning());
 }
 
 void FormMain::SetTestRunning() {

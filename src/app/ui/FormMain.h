@@ -37,6 +37,7 @@ class IPListStore;
 class ParameterFrame;
 class ArchiveRecorder;
 class ReportPresenter;
+class RunsPresenter;
 class ResultsDisplay;
 class ResultsExport;
 class RunLog;
@@ -108,6 +109,8 @@ class FormMain final : public QMainWindow {
   ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
   // The summary report's wiring, made by Form_Load with the run.
   ReportPresenter* reportPresenter() const { return report_; }
+  // The runs window's wiring, made by Form_Load with the archive.
+  RunsPresenter* runsPresenter() const { return runs_; }
   ParameterFrame* parameterFrame() const { return frame1_; }
   TargetListPanel* targetList() const { return targetList_; }
   IPListStore* ipListStore() const { return pingPanel_->ipListStore(); }
@@ -202,6 +205,7 @@ class FormMain final : public QMainWindow {
   std::function<ScanExportSource()> scanExportSource_;
   ReportPresenter* report_ = nullptr;
   ArchiveRecorder* archive_ = nullptr;  // keeps every run; lives as long as the window
+  RunsPresenter* runs_ = nullptr;
 };
 
 }  // namespace sondrel

@@ -6,6 +6,8 @@
 #include <QFrame>
 
 #include "app/ui/FormMain.h"
+#include "archive/ArchiveRecorder.h"
+#include "archive/ui/RunsPresenter.h"
 #include "command/ui/DosPanelPresenter.h"
 #include "ping/ui/PingPanelPresenter.h"
 #include "ping/PingRun.h"
@@ -18,6 +20,11 @@ void FormMain::buildExport() {
   sources.pingResults = [this]() -> const RunData* { return pingRun() ? &pingRun()->data() : nullptr; };
   sources.scanResults = [this] { return scanExportSource_ ? scanExportSource_() : ScanExportSource{}; };
   sources.runLog = [this] { return runLog(); };
+  sources.archiveNote = [this](const RunData& run) {
+    // What the archive's writer still holds is in before it is asked.
+    if (archive_) (void)archive_->waitIdle(2000);
+    return runs_ ? runs_->archiveNote(run) : QString();
+  };
   sources.ipListFile = ipListFile_;
   sources.historyFile = commandHistoryFile_;
   export_ = new ResultsExport({services_.prompter, services_.launcher, services_.clock,

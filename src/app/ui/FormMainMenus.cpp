@@ -75,6 +75,8 @@ void FormMain::buildMenus() {
   addSeparator(operate, QStringLiteral("mnu8099"));
   addEntry(operate, QStringLiteral("mnuReport"), QStringLiteral("Open Summary Report"),
            QKeySequence(Qt::CTRL | Qt::Key_R));
+  addEntry(operate, QStringLiteral("mnuRuns"), QStringLiteral("Archived &Runs..."),
+           QKeySequence(Qt::CTRL | Qt::Key_H));
 
   QMenu* ip = menu(QStringLiteral("mnuIPList"), QStringLiteral("&IP"));
   addEntry(ip, QStringLiteral("mnuAddS"), QStringLiteral("Add a single IP or URL"));

@@ -101,6 +101,9 @@ struct RunData {
   // as it was then; nothing when not known. An export deletes the log only
   // while it is still that file.
   std::optional<FileStamp> logStamp;
+  // The run's identifier in the run archive when it was opened from there
+  // (an export then leaves the log alone); 0 otherwise.
+  std::int64_t archiveRun = 0;
 
   // The record's address as stored: at most 15 characters, no padding.
   std::string_view ip(const ResultRecord& record) const;
