@@ -20,6 +20,7 @@
 #include "cli/CliExport.h"
 #include "cli/CliOptions.h"
 #include "cli/CliPing.h"
+#include "cli/CliTestSupport.h"
 #include "ping/PingRun.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
@@ -32,14 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadStream(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string s;
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
-  return s;
-}
+using cli::clitest::ReadAll;
 
 class FormMainRunsTest : public ::testing::Test {
  protected:
@@ -78,7 +72,7 @@ class FormMainRunsTest : public ::testing::Test {
     services.err = std::tmpfile();
     const cli::ParsedCommandLine p = cli::ParseCommandLine({"ping", "-i", "5", "-c", "2", "127.0.0.9"});
     ASSERT_TRUE(p.ok()) << p.error;
-    EXPECT_EQ(cli::RunPing(p.options, services), 0) << ReadStream(services.err);
+    EXPECT_EQ(cli::RunPing(p.options, services), 0) << ReadAll(services.err);
     std::fclose(services.out);
     std::fclose(services.err);
   }
@@ -88,8 +82,8 @@ class FormMainRunsTest : public ::testing::Test {
     o.runId = id;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    EXPECT_EQ(cli::RunExport(o, Folder(), SystemFiles(), out, err), 0) << ReadStream(err);
-    const std::string bytes = ReadStream(out);
+    EXPECT_EQ(cli::RunExport(o, Folder(), SystemFiles(), out, err), 0) << ReadAll(err);
+    const std::string bytes = ReadAll(out);
     std::fclose(out);
     std::fclose(err);
     return bytes;
