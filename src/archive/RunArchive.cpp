@@ -1052,4 +1052,16 @@ Result<std::int64_t> RunArchive::importRun(const RunData& run, std::int64_t star
   return id;
 }
 
+Result<std::vector<std::pair<std::string, std::string>>> RunArchive::targetsOf(std::int64_t run) {
+  Stmt s;
+  if (auto r = prepare(s.s, "SELECT address, coalesce(label, '') FROM targets WHERE run = ? ORDER BY idx"); !r)
+    return r.error();
+  sqlite3_bind_int64(s, 1, run);
+  std::vector<std::pair<std::string, std::string>> out;
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) out.emplace_back(ColumnText(s, 0), ColumnText(s, 1));
+  if (rc != SQLITE_DONE) return failure("reading a run's targets");
+  return out;
+}
+
 }  // namespace sondrel

@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/common/LocalDateTime.h"
@@ -148,6 +149,8 @@ class RunArchive {
   // The run as a reloaded log gives it: records in the order they were
   // appended, the statistics counted over them as the run counted them.
   Result<RunData> loadRun(std::int64_t run);
+  // The run's targets in index order: address and label ("" without one).
+  Result<std::vector<std::pair<std::string, std::string>>> targetsOf(std::int64_t run);
   // The echoes of one target sent in [fromUtcUs, toUtcUs], in pass order.
   Result<std::vector<ArchivedEcho>> echoesOf(std::int64_t run, std::uint32_t target, std::int64_t fromUtcUs,
                                              std::int64_t toUtcUs);

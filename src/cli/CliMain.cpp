@@ -74,6 +74,10 @@ int RunRunsOnSystem(const RunsOptions& options) {
   return RunRuns(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
 }
 
+int RunOutagesOnSystem(const OutagesOptions& options) {
+  return RunOutages(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
+}
+
 int RunScanOnSystem(const ScanOptions& options) {
   ScanServices services;
   services.resolver = SystemResolver();
@@ -112,6 +116,8 @@ constexpr CommandForm<ParsedReportLine> kReport{ParseReportLine, ReportUsageText
                                                 RunReportOnSystem};
 constexpr CommandForm<ParsedRunsLine> kRuns{ParseRunsLine, RunsUsageText, "Try 'sondrel-cli runs --help'.",
                                             RunRunsOnSystem};
+constexpr CommandForm<ParsedOutagesLine> kOutages{ParseOutagesLine, OutagesUsageText,
+                                                  "Try 'sondrel-cli outages --help'.", RunOutagesOnSystem};
 constexpr CommandForm<ParsedScanLine> kScan{ParseScanCommandLine, ScanUsageText,
                                             "Try 'sondrel-cli scan --help'.", RunScanOnSystem};
 
@@ -128,6 +134,7 @@ struct Command {
 };
 constexpr Command kCommands[] = {
     {"export", CommandMain<kExport>},
+    {"outages", CommandMain<kOutages>},
     {"report", CommandMain<kReport>},
     {"runs", CommandMain<kRuns>},
     {"scan", CommandMain<kScan>},

@@ -19,6 +19,7 @@
 #include "platform/SignalPipe.h"
 #include "ping/RunLog.h"
 #include "archive/ArchiveRecorder.h"
+#include "monitor/RunMonitor.h"
 
 namespace sondrel::cli {
 namespace {
@@ -191,6 +192,8 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   PingRun run(engine, options.params, log);
   run.setTargetSource([&c] { return c.targets; });
   run.addReader(&archive);
+  RunMonitor monitor;
+  run.addReader(&monitor);
   archive.keepDaily(ArchiveRetentionSettings());
 
   QEventLoop loop;
@@ -224,6 +227,12 @@ int RunPing(const CliOptions& options, const CliServices& services) {
     std::fprintf(out, "\nReault:\n \n");
     for (const std::string& line : FormatStatisticsLines(run.data().stats))
       std::fprintf(out, "%s\n", line.c_str());
+    std::vector<std::string> names;
+    for (std::uint32_t t = 0; t < monitor.targetCount(); ++t) names.push_back(monitor.nameOf(t));
+    const std::vector<std::string> outages =
+        FormatOutageLines(monitor.outages().outages(), monitor.outages().threshold(), names);
+    if (!outages.empty()) std::fprintf(out, "\n");
+    for (const std::string& line : outages) std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
     status = run.data().stats.received() > 0 ? kExitReplied : kExitNoReply;
     loop.quit();

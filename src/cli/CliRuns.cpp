@@ -1,5 +1,6 @@
 #include "cli/CliRuns.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -8,6 +9,8 @@
 
 #include "archive/RunArchive.h"
 #include "archive/RunTexts.h"
+#include "core/monitor/Outages.h"
+#include "monitor/RunMonitor.h"
 #include "cli/CliArguments.h"
 #include "cli/CliPing.h"
 #include "core/ports/FileService.h"
@@ -154,6 +157,130 @@ int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileServi
                     RunEndingText(r.ending), r.pinned ? " *" : "  ");
       text << line << RunTargetsText(r) << "\n";
     }
+  }
+  out << text.str();
+  out.flush();
+  if (out) return kExitReplied;
+  err << "sondrel-cli: the list could not be written to standard output\n";
+  return kExitCannotStart;
+}
+
+std::string OutagesUsageText() {
+  return "Usage: sondrel-cli outages [--run ID] [--csv] [--after K]\n"
+         "\n"
+         "Lists the outages of an archived run (the newest without --run): an\n"
+         "outage of a target begins at the send time of its first lost echo once K\n"
+         "echoes in a row are lost, and ends at the send time of its next reply.\n"
+         "\n"
+         "Options:\n"
+         "  --run ID       the run ID of 'sondrel-cli runs'\n"
+         "  --csv          comma-separated values (times in local time, length in seconds)\n"
+         "  --after K      echoes lost in a row that make an outage, 1 to 100 (default 3)\n"
+         "  -h, --help     show this text\n"
+         "\n"
+         "Exit status:\n"
+         "  0  listed (also when there was no outage)\n"
+         "  1  no such run, or no archive yet\n"
+         "  2  bad usage\n"
+         "  3  the archive could not be read\n";
+}
+
+ParsedOutagesLine ParseOutagesLine(const std::vector<std::string>& args) {
+  ParsedOutagesLine parsed;
+  OutagesOptions& o = parsed.options;
+  const CommandArguments read =
+      ReadArguments(args, {{{"h", "help"}}, {{"csv"}}, {{"run"}, true}, {{"after"}, true}});
+  if (read.fault == CommandArguments::Fault::UnknownOption) {
+    parsed.error = "unknown option '" + read.faultArgument + "'";
+    return parsed;
+  }
+  if (read.fault == CommandArguments::Fault::MissingValue) {
+    parsed.error = "option '" + read.faultArgument + "' needs a value";
+    return parsed;
+  }
+  for (const auto& [name, value] : read.options) {
+    if (name == "h") {
+      o.help = true;
+    } else if (name == "csv") {
+      o.csv = true;
+    } else if (name == "run") {
+      const Result<std::int64_t> id = ReadRunId(value);
+      if (!id) {
+        parsed.error = id.error().message;
+        return parsed;
+      }
+      o.runId = id.value();
+    } else {
+      int k = 0;
+      const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), k);
+      if (ec != std::errc() || ptr != value.data() + value.size() || k < OutageTracker::kMinThreshold ||
+          k > OutageTracker::kMaxThreshold) {
+        parsed.error = "--after takes a whole number from 1 to 100, not '" + value + "'";
+        return parsed;
+      }
+      o.threshold = k;
+    }
+  }
+  if (!read.positionals.empty()) parsed.error = "unexpected argument '" + read.positionals.front() + "'";
+  return parsed;
+}
+
+int RunOutages(const OutagesOptions& options, const std::string& dataFolder, FileService& files,
+               std::ostream& out, std::ostream& err) {
+  auto archive = OpenArchive(dataFolder, files, ArchiveAccess::ReadOnly);
+  if (!archive) {
+    err << "sondrel-cli: " << archive.error().message << "\n";
+    return archive.error().code == ENOENT ? kExitNoReply : kExitCannotStart;
+  }
+  RunArchive& a = *archive.value();
+  std::int64_t id = options.runId;
+  if (id == 0) {
+    auto newest = a.listRuns(RunFilter{}, 0, 1);
+    if (!newest || newest.value().empty()) {
+      err << "sondrel-cli: " << (newest ? std::string("the archive holds no run yet") : newest.error().message) << "\n";
+      return newest ? kExitNoReply : kExitCannotStart;
+    }
+    id = newest.value().front().id;
+  } else if (!a.summary(id)) {
+    err << "sondrel-cli: there is no run " << id << " in the archive\n";
+    return kExitNoReply;
+  }
+  auto targets = a.targetsOf(id);
+  if (!targets) {
+    err << "sondrel-cli: " << targets.error().message << "\n";
+    return kExitCannotStart;
+  }
+  // Each target's echoes in the order sent, as the run would have found them.
+  OutageTracker tracker(options.threshold);
+  std::vector<std::string> names;
+  for (std::uint32_t t = 0; t < targets.value().size(); ++t) {
+    const auto& [address, label] = targets.value()[t];
+    names.push_back(label.empty() ? address : label);
+    auto echoes = a.echoesOf(id, t, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
+    if (!echoes) {
+      err << "sondrel-cli: " << echoes.error().message << "\n";
+      return kExitCannotStart;
+    }
+    for (const ArchivedEcho& e : echoes.value()) tracker.add(t, e.sentUtcUs, e.roundTripUs >= 0);
+  }
+  // A run that ended (or crashed) with a target down: closed at its last echo.
+  tracker.closeAll();
+  // By start, whatever the target.
+  std::vector<Outage> found = tracker.outages();
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Outage& x, const Outage& y) { return x.startUtcUs < y.startUtcUs; });
+  std::ostringstream text;
+  if (options.csv) {
+    text << "run,target,name,address,start,end,length s,lost\r\n";
+    for (const Outage& o : found)
+      text << id << "," << o.target << "," << CsvField(names[o.target]) << ","
+           << CsvField(targets.value()[o.target].first) << "," << OutageTimeText(o.startUtcUs) << ","
+           << OutageTimeText(o.endUtcUs) << "," << OutageLengthText(o) << "," << o.lostEchoes << "\r\n";
+  } else if (found.empty()) {
+    text << "Run " << id << ": no outage (" << options.threshold << " or more echoes lost in a row).\n";
+  } else {
+    text << "Run " << id << ": ";
+    for (const std::string& line : FormatOutageLines(found, options.threshold, names)) text << line << "\n";
   }
   out << text.str();
   out.flush();

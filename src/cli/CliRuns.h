@@ -39,6 +39,24 @@ std::string RunsUsageText();
 int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileService& files,
             std::ostream& out, std::ostream& err);
 
+// "sondrel-cli outages [--run ID] [--csv] [--after K]": the outages of an
+// archived run (the newest without --run), found from its echoes.
+struct OutagesOptions {
+  bool help = false;
+  bool csv = false;
+  std::int64_t runId = 0;  // 0: the newest run
+  int threshold = 3;       // echoes lost in a row that make an outage
+};
+struct ParsedOutagesLine {
+  OutagesOptions options;
+  std::string error;
+  bool ok() const { return error.empty(); }
+};
+ParsedOutagesLine ParseOutagesLine(const std::vector<std::string>& args);
+std::string OutagesUsageText();
+int RunOutages(const OutagesOptions& options, const std::string& dataFolder, FileService& files,
+               std::ostream& out, std::ostream& err);
+
 // A run identifier as typed ("--run 12"): a whole number above 0.
 std::optional<std::int64_t> ParseRunId(const std::string& text);
 // The same, or the fault of the command line that gave it.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -29,6 +30,13 @@ class FakeIcmpCarrier final : public IIcmpCarrier {
   void script(const std::string& dotted, Script s) {
     std::lock_guard lock(mutex_);
     scripts_[dotted] = s;
+  }
+  // The address answers `steps` in order, one per echo; the last repeats.
+  // (A step is never silent: a loss is its status, at once.)
+  void scriptEach(const std::string& dotted, std::vector<Script> steps) {
+    std::lock_guard lock(mutex_);
+    scripts_[dotted] = steps.empty() ? Script{} : steps.back();
+    sequences_[dotted] = std::deque<Script>(steps.begin(), steps.end());
   }
   void hold() {
     std::lock_guard lock(mutex_);
@@ -165,6 +173,10 @@ class FakeIcmpCarrier final : public IIcmpCarrier {
     EchoReply reply;
     in_addr a{r.address};
     auto it = scripts_.find(inet_ntoa(a));
+    if (auto seq = sequences_.find(inet_ntoa(a)); seq != sequences_.end() && !seq->second.empty()) {
+      it->second = seq->second.front();
+      if (seq->second.size() > 1) seq->second.pop_front();
+    }
     if (!available_) {
       reply.status = 11050;
     } else if (it == scripts_.end()) {
@@ -186,6 +198,7 @@ class FakeIcmpCarrier final : public IIcmpCarrier {
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::map<std::string, Script> scripts_;
+  std::map<std::string, std::deque<Script>> sequences_;
   std::vector<EchoRequest> requests_;
   size_t waiting_ = 0;
   size_t cancelled_ = 0;

@@ -1,0 +1,83 @@
+#include "monitor/RunMonitor.h"
+
+#include <QDateTime>
+#include <cstdio>
+
+namespace sondrel {
+
+RunMonitor::RunMonitor(int outageThreshold, std::int64_t windowUs, QObject* parent)
+    : QObject(parent), threshold_(outageThreshold), windowUs_(windowUs), outages_(outageThreshold) {}
+
+void RunMonitor::runStarted(const RunData& run, const PingParameters&) {
+  outages_ = OutageTracker(threshold_);
+  latency_.assign(run.addresses.size(), TargetLatency(windowUs_));
+  addresses_ = run.addresses;
+  labels_ = run.targetLabels;
+}
+
+void RunMonitor::resultAdded(std::int64_t, const ResultRecord& record, const EchoDetail& echo) {
+  if (record.target >= latency_.size()) return;
+  const bool replied = record.time >= 0;
+  latency_[record.target].add(echo.sentUtcUs, replied ? std::int64_t{echo.roundTripUs} : -1);
+  switch (outages_.add(record.target, echo.sentUtcUs, replied)) {
+    case OutageTracker::Change::Began:
+      Q_EMIT outageBegan(outages_.last());
+      break;
+    case OutageTracker::Change::Ended:
+      Q_EMIT outageEnded(outages_.last());
+      break;
+    case OutageTracker::Change::None:
+      break;
+  }
+}
+
+void RunMonitor::runEnded(const RunData&, RunEnd) {
+  // The outages under way end at their targets' last echoes.
+  std::vector<std::size_t> open;
+  for (std::uint32_t t = 0; t < latency_.size(); ++t)
+    if (const Outage* o = outages_.current(t)) open.push_back(static_cast<std::size_t>(o - outages_.outages().data()));
+  outages_.closeAll();
+  for (std::size_t k : open) Q_EMIT outageEnded(outages_.outages()[k]);
+}
+
+const TargetLatency* RunMonitor::latencyOf(std::uint32_t target) const {
+  return target < latency_.size() ? &latency_[target] : nullptr;
+}
+
+const std::string& RunMonitor::addressOf(std::uint32_t target) const {
+  static const std::string kNone;
+  return target < addresses_.size() ? addresses_[target] : kNone;
+}
+
+std::string RunMonitor::nameOf(std::uint32_t target) const {
+  if (target < labels_.size() && !labels_[target].empty()) return labels_[target];
+  return addressOf(target);
+}
+
+std::string OutageTimeText(std::int64_t utcUs) {
+  if (utcUs < 0) return {};
+  return QDateTime::fromMSecsSinceEpoch(utcUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toStdString();
+}
+
+std::string OutageLengthText(const Outage& outage) {
+  if (outage.ongoing()) return {};
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(outage.endUtcUs - outage.startUtcUs) / 1e6);
+  return text;
+}
+
+std::vector<std::string> FormatOutageLines(const std::vector<Outage>& outages, int threshold,
+                                           const std::vector<std::string>& names) {
+  std::vector<std::string> lines;
+  if (outages.empty()) return lines;
+  lines.push_back("Outages (" + std::to_string(threshold) + " or more echoes lost in a row):");
+  for (const Outage& o : outages) {
+    const std::string name = o.target < names.size() ? names[o.target] : std::to_string(o.target);
+    lines.push_back("  " + name + "  " + OutageTimeText(o.startUtcUs) + " - " +
+                    (o.ongoing() ? std::string("(going on)") : OutageTimeText(o.endUtcUs) + "  " + OutageLengthText(o) + " s") +
+                    "  " + std::to_string(o.lostEchoes) + " lost");
+  }
+  return lines;
+}
+
+}  // namespace sondrel

@@ -1,0 +1,58 @@
+#pragma once
+// Watches a run's targets as their results come: the outages and the
+// round-trip figures of each, from the carrier's microseconds. A reader of
+// the run, added by whoever shows or prints them (the command line's
+// summary, the monitor window).
+
+#include <QObject>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/monitor/LatencyFigures.h"
+#include "core/monitor/Outages.h"
+#include "ping/RunReader.h"
+
+namespace sondrel {
+
+class RunMonitor final : public QObject, public RunReader {
+  Q_OBJECT
+ public:
+  explicit RunMonitor(int outageThreshold = OutageTracker::kDefaultThreshold,
+                      std::int64_t windowUs = 5 * 60 * 1'000'000LL, QObject* parent = nullptr);
+
+  void runStarted(const RunData& run, const PingParameters& parameters) override;
+  void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) override;
+  void runEnded(const RunData& run, RunEnd how) override;
+
+  const OutageTracker& outages() const { return outages_; }
+  std::size_t targetCount() const { return latency_.size(); }
+  // Null past the run's targets.
+  const TargetLatency* latencyOf(std::uint32_t target) const;
+  // The target's list label, or its address without one.
+  std::string nameOf(std::uint32_t target) const;
+  const std::string& addressOf(std::uint32_t target) const;
+
+ Q_SIGNALS:
+  void outageBegan(const sondrel::Outage& outage);
+  void outageEnded(const sondrel::Outage& outage);
+
+ private:
+  int threshold_;
+  std::int64_t windowUs_;
+  OutageTracker outages_;
+  std::vector<TargetLatency> latency_;
+  std::vector<std::string> addresses_, labels_;
+};
+
+// An outage's moment in local time, "yyyy-MM-dd HH:mm:ss.zzz" ("" for -1).
+std::string OutageTimeText(std::int64_t utcUs);
+// Its length in seconds with three decimals ("" while it goes on).
+std::string OutageLengthText(const Outage& outage);
+
+// The outages of a run as lines for a terminal, after a heading; none when
+// there were none. Local times; lengths in seconds with three decimals.
+std::vector<std::string> FormatOutageLines(const std::vector<Outage>& outages, int threshold,
+                                           const std::vector<std::string>& names);
+
+}  // namespace sondrel
