@@ -455,15 +455,24 @@ Result<std::int64_t> RunArchive::beginRun(const ArchiveRunStart& start) {
       sqlite3_bind_null(target, 4);
     if (sqlite3_step(target) != SQLITE_DONE) return fail("keeping a run's targets");
   }
-  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return fail("beginning a run");
 
   auto state = std::make_unique<RunState>();
   state->targetCount = targetCount;
   state->lastUtc = start.startUtcUs;
   state->lastLocal = FormatArchiveLocal(start.startLocal);
   // Held while the run goes: another program opening the archive then knows
-  // the run is not one left behind by a crash.
+  // the run is not one left behind by a crash. Taken before the run is
+  // committed, so that no other program ever sees the run without it.
   if (auto lock = files_.lockFile(lockPath(id))) state->lock = std::move(lock.value());
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    Error e = failure("beginning a run");
+    exec("ROLLBACK");
+    if (state->lock) {
+      state->lock.reset();
+      files_.removeFile(lockPath(id));
+    }
+    return e;
+  }
   runs_[id] = std::move(state);
   return id;
 }

@@ -6,6 +6,7 @@
 
 #include "archive/ArchiveSample.h"
 #include "archive/RunArchive.h"
+#include "fakes/FailingFiles.h"
 #include "platform/Files_linux.h"
 #include "support/FileText.h"
 
@@ -149,6 +150,30 @@ TEST_F(RunArchiveDamageTest, ARunLeftWithoutEndIsMarkedCrashed) {
   // No lock file is left of the dead run; the live one keeps its own.
   EXPECT_EQ(Names(folder).count(std::string(kArchiveFile) + ".run" + std::to_string(dead) + ".lock"), 0u);
   EXPECT_EQ(Names(folder).count(std::string(kArchiveFile) + ".run" + std::to_string(alive) + ".lock"), 1u);
+}
+
+TEST_F(RunArchiveDamageTest, AnotherProgramOpeningAsARunBeginsLeavesItGoing) {
+  // The other program (a window starting, sondrel-cli runs --pin) opens the
+  // archive at the worst moment: just as the run's lock is taken.
+  ASSERT_TRUE(open().ok());
+  fakes::FailingFiles files(SystemFiles());
+  std::vector<RunEnding> seen;
+  files.beforeLock = [&](const std::string&) {
+    auto other = open();
+    ASSERT_TRUE(other.ok()) << other.error().message;
+    for (const RunSummary& r : other.value()->listRuns({}, 0, 10).value()) seen.push_back(r.ending);
+  };
+  auto opened = RunArchive::open(files, path, ArchiveAccess::ReadWrite);
+  ASSERT_TRUE(opened.ok());
+  const std::int64_t id = opened.value()->beginRun(MakeRun(2, 1).start).value();
+  // The run is not there yet, or is there with its lock held: never ended
+  // as crashed while it goes.
+  for (RunEnding ending : seen) EXPECT_EQ(ending, RunEnding::Running);
+  EXPECT_EQ(opened.value()->summary(id).value().ending, RunEnding::Running);
+  EXPECT_EQ(open().value()->summary(id).value().ending, RunEnding::Running);
+  ASSERT_TRUE(opened.value()->appendResults(id, MakeRun(2, 1).results).ok());
+  ASSERT_TRUE(opened.value()->endRun(id, RunEnding::CountReached, kStartUtcUs + 1000000, LocalAt(kStartUtcUs + 1000000)).ok());
+  EXPECT_EQ(Names(folder).count(std::string(kArchiveFile) + ".run" + std::to_string(id) + ".lock"), 0u);
 }
 
 TEST_F(RunArchiveDamageTest, FailuresComeBackWithTheirReason) {

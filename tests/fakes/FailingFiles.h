@@ -1,9 +1,11 @@
 #pragma once
 // The real files, except that whole-file replacements of chosen paths fail as
-// a full disk would: for tests that need the rest of the folder real.
+// a full disk would: for tests that need the rest of the folder real. A test
+// may also step in just before a lock is taken.
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "core/ports/FileService.h"
@@ -16,6 +18,8 @@ class FailingFiles final : public FileService {
   // replaceFile of a path containing `part` fails with `code`, every time.
   std::string failReplaceOf;
   int code = ENOSPC;
+  // Called with the path of each lockFile before the lock is taken.
+  std::function<void(const std::string&)> beforeLock;
 
   std::string uniqueTempPath(std::string_view f, std::string_view n) override { return inner_.uniqueTempPath(f, n); }
   void removeStaleTemporaries(const std::string& f, std::string_view n) override { inner_.removeStaleTemporaries(f, n); }
@@ -39,7 +43,10 @@ class FailingFiles final : public FileService {
   std::string programFolder() override { return inner_.programFolder(); }
   Result<void> checkFolderWritable(const std::string& f) override { return inner_.checkFolderWritable(f); }
   std::optional<std::string> environment(const std::string& n) override { return inner_.environment(n); }
-  Result<std::unique_ptr<FolderLock>> lockFile(const std::string& p) override { return inner_.lockFile(p); }
+  Result<std::unique_ptr<FolderLock>> lockFile(const std::string& p) override {
+    if (beforeLock) beforeLock(p);
+    return inner_.lockFile(p);
+  }
   bool lockedElsewhere(const std::string& p) override { return inner_.lockedElsewhere(p); }
   std::unique_ptr<AppendLog> newAppendLog() override { return inner_.newAppendLog(); }
 
