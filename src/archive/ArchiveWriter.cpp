@@ -76,9 +76,7 @@ void ArchiveWriter::keep(const Retention& rule, std::int64_t nowUtcUs) {
   op.kind = Op::Keep;
   op.rule = rule;
   op.utcUs = nowUtcUs;
-  ready_ = 0;
-  ops_.push_back(std::move(op));
-  wake_.notify_one();
+  queueAside(std::move(op));
 }
 
 void ArchiveWriter::importRun(RunData run, std::int64_t startUtcUs, const LocalDateTime& startLocal) {
@@ -88,8 +86,16 @@ void ArchiveWriter::importRun(RunData run, std::int64_t startUtcUs, const LocalD
   op.imported = std::make_shared<RunData>(std::move(run));
   op.utcUs = startUtcUs;
   op.local = startLocal;
-  ready_ = 0;
-  ops_.push_back(std::move(op));
+  queueAside(std::move(op));
+}
+
+void ArchiveWriter::queueAside(Op op) {
+  // Before the results still coming in, not behind them: results followed
+  // by another op are committed whole at once, and a pass half in would be
+  // committed by halves (half of it lost to a crash in between).
+  auto at = ops_.end();
+  if (!ops_.empty() && ops_.back().kind == Op::Results) --at;
+  ops_.insert(at, std::move(op));
   wake_.notify_one();
 }
 

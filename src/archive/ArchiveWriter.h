@@ -73,6 +73,10 @@ class ArchiveWriter {
     std::shared_ptr<RunData> imported;  // Import: the run
   };
 
+  // Queues an op of no run (retention, an import) ahead of the run's results
+  // not yet released, which stay for their pass's batch. Called with the
+  // mutex held.
+  void queueAside(Op op);
   void loop();
   bool idleLocked() const;
   void handle(Op& op);

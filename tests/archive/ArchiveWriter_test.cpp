@@ -92,6 +92,27 @@ TEST_F(ArchiveWriterTest, CommitsByPassAndAtMostOnceIn100Ms) {
   EXPECT_EQ(archive.value()->summary(writer.runId()).value().ending, RunEnding::CountReached);
 }
 
+TEST_F(ArchiveWriterTest, RetentionAskedMidPassLeavesThePassForItsOwnBatch) {
+  // As the daily retention comes while a pass is half in: the half pass is
+  // not committed ahead of its other half, which a crash could then lose.
+  const SampleRun run = MakeRun(4, 2, 9);
+  ArchiveWriter writer(path, SystemFiles(), collect());
+  writer.beginRun(run.start);
+  ASSERT_TRUE(writer.waitIdle(kWait));
+  auto rowsOfRun = [&] { return RawDb(path).scalar("SELECT rows FROM runs WHERE id = " + std::to_string(writer.runId())); };
+  for (std::size_t i = 0; i < 4; ++i) writer.add(run.results[i]);
+  writer.passEnded();
+  for (std::size_t i = 4; i < 6; ++i) writer.add(run.results[i]);
+  writer.keep(Retention{}, kStartUtcUs);
+  ASSERT_TRUE(writer.waitIdle(kWait));
+  EXPECT_EQ(rowsOfRun(), 4) << "the first pass only";
+  for (std::size_t i = 6; i < 8; ++i) writer.add(run.results[i]);
+  writer.passEnded();
+  ASSERT_TRUE(writer.waitIdle(kWait));
+  EXPECT_EQ(rowsOfRun(), 8);
+  EXPECT_TRUE(reported().empty());
+}
+
 TEST_F(ArchiveWriterTest, DestructionCommitsWhatIsQueued) {
   const SampleRun run = MakeRun(3, 10, 3);
   std::int64_t id = 0;
