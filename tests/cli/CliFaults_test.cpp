@@ -141,8 +141,7 @@ TEST(CliFaults, ReadOnlyDataFolderIsRefusedAndLeftAlone) {
 // and the log keeps, whole, the rows that were written before.
 TEST(CliFaults, FullDiskKeepsEveryLineWrittenBefore) {
   if (!CanPing()) SONDREL_SKIP_MISSING("needs the private network and an ICMP socket");
-  if (std::system("unshare -m sh -c 'd=$(mktemp -d) && mount -t tmpfs -o size=64k t \"$d\" && "
-                  "umount \"$d\"; rmdir \"$d\"' 2>/dev/null") != 0)
+  if (!clitest::CanMountSmallTmpfs())
     SONDREL_SKIP_MISSING("cannot mount a small tmpfs in a private mount namespace here");
   QTemporaryDir data;
   const QString full = data.path() + QStringLiteral("/full");
@@ -150,21 +149,13 @@ TEST(CliFaults, FullDiskKeepsEveryLineWrittenBefore) {
   ASSERT_TRUE(QDir().mkpath(full));
   ASSERT_TRUE(QDir().mkpath(copy));
 
-  // 2,400 results of about 42 bytes each overflow 64 KiB; the log is copied
-  // out before the private mount goes.
-  QProcess p;
-  UseDataHome(p, full);
-  p.start(QStringLiteral("unshare"),
-          {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
-           QStringLiteral("mount -t tmpfs -o size=64k t \"$1\" || exit 99; "
-                          "\"$3\" ping -c 60 -i 1 -w 200 127.0.0.1-127.0.0.40; s=$?; "
-                          "cp \"$1\"/SondrelDataBas/Tolvane_DB3.txt \"$2\"/; exit $s"),
-           QStringLiteral("sh"), full, copy, kProgram});
-  ASSERT_TRUE(p.waitForFinished(120000));
-  const QByteArray out = p.readAllStandardOutput();
-  const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-  ASSERT_NE(p.exitCode(), 99) << err.toStdString();
-  EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+  // 2,400 results of about 42 bytes each overflow 64 KiB.
+  const clitest::Finished f = clitest::RunOnTmpfs(QStringLiteral("64k"), full, copy,
+                                                  QStringLiteral("\"$3\" ping -c 60 -i 1 -w 200 127.0.0.1-127.0.0.40"));
+  const QByteArray out = f.out.toLocal8Bit();
+  const QString& err = f.err;
+  ASSERT_NE(f.status, 99) << err.toStdString();
+  EXPECT_EQ(f.status, 0) << err.toStdString();
   EXPECT_TRUE(err.contains(QStringLiteral("are no longer written to the log"))) << err.toStdString();
   EXPECT_EQ(RowAddresses(out).size(), 2400u) << "the run went on to its end";
 

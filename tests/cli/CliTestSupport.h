@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,8 +28,6 @@ struct Finished {
   QString err;
 };
 
-// Runs sondrel-cli with its data folder under dataHome; status -1 when it
-// did not end by itself within a minute.
 // The process's data folder goes under dataHome.
 inline void UseDataHome(QProcess& p, const QString& dataHome) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -36,12 +35,11 @@ inline void UseDataHome(QProcess& p, const QString& dataHome) {
   p.setProcessEnvironment(env);
 }
 
-inline Finished RunProgram(const QStringList& args, const QString& dataHome) {
-  QProcess p;
-  UseDataHome(p, dataHome);
-  p.start(kProgram, args);
+// Waits for a started process's end and output; status -1 when it did not
+// end by itself within `ms`.
+inline Finished WaitForEnd(QProcess& p, int ms) {
   Finished f;
-  if (!p.waitForFinished(60000)) {
+  if (!p.waitForFinished(ms)) {
     p.kill();
     p.waitForFinished(5000);
     return f;
@@ -50,6 +48,38 @@ inline Finished RunProgram(const QStringList& args, const QString& dataHome) {
   f.out = QString::fromLocal8Bit(p.readAllStandardOutput());
   f.err = QString::fromLocal8Bit(p.readAllStandardError());
   return f;
+}
+
+// Runs sondrel-cli with its data folder under dataHome; status -1 when it
+// did not end by itself within a minute.
+inline Finished RunProgram(const QStringList& args, const QString& dataHome) {
+  QProcess p;
+  UseDataHome(p, dataHome);
+  p.start(kProgram, args);
+  return WaitForEnd(p, 60000);
+}
+
+// Whether a small tmpfs can be mounted in a private mount namespace here.
+inline bool CanMountSmallTmpfs() {
+  return std::system("unshare -m sh -c 'd=$(mktemp -d) && mount -t tmpfs -o size=64k t \"$d\" && "
+                     "umount \"$d\"; rmdir \"$d\"' 2>/dev/null") == 0;
+}
+
+// Runs `commands` (sh: "$1" the mount point, "$2" `copy`, "$3" sondrel-cli)
+// in a private mount namespace, with a new tmpfs of `size` mounted on
+// `mountPoint` as the data home; the data folder is copied into `copy`
+// before the mount goes. The status is that of `commands`, 99 when the
+// tmpfs could not be mounted.
+inline Finished RunOnTmpfs(const QString& size, const QString& mountPoint, const QString& copy,
+                           const QString& commands) {
+  QProcess p;
+  UseDataHome(p, mountPoint);
+  p.start(QStringLiteral("unshare"),
+          {QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+           QStringLiteral("mount -t tmpfs -o size=") + size + QStringLiteral(" t \"$1\" || exit 99; ") + commands +
+               QStringLiteral("; s=$?; cp -a \"$1\"/SondrelDataBas/. \"$2\"/; exit $s"),
+           QStringLiteral("sh"), mountPoint, copy, kProgram});
+  return WaitForEnd(p, 120000);
 }
 
 inline std::string ReadAll(std::FILE* f) {
