@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "app/AppFixture.h"
+#include "archive/ArchiveRecorder.h"
 #include "ping/PingRun.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
@@ -148,6 +149,9 @@ TEST_F(FormMainRunLogTest, AnUnwritableDataFolderKeepsThePreviousResultsOnScreen
   d().flush();
   const QString firstRow = d().sIP[0]->text();
   ASSERT_TRUE(firstRow.endsWith(QStringLiteral("Reply from 10.9.9.9")));
+  // The archive's first start has kept the logged run before the folder goes
+  // (else its opening fails too, and says so).
+  ASSERT_TRUE(w().findChild<ArchiveRecorder*>()->waitIdle(10000));
 
   // The folder is gone and a file has taken its place (as root, permission
   // bits would not stop a write; this does).
