@@ -9,6 +9,7 @@
 
 #include "archive/RunArchive.h"
 #include "archive/RunTexts.h"
+#include "core/common/CsvField.h"
 #include "core/monitor/Outages.h"
 #include "monitor/RunMonitor.h"
 #include "cli/CliArguments.h"
@@ -18,14 +19,6 @@
 
 namespace sondrel::cli {
 namespace {
-
-// A CSV field: quoted when it holds a comma, a quote or a line break.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
 
 Result<std::unique_ptr<RunArchive>> OpenArchive(const std::string& dataFolder, FileService& files,
                                                 ArchiveAccess access) {

@@ -13,12 +13,36 @@ void RunMonitor::runStarted(const RunData& run, const PingParameters&) {
   latency_.assign(run.addresses.size(), TargetLatency(windowUs_));
   addresses_ = run.addresses;
   labels_ = run.targetLabels;
+  live_ = true;
+  changed_ = true;
+  Q_EMIT reset();
+}
+
+void RunMonitor::previousRunShown(const RunData& run) {
+  outages_ = OutageTracker(threshold_);
+  latency_.assign(run.addresses.size(), TargetLatency(windowUs_));
+  addresses_ = run.addresses;
+  labels_ = run.targetLabels;
+  live_ = false;
+  for (const ResultRecord& r : run.records) {
+    if (IsDamaged(r) || r.target >= latency_.size()) continue;
+    const QDateTime when(QDate(r.when.year, r.when.month, r.when.day),
+                         QTime(r.when.hour, r.when.minute, r.when.second));
+    const std::int64_t sentUs = when.toMSecsSinceEpoch() * 1000;
+    const bool replied = r.time >= 0;
+    latency_[r.target].add(sentUs, replied ? std::int64_t{r.time} * 1000 : -1);
+    outages_.add(r.target, sentUs, replied);
+  }
+  outages_.closeAll();
+  changed_ = true;
+  Q_EMIT reset();
 }
 
 void RunMonitor::resultAdded(std::int64_t, const ResultRecord& record, const EchoDetail& echo) {
   if (record.target >= latency_.size()) return;
   const bool replied = record.time >= 0;
   latency_[record.target].add(echo.sentUtcUs, replied ? std::int64_t{echo.roundTripUs} : -1);
+  changed_ = true;
   switch (outages_.add(record.target, echo.sentUtcUs, replied)) {
     case OutageTracker::Change::Began:
       Q_EMIT outageBegan(outages_.last());
@@ -37,6 +61,8 @@ void RunMonitor::runEnded(const RunData&, RunEnd) {
   for (std::uint32_t t = 0; t < latency_.size(); ++t)
     if (const Outage* o = outages_.current(t)) open.push_back(static_cast<std::size_t>(o - outages_.outages().data()));
   outages_.closeAll();
+  live_ = false;
+  changed_ = true;
   for (std::size_t k : open) Q_EMIT outageEnded(outages_.outages()[k]);
 }
 

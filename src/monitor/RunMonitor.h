@@ -24,6 +24,9 @@ class RunMonitor final : public QObject, public RunReader {
   void runStarted(const RunData& run, const PingParameters& parameters) override;
   void resultAdded(std::int64_t row, const ResultRecord& record, const EchoDetail& echo) override;
   void runEnded(const RunData& run, RunEnd how) override;
+  // A previous run shown (reloaded, or opened from the archive): its figures
+  // from its records, in whole milliseconds and at the seconds they carry.
+  void previousRunShown(const RunData& run) override;
 
   const OutageTracker& outages() const { return outages_; }
   std::size_t targetCount() const { return latency_.size(); }
@@ -32,10 +35,20 @@ class RunMonitor final : public QObject, public RunReader {
   // The target's list label, or its address without one.
   std::string nameOf(std::uint32_t target) const;
   const std::string& addressOf(std::uint32_t target) const;
+  // Whether the figures changed since the last call (a view refreshes on it).
+  bool takeChanged() {
+    const bool was = changed_;
+    changed_ = false;
+    return was;
+  }
+  // Whether a run is being followed live (else a previous run is shown).
+  bool live() const { return live_; }
 
  Q_SIGNALS:
   void outageBegan(const sondrel::Outage& outage);
   void outageEnded(const sondrel::Outage& outage);
+  // Another run is followed now: every figure starts again.
+  void reset();
 
  private:
   int threshold_;
@@ -43,6 +56,8 @@ class RunMonitor final : public QObject, public RunReader {
   OutageTracker outages_;
   std::vector<TargetLatency> latency_;
   std::vector<std::string> addresses_, labels_;
+  bool changed_ = false;
+  bool live_ = false;
 };
 
 // An outage's moment in local time, "yyyy-MM-dd HH:mm:ss.zzz" ("" for -1).

@@ -117,6 +117,7 @@ TEST_F(FormMainTest, MenuEntriesCarryTheirCaptionsAndKeys) {
       {"mnuCopy", "&Copy Screen", "F9"},
       {"mnuReport", "Open Summary Report", "Ctrl+R"},
       {"mnuRuns", "Archived &Runs...", "Ctrl+H"},
+      {"mnuMonitor", "&Monitor...", "Ctrl+M"},
       {"munAddR", "Add a range of IP addresses", ""},
       {"mnuEdit", "Edit the seleted item", ""},
       {"mnuDelete", "Detete the seleted item", ""},

@@ -105,6 +105,13 @@ TEST(LatencyFigures, JitterIsTheMeanDifferenceOfConsecutiveRepliesBesideItsSmoot
   EXPECT_DOUBLE_EQ(*s.meanUs, 11.5);
   EXPECT_EQ(s.medianUs, 11);
 
+  // Equal times above the exact buckets read exactly, not as a bucket's middle.
+  TargetLatency equal;
+  for (int k = 0; k < 4; ++k) equal.add(k * kSecond, 450);
+  EXPECT_EQ(equal.run().medianUs, 450);
+  EXPECT_EQ(equal.run().p95Us, 450);
+  EXPECT_EQ(equal.window().medianUs, 450);
+
   TargetLatency none;
   none.add(0, -1);
   EXPECT_FALSE(none.run().jitterUs);

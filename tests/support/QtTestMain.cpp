@@ -22,8 +22,10 @@ int main(int argc, char** argv) {
   // Keep Qt and the program away from the real home of whoever runs the tests.
   QTemporaryDir runtime;
   QTemporaryDir data;
+  QTemporaryDir config;  // the settings the program keeps (the monitor window's layout)
   setenv("XDG_RUNTIME_DIR", qPrintable(runtime.path()), 1);
   setenv("XDG_DATA_HOME", qPrintable(data.path()), 1);
+  setenv("XDG_CONFIG_HOME", qPrintable(config.path()), 1);
 
   TestApplication app(argc, argv);
   return RUN_ALL_TESTS();

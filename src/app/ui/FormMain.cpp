@@ -28,6 +28,8 @@
 #include "iplist/ui/TargetListPanel.h"
 #include "archive/ArchiveRecorder.h"
 #include "archive/ui/RunsPresenter.h"
+#include "monitor/RunMonitor.h"
+#include "monitor/ui/MonitorPresenter.h"
 #include "ping/PingRun.h"
 #include "ping/RunLog.h"
 #include "ping/ui/ParameterFrame.h"
@@ -223,6 +225,11 @@ bool FormMain::Form_Load() {
     if (services_.prompter)
       services_.prompter->message(text, QStringLiteral("Information"), IPrompter::Icon::Warning);
   });
+  monitor_ = new RunMonitor(OutageTracker::kDefaultThreshold, 5 * 60 * 1'000'000LL, this);
+  pingRun()->addReader(monitor_);
+  monitorPresenter_ = new MonitorPresenter(*monitor_, services_.clock, services_.prompter, *services_.files, this, this);
+  connect(action(QStringLiteral("mnuMonitor")), &QAction::triggered, monitorPresenter_, &MonitorPresenter::showWindow);
+  action(QStringLiteral("mnuMonitor"))->setEnabled(true);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);
   connect(action(QStringLiteral("mnuRuns")), &QAction::triggered, runs_, &RunsPresenter::showWindow);
   action(QStringLiteral("mnuRuns"))->setEnabled(true);

@@ -38,6 +38,8 @@ class ParameterFrame;
 class ArchiveRecorder;
 class ReportPresenter;
 class RunsPresenter;
+class RunMonitor;
+class MonitorPresenter;
 class ResultsDisplay;
 class ResultsExport;
 class RunLog;
@@ -111,6 +113,8 @@ class FormMain final : public QMainWindow {
   ReportPresenter* reportPresenter() const { return report_; }
   // The runs window's wiring, made by Form_Load with the archive.
   RunsPresenter* runsPresenter() const { return runs_; }
+  // The monitor window's wiring and the run's monitor, made by Form_Load.
+  MonitorPresenter* monitorPresenter() const { return monitorPresenter_; }
   ParameterFrame* parameterFrame() const { return frame1_; }
   TargetListPanel* targetList() const { return targetList_; }
   IPListStore* ipListStore() const { return pingPanel_->ipListStore(); }
@@ -206,6 +210,8 @@ class FormMain final : public QMainWindow {
   ReportPresenter* report_ = nullptr;
   ArchiveRecorder* archive_ = nullptr;  // keeps every run; lives as long as the window
   RunsPresenter* runs_ = nullptr;
+  RunMonitor* monitor_ = nullptr;  // a reader of the run; lives as long as the window
+  MonitorPresenter* monitorPresenter_ = nullptr;
 };
 
 }  // namespace sondrel

@@ -77,6 +77,7 @@ void FormMain::buildMenus() {
            QKeySequence(Qt::CTRL | Qt::Key_R));
   addEntry(operate, QStringLiteral("mnuRuns"), QStringLiteral("Archived &Runs..."),
            QKeySequence(Qt::CTRL | Qt::Key_H));
+  addEntry(operate, QStringLiteral("mnuMonitor"), QStringLiteral("&Monitor..."), QKeySequence(Qt::CTRL | Qt::Key_M));
 
   QMenu* ip = menu(QStringLiteral("mnuIPList"), QStringLiteral("&IP"));
   addEntry(ip, QStringLiteral("mnuAddS"), QStringLiteral("Add a single IP or URL"));

@@ -94,12 +94,20 @@ LatencySummary TargetLatency::summaryOf(const Figures& f) const {
   return s;
 }
 
+void TargetLatency::clampQuantiles(LatencySummary& s) {
+  // A bucket's middle may lie past the values it holds: never past the
+  // extremes (a run of equal times reads that time exactly).
+  for (std::optional<std::int64_t>* q : {&s.medianUs, &s.p95Us})
+    if (*q && s.minUs && s.maxUs) **q = std::clamp(**q, *s.minUs, *s.maxUs);
+}
+
 LatencySummary TargetLatency::run() const {
   LatencySummary s = summaryOf(run_);
   s.lastUs = last_;
   s.minUs = min_;
   s.maxUs = max_;
   if (run_.received > 0) s.meanUs = sum_ / static_cast<double>(run_.received);
+  clampQuantiles(s);
   if (jitterPairs_ > 0) s.jitterUs = jitterSum_ / static_cast<double>(jitterPairs_);
   s.smoothedJitterUs = smoothedJitter_;
   return s;
@@ -117,6 +125,7 @@ LatencySummary TargetLatency::window() const {
     sum += static_cast<double>(e.roundTripUs);
   }
   if (window_.received > 0) s.meanUs = sum / static_cast<double>(window_.received);
+  clampQuantiles(s);
   return s;
 }
 

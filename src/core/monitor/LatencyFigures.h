@@ -66,6 +66,7 @@ class TargetLatency {
     LatencyHistogram histogram;
   };
   LatencySummary summaryOf(const Figures& f) const;
+  static void clampQuantiles(LatencySummary& s);
 
   std::int64_t windowUs_;
   Figures run_, window_;

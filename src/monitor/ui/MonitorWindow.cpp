@@ -1,0 +1,82 @@
+#include "monitor/ui/MonitorWindow.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace sondrel {
+namespace {
+
+QTableView* Table(QWidget* parent, const char* name) {
+  auto* t = new QTableView(parent);
+  t->setObjectName(QString::fromLatin1(name));
+  t->setSelectionBehavior(QAbstractItemView::SelectRows);
+  t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  t->setAlternatingRowColors(true);
+  t->setWordWrap(false);
+  t->verticalHeader()->hide();
+  t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+  return t;
+}
+
+}  // namespace
+
+MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("MonitorWindow"));
+  setWindowTitle(QStringLiteral("Monitor"));
+  resize(1180, 620);
+
+  filter_ = new QLineEdit(this);
+  filter_->setObjectName(QStringLiteral("MonitorFilter"));
+  filter_->setPlaceholderText(QStringLiteral("Target label or address"));
+  filter_->setClearButtonEnabled(true);
+  run_ = new QLabel(this);
+  run_->setObjectName(QStringLiteral("MonitorRun"));
+  auto* top = new QHBoxLayout;
+  auto* filterLabel = new QLabel(QStringLiteral("F&ilter:"), this);
+  filterLabel->setBuddy(filter_);
+  top->addWidget(filterLabel);
+  top->addWidget(filter_, 1);
+  top->addSpacing(12);
+  top->addWidget(run_);
+
+  targets_ = Table(this, "MonitorTargets");
+  targets_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  targets_->setSortingEnabled(true);
+
+  auto* log = new QWidget(this);
+  outages_ = Table(log, "MonitorOutages");
+  outages_->setSelectionMode(QAbstractItemView::SingleSelection);
+  saveOutages_ = new QPushButton(QStringLiteral("&Save outages as CSV..."), log);
+  saveOutages_->setObjectName(QStringLiteral("MonitorSaveOutages"));
+  auto* logTop = new QHBoxLayout;
+  logTop->addWidget(new QLabel(QStringLiteral("Outages"), log), 1);
+  logTop->addWidget(saveOutages_);
+  auto* logLayout = new QVBoxLayout(log);
+  logLayout->setContentsMargins(0, 0, 0, 0);
+  logLayout->addLayout(logTop);
+  logLayout->addWidget(outages_, 1);
+
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->setObjectName(QStringLiteral("MonitorSplitter"));
+  splitter_->addWidget(targets_);
+  splitter_->addWidget(log);
+  splitter_->setStretchFactor(0, 3);
+  splitter_->setStretchFactor(1, 1);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(splitter_, 1);
+}
+
+void MonitorWindow::hideEvent(QHideEvent* event) {
+  Q_EMIT closing();
+  QWidget::hideEvent(event);
+}
+
+}  // namespace sondrel

@@ -1,0 +1,44 @@
+#pragma once
+// The monitor window: every target of the followed run at a glance (state
+// and figures, sortable and filtered), and the outage log. Its wiring is in
+// MonitorPresenter.
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class QSplitter;
+class QTableView;
+
+namespace sondrel {
+
+class MonitorWindow final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit MonitorWindow(QWidget* parent = nullptr);
+
+  QLineEdit* filterText() const { return filter_; }
+  QTableView* targets() const { return targets_; }
+  QTableView* outages() const { return outages_; }
+  QPushButton* saveOutagesButton() const { return saveOutages_; }
+  QLabel* runLabel() const { return run_; }
+  QSplitter* splitter() const { return splitter_; }
+
+ Q_SIGNALS:
+  void closing();
+
+ protected:
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  QLineEdit* filter_;
+  QTableView* targets_;
+  QTableView* outages_;
+  QPushButton* saveOutages_;
+  QLabel* run_;
+  QSplitter* splitter_;
+};
+
+}  // namespace sondrel

@@ -1,0 +1,132 @@
+// The monitor window through the real main window: each target's state and
+// figures in microseconds, and the outage log, for the live run and for a
+// run shown again.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTest>
+
+#include "app/AppFixture.h"
+#include "archive/ui/RunsPresenter.h"
+#include "monitor/ui/MonitorModels.h"
+#include "monitor/ui/MonitorPresenter.h"
+#include "monitor/ui/MonitorWindow.h"
+#include "ping/PingRun.h"
+#include "ping/ui/ParameterFrame.h"
+#include "support/FileText.h"
+
+namespace sondrel {
+namespace {
+
+using Script = fakes::FakeIcmpCarrier::Script;
+const Script kOk{0, 450, 64}, kLost{11010, 0, 0};
+
+class FormMainMonitorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(base_.isValid());
+    fakes_.icmp->script("127.0.0.1", {0, 13, 64});
+    app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
+    w().Form_Load();
+    QComboBox* interval = w().parameterFrame()->comboInv();
+    interval->setCurrentIndex(0);
+    Q_EMIT interval->activated(0);
+  }
+  FormMain& w() { return *app_->window; }
+  void RunOf(int pings) {
+    testing::PingTheseTargets(w(), {"127.0.0.1", "127.0.0.9"});
+    w().parameterFrame()->comboTimes()->setEditText(QString::number(pings));
+    QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w().testRunning(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
+  }
+  MonitorPresenter& Monitor() { return *w().monitorPresenter(); }
+  MonitorWindow& OpenMonitor() {
+    w().action(QStringLiteral("mnuMonitor"))->trigger();
+    EXPECT_NE(Monitor().window(), nullptr);
+    return *Monitor().window();
+  }
+  // A target's cell as the table shows it (source rows: the run's targets).
+  QString Cell(int target, int column) {
+    return Monitor().targetsModel()->index(target, column).data().toString();
+  }
+  QString Logged(int row, int column) { return Monitor().outageModel()->index(row, column).data().toString(); }
+
+  QTemporaryDir base_;
+  testing::FakeServices fakes_;
+  std::unique_ptr<testing::MainWindowUnderTest> app_;
+};
+
+TEST_F(FormMainMonitorTest, TwoLostEchoesAreLossFiveAreAnOutageAndTimesAreShownInMicroseconds) {
+  // 127.0.0.9: a reply, 2 lost, a reply, 5 lost, then replies.
+  fakes_.icmp->scriptEach("127.0.0.9", {kOk, kLost, kLost, kOk, kLost, kLost, kLost, kLost, kLost, kOk, kOk});
+  RunOf(11);
+  MonitorWindow& mw = OpenMonitor();
+  EXPECT_TRUE(mw.isVisible());
+  ASSERT_EQ(Monitor().targetsModel()->rowCount(), 2);
+
+  EXPECT_EQ(Cell(0, TargetsModel::State), QStringLiteral("\u2714 up"));
+  EXPECT_EQ(Cell(0, TargetsModel::Last), QStringLiteral("0.013")) << "never \"<1\"";
+  EXPECT_EQ(Cell(0, TargetsModel::Outages), QStringLiteral("0"));
+  EXPECT_EQ(Cell(0, TargetsModel::Jitter), QStringLiteral("0.000"));
+
+  EXPECT_EQ(Cell(1, TargetsModel::State), QStringLiteral("\u26A0 lossy")) << "7 of 11 lost in the last 5 minutes";
+  EXPECT_EQ(Cell(1, TargetsModel::Last), QStringLiteral("0.450"));
+  EXPECT_EQ(Cell(1, TargetsModel::Median), QStringLiteral("0.450")) << "equal times read exactly";
+  EXPECT_EQ(Cell(1, TargetsModel::P95), QStringLiteral("0.450"));
+  EXPECT_EQ(Cell(1, TargetsModel::Sent), QStringLiteral("11"));
+  EXPECT_EQ(Cell(1, TargetsModel::Received), QStringLiteral("4"));
+  EXPECT_EQ(Cell(1, TargetsModel::Loss), QStringLiteral("63.64 %"));
+  EXPECT_EQ(Cell(1, TargetsModel::Outages), QStringLiteral("1")) << "the 2 lost echoes were no outage";
+  EXPECT_EQ(Cell(1, TargetsModel::OutageNow), QString());
+
+  ASSERT_EQ(Monitor().outageModel()->rowCount(), 1);
+  EXPECT_EQ(Logged(0, OutageLogModel::Target), QStringLiteral("127.0.0.9"));
+  EXPECT_EQ(Logged(0, OutageLogModel::Lost), QStringLiteral("5"));
+  EXPECT_TRUE(Logged(0, OutageLogModel::Start).startsWith(QStringLiteral("2026-03-07 14:05:09")))
+      << Logged(0, OutageLogModel::Start).toStdString();
+
+  // Filtered by text, sorted by a figure.
+  mw.filterText()->setText(QStringLiteral("0.0.9"));
+  ASSERT_EQ(Monitor().sortedTargets()->rowCount(), 1);
+  mw.filterText()->clear();
+  mw.targets()->sortByColumn(TargetsModel::Loss, Qt::DescendingOrder);
+  EXPECT_EQ(Monitor().sortedTargets()->index(0, TargetsModel::Address).data().toString(), QStringLiteral("127.0.0.9"));
+
+  // The log as CSV.
+  const QString path = base_.path() + QStringLiteral("/outages.csv");
+  fakes_.prompter->paths = {path};
+  QTest::mouseClick(mw.saveOutagesButton(), Qt::LeftButton);
+  const std::string csv = testing_files::ReadFile(path.toStdString());
+  EXPECT_EQ(csv.rfind("target,address,start,end,length s,lost\r\n127.0.0.9,127.0.0.9,2026-03-07 14:05:09", 0), 0u)
+      << csv;
+  EXPECT_EQ(csv.substr(csv.size() - 4), ",5\r\n") << csv;
+
+  // The same run opened again from the archive: the same outage.
+  w().runsPresenter()->openRun(1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->data().archiveRun == 1; }, 10000));
+  Monitor().refresh();
+  EXPECT_EQ(Cell(1, TargetsModel::Outages), QStringLiteral("1"));
+  EXPECT_EQ(Cell(1, TargetsModel::Sent), QStringLiteral("11"));
+  ASSERT_EQ(Monitor().outageModel()->rowCount(), 1);
+  EXPECT_EQ(Logged(0, OutageLogModel::Lost), QStringLiteral("5"));
+}
+
+TEST_F(FormMainMonitorTest, ATargetThatEndsTheRunInAnOutageStaysDownWithItsOutageClosedAtItsLastEcho) {
+  fakes_.icmp->scriptEach("127.0.0.9", {kOk, kLost, kLost, kLost, kLost});
+  OpenMonitor();
+  RunOf(5);
+  Monitor().refresh();
+  EXPECT_EQ(Cell(1, TargetsModel::State), QStringLiteral("\u2716 down since 14:05:09"));
+  ASSERT_EQ(Monitor().outageModel()->rowCount(), 1);
+  EXPECT_EQ(Logged(0, OutageLogModel::Lost), QStringLiteral("4"));
+  EXPECT_NE(Logged(0, OutageLogModel::End), QStringLiteral("(going on)"));
+  EXPECT_EQ(Cell(0, TargetsModel::State), QStringLiteral("\u2714 up"));
+}
+
+}  // namespace
+}  // namespace sondrel
