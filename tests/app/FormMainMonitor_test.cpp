@@ -12,6 +12,7 @@
 
 #include "app/AppFixture.h"
 #include "archive/ui/RunsPresenter.h"
+#include "monitor/ui/LatencyChart.h"
 #include "monitor/ui/MonitorModels.h"
 #include "monitor/ui/MonitorPresenter.h"
 #include "monitor/ui/MonitorWindow.h"
@@ -96,6 +97,21 @@ TEST_F(FormMainMonitorTest, TwoLostEchoesAreLossFiveAreAnOutageAndTimesAreShownI
   mw.filterText()->clear();
   mw.targets()->sortByColumn(TargetsModel::Loss, Qt::DescendingOrder);
   EXPECT_EQ(Monitor().sortedTargets()->index(0, TargetsModel::Address).data().toString(), QStringLiteral("127.0.0.9"));
+
+  // Selecting a target charts it: its replies, its lost echoes on the
+  // loss band, its outage shaded.
+  mw.targets()->selectRow(0);  // sorted by loss: 127.0.0.9 first
+  LatencyChart& chart = *mw.chart();
+  ASSERT_EQ(chart.series().size(), 1u);
+  EXPECT_EQ(chart.series()[0].name, QStringLiteral("127.0.0.9"));
+  std::int64_t replies = 0, lost = 0;
+  for (const LatencyChart::Column& c : chart.columnsOf(0)) {
+    replies += c.replies;
+    lost += c.lost;
+  }
+  EXPECT_EQ(replies, 4);
+  EXPECT_EQ(lost, 7);
+  EXPECT_EQ(chart.shaded().size(), 1u);
 
   // The log as CSV.
   const QString path = base_.path() + QStringLiteral("/outages.csv");

@@ -227,7 +227,16 @@ bool FormMain::Form_Load() {
   });
   monitor_ = new RunMonitor(OutageTracker::kDefaultThreshold, 5 * 60 * 1'000'000LL, this);
   pingRun()->addReader(monitor_);
-  monitorPresenter_ = new MonitorPresenter(*monitor_, services_.clock, services_.prompter, *services_.files, this, this);
+  // The chart reads the shown run from the archive: the one opened from it,
+  // the window's own last run, or the logged run the archive also holds.
+  auto shownRun = [this]() -> std::int64_t {
+    const RunData& shown = pingRun()->data();
+    if (shown.archiveRun != 0) return shown.archiveRun;
+    if (const std::int64_t own = archive_->writer().runId(); own != 0) return own;
+    return runs_ ? runs_->archivedIdOf(shown) : 0;
+  };
+  monitorPresenter_ = new MonitorPresenter(*monitor_, services_.clock, services_.prompter, *services_.files,
+                                           archivePath, shownRun, this, this);
   connect(action(QStringLiteral("mnuMonitor")), &QAction::triggered, monitorPresenter_, &MonitorPresenter::showWindow);
   action(QStringLiteral("mnuMonitor"))->setEnabled(true);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);

@@ -255,14 +255,17 @@ void RunsPresenter::deleteSelected() {
     prompter_->message(failures.join(QStringLiteral("\r\n")), QStringLiteral("Archived Runs"), IPrompter::Icon::Warning);
 }
 
+std::int64_t RunsPresenter::archivedIdOf(const RunData& run) {
+  if (run.archiveRun != 0) return run.archiveRun;
+  if (RunArchive* a = archive()) {
+    if (auto found = a->findRun(run); found && found.value()) return *found.value();
+  }
+  return 0;
+}
+
 QString RunsPresenter::archiveNote(const RunData& run) {
   const QString path = Text(path_);
-  std::int64_t id = run.archiveRun;
-  if (id == 0) {
-    if (RunArchive* a = archive()) {
-      if (auto found = a->findRun(run); found && found.value()) id = *found.value();
-    }
-  }
+  const std::int64_t id = archivedIdOf(run);
   if (id == 0) return QStringLiteral("The run archive %1 does not hold this run.").arg(path);
   return QStringLiteral("The run stays in the run archive as run %1: %2").arg(id).arg(path);
 }

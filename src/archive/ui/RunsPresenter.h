@@ -43,6 +43,8 @@ class RunsPresenter final : public QObject {
 
   // For an export's confirmation: where the archive keeps `run`.
   QString archiveNote(const RunData& run);
+  // The archive's identifier of `run` (the shown run); 0 when it holds none.
+  std::int64_t archivedIdOf(const RunData& run);
 
   // Opens the run `id` as the window's Open button does.
   void openRun(std::int64_t id);

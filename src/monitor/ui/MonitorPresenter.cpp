@@ -1,6 +1,9 @@
 #include "monitor/ui/MonitorPresenter.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,7 +14,9 @@
 
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
+#include "archive/RunArchive.h"
 #include "monitor/RunMonitor.h"
+#include "monitor/ui/LatencyChart.h"
 #include "monitor/ui/MonitorModels.h"
 #include "ports/Prompter.h"
 #include "results/AskSaveFile.h"
@@ -26,8 +31,8 @@ QSettings UserSettings() {
 }  // namespace
 
 MonitorPresenter::MonitorPresenter(RunMonitor& monitor, std::shared_ptr<IClock> clock,
-                                   std::shared_ptr<IPrompter> prompter, FileService& files, QWidget* mainWindow,
-                                   QObject* parent)
+                                   std::shared_ptr<IPrompter> prompter, FileService& files, std::string archivePath,
+                                   std::function<std::int64_t()> shownRun, QWidget* mainWindow, QObject* parent)
     : QObject(parent),
       monitor_(monitor),
       clock_(std::move(clock)),
@@ -36,7 +41,9 @@ MonitorPresenter::MonitorPresenter(RunMonitor& monitor, std::shared_ptr<IClock> 
       mainWindow_(mainWindow),
       targets_(new TargetsModel(monitor, this)),
       outages_(new OutageLogModel(monitor, this)),
-      sorted_(new QSortFilterProxyModel(this)) {
+      sorted_(new QSortFilterProxyModel(this)),
+      archivePath_(std::move(archivePath)),
+      shownRun_(std::move(shownRun)) {
   sorted_->setSourceModel(targets_);
   sorted_->setSortRole(kSortRole);
   sorted_->setFilterCaseSensitivity(Qt::CaseInsensitive);
@@ -61,6 +68,23 @@ void MonitorPresenter::makeWindow() {
   window_->outages()->horizontalHeader()->setStretchLastSection(true);
   connect(window_->filterText(), &QLineEdit::textChanged, sorted_, &QSortFilterProxyModel::setFilterFixedString);
   connect(window_->saveOutagesButton(), &QPushButton::clicked, this, &MonitorPresenter::saveOutages);
+  connect(window_->saveChartButton(), &QPushButton::clicked, this, &MonitorPresenter::saveChart);
+  connect(window_->targets()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &MonitorPresenter::refreshChart);
+  connect(window_->span(), &QComboBox::currentIndexChanged, this, [this] {
+    window_->follow()->setChecked(true);
+    refreshChart();
+  });
+  connect(window_->logScale(), &QCheckBox::toggled, window_->chart(), &LatencyChart::setLogScale);
+  connect(window_->follow(), &QCheckBox::toggled, this, [this](bool on) {
+    if (on) refreshChart();
+  });
+  // Zoomed or panned: the chart stays where the user put it, with the
+  // echoes of that span read in.
+  connect(window_->chart(), &LatencyChart::rangeChangedByUser, this, [this] {
+    window_->follow()->setChecked(false);
+    refreshChart();
+  });
   connect(window_, &MonitorWindow::closing, this, [this] {
     timer_.stop();
     keepLayout();
@@ -95,6 +119,7 @@ void MonitorPresenter::refresh() {
   const std::int64_t now = clock_ ? clock_->utcMicros() : 0;
   targets_->refresh(now);
   outages_->refresh(now);
+  refreshChart();
   if (window_) {
     const int n = static_cast<int>(monitor_.targetCount());
     window_->runLabel()->setText(n == 0 ? QStringLiteral("No run yet")
@@ -103,6 +128,66 @@ void MonitorPresenter::refresh() {
                                               .arg(monitor_.live() ? QStringLiteral("live")
                                                                    : QStringLiteral("ended")));
   }
+}
+
+RunArchive* MonitorPresenter::archive() {
+  if (!archive_ && files_.fileExists(archivePath_)) {
+    if (auto opened = RunArchive::open(files_, archivePath_, ArchiveAccess::Beside)) archive_ = std::move(opened.value());
+  }
+  return archive_.get();
+}
+
+std::vector<std::uint32_t> MonitorPresenter::chartedTargets() const {
+  std::vector<std::uint32_t> targets;
+  if (!window_) return targets;
+  for (const QModelIndex& i : window_->targets()->selectionModel()->selectedRows()) {
+    targets.push_back(static_cast<std::uint32_t>(sorted_->mapToSource(i).row()));
+    if (targets.size() == LatencyChart::kMaxSeries) break;
+  }
+  std::sort(targets.begin(), targets.end());
+  return targets;
+}
+
+void MonitorPresenter::refreshChart() {
+  if (!window_) return;
+  LatencyChart* chart = window_->chart();
+  const std::int64_t run = shownRun_ ? shownRun_() : 0;
+  RunArchive* a = run ? archive() : nullptr;
+  auto summary = a ? a->summary(run) : Result<RunSummary>(Error{0, ""});
+  if (!summary) {
+    chart->setSeries({});
+    return;
+  }
+  // The span: the whole run, or the latest minutes of it while following.
+  const std::int64_t start = summary.value().startUtcUs;
+  const std::int64_t end = monitor_.live() && clock_ ? clock_->utcMicros()
+                                                     : summary.value().endUtcUs.value_or(start + summary.value().durationUs);
+  static constexpr std::int64_t kSpans[] = {0, 5 * 60'000'000LL, 3'600'000'000LL, 86'400'000'000LL};
+  const std::int64_t span = kSpans[std::clamp(window_->span()->currentIndex(), 0, 3)];
+  std::int64_t from = chart->rangeFrom(), to = chart->rangeTo();
+  if (window_->follow()->isChecked()) {
+    from = span == 0 ? start : std::max(start, end - span);
+    to = std::max(end, from + 1'000'000);
+  }
+  std::vector<ChartSeries> series;
+  for (std::uint32_t t : chartedTargets()) {
+    auto echoes = a->echoesOf(run, t, from, to);
+    if (!echoes) continue;
+    series.push_back({t, QString::fromStdString(monitor_.nameOf(t)), std::move(echoes.value())});
+  }
+  chart->setRange(from, to);
+  chart->setOutages(monitor_.outages().outages());
+  chart->setSeries(std::move(series));
+}
+
+void MonitorPresenter::saveChart() {
+  if (!prompter_ || !window_) return;
+  const QString path =
+      AskSaveFile(*prompter_, {QStringLiteral("Save the latency chart"), QStringLiteral("Latency"), QStringLiteral("png"), {}});
+  if (path.isEmpty()) return;
+  if (!window_->chart()->grab().save(path, "PNG"))
+    prompter_->message(QStringLiteral("The chart could not be written: ") + path, QStringLiteral("Monitor"),
+                       IPrompter::Icon::Critical);
 }
 
 void MonitorPresenter::saveOutages() {

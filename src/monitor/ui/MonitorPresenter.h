@@ -7,7 +7,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "monitor/ui/MonitorWindow.h"
 
@@ -19,6 +22,7 @@ class FileService;
 class IClock;
 class IPrompter;
 class OutageLogModel;
+class RunArchive;
 class RunMonitor;
 class TargetsModel;
 
@@ -27,8 +31,11 @@ class MonitorPresenter final : public QObject {
  public:
   static constexpr int kRefreshMs = 250;
 
+  // The chart reads the shown run's echoes from the archive at
+  // `archivePath`; `shownRun` tells which archived run is shown (0: none).
   MonitorPresenter(RunMonitor& monitor, std::shared_ptr<IClock> clock, std::shared_ptr<IPrompter> prompter,
-                   FileService& files, QWidget* mainWindow, QObject* parent = nullptr);
+                   FileService& files, std::string archivePath, std::function<std::int64_t()> shownRun,
+                   QWidget* mainWindow, QObject* parent = nullptr);
   ~MonitorPresenter() override;
 
   void showWindow();
@@ -39,10 +46,16 @@ class MonitorPresenter final : public QObject {
   // Reads the monitor now (the timer does it while the window is shown).
   void refresh();
   void saveOutages();
+  void saveChart();
+  // Reads the chart's echoes again for the selected targets and its span.
+  void refreshChart();
+  // The targets the chart shows (the table's selection, at most ten).
+  std::vector<std::uint32_t> chartedTargets() const;
 
  private:
   void makeWindow();
   void keepLayout();
+  RunArchive* archive();
 
   RunMonitor& monitor_;
   std::shared_ptr<IClock> clock_;
@@ -54,6 +67,9 @@ class MonitorPresenter final : public QObject {
   OutageLogModel* outages_;
   QSortFilterProxyModel* sorted_;
   QTimer timer_;
+  std::string archivePath_;
+  std::function<std::int64_t()> shownRun_;
+  std::unique_ptr<RunArchive> archive_;
 };
 
 }  // namespace sondrel

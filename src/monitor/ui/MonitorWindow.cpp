@@ -1,5 +1,9 @@
 #include "monitor/ui/MonitorWindow.h"
 
+#include "monitor/ui/LatencyChart.h"
+
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -29,7 +33,7 @@ QTableView* Table(QWidget* parent, const char* name) {
 MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("MonitorWindow"));
   setWindowTitle(QStringLiteral("Monitor"));
-  resize(1180, 620);
+  resize(1180, 760);
 
   filter_ = new QLineEdit(this);
   filter_->setObjectName(QStringLiteral("MonitorFilter"));
@@ -62,12 +66,40 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   logLayout->addLayout(logTop);
   logLayout->addWidget(outages_, 1);
 
+  auto* charted = new QWidget(this);
+  chart_ = new LatencyChart(charted);
+  span_ = new QComboBox(charted);
+  span_->setObjectName(QStringLiteral("MonitorSpan"));
+  span_->addItems({QStringLiteral("Whole run"), QStringLiteral("5 minutes"), QStringLiteral("1 hour"),
+                   QStringLiteral("24 hours")});
+  log_ = new QCheckBox(QStringLiteral("&Log scale"), charted);
+  log_->setObjectName(QStringLiteral("MonitorLogScale"));
+  follow_ = new QCheckBox(QStringLiteral("F&ollow the live end"), charted);
+  follow_->setObjectName(QStringLiteral("MonitorFollow"));
+  follow_->setChecked(true);
+  saveChart_ = new QPushButton(QStringLiteral("Save &chart as PNG..."), charted);
+  saveChart_->setObjectName(QStringLiteral("MonitorSaveChart"));
+  auto* chartTop = new QHBoxLayout;
+  auto* spanLabel = new QLabel(QStringLiteral("Chart the selected targets over"), charted);
+  chartTop->addWidget(spanLabel);
+  chartTop->addWidget(span_);
+  chartTop->addWidget(log_);
+  chartTop->addWidget(follow_);
+  chartTop->addStretch(1);
+  chartTop->addWidget(saveChart_);
+  auto* chartLayout = new QVBoxLayout(charted);
+  chartLayout->setContentsMargins(0, 0, 0, 0);
+  chartLayout->addLayout(chartTop);
+  chartLayout->addWidget(chart_, 1);
+
   splitter_ = new QSplitter(Qt::Vertical, this);
   splitter_->setObjectName(QStringLiteral("MonitorSplitter"));
   splitter_->addWidget(targets_);
+  splitter_->addWidget(charted);
   splitter_->addWidget(log);
-  splitter_->setStretchFactor(0, 3);
-  splitter_->setStretchFactor(1, 1);
+  splitter_->setStretchFactor(0, 2);
+  splitter_->setStretchFactor(1, 3);
+  splitter_->setStretchFactor(2, 1);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -13,6 +15,8 @@ class QSplitter;
 class QTableView;
 
 namespace sondrel {
+
+class LatencyChart;
 
 class MonitorWindow final : public QWidget {
   Q_OBJECT
@@ -25,6 +29,12 @@ class MonitorWindow final : public QWidget {
   QPushButton* saveOutagesButton() const { return saveOutages_; }
   QLabel* runLabel() const { return run_; }
   QSplitter* splitter() const { return splitter_; }
+  LatencyChart* chart() const { return chart_; }
+  // Whole run, 5 minutes, 1 hour, 24 hours.
+  QComboBox* span() const { return span_; }
+  QCheckBox* logScale() const { return log_; }
+  QCheckBox* follow() const { return follow_; }
+  QPushButton* saveChartButton() const { return saveChart_; }
 
  Q_SIGNALS:
   void closing();
@@ -39,6 +49,11 @@ class MonitorWindow final : public QWidget {
   QPushButton* saveOutages_;
   QLabel* run_;
   QSplitter* splitter_;
+  LatencyChart* chart_;
+  QComboBox* span_;
+  QCheckBox* log_;
+  QCheckBox* follow_;
+  QPushButton* saveChart_;
 };
 
 }  // namespace sondrel

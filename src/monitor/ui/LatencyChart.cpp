@@ -1,0 +1,317 @@
+#include "monitor/ui/LatencyChart.h"
+
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace sondrel {
+namespace {
+
+constexpr int kLeft = 64, kRight = 12, kTop = 10, kBottom = 44, kLossBand = 10;
+
+QString TimeText(std::int64_t utcUs, std::int64_t spanUs) {
+  const QDateTime t = QDateTime::fromMSecsSinceEpoch(utcUs / 1000);
+  if (spanUs <= 120'000'000) return t.toString(QStringLiteral("HH:mm:ss.zzz"));
+  if (spanUs <= 2LL * 86'400'000'000) return t.toString(QStringLiteral("HH:mm:ss"));
+  return t.toString(QStringLiteral("MM-dd HH:mm"));
+}
+
+QString MsText(double us) {
+  const double ms = us / 1000.0;
+  return QString::number(ms, 'f', ms < 1 ? 3 : ms < 10 ? 2 : ms < 100 ? 1 : 0);
+}
+
+}  // namespace
+
+QColor LatencyChart::colourOf(std::size_t k) {
+  // Okabe and Ito's colours, then two more that stay apart from them.
+  static const QRgb kPalette[kMaxSeries] = {0x0072B2, 0xE69F00, 0x009E73, 0xCC79A7, 0x56B4E9,
+                                            0xD55E00, 0xF0E442, 0x000000, 0x999999, 0x882255};
+  return QColor::fromRgb(kPalette[k % kMaxSeries]);
+}
+
+LatencyChart::LatencyChart(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("MonitorChart"));
+  setMinimumHeight(180);
+  setMouseTracking(true);
+  setAutoFillBackground(true);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, Qt::white);
+  setPalette(p);
+}
+
+void LatencyChart::setSeries(std::vector<ChartSeries> series) {
+  if (series.size() > kMaxSeries) series.resize(kMaxSeries);
+  series_ = std::move(series);
+  recompute();
+}
+
+void LatencyChart::setOutages(std::vector<Outage> outages) {
+  outages_ = std::move(outages);
+  recompute();
+}
+
+void LatencyChart::setRange(std::int64_t fromUtcUs, std::int64_t toUtcUs) {
+  from_ = fromUtcUs;
+  to_ = std::max(toUtcUs, fromUtcUs + 1000);
+  recompute();
+}
+
+void LatencyChart::setLogScale(bool on) {
+  log_ = on;
+  update();
+}
+
+QRect LatencyChart::plotRect() const {
+  return QRect(kLeft, kTop, std::max(1, width() - kLeft - kRight), std::max(1, height() - kTop - kBottom));
+}
+
+int LatencyChart::plotWidth() const { return plotRect().width(); }
+
+std::int64_t LatencyChart::timeAt(int x) const {
+  const QRect r = plotRect();
+  return from_ + static_cast<std::int64_t>(static_cast<double>(x - r.left()) / r.width() * static_cast<double>(to_ - from_));
+}
+
+void LatencyChart::recompute() {
+  const int w = plotWidth();
+  const double span = static_cast<double>(to_ - from_);
+  columns_.assign(series_.size(), std::vector<Column>(static_cast<std::size_t>(w)));
+  spread_.assign(series_.size(), false);
+  topUs_ = 0;
+  std::vector<std::int64_t> times;
+  for (std::size_t k = 0; k < series_.size(); ++k) {
+    // The echoes of each column together: they arrive in send order.
+    std::vector<std::vector<std::int64_t>> perColumn(static_cast<std::size_t>(w));
+    std::int64_t inRange = 0;
+    for (const ArchivedEcho& e : series_[k].echoes) {
+      if (e.sentUtcUs < from_ || e.sentUtcUs > to_) continue;
+      ++inRange;
+      const auto c = std::min<std::size_t>(static_cast<std::size_t>(w - 1),
+                                           static_cast<std::size_t>(static_cast<double>(e.sentUtcUs - from_) / span * w));
+      Column& col = columns_[k][c];
+      if (e.roundTripUs < 0) {
+        ++col.lost;
+      } else {
+        ++col.replies;
+        perColumn[c].push_back(e.roundTripUs);
+      }
+    }
+    spread_[k] = inRange > w;
+    for (std::size_t c = 0; c < perColumn.size(); ++c) {
+      std::vector<std::int64_t>& v = perColumn[c];
+      if (v.empty()) continue;
+      std::sort(v.begin(), v.end());
+      Column& col = columns_[k][c];
+      auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5))]; };
+      col.minUs = v.front();
+      col.q1Us = at(0.25);
+      col.medianUs = at(0.5);
+      col.q3Us = at(0.75);
+      col.maxUs = v.back();
+      topUs_ = std::max(topUs_, static_cast<double>(col.maxUs));
+    }
+  }
+  if (topUs_ <= 0) topUs_ = 1000;
+  topUs_ *= 1.1;
+  // The outages of the shown targets, in plot pixels.
+  shaded_.clear();
+  const QRect r = plotRect();
+  for (const Outage& o : outages_) {
+    const bool shown = std::any_of(series_.begin(), series_.end(), [&](const ChartSeries& s) { return s.target == o.target; });
+    const std::int64_t end = o.ongoing() ? to_ : o.endUtcUs;
+    if (!shown || end < from_ || o.startUtcUs > to_) continue;
+    const int x0 = r.left() + static_cast<int>(static_cast<double>(std::max(o.startUtcUs, from_) - from_) / span * r.width());
+    const int x1 = r.left() + static_cast<int>(static_cast<double>(std::min(end, to_) - from_) / span * r.width());
+    shaded_.emplace_back(x0, std::max(x1, x0 + 1));
+  }
+  update();
+}
+
+double LatencyChart::yOf(double us, double topUs, int height) const {
+  if (!log_) return height * (1.0 - std::clamp(us / topUs, 0.0, 1.0));
+  // Ten microseconds at the foot: every loopback reply has room above it.
+  const double lo = std::log10(10.0), hi = std::log10(std::max(topUs, 20.0));
+  const double v = std::log10(std::max(us, 10.0));
+  return height * (1.0 - std::clamp((v - lo) / (hi - lo), 0.0, 1.0));
+}
+
+void LatencyChart::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect r = plotRect();
+  const int lossTop = r.bottom() + 4;
+  p.setRenderHint(QPainter::Antialiasing, false);
+  // Outages under everything.
+  for (const auto& [x0, x1] : shaded_) p.fillRect(QRect(x0, r.top(), x1 - x0, r.height()), QColor(0xd5, 0x5e, 0x00, 40));
+  // The axes and their grid.
+  p.setPen(QColor(0xdd, 0xdd, 0xdd));
+  const QFontMetrics fm = p.fontMetrics();
+  for (int i = 0; i <= 4; ++i) {
+    const int y = r.top() + r.height() * i / 4;
+    p.drawLine(r.left(), y, r.right(), y);
+    double us = 0;
+    if (!log_) {
+      us = topUs_ * (4 - i) / 4;
+    } else {
+      const double lo = 1.0, hi = std::log10(std::max(topUs_, 20.0));
+      us = std::pow(10.0, hi - (hi - lo) * i / 4);
+    }
+    p.setPen(Qt::black);
+    p.drawText(QRect(0, y - fm.height() / 2, kLeft - 6, fm.height()), Qt::AlignRight | Qt::AlignVCenter, MsText(us));
+    p.setPen(QColor(0xdd, 0xdd, 0xdd));
+  }
+  for (int i = 0; i <= 4; ++i) {
+    const int x = r.left() + r.width() * i / 4;
+    p.drawLine(x, r.top(), x, r.bottom());
+    p.setPen(Qt::black);
+    const QString t = TimeText(timeAt(x), to_ - from_);
+    const int tw = fm.horizontalAdvance(t);
+    p.drawText(std::clamp(x - tw / 2, 0, width() - tw), lossTop + kLossBand + fm.ascent() + 4, t);
+    p.setPen(QColor(0xdd, 0xdd, 0xdd));
+  }
+  p.setPen(Qt::black);
+  p.drawRect(r.adjusted(0, 0, -1, -1));
+  p.drawText(4, kTop + fm.ascent(), QStringLiteral("ms"));
+  // The band of lost echoes.
+  p.fillRect(QRect(r.left(), lossTop, r.width(), kLossBand), QColor(0xf4, 0xf4, 0xf4));
+
+  p.setClipRect(r);
+  for (std::size_t k = 0; k < series_.size(); ++k) {
+    const QColor colour = colourOf(k);
+    const std::vector<Column>& cols = columns_[k];
+    if (spread_[k]) {
+      QColor light = colour, dark = colour;
+      light.setAlpha(60);
+      dark.setAlpha(140);
+      for (std::size_t c = 0; c < cols.size(); ++c) {
+        const Column& col = cols[c];
+        if (col.replies == 0) continue;
+        const int x = r.left() + static_cast<int>(c);
+        const int yMax = r.top() + static_cast<int>(yOf(static_cast<double>(col.maxUs), topUs_, r.height()));
+        const int yMin = r.top() + static_cast<int>(yOf(static_cast<double>(col.minUs), topUs_, r.height()));
+        const int yQ3 = r.top() + static_cast<int>(yOf(static_cast<double>(col.q3Us), topUs_, r.height()));
+        const int yQ1 = r.top() + static_cast<int>(yOf(static_cast<double>(col.q1Us), topUs_, r.height()));
+        p.fillRect(QRect(x, yMax, 1, std::max(1, yMin - yMax + 1)), light);
+        p.fillRect(QRect(x, yQ3, 1, std::max(1, yQ1 - yQ3 + 1)), dark);
+      }
+    }
+    // The median (or each echo) as a line through the columns with replies.
+    QPainterPath line;
+    bool open = false;
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+      if (cols[c].replies == 0) {
+        if (cols[c].lost > 0) open = false;  // a loss breaks the line
+        continue;
+      }
+      const QPointF pt(r.left() + static_cast<double>(c) + 0.5,
+                       r.top() + yOf(static_cast<double>(cols[c].medianUs), topUs_, r.height()));
+      if (open)
+        line.lineTo(pt);
+      else
+        line.moveTo(pt);
+      open = true;
+    }
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(colour, 1.5));
+    p.drawPath(line);
+    if (!spread_[k]) {
+      p.setBrush(colour);
+      for (std::size_t c = 0; c < cols.size(); ++c)
+        if (cols[c].replies > 0)
+          p.drawEllipse(QPointF(r.left() + static_cast<double>(c) + 0.5,
+                                r.top() + yOf(static_cast<double>(cols[c].medianUs), topUs_, r.height())),
+                        2.0, 2.0);
+      p.setBrush(Qt::NoBrush);
+    }
+    p.setRenderHint(QPainter::Antialiasing, false);
+  }
+  p.setClipping(false);
+  // Lost echoes: red marks, whichever target lost them.
+  for (const std::vector<Column>& cols : columns_)
+    for (std::size_t c = 0; c < cols.size(); ++c)
+      if (cols[c].lost > 0) p.fillRect(QRect(r.left() + static_cast<int>(c), lossTop, 1, kLossBand), QColor(0xcc, 0, 0));
+  // The legend.
+  int x = r.left() + 6;
+  for (std::size_t k = 0; k < series_.size(); ++k) {
+    p.fillRect(QRect(x, kTop + 4, 10, 10), colourOf(k));
+    p.setPen(Qt::black);
+    p.drawText(x + 14, kTop + 4 + fm.ascent() - 1, series_[k].name);
+    x += 24 + fm.horizontalAdvance(series_[k].name);
+  }
+  if (series_.empty()) {
+    p.setPen(Qt::gray);
+    p.drawText(r, Qt::AlignCenter, QStringLiteral("Select targets in the table to chart them"));
+  }
+}
+
+void LatencyChart::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  recompute();
+}
+
+void LatencyChart::wheelEvent(QWheelEvent* event) {
+  const double steps = event->angleDelta().y() / 120.0;
+  if (steps == 0) return;
+  const std::int64_t at = timeAt(static_cast<int>(event->position().x()));
+  const double factor = std::pow(0.8, steps);
+  const std::int64_t from = at - static_cast<std::int64_t>(static_cast<double>(at - from_) * factor);
+  const std::int64_t to = at + static_cast<std::int64_t>(static_cast<double>(to_ - at) * factor);
+  setRange(from, std::max(to, from + 1000));
+  Q_EMIT rangeChangedByUser(from_, to_);
+}
+
+void LatencyChart::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragging_ = true;
+  dragX_ = static_cast<int>(event->position().x());
+  dragFrom_ = from_;
+  dragTo_ = to_;
+}
+
+void LatencyChart::mouseMoveEvent(QMouseEvent* event) {
+  const int x = static_cast<int>(event->position().x());
+  if (dragging_) {
+    const double perPixel = static_cast<double>(dragTo_ - dragFrom_) / plotWidth();
+    const auto shift = static_cast<std::int64_t>((x - dragX_) * perPixel);
+    setRange(dragFrom_ - shift, dragTo_ - shift);
+    Q_EMIT rangeChangedByUser(from_, to_);
+    return;
+  }
+  const QString text = echoTextAt(x);
+  if (text.isEmpty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(event->globalPosition().toPoint(), text, this);
+}
+
+void LatencyChart::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+
+QString LatencyChart::echoTextAt(int x) const {
+  const std::int64_t at = timeAt(x);
+  const double perPixel = static_cast<double>(to_ - from_) / plotWidth();
+  const ArchivedEcho* best = nullptr;
+  const ChartSeries* of = nullptr;
+  for (const ChartSeries& s : series_) {
+    auto it = std::lower_bound(s.echoes.begin(), s.echoes.end(), at,
+                               [](const ArchivedEcho& e, std::int64_t t) { return e.sentUtcUs < t; });
+    for (auto c : {it, it == s.echoes.begin() ? it : std::prev(it)}) {
+      if (c == s.echoes.end()) continue;
+      if (!best || std::llabs(c->sentUtcUs - at) < std::llabs(best->sentUtcUs - at)) {
+        best = &*c;
+        of = &s;
+      }
+    }
+  }
+  if (!best || static_cast<double>(std::llabs(best->sentUtcUs - at)) > 4 * perPixel) return {};
+  const QString when = QDateTime::fromMSecsSinceEpoch(best->sentUtcUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+  if (best->roundTripUs < 0)
+    return QStringLiteral("%1\n%2\nlost (status %3)").arg(of->name, when).arg(best->status);
+  return QStringLiteral("%1\n%2\n%3 ms, TTL %4").arg(of->name, when, QString::number(best->roundTripUs / 1000.0, 'f', 3)).arg(best->ttl);
+}
+
+}  // namespace sondrel
