@@ -1,6 +1,11 @@
 #include "monitor/RunMonitor.h"
 
+#include "archive/RunArchive.h"
+
 #include <QDateTime>
+#include <QSettings>
+#include <algorithm>
+#include <limits>
 #include <cstdio>
 
 namespace sondrel {
@@ -64,6 +69,44 @@ void RunMonitor::runEnded(const RunData&, RunEnd) {
   live_ = false;
   changed_ = true;
   for (std::size_t k : open) Q_EMIT outageEnded(outages_.outages()[k]);
+}
+
+void RunMonitor::adopt(MonitorFigures figures) {
+  if (live_ || figures.latency.size() != latency_.size()) return;
+  outages_ = std::move(figures.outages);
+  latency_ = std::move(figures.latency);
+  changed_ = true;
+  Q_EMIT reset();
+}
+
+MonitorSettings ReadMonitorSettings() {
+  MonitorSettings s;
+  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"),
+                           QStringLiteral("sondrel"));
+  bool ok = false;
+  const int after = settings.value(QStringLiteral("monitor/outage_after")).toInt(&ok);
+  if (ok && after >= OutageTracker::kMinThreshold && after <= OutageTracker::kMaxThreshold) s.outageAfter = after;
+  const int minutes = settings.value(QStringLiteral("monitor/window_minutes")).toInt(&ok);
+  if (ok && minutes >= 1 && minutes <= 1440) s.windowMinutes = minutes;
+  return s;
+}
+
+Result<MonitorFigures> FiguresOfArchivedRun(RunArchive& archive, std::int64_t run, const MonitorSettings& settings) {
+  auto targets = archive.targetsOf(run);
+  if (!targets) return targets.error();
+  MonitorFigures f{OutageTracker(settings.outageAfter), {}};
+  f.latency.assign(targets.value().size(), TargetLatency(settings.windowUs()));
+  for (std::uint32_t t = 0; t < targets.value().size(); ++t) {
+    auto echoes = archive.echoesOf(run, t, std::numeric_limits<std::int64_t>::min(),
+                                   std::numeric_limits<std::int64_t>::max());
+    if (!echoes) return echoes.error();
+    for (const ArchivedEcho& e : echoes.value()) {
+      f.latency[t].add(e.sentUtcUs, e.roundTripUs);
+      f.outages.add(t, e.sentUtcUs, e.roundTripUs >= 0);
+    }
+  }
+  f.outages.closeAll();
+  return f;
 }
 
 const TargetLatency* RunMonitor::latencyOf(std::uint32_t target) const {

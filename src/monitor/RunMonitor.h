@@ -9,11 +9,34 @@
 #include <string>
 #include <vector>
 
+#include "core/common/Result.h"
 #include "core/monitor/LatencyFigures.h"
 #include "core/monitor/Outages.h"
 #include "ping/RunReader.h"
 
 namespace sondrel {
+
+class RunArchive;
+
+// The user's monitor settings ($XDG_CONFIG_HOME/sondrel/sondrel.conf,
+// [monitor] outage_after: echoes lost in a row that make an outage, 1 to
+// 100; window_minutes: the recent window, 1 to 1440), each a default where
+// missing or out of range.
+struct MonitorSettings {
+  int outageAfter = OutageTracker::kDefaultThreshold;
+  int windowMinutes = 5;
+  std::int64_t windowUs() const { return std::int64_t{windowMinutes} * 60'000'000; }
+};
+MonitorSettings ReadMonitorSettings();
+
+// A run's figures worked out elsewhere (from an archived run's echoes).
+struct MonitorFigures {
+  OutageTracker outages;
+  std::vector<TargetLatency> latency;
+};
+// The figures of archived run `run` from its stored echoes, in exact
+// microseconds, read target by target.
+Result<MonitorFigures> FiguresOfArchivedRun(RunArchive& archive, std::int64_t run, const MonitorSettings& settings);
 
 class RunMonitor final : public QObject, public RunReader {
   Q_OBJECT
@@ -27,6 +50,9 @@ class RunMonitor final : public QObject, public RunReader {
   // A previous run shown (reloaded, or opened from the archive): its figures
   // from its records, in whole milliseconds and at the seconds they carry.
   void previousRunShown(const RunData& run) override;
+  // Takes the exact figures of the previous run shown (read from the
+  // archive) in place of those its records gave.
+  void adopt(MonitorFigures figures);
 
   const OutageTracker& outages() const { return outages_; }
   std::size_t targetCount() const { return latency_.size(); }

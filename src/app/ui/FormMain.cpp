@@ -225,7 +225,8 @@ bool FormMain::Form_Load() {
     if (services_.prompter)
       services_.prompter->message(text, QStringLiteral("Information"), IPrompter::Icon::Warning);
   });
-  monitor_ = new RunMonitor(OutageTracker::kDefaultThreshold, 5 * 60 * 1'000'000LL, this);
+  const MonitorSettings monitoring = ReadMonitorSettings();
+  monitor_ = new RunMonitor(monitoring.outageAfter, monitoring.windowUs(), this);
   pingRun()->addReader(monitor_);
   // The chart reads the shown run from the archive: the one opened from it,
   // the window's own last run, or the logged run the archive also holds.
@@ -256,6 +257,10 @@ bool FormMain::Form_Load() {
     }
     ShowPingPanel();
     activateWindow();
+  });
+  connect(runs_, &RunsPresenter::figuresRead, this, [this](std::int64_t run, std::shared_ptr<MonitorFigures> f) {
+    // Only while that run is still the one shown.
+    if (pingRun()->data().archiveRun == run && !pingRun()->testRunning()) monitor_->adopt(std::move(*f));
   });
   connect(action(QStringLiteral("mnuReport")), &QAction::triggered, report_,
           &ReportPresenter::OpenReport);

@@ -17,6 +17,7 @@
 #include "archive/ui/RunsModel.h"
 #include "archive/ui/RunsWindow.h"
 #include "core/ports/FileService.h"
+#include "monitor/RunMonitor.h"
 #include "ports/Prompter.h"
 
 namespace sondrel {
@@ -180,11 +181,8 @@ void RunsPresenter::openRun(std::int64_t id) {
   }
   // Its own connection: a connection is used by one thread at a time.
   loader_ = std::thread([this, id] {
-    auto loaded = [&]() -> Result<RunData> {
-      auto opened = RunArchive::open(files_, path_, ArchiveAccess::ReadOnly);
-      if (!opened) return opened.error();
-      return opened.value()->loadRun(id);
-    }();
+    auto opened = RunArchive::open(files_, path_, ArchiveAccess::ReadOnly);
+    auto loaded = opened ? opened.value()->loadRun(id) : Result<RunData>(opened.error());
     std::shared_ptr<RunData> run;
     QString why;
     if (loaded) {
@@ -209,6 +207,12 @@ void RunsPresenter::openRun(std::int64_t id) {
           }
         },
         Qt::QueuedConnection);
+    if (!loaded) return;
+    // Then the exact times of its echoes, for the monitor.
+    auto figures = FiguresOfArchivedRun(*opened.value(), id, ReadMonitorSettings());
+    if (!figures) return;
+    auto shared = std::make_shared<MonitorFigures>(std::move(figures.value()));
+    QMetaObject::invokeMethod(this, [this, id, shared] { Q_EMIT figuresRead(id, shared); }, Qt::QueuedConnection);
   });
 }
 

@@ -20,6 +20,7 @@ namespace sondrel {
 class FileService;
 class IPrompter;
 class RunArchive;
+struct MonitorFigures;
 class RunsModel;
 
 class RunsPresenter final : public QObject {
@@ -52,6 +53,8 @@ class RunsPresenter final : public QObject {
  Q_SIGNALS:
   // A run read from the archive, to be shown as the previous run.
   void runOpened(std::shared_ptr<sondrel::RunData> run);
+  // The exact figures of the run opened last, read after it.
+  void figuresRead(std::int64_t run, std::shared_ptr<sondrel::MonitorFigures> figures);
 
  private:
   // The archive connection of the window's thread; null (after telling the
