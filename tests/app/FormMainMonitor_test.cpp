@@ -122,6 +122,16 @@ TEST_F(FormMainMonitorTest, TwoLostEchoesAreLossFiveAreAnOutageAndTimesAreShownI
       << csv;
   EXPECT_EQ(csv.substr(csv.size() - 4), ",5\r\n") << csv;
 
+  // Every target's figures.
+  const QString details = base_.path() + QStringLiteral("/details.csv");
+  fakes_.prompter->paths = {details};
+  QTest::mouseClick(mw.saveDetailsButton(), Qt::LeftButton);
+  EXPECT_EQ(testing_files::ReadFile(details.toStdString()),
+            "target,address,sent,received,loss %,last ms,min ms,median ms,mean ms,95% ms,max ms,jitter ms,"
+            "smoothed jitter ms,outages,time down s\r\n"
+            "127.0.0.1,127.0.0.1,11,11,0.00,0.013,0.013,0.013,0.013,0.013,0.013,0.000,0.000,0,0.000\r\n"
+            "127.0.0.9,127.0.0.9,11,4,63.64,0.450,0.450,0.450,0.450,0.450,0.450,0.000,0.000,1,0.000\r\n");
+
   // The same run opened again from the archive: the same outage.
   w().runsPresenter()->openRun(1);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w().pingRun()->data().archiveRun == 1; }, 10000));

@@ -197,6 +197,25 @@ QVariant TargetsModel::headerData(int section, Qt::Orientation orientation, int 
   }
 }
 
+std::string TargetsModel::detailsCsv() const {
+  auto ms = [](const auto& us) { return us ? MillisecondsText(static_cast<double>(*us)).toStdString() : std::string(); };
+  std::string out =
+      "target,address,sent,received,loss %,last ms,min ms,median ms,mean ms,95% ms,max ms,jitter ms,"
+      "smoothed jitter ms,outages,time down s\r\n";
+  for (std::size_t t = 0; t < rows_.size(); ++t) {
+    const auto target = static_cast<std::uint32_t>(t);
+    const LatencySummary run = monitor_.latencyOf(target)->run();
+    out += CsvField(monitor_.nameOf(target)) + "," + CsvField(monitor_.addressOf(target)) + "," +
+           std::to_string(run.sent) + "," + std::to_string(run.received) + "," +
+           QString::number(run.lossPercent(), 'f', 2).toStdString() + "," + ms(run.lastUs) + "," + ms(run.minUs) +
+           "," + ms(run.medianUs) + "," + ms(run.meanUs) + "," + ms(run.p95Us) + "," + ms(run.maxUs) + "," +
+           ms(run.jitterUs) + "," + MillisecondsText(run.smoothedJitterUs).toStdString() + "," +
+           std::to_string(rows_[t].outages) + "," +
+           QString::number(static_cast<double>(rows_[t].downUs) / 1e6, 'f', 3).toStdString() + "\r\n";
+  }
+  return out;
+}
+
 OutageLogModel::OutageLogModel(const RunMonitor& monitor, QObject* parent)
     : QAbstractTableModel(parent), monitor_(monitor) {}
 

@@ -32,6 +32,8 @@ class TargetsModel final : public QAbstractTableModel {
   explicit TargetsModel(const RunMonitor& monitor, QObject* parent = nullptr);
   // Reads the monitor again; `nowUtcUs` measures outages under way.
   void refresh(std::int64_t nowUtcUs);
+  // Every target's figures as CSV (times in ms with three decimals, CR LF).
+  std::string detailsCsv() const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;

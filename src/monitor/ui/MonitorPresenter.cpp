@@ -69,6 +69,7 @@ void MonitorPresenter::makeWindow() {
   connect(window_->filterText(), &QLineEdit::textChanged, sorted_, &QSortFilterProxyModel::setFilterFixedString);
   connect(window_->saveOutagesButton(), &QPushButton::clicked, this, &MonitorPresenter::saveOutages);
   connect(window_->saveChartButton(), &QPushButton::clicked, this, &MonitorPresenter::saveChart);
+  connect(window_->saveDetailsButton(), &QPushButton::clicked, this, &MonitorPresenter::saveDetails);
   connect(window_->targets()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &MonitorPresenter::refreshChart);
   connect(window_->span(), &QComboBox::currentIndexChanged, this, [this] {
@@ -190,15 +191,22 @@ void MonitorPresenter::saveChart() {
                        IPrompter::Icon::Critical);
 }
 
-void MonitorPresenter::saveOutages() {
+void MonitorPresenter::saveCsv(const QString& title, const QString& name, const std::string& bytes) {
   if (!prompter_) return;
-  const QString path =
-      AskSaveFile(*prompter_, {QStringLiteral("Save the outage log"), QStringLiteral("Outages"), QStringLiteral("csv"), {}});
+  const QString path = AskSaveFile(*prompter_, {title, name, QStringLiteral("csv"), {}});
   if (path.isEmpty()) return;
-  if (auto written = files_.replaceFile(path.toStdString(), outages_->csv()); !written)
-    prompter_->message(QStringLiteral("The outage log could not be written: ") + path + QStringLiteral("\r\n") +
+  if (auto written = files_.replaceFile(path.toStdString(), bytes); !written)
+    prompter_->message(QStringLiteral("The file could not be written: ") + path + QStringLiteral("\r\n") +
                            QString::fromStdString(written.error().message),
                        QStringLiteral("Monitor"), IPrompter::Icon::Critical);
+}
+
+void MonitorPresenter::saveOutages() {
+  saveCsv(QStringLiteral("Save the outage log"), QStringLiteral("Outages"), outages_->csv());
+}
+
+void MonitorPresenter::saveDetails() {
+  saveCsv(QStringLiteral("Save every target's figures"), QStringLiteral("Details"), targets_->detailsCsv());
 }
 
 }  // namespace sondrel

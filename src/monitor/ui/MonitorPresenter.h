@@ -47,6 +47,7 @@ class MonitorPresenter final : public QObject {
   void refresh();
   void saveOutages();
   void saveChart();
+  void saveDetails();
   // Reads the chart's echoes again for the selected targets and its span.
   void refreshChart();
   // The targets the chart shows (the table's selection, at most ten).
@@ -55,6 +56,8 @@ class MonitorPresenter final : public QObject {
  private:
   void makeWindow();
   void keepLayout();
+  // Asks where, then writes `bytes` there (telling a failure).
+  void saveCsv(const QString& title, const QString& name, const std::string& bytes);
   RunArchive* archive();
 
   RunMonitor& monitor_;

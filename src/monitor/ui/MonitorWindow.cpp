@@ -48,6 +48,9 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   top->addWidget(filter_, 1);
   top->addSpacing(12);
   top->addWidget(run_);
+  saveDetails_ = new QPushButton(QStringLiteral("Save &details as CSV..."), this);
+  saveDetails_->setObjectName(QStringLiteral("MonitorSaveDetails"));
+  top->addWidget(saveDetails_);
 
   targets_ = Table(this, "MonitorTargets");
   targets_->setSelectionMode(QAbstractItemView::ExtendedSelection);

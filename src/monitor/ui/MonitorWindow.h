@@ -27,6 +27,7 @@ class MonitorWindow final : public QWidget {
   QTableView* targets() const { return targets_; }
   QTableView* outages() const { return outages_; }
   QPushButton* saveOutagesButton() const { return saveOutages_; }
+  QPushButton* saveDetailsButton() const { return saveDetails_; }
   QLabel* runLabel() const { return run_; }
   QSplitter* splitter() const { return splitter_; }
   LatencyChart* chart() const { return chart_; }
@@ -47,6 +48,7 @@ class MonitorWindow final : public QWidget {
   QTableView* targets_;
   QTableView* outages_;
   QPushButton* saveOutages_;
+  QPushButton* saveDetails_;
   QLabel* run_;
   QSplitter* splitter_;
   LatencyChart* chart_;
