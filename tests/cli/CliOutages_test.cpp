@@ -2,10 +2,15 @@
 // and listed again from the archive by "sondrel-cli outages".
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <sstream>
 
 #include "cli/CliRuns.h"
 #include "cli/CliTestSupport.h"
+#include "platform/IcmpTestSupport.h"
+#include "support/SkipMissing.h"
 
 namespace sondrel::cli {
 namespace {
@@ -83,3 +88,51 @@ TEST_F(CliOutagesTest, APingWithoutOutagesPrintsAsBeforeAndBadArgumentsAreUsageF
 
 }  // namespace
 }  // namespace sondrel::cli
+
+namespace sondrel {
+namespace {
+
+// A real run against a host in a namespace of the test's own, whose address
+// goes away for a second and comes back.
+TEST(CliOutagesLive, AHostGoneForASecondIsOneOutageAsLongAsItWasGone) {
+  if (const std::string why = testing::WhyNoNamespaces(); !why.empty()) SONDREL_SKIP_MISSING(why);
+  testing::PeerNamespace peer("gone", "sgone0", "10.236.0.1", "10.236.0.2");
+  ASSERT_TRUE(peer.ok()) << "the test namespace could not be made";
+  QTemporaryDir data;
+  ASSERT_TRUE(data.isValid());
+  QProcess p;
+  cli::clitest::UseDataHome(p, data.path());
+  constexpr int kIntervalMs = 100;
+  p.start(cli::clitest::kProgram, {QStringLiteral("ping"), QStringLiteral("-i"), QString::number(kIntervalMs),
+                                   QStringLiteral("-w"), QStringLiteral("100"), QStringLiteral("-c"),
+                                   QStringLiteral("40"), QStringLiteral("10.236.0.2")});
+  ASSERT_TRUE(p.waitForStarted(10000));
+  p.waitForFinished(1000);  // a second of replies
+  ASSERT_EQ(p.state(), QProcess::Running);
+  QElapsedTimer gap;
+  ASSERT_TRUE(peer.inside("ip addr del 10.236.0.2/24 dev sgone0p"));
+  gap.start();
+  p.waitForFinished(1000);
+  ASSERT_TRUE(peer.inside("ip addr add 10.236.0.2/24 dev sgone0p"));
+  const qint64 goneMs = gap.elapsed();
+  ASSERT_TRUE(p.waitForFinished(30000));
+  ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  const std::string out = p.readAllStandardOutput().toStdString();
+  EXPECT_NE(out.find("Outages (3 or more echoes lost in a row):"), std::string::npos) << out;
+
+  const cli::clitest::Finished listed =
+      cli::clitest::RunProgram({QStringLiteral("outages"), QStringLiteral("--csv")}, data.path());
+  ASSERT_EQ(listed.status, 0) << listed.err.toStdString();
+  const QStringList lines = listed.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << "one outage:\n" << listed.out.toStdString();
+  const QStringList fields = lines[1].split(QLatin1Char(','));
+  ASSERT_EQ(fields.size(), 8) << lines[1].toStdString();
+  const double lengthMs = fields[6].toDouble() * 1000;
+  // Measured from send times, so to within one interval of the gap (and the
+  // few milliseconds the address commands take).
+  EXPECT_NEAR(lengthMs, static_cast<double>(goneMs), kIntervalMs + 30) << lines[1].toStdString();
+  EXPECT_GE(fields[7].toInt(), 8) << lines[1].toStdString();
+}
+
+}  // namespace
+}  // namespace sondrel
