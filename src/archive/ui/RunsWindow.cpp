@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +26,12 @@ W* Named(W* widget, const char* name) {
 RunsWindow::RunsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("RunsWindow"));
   setWindowTitle(QStringLiteral("Archived Runs"));
-  resize(1120, 520);
+  // As large as it was made for, within the screen (a small screen, or a
+  // large scale factor).
+  QSize wanted(1120, 520);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    wanted = wanted.boundedTo(screen->availableGeometry().size() * 9 / 10);
+  resize(wanted);
 
   filter_ = Named(new QLineEdit(this), "RunsFilter");
   filter_->setPlaceholderText(QStringLiteral("Target address or label"));

@@ -4,7 +4,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,7 +35,12 @@ QTableView* Table(QWidget* parent, const char* name) {
 MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("MonitorWindow"));
   setWindowTitle(QStringLiteral("Monitor"));
-  resize(1180, 760);
+  // As large as it was made for, within the screen (a small screen, or a
+  // large scale factor).
+  QSize wanted(1180, 760);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    wanted = wanted.boundedTo(screen->availableGeometry().size() * 9 / 10);
+  resize(wanted);
 
   filter_ = new QLineEdit(this);
   filter_->setObjectName(QStringLiteral("MonitorFilter"));
