@@ -3,6 +3,7 @@
 // run shown again.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,6 +149,26 @@ TEST_F(FormMainMonitorTest, TwoLostEchoesAreLossFiveAreAnOutageAndTimesAreShownI
   EXPECT_EQ(Cell(1, TargetsModel::Sent), QStringLiteral("11"));
   ASSERT_EQ(Monitor().outageModel()->rowCount(), 1);
   EXPECT_EQ(Logged(0, OutageLogModel::Lost), QStringLiteral("5"));
+}
+
+TEST_F(FormMainMonitorTest, ItOpensWithEveryRunOnceAskedAndRemembersItsChoice) {
+  fakes_.icmp->script("127.0.0.9", kOk);
+  RunOf(1);
+  EXPECT_EQ(Monitor().window(), nullptr) << "not before the user asks";
+  MonitorWindow& mw = OpenMonitor();
+  mw.openWithRuns()->setChecked(true);
+  mw.close();
+  ASSERT_FALSE(mw.isVisible());
+  RunOf(1);
+  EXPECT_TRUE(mw.isVisible()) << "opened by the run";
+
+  // The next start of the program remembers it.
+  app_.reset();
+  app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
+  w().Form_Load();
+  EXPECT_TRUE(Monitor().opensWithRuns());
+  Monitor().showWindow();
+  Monitor().window()->openWithRuns()->setChecked(false);
 }
 
 TEST_F(FormMainMonitorTest, ATargetThatEndsTheRunInAnOutageStaysDownWithItsOutageClosedAtItsLastEcho) {

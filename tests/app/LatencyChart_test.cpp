@@ -2,6 +2,9 @@
 // pixel column once more fall on it than can be drawn, losses and outages.
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+#include <QTest>
+
 #include "monitor/ui/LatencyChart.h"
 
 namespace sondrel {
@@ -55,6 +58,29 @@ TEST(LatencyChartColumns, ADayOfEchoesIsDrawnAsEachColumnsSpreadWithItsLosses) {
   EXPECT_EQ(shown, 61) << "0 s to 60 s, both ends in";
   const int x = 64 + chart.plotWidth() * 3 / 60;  // at 3 s
   EXPECT_TRUE(chart.echoTextAt(x).contains(QStringLiteral("2.300 ms, TTL 64"))) << chart.echoTextAt(x).toStdString();
+}
+
+TEST(LatencyChartColumns, AShiftDragZoomsToItsSpanAndADragPans) {
+  LatencyChart chart;
+  chart.resize(664 + 12, 300);  // a plot 600 px wide from x = 64
+  std::vector<ChartSeries> series;
+  series.push_back(Series(600, 0));
+  chart.setSeries(std::move(series));
+  chart.setRange(0, 600 * kSecond);
+  QSignalSpy moved(&chart, &LatencyChart::rangeChangedByUser);
+  QTest::mousePress(&chart, Qt::LeftButton, Qt::ShiftModifier, QPoint(64 + 100, 100));
+  QTest::mouseMove(&chart, QPoint(64 + 200, 100));
+  QTest::mouseRelease(&chart, Qt::LeftButton, Qt::ShiftModifier, QPoint(64 + 200, 100));
+  EXPECT_EQ(moved.count(), 1);
+  EXPECT_EQ(chart.rangeFrom(), 100 * kSecond);
+  EXPECT_EQ(chart.rangeTo(), 200 * kSecond);
+
+  // A drag without Shift pans by the pixels moved.
+  QTest::mousePress(&chart, Qt::LeftButton, Qt::NoModifier, QPoint(64 + 300, 100));
+  QTest::mouseMove(&chart, QPoint(64 + 240, 100));
+  QTest::mouseRelease(&chart, Qt::LeftButton, Qt::NoModifier, QPoint(64 + 240, 100));
+  EXPECT_EQ(chart.rangeFrom(), 110 * kSecond);
+  EXPECT_EQ(chart.rangeTo(), 210 * kSecond);
 }
 
 TEST(LatencyChartColumns, OutagesOfTheChartedTargetsAreShadedWithinTheRange) {

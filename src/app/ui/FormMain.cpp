@@ -240,6 +240,7 @@ bool FormMain::Form_Load() {
                                            archivePath, shownRun, this, this);
   connect(action(QStringLiteral("mnuMonitor")), &QAction::triggered, monitorPresenter_, &MonitorPresenter::showWindow);
   action(QStringLiteral("mnuMonitor"))->setEnabled(true);
+  connect(pingRun(), &PingRun::runStarted, monitorPresenter_, &MonitorPresenter::runStarted);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);
   connect(action(QStringLiteral("mnuRuns")), &QAction::triggered, runs_, &RunsPresenter::showWindow);
   action(QStringLiteral("mnuRuns"))->setEnabled(true);

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRubberBand>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
@@ -176,7 +177,7 @@ void LatencyChart::paintEvent(QPaintEvent*) {
   }
   p.setPen(Qt::black);
   p.drawRect(r.adjusted(0, 0, -1, -1));
-  p.drawText(4, kTop + fm.ascent(), QStringLiteral("ms"));
+  p.drawText(4, kTop + fm.height() + fm.ascent(), QStringLiteral("ms"));
   // The band of lost echoes.
   p.fillRect(QRect(r.left(), lossTop, r.width(), kLossBand), QColor(0xf4, 0xf4, 0xf4));
 
@@ -267,6 +268,14 @@ void LatencyChart::wheelEvent(QWheelEvent* event) {
 
 void LatencyChart::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  if (event->modifiers() & Qt::ShiftModifier) {
+    banding_ = true;
+    dragX_ = static_cast<int>(event->position().x());
+    if (!band_) band_ = new QRubberBand(QRubberBand::Rectangle, this);
+    band_->setGeometry(QRect(dragX_, plotRect().top(), 1, plotRect().height()));
+    band_->show();
+    return;
+  }
   dragging_ = true;
   dragX_ = static_cast<int>(event->position().x());
   dragFrom_ = from_;
@@ -275,6 +284,10 @@ void LatencyChart::mousePressEvent(QMouseEvent* event) {
 
 void LatencyChart::mouseMoveEvent(QMouseEvent* event) {
   const int x = static_cast<int>(event->position().x());
+  if (banding_) {
+    band_->setGeometry(QRect(std::min(x, dragX_), plotRect().top(), std::abs(x - dragX_) + 1, plotRect().height()));
+    return;
+  }
   if (dragging_) {
     const double perPixel = static_cast<double>(dragTo_ - dragFrom_) / plotWidth();
     const auto shift = static_cast<std::int64_t>((x - dragX_) * perPixel);
@@ -289,7 +302,17 @@ void LatencyChart::mouseMoveEvent(QMouseEvent* event) {
     QToolTip::showText(event->globalPosition().toPoint(), text, this);
 }
 
-void LatencyChart::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
+void LatencyChart::mouseReleaseEvent(QMouseEvent* event) {
+  dragging_ = false;
+  if (!banding_) return;
+  banding_ = false;
+  band_->hide();
+  const int x = static_cast<int>(event->position().x());
+  if (std::abs(x - dragX_) < 3) return;  // a click, not a span
+  const std::int64_t a = timeAt(std::min(x, dragX_)), b = timeAt(std::max(x, dragX_));
+  setRange(a, b);
+  Q_EMIT rangeChangedByUser(from_, to_);
+}
 
 QString LatencyChart::echoTextAt(int x) const {
   const std::int64_t at = timeAt(x);

@@ -4,8 +4,10 @@
 // than can be drawn, the column's spread (minimum to maximum light, the
 // middle half darker, the median as the line). Lost echoes are red marks on
 // a band of their own; outages are shaded across the chart. The wheel zooms
-// about the pointer, a drag pans, and hovering names the nearest echo.
+// about the pointer, a drag pans, a drag with Shift zooms to the span it
+// covers, and hovering names the nearest echo.
 
+#include <QRubberBand>
 #include <QWidget>
 #include <cstdint>
 #include <vector>
@@ -83,6 +85,8 @@ class LatencyChart final : public QWidget {
   double topUs_ = 1000;
   bool log_ = false;
   bool dragging_ = false;
+  bool banding_ = false;  // Shift held at the press: a rubber band
+  QRubberBand* band_ = nullptr;
   int dragX_ = 0;
   std::int64_t dragFrom_ = 0, dragTo_ = 0;
 };

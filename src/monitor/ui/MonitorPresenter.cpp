@@ -52,6 +52,7 @@ MonitorPresenter::MonitorPresenter(RunMonitor& monitor, std::shared_ptr<IClock> 
   connect(&timer_, &QTimer::timeout, this, [this] {
     if (monitor_.takeChanged() || monitor_.live()) refresh();
   });
+  openWithRuns_ = UserSettings().value(QStringLiteral("monitor/open_with_runs")).toBool();
   // Another run followed: the tables at once, not a quarter second later.
   connect(&monitor_, &RunMonitor::reset, this, [this] {
     if (window_ && window_->isVisible()) refresh();
@@ -70,6 +71,11 @@ void MonitorPresenter::makeWindow() {
   connect(window_->saveOutagesButton(), &QPushButton::clicked, this, &MonitorPresenter::saveOutages);
   connect(window_->saveChartButton(), &QPushButton::clicked, this, &MonitorPresenter::saveChart);
   connect(window_->saveDetailsButton(), &QPushButton::clicked, this, &MonitorPresenter::saveDetails);
+  window_->openWithRuns()->setChecked(openWithRuns_);
+  connect(window_->openWithRuns(), &QCheckBox::toggled, this, [this](bool on) {
+    openWithRuns_ = on;
+    UserSettings().setValue(QStringLiteral("monitor/open_with_runs"), on);
+  });
   connect(window_->targets()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &MonitorPresenter::refreshChart);
   connect(window_->span(), &QComboBox::currentIndexChanged, this, [this] {
@@ -114,6 +120,10 @@ void MonitorPresenter::showWindow() {
   window_->raise();
   window_->activateWindow();
   timer_.start();
+}
+
+void MonitorPresenter::runStarted() {
+  if (openWithRuns_ && !(window_ && window_->isVisible())) showWindow();
 }
 
 void MonitorPresenter::refresh() {

@@ -39,6 +39,9 @@ class MonitorPresenter final : public QObject {
   ~MonitorPresenter() override;
 
   void showWindow();
+  // A run has started: the window opens if the user asked for that.
+  void runStarted();
+  bool opensWithRuns() const { return openWithRuns_; }
   MonitorWindow* window() const { return window_; }
   TargetsModel* targetsModel() const { return targets_; }
   OutageLogModel* outageModel() const { return outages_; }
@@ -73,6 +76,7 @@ class MonitorPresenter final : public QObject {
   std::string archivePath_;
   std::function<std::int64_t()> shownRun_;
   std::unique_ptr<RunArchive> archive_;
+  bool openWithRuns_ = false;  // [monitor] open_with_runs
 };
 
 }  // namespace sondrel

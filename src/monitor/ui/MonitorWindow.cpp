@@ -55,6 +55,9 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   top->addWidget(filter_, 1);
   top->addSpacing(12);
   top->addWidget(run_);
+  openWithRuns_ = new QCheckBox(QStringLiteral("Open &with every run"), this);
+  openWithRuns_->setObjectName(QStringLiteral("MonitorOpenWithRuns"));
+  top->addWidget(openWithRuns_);
   saveDetails_ = new QPushButton(QStringLiteral("Save &details as CSV..."), this);
   saveDetails_->setObjectName(QStringLiteral("MonitorSaveDetails"));
   top->addWidget(saveDetails_);

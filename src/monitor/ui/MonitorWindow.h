@@ -36,6 +36,8 @@ class MonitorWindow final : public QWidget {
   QCheckBox* logScale() const { return log_; }
   QCheckBox* follow() const { return follow_; }
   QPushButton* saveChartButton() const { return saveChart_; }
+  // The window opens by itself with each run once this is set.
+  QCheckBox* openWithRuns() const { return openWithRuns_; }
 
  Q_SIGNALS:
   void closing();
@@ -55,6 +57,7 @@ class MonitorWindow final : public QWidget {
   QComboBox* span_;
   QCheckBox* log_;
   QCheckBox* follow_;
+  QCheckBox* openWithRuns_;
   QPushButton* saveChart_;
 };
 
