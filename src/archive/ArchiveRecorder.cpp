@@ -1,5 +1,7 @@
 #include "archive/ArchiveRecorder.h"
 
+#include "monitor/RunMonitor.h"
+
 #include <QMetaObject>
 #include <QDateTime>
 #include <QPointer>
@@ -55,6 +57,7 @@ void ArchiveRecorder::runStarted(const RunData& run, const PingParameters& param
   start.labels = run.targetLabels;
   start.stepLength = run.stepLength;
   start.targetCount = run.targetCount;
+  start.outageAfter = ReadMonitorSettings().outageAfter;
   writer_->beginRun(std::move(start));
   running_ = true;
 }

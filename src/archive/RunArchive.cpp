@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <utility>
 
 #include "archive/ResultChunk.h"
@@ -76,6 +77,19 @@ const char* const kSchemaV1[] = {
     "CREATE INDEX chunks_by_target ON chunks(run, target, first_row)",
 };
 
+// Format 2: the outages found as the results were kept, and the count of
+// lost echoes that made one.
+const char* const kSchemaV2[] = {
+    "ALTER TABLE runs ADD COLUMN outage_after INTEGER NOT NULL DEFAULT 3",
+    R"(CREATE TABLE outages(
+         run INTEGER NOT NULL,
+         target INTEGER NOT NULL,
+         started_utc INTEGER NOT NULL,
+         ended_utc INTEGER,
+         lost INTEGER NOT NULL,
+         PRIMARY KEY(run, target, started_utc)) WITHOUT ROWID)",
+};
+
 // Upgrade steps: step k takes a database of user_version k-1 to k. Add the
 // next version's statements as a new step; never change an old one.
 struct UpgradeStep {
@@ -84,6 +98,7 @@ struct UpgradeStep {
 };
 const UpgradeStep kUpgrades[] = {
     {kSchemaV1, std::size(kSchemaV1)},
+    {kSchemaV2, std::size(kSchemaV2)},
 };
 static_assert(std::size(kUpgrades) == RunArchive::kSchemaVersion);
 
@@ -175,11 +190,12 @@ struct RunArchive::RunState {
   std::string lastLocal;
   std::map<std::uint32_t, ResultChunk> chunks;  // the chunk each target fills
   std::unique_ptr<FolderLock> lock;              // says the run is under way
+  OutageTracker outages;                         // found as the results come
 };
 
 // The statements of a batch, prepared once.
 struct RunArchive::Statements {
-  Stmt putChunk, updateRun;
+  Stmt putChunk, updateRun, putOutage;
 };
 
 RunArchive::RunArchive(FileService& files, std::string path, sqlite3* db, bool readOnly)
@@ -399,6 +415,7 @@ Result<void> RunArchive::markCrashedRuns() {
       return r;
     sqlite3_bind_int64(s, 1, id);
     if (sqlite3_step(s) != SQLITE_DONE) return failure("ending an interrupted run");
+    if (auto r = closeOutages(id); !r) return r;
     files_.removeFile(lockPath(id));
   }
   return {};
@@ -418,7 +435,7 @@ Result<std::int64_t> RunArchive::beginRun(const ArchiveRunStart& start) {
   if (auto r = prepare(run.s,
                        "INSERT INTO runs(started_utc, started_local, origin, ending, timeout_ms, interval_ms, "
                        "payload_size, pings_per_target, pass_mode, buffer_mode, buffer_sizes, step_length, "
-                       "target_count) VALUES(?,?,?,0,?,?,?,?,?,?,?,?,?)");
+                       "target_count, outage_after) VALUES(?,?,?,0,?,?,?,?,?,?,?,?,?,?)");
       !r) {
     exec("ROLLBACK");
     return r.error();
@@ -436,6 +453,8 @@ Result<std::int64_t> RunArchive::beginRun(const ArchiveRunStart& start) {
   BindText(run, 10, BufferSizesText(p));
   sqlite3_bind_int(run, 11, start.stepLength);
   sqlite3_bind_int(run, 12, targetCount);
+  const OutageTracker outages(start.outageAfter);
+  sqlite3_bind_int(run, 13, outages.threshold());
   if (sqlite3_step(run) != SQLITE_DONE) return fail("beginning a run");
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
 
@@ -458,6 +477,7 @@ Result<std::int64_t> RunArchive::beginRun(const ArchiveRunStart& start) {
 
   auto state = std::make_unique<RunState>();
   state->targetCount = targetCount;
+  state->outages = outages;
   state->lastUtc = start.startUtcUs;
   state->lastLocal = FormatArchiveLocal(start.startLocal);
   // Held while the run goes: another program opening the archive then knows
@@ -523,8 +543,16 @@ Result<void> RunArchive::appendResults(std::int64_t run, std::span<const Archive
     return r;
   if (auto r = exec("BEGIN IMMEDIATE"); !r) return r;
 
-  // The chunks are changed on copies, taken over only once the batch is in.
+  if (auto r = prepare(st_->putOutage.s,
+                       "INSERT OR REPLACE INTO outages(run, target, started_utc, ended_utc, lost) VALUES(?,?,?,?,?)");
+      !r)
+    return r;
+
+  // The chunks are changed on copies, taken over only once the batch is in;
+  // so are the outages.
   std::map<std::uint32_t, ResultChunk> touched;
+  OutageTracker outages = state.outages;
+  std::set<std::size_t> changedOutages;
   std::int64_t rows = state.rows, sent = state.sent, lost = state.lost, damaged = state.damaged;
   std::int64_t lastUtc = state.lastUtc.value_or(0);
   const ResultRecord* last = nullptr;  // the latest to end in this batch
@@ -564,6 +592,10 @@ Result<void> RunArchive::appendResults(std::int64_t run, std::span<const Archive
     } else {
       ++sent;
       if (r.record.time < 0) ++lost;
+      if (outages.add(target, r.sentUtcUs, r.roundTripUs >= 0) != OutageTracker::Change::None)
+        changedOutages.insert(static_cast<std::size_t>(&outages.last() - outages.outages().data()));
+      else if (const Outage* going = outages.current(target))
+        changedOutages.insert(static_cast<std::size_t>(going - outages.outages().data()));
     }
     // The run's latest moment: when its last echo to end ended.
     const std::int64_t ended = r.sentUtcUs + std::max<std::int64_t>(r.roundTripUs, 0);
@@ -574,6 +606,20 @@ Result<void> RunArchive::appendResults(std::int64_t run, std::span<const Archive
   }
   for (auto& [target, chunk] : touched)
     if (chunk.dirty() && !put(target, chunk)) return fail("keeping results");
+  for (std::size_t k : changedOutages) {
+    const Outage& o = outages.outages()[k];
+    sqlite3_stmt* u = st_->putOutage.s;
+    sqlite3_reset(u);
+    sqlite3_bind_int64(u, 1, run);
+    sqlite3_bind_int64(u, 2, o.target);
+    sqlite3_bind_int64(u, 3, o.startUtcUs);
+    if (o.ongoing())
+      sqlite3_bind_null(u, 4);
+    else
+      sqlite3_bind_int64(u, 4, o.endUtcUs);
+    sqlite3_bind_int64(u, 5, o.lostEchoes);
+    if (sqlite3_step(u) != SQLITE_DONE) return fail("keeping outages");
+  }
   const std::string lastLocal = last ? FormatArchiveLocal(last->when) : state.lastLocal;
   sqlite3_stmt* u = st_->updateRun.s;
   sqlite3_bind_int64(u, 1, sent);
@@ -590,6 +636,7 @@ Result<void> RunArchive::appendResults(std::int64_t run, std::span<const Archive
     chunk.markClean();
     state.chunks[target] = std::move(chunk);
   }
+  state.outages = std::move(outages);
   state.rows = rows;
   state.sent = sent;
   state.lost = lost;
@@ -610,6 +657,7 @@ Result<void> RunArchive::endRun(std::int64_t run, RunEnding how, std::int64_t en
   if (sqlite3_step(s) != SQLITE_DONE) return failure("ending a run");
   if (sqlite3_changes(db_) == 0)
     return Error{SQLITE_NOTFOUND, "The run archive " + path_ + " holds no run " + std::to_string(run) + "."};
+  if (auto r = closeOutages(run); !r) return r;
   if (auto it = runs_.find(run); it != runs_.end()) {
     const bool locked = it->second->lock != nullptr;
     runs_.erase(it);
@@ -900,7 +948,7 @@ Result<std::vector<ArchivedEcho>> RunArchive::echoesOf(std::int64_t run, std::ui
 
 Result<void> RunArchive::deleteRunRows(std::int64_t run) {
   for (const char* sql : {"DELETE FROM chunks WHERE run = ?", "DELETE FROM targets WHERE run = ?",
-                          "DELETE FROM runs WHERE id = ?"}) {
+                          "DELETE FROM outages WHERE run = ?", "DELETE FROM runs WHERE id = ?"}) {
     Stmt s;
     if (auto r = prepare(s.s, sql); !r) return r;
     sqlite3_bind_int64(s, 1, run);
@@ -1071,6 +1119,48 @@ Result<std::vector<std::pair<std::string, std::string>>> RunArchive::targetsOf(s
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) out.emplace_back(ColumnText(s, 0), ColumnText(s, 1));
   if (rc != SQLITE_DONE) return failure("reading a run's targets");
   return out;
+}
+
+Result<void> RunArchive::closeOutages(std::int64_t run) {
+  Stmt s;
+  if (auto r = prepare(s.s,
+                       "UPDATE outages SET ended_utc = coalesce((SELECT max(last_sent) FROM chunks c WHERE c.run = "
+                       "outages.run AND c.target = outages.target), started_utc) WHERE run = ? AND ended_utc IS NULL");
+      !r)
+    return r;
+  sqlite3_bind_int64(s, 1, run);
+  if (sqlite3_step(s) != SQLITE_DONE) return failure("ending a run's outages");
+  return {};
+}
+
+Result<std::vector<Outage>> RunArchive::outagesOf(std::int64_t run) {
+  Stmt s;
+  if (auto r = prepare(s.s,
+                       "SELECT target, started_utc, ended_utc, lost FROM outages WHERE run = ? "
+                       "ORDER BY started_utc, target");
+      !r)
+    return r.error();
+  sqlite3_bind_int64(s, 1, run);
+  std::vector<Outage> out;
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    Outage o;
+    o.target = static_cast<std::uint32_t>(sqlite3_column_int64(s, 0));
+    o.startUtcUs = sqlite3_column_int64(s, 1);
+    o.endUtcUs = sqlite3_column_type(s, 2) == SQLITE_NULL ? -1 : sqlite3_column_int64(s, 2);
+    o.lostEchoes = sqlite3_column_int64(s, 3);
+    out.push_back(o);
+  }
+  if (rc != SQLITE_DONE) return failure("reading a run's outages");
+  return out;
+}
+
+Result<int> RunArchive::outageAfterOf(std::int64_t run) {
+  Stmt s;
+  if (auto r = prepare(s.s, "SELECT outage_after FROM runs WHERE id = ?"); !r) return r.error();
+  sqlite3_bind_int64(s, 1, run);
+  if (sqlite3_step(s) != SQLITE_ROW) return failure("reading a run");
+  return sqlite3_column_int(s, 0);
 }
 
 }  // namespace sondrel

@@ -19,6 +19,7 @@
 
 #include "core/common/LocalDateTime.h"
 #include "core/common/Result.h"
+#include "core/monitor/Outages.h"
 #include "core/ping/PingParameters.h"
 #include "core/ping/RunRecords.h"
 
@@ -50,6 +51,7 @@ struct ArchiveRunStart {
   std::vector<std::string> labels;     // one per target (may be fewer, or none)
   std::int32_t stepLength = 1;
   std::int32_t targetCount = -1;  // -1: one target per address
+  int outageAfter = 3;             // echoes lost in a row that make an outage
 };
 
 // One result as the run gave it.
@@ -111,7 +113,7 @@ struct Retention {
 
 class RunArchive {
  public:
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
   // Results of one target kept together in one stored piece.
   static constexpr int kChunkResults = 64;
   static constexpr int kListLabels = 3;
@@ -149,6 +151,11 @@ class RunArchive {
   // The run as a reloaded log gives it: records in the order they were
   // appended, the statistics counted over them as the run counted them.
   Result<RunData> loadRun(std::int64_t run);
+  // The run's outages as they were kept with its results, by start (one
+  // under way has no end).
+  Result<std::vector<Outage>> outagesOf(std::int64_t run);
+  // The number of echoes lost in a row the run counted as an outage.
+  Result<int> outageAfterOf(std::int64_t run);
   // The run's targets in index order: address and label ("" without one).
   Result<std::vector<std::pair<std::string, std::string>>> targetsOf(std::int64_t run);
   // The echoes of one target sent in [fromUtcUs, toUtcUs], in pass order.
@@ -186,6 +193,8 @@ class RunArchive {
   Result<RunState*> stateOf(std::int64_t run);
   std::string lockPath(std::int64_t run) const;
   Result<void> deleteRunRows(std::int64_t run);
+  // Ends the run's outages under way at their targets' last echoes.
+  Result<void> closeOutages(std::int64_t run);
 
   FileService& files_;
   std::string path_;

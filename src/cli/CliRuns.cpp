@@ -168,7 +168,8 @@ std::string OutagesUsageText() {
          "Options:\n"
          "  --run ID       the run ID of 'sondrel-cli runs'\n"
          "  --csv          comma-separated values (times in local time, length in seconds)\n"
-         "  --after K      echoes lost in a row that make an outage, 1 to 100 (default 3)\n"
+         "  --after K      echoes lost in a row that make an outage, 1 to 100 (default:\n"
+         "                 the count the run was kept with, 3 unless the settings say)\n"
          "  -h, --help     show this text\n"
          "\n"
          "Exit status:\n"
@@ -243,23 +244,40 @@ int RunOutages(const OutagesOptions& options, const std::string& dataFolder, Fil
     err << "sondrel-cli: " << targets.error().message << "\n";
     return kExitCannotStart;
   }
-  // Each target's echoes in the order sent, as the run would have found them.
-  OutageTracker tracker(options.threshold);
   std::vector<std::string> names;
-  for (std::uint32_t t = 0; t < targets.value().size(); ++t) {
-    const auto& [address, label] = targets.value()[t];
-    names.push_back(label.empty() ? address : label);
-    auto echoes = a.echoesOf(id, t, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
-    if (!echoes) {
-      err << "sondrel-cli: " << echoes.error().message << "\n";
+  for (const auto& [address, label] : targets.value()) names.push_back(label.empty() ? address : label);
+  auto own = a.outageAfterOf(id);
+  if (!own) {
+    err << "sondrel-cli: " << own.error().message << "\n";
+    return kExitCannotStart;
+  }
+  const int threshold = options.threshold > 0 ? options.threshold : own.value();
+  std::vector<Outage> found;
+  if (threshold == own.value()) {
+    // As the run found them while its results were kept.
+    auto kept = a.outagesOf(id);
+    if (!kept) {
+      err << "sondrel-cli: " << kept.error().message << "\n";
       return kExitCannotStart;
     }
-    for (const ArchivedEcho& e : echoes.value()) tracker.add(t, e.sentUtcUs, e.roundTripUs >= 0);
+    found = std::move(kept.value());
+  } else {
+    // Counted another way: each target's echoes in the order sent.
+    OutageTracker tracker(threshold);
+    for (std::uint32_t t = 0; t < targets.value().size(); ++t) {
+      auto echoes =
+          a.echoesOf(id, t, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
+      if (!echoes) {
+        err << "sondrel-cli: " << echoes.error().message << "\n";
+        return kExitCannotStart;
+      }
+      for (const ArchivedEcho& e : echoes.value()) tracker.add(t, e.sentUtcUs, e.roundTripUs >= 0);
+    }
+    // A run that ended (or crashed) with a target down: closed at its last echo.
+    tracker.closeAll();
+    found = tracker.outages();
   }
-  // A run that ended (or crashed) with a target down: closed at its last echo.
-  tracker.closeAll();
   // By start, whatever the target.
-  std::vector<Outage> found = tracker.outages();
   std::stable_sort(found.begin(), found.end(),
                    [](const Outage& x, const Outage& y) { return x.startUtcUs < y.startUtcUs; });
   std::ostringstream text;
@@ -270,10 +288,10 @@ int RunOutages(const OutagesOptions& options, const std::string& dataFolder, Fil
            << CsvField(targets.value()[o.target].first) << "," << OutageTimeText(o.startUtcUs) << ","
            << OutageTimeText(o.endUtcUs) << "," << OutageLengthText(o) << "," << o.lostEchoes << "\r\n";
   } else if (found.empty()) {
-    text << "Run " << id << ": no outage (" << options.threshold << " or more echoes lost in a row).\n";
+    text << "Run " << id << ": no outage (" << threshold << " or more echoes lost in a row).\n";
   } else {
     text << "Run " << id << ": ";
-    for (const std::string& line : FormatOutageLines(found, options.threshold, names)) text << line << "\n";
+    for (const std::string& line : FormatOutageLines(found, threshold, names)) text << line << "\n";
   }
   out << text.str();
   out.flush();

@@ -45,7 +45,7 @@ struct OutagesOptions {
   bool help = false;
   bool csv = false;
   std::int64_t runId = 0;  // 0: the newest run
-  int threshold = 3;       // echoes lost in a row that make an outage
+  int threshold = 0;       // echoes lost in a row that make an outage; 0: the run's own
 };
 struct ParsedOutagesLine {
   OutagesOptions options;

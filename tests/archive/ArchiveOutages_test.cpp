@@ -1,0 +1,140 @@
+// The outages the archive keeps with a run's results: as each batch commits,
+// closed at the run's end or, after a crash, at each target's last echo; and
+// an archive of the first format brought up to date.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QTemporaryDir>
+
+#include "archive/RunArchive.h"
+#include "platform/Files_linux.h"
+
+namespace sondrel {
+namespace {
+
+constexpr std::int64_t kSecond = 1'000'000;
+constexpr std::int64_t kT0 = 1'800'000'000 * kSecond;
+
+ArchiveResult Echo(std::uint32_t target, std::uint32_t pass, bool replied) {
+  ArchiveResult r;
+  r.record.when = ResultTime::from({2027, 1, 15, 8, 0, static_cast<int>(pass % 60)});
+  r.record.target = target;
+  r.record.bufferSize = 32;
+  r.record.time = replied ? 1 : -1;
+  r.record.status = replied ? 0 : 11010;
+  r.record.ttl = replied ? 64 : 0;
+  r.pass = pass;
+  r.sentUtcUs = kT0 + pass * kSecond;
+  r.roundTripUs = replied ? 800 : -1;
+  return r;
+}
+
+// Passes from..to of two targets; target 1 answers where `up` says.
+std::vector<ArchiveResult> Passes(std::uint32_t from, std::uint32_t to, bool up) {
+  std::vector<ArchiveResult> out;
+  for (std::uint32_t p = from; p <= to; ++p) {
+    out.push_back(Echo(0, p, true));
+    out.push_back(Echo(1, p, up));
+  }
+  return out;
+}
+
+class ArchiveOutagesTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<RunArchive> Open() {
+    auto opened = RunArchive::open(SystemFiles(), path_, ArchiveAccess::ReadWrite);
+    EXPECT_TRUE(opened) << opened.error().message;
+    return opened ? std::move(opened.value()) : nullptr;
+  }
+  std::int64_t Begin(RunArchive& a) {
+    ArchiveRunStart start;
+    start.startUtcUs = kT0;
+    start.startLocal = {2027, 1, 15, 8, 0, 0, 0};
+    start.addresses = {"10.0.0.1", "10.0.0.2"};
+    start.outageAfter = 3;
+    auto id = a.beginRun(start);
+    EXPECT_TRUE(id) << id.error().message;
+    return id ? id.value() : 0;
+  }
+  QTemporaryDir dir_;
+  std::string path_ = dir_.filePath("Sondrel.sqlite").toStdString();
+};
+
+TEST_F(ArchiveOutagesTest, AnOutageIsKeptAsItGoesAndClosedAtTheNextReply) {
+  auto a = Open();
+  ASSERT_TRUE(a);
+  const std::int64_t run = Begin(*a);
+  ASSERT_TRUE(a->appendResults(run, Passes(0, 1, true)));
+  ASSERT_TRUE(a->appendResults(run, Passes(2, 5, false)));  // 4 lost in a row
+  auto going = a->outagesOf(run);
+  ASSERT_TRUE(going);
+  ASSERT_EQ(going.value().size(), 1u) << "kept with the batch that found it";
+  EXPECT_EQ(going.value()[0].target, 1u);
+  EXPECT_EQ(going.value()[0].startUtcUs, kT0 + 2 * kSecond);
+  EXPECT_TRUE(going.value()[0].ongoing());
+  EXPECT_EQ(going.value()[0].lostEchoes, 4);
+
+  ASSERT_TRUE(a->appendResults(run, Passes(6, 7, false)));
+  ASSERT_TRUE(a->appendResults(run, Passes(8, 8, true)));
+  ASSERT_TRUE(a->appendResults(run, Passes(9, 9, false)));  // one loss: no outage
+  ASSERT_TRUE(a->endRun(run, RunEnding::CountReached, kT0 + 10 * kSecond, {2027, 1, 15, 8, 0, 10, 0}));
+  auto ended = a->outagesOf(run);
+  ASSERT_TRUE(ended);
+  ASSERT_EQ(ended.value().size(), 1u);
+  EXPECT_EQ(ended.value()[0].endUtcUs, kT0 + 8 * kSecond) << "at the next reply's send time";
+  EXPECT_EQ(ended.value()[0].lostEchoes, 6);
+  EXPECT_EQ(a->outageAfterOf(run).value(), 3);
+
+  ASSERT_TRUE(a->deleteRun(run));
+  EXPECT_TRUE(a->outagesOf(run).value().empty()) << "deleted with its run";
+}
+
+TEST_F(ArchiveOutagesTest, AnOutageUnderWayWhenTheProgramDiedEndsAtItsTargetsLastEcho) {
+  std::int64_t run = 0;
+  {
+    auto a = Open();
+    ASSERT_TRUE(a);
+    run = Begin(*a);
+    ASSERT_TRUE(a->appendResults(run, Passes(0, 6, false)));
+  }  // gone without an end, as a killed program is
+  auto a = Open();
+  ASSERT_TRUE(a);
+  auto kept = a->outagesOf(run);
+  ASSERT_TRUE(kept);
+  ASSERT_EQ(kept.value().size(), 1u);
+  EXPECT_EQ(kept.value()[0].startUtcUs, kT0);
+  EXPECT_EQ(kept.value()[0].endUtcUs, kT0 + 6 * kSecond);
+  EXPECT_EQ(a->summary(run).value().ending, RunEnding::Crashed);
+}
+
+TEST_F(ArchiveOutagesTest, AnArchiveOfTheFirstFormatIsBroughtUpToDateWithItsRunsKept) {
+  std::int64_t run = 0;
+  {
+    auto a = Open();
+    ASSERT_TRUE(a);
+    run = Begin(*a);
+    ASSERT_TRUE(a->appendResults(run, Passes(0, 2, true)));
+    ASSERT_TRUE(a->endRun(run, RunEnding::Stopped, kT0 + 3 * kSecond, {2027, 1, 15, 8, 0, 3, 0}));
+    // Back to the first format, as an older program left it.
+    ASSERT_EQ(sqlite3_exec(a->handle(),
+                           "DROP TABLE outages; ALTER TABLE runs DROP COLUMN outage_after; PRAGMA user_version=1",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+  }
+  auto a = Open();
+  ASSERT_TRUE(a);
+  sqlite3_stmt* s = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(a->handle(), "PRAGMA user_version", -1, &s, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(s, 0), RunArchive::kSchemaVersion);
+  sqlite3_finalize(s);
+  EXPECT_EQ(a->summary(run).value().sent, 6);
+  EXPECT_EQ(a->outageAfterOf(run).value(), 3);
+  EXPECT_TRUE(a->outagesOf(run).value().empty());
+  auto loaded = a->loadRun(run);
+  ASSERT_TRUE(loaded) << loaded.error().message;
+  EXPECT_EQ(loaded.value().records.size(), 6u);
+}
+
+}  // namespace
+}  // namespace sondrel
