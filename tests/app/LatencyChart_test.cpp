@@ -57,7 +57,7 @@ TEST(LatencyChartColumns, ADayOfEchoesIsDrawnAsEachColumnsSpreadWithItsLosses) {
   for (const LatencyChart::Column& c : chart.columnsOf(0)) shown += c.replies + c.lost;
   EXPECT_EQ(shown, 61) << "0 s to 60 s, both ends in";
   const int x = 64 + chart.plotWidth() * 3 / 60;  // at 3 s
-  EXPECT_TRUE(chart.echoTextAt(x).contains(QStringLiteral("2.300 ms, TTL 64"))) << chart.echoTextAt(x).toStdString();
+  EXPECT_TRUE(chart.echoTextAt(x).contains(QStringLiteral("2.300 ms, TTL 64, ip success"))) << chart.echoTextAt(x).toStdString();
 }
 
 TEST(LatencyChartColumns, AShiftDragZoomsToItsSpanAndADragPans) {

@@ -1,5 +1,7 @@
 #include "monitor/ui/LatencyChart.h"
 
+#include "core/ping/PingMoudle.h"
+
 #include <QDateTime>
 #include <QMouseEvent>
 #include <QPainter>
@@ -332,9 +334,12 @@ QString LatencyChart::echoTextAt(int x) const {
   }
   if (!best || static_cast<double>(std::llabs(best->sentUtcUs - at)) > 4 * perPixel) return {};
   const QString when = QDateTime::fromMSecsSinceEpoch(best->sentUtcUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-  if (best->roundTripUs < 0)
-    return QStringLiteral("%1\n%2\nlost (status %3)").arg(of->name, when).arg(best->status);
-  return QStringLiteral("%1\n%2\n%3 ms, TTL %4").arg(of->name, when, QString::number(best->roundTripUs / 1000.0, 'f', 3)).arg(best->ttl);
+  const QString status = QString::fromStdString(GetStatusCode(best->status));
+  if (best->roundTripUs < 0) return QStringLiteral("%1\n%2\nlost: %3").arg(of->name, when, status);
+  return QStringLiteral("%1\n%2\n%3 ms, TTL %4, %5")
+      .arg(of->name, when, QString::number(best->roundTripUs / 1000.0, 'f', 3))
+      .arg(best->ttl)
+      .arg(status);
 }
 
 }  // namespace sondrel
