@@ -334,7 +334,7 @@ QString LatencyChart::echoTextAt(int x) const {
   }
   if (!best || static_cast<double>(std::llabs(best->sentUtcUs - at)) > 4 * perPixel) return {};
   const QString when = QDateTime::fromMSecsSinceEpoch(best->sentUtcUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-  const QString status = QString::fromStdString(GetStatusCode(best->status));
+  const QString status = QString::fromStdString(PingMoudle::GetStatusCode(best->status));
   if (best->roundTripUs < 0) return QStringLiteral("%1\n%2\nlost: %3").arg(of->name, when, status);
   return QStringLiteral("%1\n%2\n%3 ms, TTL %4, %5")
       .arg(of->name, when, QString::number(best->roundTripUs / 1000.0, 'f', 3))
