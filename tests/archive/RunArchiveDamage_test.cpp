@@ -161,7 +161,9 @@ TEST_F(RunArchiveDamageTest, AnotherProgramOpeningAsARunBeginsLeavesItGoing) {
   files.beforeLock = [&](const std::string&) {
     auto other = open();
     ASSERT_TRUE(other.ok()) << other.error().message;
-    for (const RunSummary& r : other.value()->listRuns({}, 0, 10).value()) seen.push_back(r.ending);
+    auto listed = other.value()->listRuns({}, 0, 10);
+    ASSERT_TRUE(listed.ok()) << listed.error().message;
+    for (const RunSummary& r : listed.value()) seen.push_back(r.ending);
   };
   auto opened = RunArchive::open(files, path, ArchiveAccess::ReadWrite);
   ASSERT_TRUE(opened.ok());
