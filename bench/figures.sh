@@ -7,6 +7,9 @@
 #   figure "WHAT (unit)" "TARGET" "OUR COMMAND" "PEER NAME" "PEER COMMAND"
 # Each command prints one number (or nothing when it cannot be measured);
 # the ratio is ours / peer's; the target is text, such as "<= 4x peer".
+# Figures come in groups (`group NAME` before them): with SONDREL_FIGURES=NAME
+# only that group is measured, and its rows replace their old ones in the
+# table as it stands (new ones go at its end); the others are kept.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 if [ "${SONDREL_ISOLATED:-}" != 1 ]; then
@@ -36,6 +39,24 @@ gbench() {
     awk -F, -v want="$column" -v scale="$scale" '
       /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
       col[want] && !done { printf "%.6g\n", $(col[want]) / scale; done = 1 }'
+}
+
+# gbench_median PROGRAM FILTER BENCHMARK KEY [SCALE]: a value (a counter or
+# real_time) of one benchmark of the run of PROGRAM with FILTER, the median
+# of its repetitions when it has them, divided by SCALE. The run's JSON,
+# which, unlike its CSV, takes benchmarks with counters of their own.
+gbench_median() {
+  local program=$1 filter=$2 bench=$3 key=$4 scale=${5:-1} saved
+  saved="$scratch/$program-$(printf '%s' "$filter" | md5sum | cut -c1-12).json"
+  [ -s "$saved" ] || "$bin/$program" --benchmark_filter="$filter" --benchmark_format=json >"$saved" 2>/dev/null
+  awk -v bench="$bench" -v key="\"$key\":" -v scale="$scale" '
+    $1 == "\"name\":" { name = $2; gsub(/[",]/, "", name); next }
+    $1 == key && index(name, bench "/") == 1 {
+      v = $2; sub(/,$/, "", v)
+      if (name ~ /_median$/) median = v
+      else if (first == "" && name !~ /_(mean|stddev|cv)$/) first = v
+    }
+    END { v = median != "" ? median : first; if (v != "") printf "%.6g\n", v / scale }' "$saved"
 }
 
 # Best of several items_per_second figures of a benchmark family.
@@ -74,7 +95,13 @@ fping_pass_ms() {
 
 # ---- the table ----
 
+only=${SONDREL_FIGURES:-}
+current_group=""
+group() { current_group=$1; }
+wanted() { [ -z "$only" ] || [ "$only" = "$1" ]; }
+
 figure() {
+  wanted "$current_group" || return 0
   local what=$1 target=$2 ours_cmd=$3 peer_name=$4 peer_cmd=$5
   echo "=== $what" >&2
   local ours peer ratio
@@ -93,6 +120,7 @@ figure() {
 # loopback, where nothing answers it.
 ip route add 10.77.0.0/24 dev lo 2>/dev/null || true
 
+group ping
 figure "Loopback echo rate, many at once (echoes/s)" "—" \
   "gbench_max icmp_echo_bench 'BM_EchoManyLoopback' items_per_second" \
   "fping -p 0 -i 0" "fping_rate -p 0 -i 0"
@@ -128,13 +156,40 @@ figure "Report building over 10 million records, 10-minute periods (ms)" "—" \
   "gbench report_build_bench 'BM_BuildReportByPeriod' real_time" \
   "a plain pass over the records" "gbench report_build_bench 'BM_PlainPassOverRecords' real_time"
 
+# ---- the run archive: every archive figure from one run of its benchmark ----
+# Its ingest beside a bare SQLite insert loop (one row per result, one
+# prepared statement, a transaction per pass), its size beside the run log
+# of the same results, and the reads of a chart, the runs list and a whole
+# run (beside the reload of a 100 MB log). Medians of repetitions.
+group archive
+archive="archive_ingest_bench ."
+figure "Archive ingest through its writer, 200 targets x 500 passes (results/s)" "—" \
+  "gbench_median $archive BM_WriterIngest items_per_second" \
+  "bare SQLite insert loop" "gbench_median $archive BM_BareInsertLoop items_per_second"
+figure "Archive ingest through appendResults, a pass a transaction (results/s)" "—" \
+  "gbench_median $archive BM_ArchiveAppendPerPass items_per_second" \
+  "bare SQLite insert loop" "gbench_median $archive BM_BareInsertLoop items_per_second"
+figure "Archive bytes on disk per result, 10 million results (bytes)" "<= 24" \
+  "gbench_median $archive BM_BytesPerResult archive_bytes_per_result" \
+  "the run log of the same results" "gbench_median $archive BM_BytesPerResult log_bytes_per_result"
+figure "One target's 24 hours at 1 s (86,400 results) read with echoesOf (ms)" "< 50" \
+  "gbench_median $archive BM_EchoesOfADay real_time" "" ""
+figure "Runs list of 10,000 runs: first page and count (ms)" "< 50" \
+  "gbench_median $archive BM_ListTenThousandRuns real_time" "" ""
+figure "Opening a 10-million-result archived run with loadRun (ms)" "<= peer" \
+  "gbench_median $archive BM_LoadTenMillionResults real_time" \
+  "reload of a 100 MB log" "gbench_median $archive BM_Reload100MBLog real_time"
+
 # ---- the IP scan: sondrel-cli scan beside fping and nmap ----
 # Each prints the median wall time (ms) of several runs. The test network
 # (three live hosts on a veth, bench/scan_testnet.inc) takes 10.78.0.0/24,
 # apart from the dead /24 routed into loopback above.
+group scan
 . bench/scan_testnet.inc
-scan_testnet_up 10.78.0
-trap 'scan_testnet_down; rm -rf "$scratch"' EXIT
+if wanted scan; then
+  scan_testnet_up 10.78.0
+  trap 'scan_testnet_down; rm -rf "$scratch"' EXIT
+fi
 wall_ms() {  # wall_ms RUNS FORGET COMMAND...: median of RUNS runs
   local runs=$1 forget=$2 start end
   shift 2
@@ -162,7 +217,27 @@ figure "Peak memory of the window during a scan of 127.0.0.0/16 (MB)" "—" \
   "gbench scan_window_bench 'BM_WindowDuringSlash16Scan' peak_rss_mb" "" ""
 figure "Click answer during a scan of 127.0.0.0/16, longest (ms)" "< 100" \
   "gbench scan_window_bench 'BM_WindowDuringSlash16Scan' click_max_ms" "" ""
-scan_testnet_down
+wanted scan && scan_testnet_down
+
+# One group measured again: its rows in the table as it stands.
+if [ -n "$only" ] && [ -f "$out" ]; then
+  merged=$scratch/merged
+  printf '%s\n' "${rows[@]}" >"$scratch/rows"
+  awk -v group="$only" -v when="$(date -u '+%Y-%m-%d %H:%M UTC')" -v rowsfile="$scratch/rows" '
+    function what(line,   f) { split(line, f, "|"); gsub(/^ +| +$/, "", f[2]); return f[2] }
+    BEGIN { while ((getline line < rowsfile) > 0) { n++; fresh[n] = line; key[what(line)] = n } }
+    /^Date: / { print; print "Figures of the " group " group measured again: " when; next }
+    /^Figures of the .* group measured again: / { if (index($0, "the " group " group")) next }
+    /^\| / && !/^\| Figure \|/ {
+      k = what($0)
+      if (k in key) { print fresh[key[k]]; used[key[k]] = 1; next }
+    }
+    { print }
+    END { for (i = 1; i <= n; i++) if (!used[i]) print fresh[i] }' "$out" >"$merged"
+  cat "$merged" >"$out"
+  echo "figures: merged the $only group into $out" >&2
+  exit 0
+fi
 
 {
   echo "# Benchmark results"

@@ -4,6 +4,7 @@
 // Then the reload of a 100 MB log, against reading the same file line by
 // line with std::getline, and the memory a reloaded record takes.
 #include "bench_main.h"
+#include "HundredMegabyteLog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -85,29 +86,11 @@ void BM_LogLinesAlone(benchmark::State& state) {
 }
 BENCHMARK(BM_LogLinesAlone)->Arg(200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// A log of about 100 MB: 256 targets, every fourth reply lost.
 const std::string& HundredMegabyteFolder() {
   static QTemporaryDir dir;
   static const std::string folder = [] {
     const std::string f = dir.path().toStdString() + "/";
-    std::ofstream out(f + "Tolvane_DB3.txt", std::ios::binary);
-    out << "256,1\r\n";
-    std::string block;
-    ResultRecord r;
-    r.when = ResultTime::from({2026, 3, 7, 14, 5, 9});
-    r.bufferSize = 32;
-    for (int k = 0; k < 256; ++k) {
-      r.time = k % 4 ? k % 50 : -1;
-      r.ttl = r.time < 0 ? 0 : 64;
-      r.status = r.time < 0 ? 11010 : 0;
-      block += FormatLogLine(r, "10.77.0." + std::to_string(k)) + "\r\n";
-    }
-    std::size_t written = 0;
-    while (written < 100'000'000) {
-      out << block;
-      written += block.size();
-    }
-    std::ofstream(f + "Tolvane_DB4.txt", std::ios::binary) << "10.77.0.0\r\n";
+    WriteHundredMegabyteLog(f);
     return f;
   }();
   return folder;

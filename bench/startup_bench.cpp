@@ -3,12 +3,12 @@
 // reloaded into it (off the window thread). The real services, but for the
 // prompter, which answers the question about the large log with Yes.
 #include "bench_widgets_main.h"
+#include "HundredMegabyteLog.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <fstream>
 
 #include "app/ui/Composition.h"
 #include "app/ui/FormMain.h"
@@ -28,22 +28,7 @@ const std::string& BaseWith100MBLog() {
     const std::string b = dir.path().toStdString();
     const std::string folder = DataFolder(b);
     QDir().mkpath(QString::fromStdString(folder));
-    std::ofstream out(folder + "Tolvane_DB3.txt", std::ios::binary);
-    out << "256,1\r\n";
-    std::string block;
-    ResultRecord r;
-    r.when = ResultTime::from({2026, 3, 7, 14, 5, 9});
-    r.bufferSize = 32;
-    std::string labels;
-    for (int k = 0; k < 256; ++k) {
-      r.time = k % 4 ? k % 50 : -1;
-      r.ttl = r.time < 0 ? 0 : 64;
-      r.status = r.time < 0 ? 11010 : 0;
-      block += FormatLogLine(r, "10.77.0." + std::to_string(k)) + "\r\n";
-      labels += "10.77.0." + std::to_string(k) + "\r\n";
-    }
-    for (std::size_t written = 0; written < 100'000'000; written += block.size()) out << block;
-    std::ofstream(folder + "Tolvane_DB4.txt", std::ios::binary) << labels;
+    WriteHundredMegabyteLog(folder);
     return b;
   }();
   return base;

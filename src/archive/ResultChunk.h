@@ -75,18 +75,51 @@ class ChunkReader {
   bool next(DecodedResult& out);
 
  private:
-  bool varint(std::uint64_t& v);
-  bool zigzag(std::int64_t& v);
+  friend class RecordFill;
+  template <typename Place, typename Echo>
+  bool read(int count, Place&& place, Echo&& echo);
 
   std::uint32_t target_ = 0;
-  // The day of the last local time read: most results fall on it, and its
-  // date need not be worked out again.
+  // The day of the last local time worked out, as the first four bytes of
+  // a record's time lie in memory: most results fall on it, and its date
+  // need not be worked out again.
   bool haveDay_ = false;
   std::int64_t dayStart_ = 0;
-  ResultTime day_;
+  std::uint64_t day_ = 0;
+  // The last time worked out, and its seconds.
+  bool haveClock_ = false;
+  std::int64_t clockSecs_ = 0;
+  std::uint64_t clock_ = 0;
   const unsigned char* at_ = nullptr;
   const unsigned char* end_ = nullptr;
   ChunkCursor cursor_;
+};
+
+// Chunks decoded into a run's records in place, each result at its row.
+// A filler stores the rows of one range of the run, so that two threads can
+// fill two ranges of the same records: a chunk that began in an earlier
+// range has the rows before this one skipped, and a chunk that goes on past
+// this range is told, for the filler of the next range to read again.
+class RecordFill {
+ public:
+  // `records` holds the run's `rows` records; this filler stores [from, to).
+  RecordFill(ResultRecord* records, std::int64_t rows, std::int64_t from, std::int64_t to);
+  // Decodes the chunk of `count` results. False when it does not read
+  // whole or a row falls outside the run or before the chunk's first row.
+  // `beyond` is set when some of its rows come after this range.
+  bool add(std::uint32_t target, std::int64_t firstRow, int count, const unsigned char* data, std::size_t size,
+           bool& beyond);
+  // Results stored; sent, lost, sums and extremes as CountResult keeps
+  // them (no averages), damaged log lines counted in none.
+  std::int64_t placed() const { return placed_; }
+  const RunStatistics& counts() const { return counts_; }
+
+ private:
+  ResultRecord* records_;
+  std::int64_t rows_, from_, to_;
+  std::int64_t placed_ = 0;
+  RunStatistics counts_;
+  ChunkReader reader_;
 };
 
 }  // namespace sondrel

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "archive/ResultChunk.h"
@@ -21,9 +23,10 @@ namespace sondrel {
 // row, target), each a blob of the results encoded against the one before
 // (ResultChunk.h): a result of a steady run is a flag byte, the sent time's
 // step and the round trip, about 6 bytes. A whole run reads the chunks in the
-// order of their rows, so the records it fills are written nearly in order
-// (in target order they would be written a stride apart, each target's
-// sweep over the whole run missing the cache). A chart of one target finds
+// order of their rows (a large one by two threads, each a range of them), so
+// the records it fills are written nearly in order (in target order they
+// would be written a stride apart, each target's sweep over the whole run
+// missing the cache). A chart of one target finds
 // its own chunks by an index on (run, target, first row) and skips those
 // outside the time range by their first and last sent times. A chunk being
 // filled is written anew with each batch, which costs at most a few hundred
@@ -823,6 +826,117 @@ Result<RunSummary> RunArchive::summary(std::int64_t run) {
   return ReadSummary(s);
 }
 
+namespace {
+
+// A run of at least this many results is read by two threads.
+constexpr std::int64_t kSharedLoadRows = std::int64_t{1} << 18;
+// The part of its rows the second thread reads, in percent.
+constexpr std::int64_t kLowerSharePercent = 54;
+
+const char* const kChunksOfRun = "SELECT target, first_row, count, data FROM chunks WHERE run = ?";
+const char* const kChunksBefore = "SELECT target, first_row, count, data FROM chunks WHERE run = ? AND first_row < ?";
+const char* const kChunksFrom = "SELECT target, first_row, count, data FROM chunks WHERE run = ? AND first_row >= ?";
+// What tells one state of a run from another: every batch adds rows.
+const char* const kRunMark = "SELECT rows, started_utc, last_utc FROM runs WHERE id = ?";
+
+struct ChunkCopy {
+  std::uint32_t target = 0;
+  std::int64_t firstRow = 0;
+  int count = 0;
+  std::vector<unsigned char> bytes;
+};
+
+// Decodes the chunks `s` steps through into `fill`; a chunk that goes on
+// past the fill's range is copied into `beyond`. SQLITE_DONE at the end,
+// SQLITE_CORRUPT for a chunk that does not read, or SQLite's own code.
+int FillFrom(sqlite3_stmt* s, RecordFill& fill, std::vector<ChunkCopy>* beyond) {
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(s, 3));
+    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 3));
+    const auto target = static_cast<std::uint32_t>(sqlite3_column_int64(s, 0));
+    const std::int64_t firstRow = sqlite3_column_int64(s, 1);
+    const int count = sqlite3_column_int(s, 2);
+    bool past = false;
+    if (!fill.add(target, firstRow, count, bytes, size, past)) return SQLITE_CORRUPT;
+    if (past && beyond) beyond->push_back(ChunkCopy{target, firstRow, count, {bytes, bytes + size}});
+  }
+  return rc;
+}
+
+void AddCounts(RunStatistics& into, const RecordFill& fill) {
+  const RunStatistics& c = fill.counts();
+  into.sent += c.sent;
+  into.lost += c.lost;
+  into.timeSum += c.timeSum;
+  into.ttlSum += c.ttlSum;
+  into.minTime = std::min(into.minTime, c.minTime);
+  into.maxTime = std::max(into.maxTime, c.maxTime);
+}
+
+// The first part of a large run's rows, read on a second, read-only
+// connection and a thread of its own while the load reads the rest. Its
+// snapshot is a moment later than the load's: it reads only when the run is
+// the same in both (the same mark), and otherwise leaves its part to the
+// load, as it does when it cannot read at all.
+class LowerPart {
+ public:
+  LowerPart(const std::string& path, std::int64_t run, const std::vector<std::int64_t>& mark, ResultRecord* records,
+            std::int64_t rows, std::int64_t split)
+      : fill_(records, rows, 0, split) {
+    try {
+      thread_ = std::thread([this, path, run, mark, split] { readPart(path, run, mark, split); });
+    } catch (const std::system_error&) {
+      // No thread to be had: the load reads the part itself.
+    }
+  }
+  ~LowerPart() { join(); }
+  void join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  // After join: whether it read its part: SQLITE_DONE, or SQLITE_CORRUPT
+  // when a chunk of it does not read.
+  bool done() const { return rc_ == SQLITE_DONE || rc_ == SQLITE_CORRUPT; }
+  int rc() const { return rc_; }
+  const RecordFill& fill() const { return fill_; }
+  const std::vector<ChunkCopy>& beyond() const { return beyond_; }
+
+ private:
+  void readPart(const std::string& path, std::int64_t run, const std::vector<std::int64_t>& mark, std::int64_t split) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* s = nullptr;
+    try {
+      if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK &&
+          sqlite3_busy_timeout(db, 5000) == SQLITE_OK &&
+          sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
+          sqlite3_prepare_v2(db, kRunMark, -1, &s, nullptr) == SQLITE_OK) {
+        sqlite3_bind_int64(s, 1, run);
+        bool same = sqlite3_step(s) == SQLITE_ROW;
+        for (std::size_t k = 0; same && k < mark.size(); ++k)
+          same = sqlite3_column_int64(s, static_cast<int>(k)) == mark[k];
+        sqlite3_finalize(s);
+        s = nullptr;
+        if (same && sqlite3_prepare_v2(db, kChunksBefore, -1, &s, nullptr) == SQLITE_OK) {
+          sqlite3_bind_int64(s, 1, run);
+          sqlite3_bind_int64(s, 2, split);
+          rc_ = FillFrom(s, fill_, &beyond_);
+        }
+      }
+    } catch (const std::bad_alloc&) {
+      rc_ = SQLITE_NOMEM;  // the load reads the part itself
+    }
+    sqlite3_finalize(s);
+    sqlite3_close_v2(db);  // ends its read transaction
+  }
+
+  RecordFill fill_;
+  std::vector<ChunkCopy> beyond_;
+  int rc_ = SQLITE_ERROR;
+  std::thread thread_;
+};
+
+}  // namespace
+
 Result<RunData> RunArchive::loadRun(std::int64_t run) {
   // One read transaction, so the run is seen as of one commit.
   if (auto r = exec("BEGIN"); !r) return r.error();
@@ -833,9 +947,10 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
 
   RunData data;
   std::int64_t rows = 0;
+  std::vector<std::int64_t> mark;
   {
     Stmt s;
-    if (auto r = prepare(s.s, "SELECT target_count, step_length, rows, damaged FROM runs WHERE id = ?"); !r)
+    if (auto r = prepare(s.s, "SELECT target_count, step_length, rows, damaged, started_utc, last_utc FROM runs WHERE id = ?"); !r)
       return r.error();
     sqlite3_bind_int64(s, 1, run);
     const int rc = sqlite3_step(s);
@@ -845,6 +960,7 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
     data.stepLength = sqlite3_column_int(s, 1);
     rows = sqlite3_column_int64(s, 2);
     data.damagedLines = sqlite3_column_int64(s, 3);
+    mark = {rows, sqlite3_column_int64(s, 4), sqlite3_column_int64(s, 5)};
   }
   {
     Stmt s;
@@ -857,55 +973,72 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
     }
     if (rc != SQLITE_DONE) return failure("reading a run's targets");
   }
-  if (!data.addresses.empty()) data.stats.firstTarget = data.addresses.front();
+  auto damaged = [&] {
+    return Error{SQLITE_CORRUPT, "The run archive " + path_ + ": the results of run " + std::to_string(run) +
+                                     " are damaged."};
+  };
+  if (rows < 0 || static_cast<std::uint64_t>(rows) > data.records.max_size()) return damaged();
 
-  // (Asking for large pages behind the records, as the log's reload does,
-  // made this load slower here: the records are touched in one sweep anyway.)
+  // Large pages behind the records before they are first touched: a run of
+  // millions of results otherwise spends more time in page faults than in
+  // reading, and its records are written at a target count's stride.
+  data.records.reserve(static_cast<std::size_t>(rows));
+  if (rows > 0) files_.adviseBulkMemory(data.records.data(), data.records.capacity() * sizeof(ResultRecord));
+  ResultRecord* const records = data.records.data();
+
+  // A large run is read by two threads, each on a connection of its own:
+  // the first rows by a second thread, the rest here. Its records are made
+  // first, so that it can begin while the rest are made here; for that this
+  // thread reads fewer. The chunks that begin before the split and go on past
+  // it are read here again, for their later rows.
+  const std::int64_t split = rows >= kSharedLoadRows ? rows / 100 * kLowerSharePercent : 0;
+  data.records.resize(static_cast<std::size_t>(split));
+  std::optional<LowerPart> lower;
+  if (split > 0) lower.emplace(path_, run, mark, records, rows, split);
   data.records.resize(static_cast<std::size_t>(rows));
-  std::int64_t placed = 0;
-  RunStatistics& stats = data.stats;
+  RecordFill upper(records, rows, split, rows);
   {
     Stmt s;
-    if (auto r = prepare(s.s, "SELECT target, first_row, count, data FROM chunks WHERE run = ?"); !r) return r.error();
+    if (auto r = prepare(s.s, split > 0 ? kChunksFrom : kChunksOfRun); !r) return r.error();
     sqlite3_bind_int64(s, 1, run);
-    int rc;
-    ChunkReader reader;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-      const auto target = static_cast<std::uint32_t>(sqlite3_column_int64(s, 0));
-      const std::int64_t firstRow = sqlite3_column_int64(s, 1);
-      const int count = sqlite3_column_int(s, 2);
-      const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(s, 3));
-      const int size = sqlite3_column_bytes(s, 3);
-      reader.start(target, firstRow, bytes, static_cast<std::size_t>(size));
-      for (int k = 0; k < count; ++k) {
-        DecodedResult d;
-        if (!reader.next(d) || d.row < 0 || d.row >= rows)
-          return Error{SQLITE_CORRUPT, "The run archive " + path_ + ": the results of run " + std::to_string(run) +
-                                           " are damaged."};
-        const ResultRecord& r = d.result.record;
-        data.records[static_cast<std::size_t>(d.row)] = r;
-        ++placed;
-        // CountResult's counts, sums and extremes, which no order changes;
-        // the averages once at the end (what CountResult leaves after the
-        // last reply). A damaged line of an imported log counts in no
-        // figure, as in its reload.
-        if (IsDamaged(r)) continue;
-        ++stats.sent;
-        if (r.time < 0) {
-          ++stats.lost;
-          continue;
-        }
-        stats.timeSum += r.time;
-        stats.ttlSum += r.ttl;
-        stats.maxTime = std::max<std::int64_t>(stats.maxTime, r.time);
-        stats.minTime = std::min<std::int64_t>(stats.minTime, r.time);
-      }
-    }
+    if (split > 0) sqlite3_bind_int64(s, 2, split);
+    const int rc = FillFrom(s, upper, nullptr);
+    if (rc == SQLITE_CORRUPT) return damaged();
     if (rc != SQLITE_DONE) return failure("reading a run's results");
+  }
+  RunStatistics& stats = data.stats;
+  AddCounts(stats, upper);
+  std::int64_t placed = upper.placed();
+  if (lower) {
+    lower->join();
+    if (lower->done()) {
+      if (lower->rc() == SQLITE_CORRUPT) return damaged();
+      RecordFill rest(records, rows, split, rows);
+      for (const ChunkCopy& c : lower->beyond()) {
+        bool past = false;
+        if (!rest.add(c.target, c.firstRow, c.count, c.bytes.data(), c.bytes.size(), past)) return damaged();
+      }
+      AddCounts(stats, lower->fill());
+      AddCounts(stats, rest);
+      placed += lower->fill().placed() + rest.placed();
+    } else {
+      // The second connection could not read, or saw a later state of the
+      // run: its part is read here, from this snapshot.
+      RecordFill before(records, rows, 0, rows);
+      Stmt s;
+      if (auto r = prepare(s.s, kChunksBefore); !r) return r.error();
+      sqlite3_bind_int64(s, 1, run);
+      sqlite3_bind_int64(s, 2, split);
+      const int rc = FillFrom(s, before, nullptr);
+      if (rc == SQLITE_CORRUPT) return damaged();
+      if (rc != SQLITE_DONE) return failure("reading a run's results");
+      AddCounts(stats, before);
+      placed += before.placed();
+    }
   }
   if (placed != rows)
     return Error{SQLITE_CORRUPT, "The run archive " + path_ + ": results of run " + std::to_string(run) + " are missing."};
-
+  if (!data.addresses.empty()) stats.firstTarget = data.addresses.front();
   if (const std::int64_t received = stats.received(); received > 0) {
     stats.avgTime = (2 * stats.timeSum + received) / (2 * received);
     stats.avgTtl = (2 * stats.ttlSum + received) / (2 * received);

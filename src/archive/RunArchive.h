@@ -150,6 +150,8 @@ class RunArchive {
 
   // The run as a reloaded log gives it: records in the order they were
   // appended, the statistics counted over them as the run counted them.
+  // A run of hundreds of thousands of results is read by two threads, the
+  // second on a read-only connection of its own for the time of the load.
   Result<RunData> loadRun(std::int64_t run);
   // The run's outages as they were kept with its results, by start (one
   // under way has no end).
