@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 #include <cstdio>
+#include <cstring>
 
 namespace sondrel {
 
@@ -29,11 +30,19 @@ void RunMonitor::previousRunShown(const RunData& run) {
   addresses_ = run.addresses;
   labels_ = run.targetLabels;
   live_ = false;
+  // The records' times change once a second: each is turned into µs once.
+  ResultTime lastWhen;
+  std::int64_t sentUs = 0;
+  bool known = false;
   for (const ResultRecord& r : run.records) {
     if (IsDamaged(r) || r.target >= latency_.size()) continue;
-    const QDateTime when(QDate(r.when.year, r.when.month, r.when.day),
-                         QTime(r.when.hour, r.when.minute, r.when.second));
-    const std::int64_t sentUs = when.toMSecsSinceEpoch() * 1000;
+    if (!known || std::memcmp(&r.when, &lastWhen, sizeof lastWhen) != 0) {
+      known = true;
+      lastWhen = r.when;
+      const QDateTime when(QDate(r.when.year, r.when.month, r.when.day),
+                           QTime(r.when.hour, r.when.minute, r.when.second));
+      sentUs = when.toMSecsSinceEpoch() * 1000;
+    }
     const bool replied = r.time >= 0;
     latency_[r.target].add(sentUs, replied ? std::int64_t{r.time} * 1000 : -1);
     outages_.add(r.target, sentUs, replied);

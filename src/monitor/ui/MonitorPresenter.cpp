@@ -162,6 +162,12 @@ std::vector<std::uint32_t> MonitorPresenter::chartedTargets() const {
 void MonitorPresenter::refreshChart() {
   if (!window_) return;
   LatencyChart* chart = window_->chart();
+  // Nothing selected: no archive read at every refresh.
+  const std::vector<std::uint32_t> charted = chartedTargets();
+  if (charted.empty()) {
+    chart->setSeries({});
+    return;
+  }
   const std::int64_t run = shownRun_ ? shownRun_() : 0;
   RunArchive* a = run ? archive() : nullptr;
   auto summary = a ? a->summary(run) : Result<RunSummary>(Error{0, ""});
@@ -181,7 +187,7 @@ void MonitorPresenter::refreshChart() {
     to = std::max(end, from + 1'000'000);
   }
   std::vector<ChartSeries> series;
-  for (std::uint32_t t : chartedTargets()) {
+  for (std::uint32_t t : charted) {
     auto echoes = a->echoesOf(run, t, from, to);
     if (!echoes) continue;
     series.push_back({t, QString::fromStdString(monitor_.nameOf(t)), std::move(echoes.value())});
