@@ -7,6 +7,8 @@
 
 #include "monitor/ui/LatencyChart.h"
 
+#include <algorithm>
+
 namespace sondrel {
 namespace {
 
@@ -16,14 +18,16 @@ constexpr std::int64_t kSecond = 1'000'000;
 ChartSeries Series(std::int64_t count, int lossEvery, std::int64_t rtt = 2'000) {
   ChartSeries s;
   s.name = QStringLiteral("127.0.0.1");
+  std::vector<ArchivedEcho> echoes;
   for (std::int64_t k = 0; k < count; ++k) {
     ArchivedEcho e;
     e.pass = static_cast<std::uint32_t>(k);
     e.sentUtcUs = k * kSecond;
     e.roundTripUs = lossEvery && k % lossEvery == lossEvery - 1 ? -1 : rtt + (k % 10) * 100;
     e.ttl = 64;
-    s.echoes.push_back(e);
+    echoes.push_back(e);
   }
+  s.echoes = std::make_shared<EchoSeries>(std::move(echoes));
   return s;
 }
 
@@ -98,6 +102,93 @@ TEST(LatencyChartColumns, OutagesOfTheChartedTargetsAreShadedWithinTheRange) {
   ASSERT_EQ(chart.shaded().size(), 2u) << "the other target's outage is not shaded";
   EXPECT_EQ(chart.shaded()[0], (std::pair<int, int>{64 + 100, 64 + 160}));
   EXPECT_EQ(chart.shaded()[1], (std::pair<int, int>{64 + 500, 64 + 600})) << "one under way to the end of the range";
+}
+
+// Echoes every 250 ms with round trips that wander (seeded), every 13th lost.
+std::vector<ArchivedEcho> Wandering(std::int64_t count) {
+  std::vector<ArchivedEcho> echoes;
+  std::uint32_t x = 12345;
+  for (std::int64_t k = 0; k < count; ++k) {
+    x = x * 1103515245u + 12345u;
+    ArchivedEcho e;
+    e.sentUtcUs = k * 250'000;
+    e.roundTripUs = k % 13 == 12 ? -1 : 500 + static_cast<std::int64_t>((x >> 8) % 4000);
+    echoes.push_back(e);
+  }
+  return echoes;
+}
+
+TEST(EchoSeriesColumns, ASpanOfManyEchoesPerColumnIsReadFromBlocksWithItsExactCountsAndExtremes) {
+  // 400 columns of 2^24 µs each: the blocks (an eighth of a column) line up
+  // with the columns, so counts and extremes must match the echoes'.
+  constexpr int kWidth = 400;
+  constexpr std::int64_t kColumnUs = std::int64_t{1} << 24;
+  const std::vector<ArchivedEcho> echoes = Wandering(kWidth * kColumnUs / 250'000);
+  const EchoSeries series(echoes);
+  bool exact = true;
+  const std::vector<EchoColumn> columns = series.columns(0, kWidth * kColumnUs - 1, kWidth, &exact);
+  ASSERT_FALSE(exact) << "67 echoes a column";
+  ASSERT_EQ(columns.size(), static_cast<std::size_t>(kWidth));
+  for (int c = 0; c < kWidth; ++c) {
+    std::vector<std::int64_t> replies;
+    std::int64_t lost = 0;
+    for (const ArchivedEcho& e : echoes)
+      if (e.sentUtcUs / kColumnUs == c) {
+        if (e.roundTripUs < 0)
+          ++lost;
+        else
+          replies.push_back(e.roundTripUs);
+      }
+    std::sort(replies.begin(), replies.end());
+    const EchoColumn& col = columns[static_cast<std::size_t>(c)];
+    ASSERT_EQ(col.replies, static_cast<std::int64_t>(replies.size())) << "column " << c;
+    EXPECT_EQ(col.lost, lost) << "column " << c;
+    EXPECT_EQ(col.minUs, replies.front());
+    EXPECT_EQ(col.maxUs, replies.back());
+    // The merged quartiles stay near the exact ones: within the exact
+    // 10th to 40th, 35th to 65th and 60th to 90th percentiles.
+    auto rank = [&](double q) { return replies[static_cast<std::size_t>(q * static_cast<double>(replies.size() - 1))]; };
+    EXPECT_GE(col.q1Us, rank(0.10));
+    EXPECT_LE(col.q1Us, rank(0.40));
+    EXPECT_GE(col.medianUs, rank(0.35));
+    EXPECT_LE(col.medianUs, rank(0.65));
+    EXPECT_GE(col.q3Us, rank(0.60));
+    EXPECT_LE(col.q3Us, rank(0.90));
+  }
+}
+
+TEST(EchoSeriesColumns, EchoesAddedAsTheyComeGiveTheColumnsOfAllReadAtOnce) {
+  const std::vector<ArchivedEcho> all = Wandering(40'000);
+  const EchoSeries whole(all);
+  EchoSeries growing;
+  const std::int64_t end = all.back().sentUtcUs;
+  // Read at three zooms between every batch, so each level has blocks to
+  // sum again from where the batch began (mid-block, as live echoes come).
+  for (std::size_t k = 0; k < all.size(); k += 777) {
+    growing.append(std::vector<ArchivedEcho>(all.begin() + static_cast<std::ptrdiff_t>(k),
+                                             all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), k + 777))));
+    for (int width : {300, 1000, 1600}) growing.columns(0, end, width);
+  }
+  ASSERT_EQ(growing.echoes().size(), all.size());
+  growing.append({all.front()});  // sent before the latest: left out
+  EXPECT_EQ(growing.echoes().size(), all.size());
+  for (int width : {300, 1000, 1600, 5000}) {
+    bool exactWhole = false, exactGrown = false;
+    const std::vector<EchoColumn> a = whole.columns(1'000'000, end - 3'000'000, width, &exactWhole);
+    const std::vector<EchoColumn> b = growing.columns(1'000'000, end - 3'000'000, width, &exactGrown);
+    EXPECT_EQ(exactWhole, width == 5000) << "8 echoes a column or fewer: walked one by one";
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t c = 0; c < a.size(); ++c) {
+      EXPECT_EQ(a[c].replies, b[c].replies) << width << " px, column " << c;
+      EXPECT_EQ(a[c].lost, b[c].lost);
+      EXPECT_EQ(a[c].minUs, b[c].minUs);
+      EXPECT_EQ(a[c].medianUs, b[c].medianUs);
+      EXPECT_EQ(a[c].maxUs, b[c].maxUs);
+    }
+  }
+  std::int64_t inRange = 0;
+  for (const EchoColumn& c : whole.columns(1'000'000, end - 3'000'000, 1000)) inRange += c.replies + c.lost;
+  EXPECT_EQ(inRange, whole.countIn(1'000'000, end - 3'000'000)) << "nothing lost or counted twice at the ends";
 }
 
 }  // namespace

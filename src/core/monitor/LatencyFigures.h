@@ -56,6 +56,7 @@ class TargetLatency {
   void add(std::int64_t sentUtcUs, std::int64_t roundTripUs);
 
   LatencySummary run() const;
+  std::int64_t sent() const { return run_.sent; }
   // The echoes sent within the window before the latest one's send time.
   LatencySummary window() const;
   std::int64_t windowUs() const { return windowUs_; }

@@ -65,6 +65,16 @@ void LatencyChart::setRange(std::int64_t fromUtcUs, std::int64_t toUtcUs) {
   recompute();
 }
 
+void LatencyChart::display(std::vector<ChartSeries> series, std::vector<Outage> outages, std::int64_t fromUtcUs,
+                           std::int64_t toUtcUs) {
+  if (series.size() > kMaxSeries) series.resize(kMaxSeries);
+  series_ = std::move(series);
+  outages_ = std::move(outages);
+  from_ = fromUtcUs;
+  to_ = std::max(toUtcUs, fromUtcUs + 1000);
+  recompute();
+}
+
 void LatencyChart::setLogScale(bool on) {
   log_ = on;
   update();
@@ -84,41 +94,21 @@ std::int64_t LatencyChart::timeAt(int x) const {
 void LatencyChart::recompute() {
   const int w = plotWidth();
   const double span = static_cast<double>(to_ - from_);
-  columns_.assign(series_.size(), std::vector<Column>(static_cast<std::size_t>(w)));
+  columns_.resize(series_.size());
   spread_.assign(series_.size(), false);
   topUs_ = 0;
-  std::vector<std::int64_t> times;
   for (std::size_t k = 0; k < series_.size(); ++k) {
-    // The echoes of each column together: they arrive in send order.
-    std::vector<std::vector<std::int64_t>> perColumn(static_cast<std::size_t>(w));
+    if (!series_[k].echoes) {
+      columns_[k].assign(static_cast<std::size_t>(w), Column{});
+      continue;
+    }
+    columns_[k] = series_[k].echoes->columns(from_, to_, w);
     std::int64_t inRange = 0;
-    for (const ArchivedEcho& e : series_[k].echoes) {
-      if (e.sentUtcUs < from_ || e.sentUtcUs > to_) continue;
-      ++inRange;
-      const auto c = std::min<std::size_t>(static_cast<std::size_t>(w - 1),
-                                           static_cast<std::size_t>(static_cast<double>(e.sentUtcUs - from_) / span * w));
-      Column& col = columns_[k][c];
-      if (e.roundTripUs < 0) {
-        ++col.lost;
-      } else {
-        ++col.replies;
-        perColumn[c].push_back(e.roundTripUs);
-      }
+    for (const Column& c : columns_[k]) {
+      inRange += c.replies + c.lost;
+      if (c.replies > 0) topUs_ = std::max(topUs_, static_cast<double>(c.maxUs));
     }
     spread_[k] = inRange > w;
-    for (std::size_t c = 0; c < perColumn.size(); ++c) {
-      std::vector<std::int64_t>& v = perColumn[c];
-      if (v.empty()) continue;
-      std::sort(v.begin(), v.end());
-      Column& col = columns_[k][c];
-      auto at = [&](double q) { return v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5))]; };
-      col.minUs = v.front();
-      col.q1Us = at(0.25);
-      col.medianUs = at(0.5);
-      col.q3Us = at(0.75);
-      col.maxUs = v.back();
-      topUs_ = std::max(topUs_, static_cast<double>(col.maxUs));
-    }
   }
   if (topUs_ <= 0) topUs_ = 1000;
   topUs_ *= 1.1;
@@ -322,10 +312,12 @@ QString LatencyChart::echoTextAt(int x) const {
   const ArchivedEcho* best = nullptr;
   const ChartSeries* of = nullptr;
   for (const ChartSeries& s : series_) {
-    auto it = std::lower_bound(s.echoes.begin(), s.echoes.end(), at,
+    if (!s.echoes) continue;
+    const std::vector<ArchivedEcho>& echoes = s.echoes->echoes();
+    auto it = std::lower_bound(echoes.begin(), echoes.end(), at,
                                [](const ArchivedEcho& e, std::int64_t t) { return e.sentUtcUs < t; });
-    for (auto c : {it, it == s.echoes.begin() ? it : std::prev(it)}) {
-      if (c == s.echoes.end()) continue;
+    for (auto c : {it, it == echoes.begin() ? it : std::prev(it)}) {
+      if (c == echoes.end()) continue;
       if (!best || std::llabs(c->sentUtcUs - at) < std::llabs(best->sentUtcUs - at)) {
         best = &*c;
         of = &s;

@@ -10,28 +10,25 @@
 #include <QRubberBand>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "archive/RunArchive.h"
 #include "core/monitor/Outages.h"
+#include "monitor/EchoSeries.h"
 
 namespace sondrel {
 
 struct ChartSeries {
   std::uint32_t target = 0;
   QString name;
-  std::vector<ArchivedEcho> echoes;  // in send order
+  std::shared_ptr<const EchoSeries> echoes;  // never null once set
 };
 
 class LatencyChart final : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kMaxSeries = 10;
-  // One pixel column's echoes of one series.
-  struct Column {
-    std::int64_t replies = 0, lost = 0;
-    std::int64_t minUs = 0, q1Us = 0, medianUs = 0, q3Us = 0, maxUs = 0;
-  };
+  using Column = EchoColumn;
 
   explicit LatencyChart(QWidget* parent = nullptr);
 
@@ -39,6 +36,9 @@ class LatencyChart final : public QWidget {
   void setOutages(std::vector<Outage> outages);
   // The time shown, µs since 1970 UTC.
   void setRange(std::int64_t fromUtcUs, std::int64_t toUtcUs);
+  // All three at once, summed and drawn once.
+  void display(std::vector<ChartSeries> series, std::vector<Outage> outages, std::int64_t fromUtcUs,
+               std::int64_t toUtcUs);
   std::int64_t rangeFrom() const { return from_; }
   std::int64_t rangeTo() const { return to_; }
   void setLogScale(bool on);

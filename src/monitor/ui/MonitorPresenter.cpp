@@ -11,6 +11,7 @@
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QTableView>
+#include <limits>
 
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
@@ -186,15 +187,27 @@ void MonitorPresenter::refreshChart() {
     from = span == 0 ? start : std::max(start, end - span);
     to = std::max(end, from + 1'000'000);
   }
+  // Each charted target's echoes are read once, then only those sent since
+  // (the writer commits a pass at a time, so the archive may lag a little).
+  if (run != chartRun_) {
+    chartEchoes_.clear();
+    chartRun_ = run;
+  }
   std::vector<ChartSeries> series;
   for (std::uint32_t t : charted) {
-    auto echoes = a->echoesOf(run, t, from, to);
-    if (!echoes) continue;
-    series.push_back({t, QString::fromStdString(monitor_.nameOf(t)), std::move(echoes.value())});
+    std::shared_ptr<EchoSeries>& held = chartEchoes_[t];
+    if (!held) held = std::make_shared<EchoSeries>();
+    // Read on while the monitor has heard of more echoes than are held.
+    const TargetLatency* heard = monitor_.latencyOf(t);
+    if (held->echoes().empty() || (heard && static_cast<std::int64_t>(held->echoes().size()) < heard->sent())) {
+      const std::int64_t since = held->echoes().empty() ? std::numeric_limits<std::int64_t>::min() : held->lastSentUs() + 1;
+      auto echoes = a->echoesOf(run, t, since, std::numeric_limits<std::int64_t>::max());
+      if (!echoes) continue;
+      held->append(echoes.value());
+    }
+    series.push_back({t, QString::fromStdString(monitor_.nameOf(t)), held});
   }
-  chart->setRange(from, to);
-  chart->setOutages(monitor_.outages().outages());
-  chart->setSeries(std::move(series));
+  chart->display(std::move(series), monitor_.outages().outages(), from, to);
 }
 
 void MonitorPresenter::saveChart() {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ namespace sondrel {
 class FileService;
 class IClock;
 class IPrompter;
+class EchoSeries;
 class OutageLogModel;
 class RunArchive;
 class RunMonitor;
@@ -76,6 +78,10 @@ class MonitorPresenter final : public QObject {
   std::string archivePath_;
   std::function<std::int64_t()> shownRun_;
   std::unique_ptr<RunArchive> archive_;
+  // The charted targets' echoes of the shown archived run, kept between
+  // refreshes.
+  std::int64_t chartRun_ = 0;
+  std::map<std::uint32_t, std::shared_ptr<EchoSeries>> chartEchoes_;
   bool openWithRuns_ = false;  // [monitor] open_with_runs
 };
 
