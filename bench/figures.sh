@@ -219,6 +219,55 @@ figure "Click answer during a scan of 127.0.0.0/16, longest (ms)" "< 100" \
   "gbench scan_window_bench 'BM_WindowDuringSlash16Scan' click_max_ms" "" ""
 wanted scan && scan_testnet_down
 
+# ---- the monitor window: bench/monitor_bench.cpp ----
+# Its chart on a day's archived run (100 targets x 86,400 echoes, written
+# once through the archive's writer into /tmp/sondrel-bench-dayrun-N/ and
+# kept), 10 targets charted at 1,600 px of plot: a frame is display() and
+# the widget rendered into an image, medians of 5 repetitions of the median
+# and of the longest frame. Then the window at 10,000 results/s, and what the
+# monitor costs the run engine. Each program run below is one filter.
+group monitor
+m=monitor_bench
+for zoom in "0 whole day" "1 an hour" "2 5 minutes" "3 a minute"; do
+  arg=${zoom%% *} span=${zoom#* }
+  figure "Chart frame, 10 targets of a day at 1,600 px, $span, median (ms)" "< 16" \
+    "gbench_median $m BM_ChartFrame BM_ChartFrame/$arg frame_median_ms" "" ""
+  figure "Chart frame, 10 targets of a day at 1,600 px, $span, longest (ms)" "< 16" \
+    "gbench_median $m BM_ChartFrame BM_ChartFrame/$arg frame_max_ms" "" ""
+done
+figure "Chart frames of a wheel zoom, day to a minute and back, median (ms)" "< 16" \
+  "gbench_median $m BM_WheelZoom BM_WheelZoom frame_median_ms" "" ""
+figure "Chart frames of a wheel zoom, day to a minute and back, longest (ms)" "< 16" \
+  "gbench_median $m BM_WheelZoom BM_WheelZoom frame_max_ms" "" ""
+figure "The same wheel zoom in the monitor window, presenter and paint, longest (ms)" "< 16" \
+  "gbench_median $m BM_FirstChartThroughWindow BM_FirstChartThroughWindow wheel_frame_max_ms" "" ""
+figure "First chart of 10 targets of a day's run: fresh archive to frame drawn (ms)" "< 200" \
+  "gbench_median $m BM_FirstChart/ BM_FirstChart first_chart_ms" "" ""
+figure "First chart in the monitor window: 10 rows selected to chart painted (ms)" "< 200" \
+  "gbench_median $m BM_FirstChartThroughWindow BM_FirstChartThroughWindow select_to_chart_ms" "" ""
+figure "A day's run opened from Archived Runs: openRun to the run shown (ms)" "—" \
+  "gbench_median $m BM_FirstChartThroughWindow BM_FirstChartThroughWindow open_to_shown_ms" "" ""
+figure "A day's run opened from Archived Runs: openRun to its exact figures (ms)" "—" \
+  "gbench_median $m BM_FirstChartThroughWindow BM_FirstChartThroughWindow open_to_figures_ms" "" ""
+figure "Chart's refresh reads of a running day's run, 10 targets' newest echoes (ms)" "< 50" \
+  "gbench_median $m BM_ChartRefreshReads BM_ChartRefreshReads real_time" "" ""
+figure "Click answer, 1,000 targets at 100 ms, monitor charting 10 live, longest (ms)" "< 50" \
+  "gbench_median $m BM_ClicksWhileMonitoring BM_ClicksWhileMonitoring click_max_ms" "" ""
+figure "Click answer, 1,000 targets at 100 ms, monitor charting 10 live, median (ms)" "—" \
+  "gbench_median $m BM_ClicksWhileMonitoring BM_ClicksWhileMonitoring click_median_ms" "" ""
+figure "Results per second reached in that run (results/s)" "10000" \
+  "gbench_median $m BM_ClicksWhileMonitoring BM_ClicksWhileMonitoring results_per_s" "" ""
+figure "Results per second through the engine, run monitor reading (results/s)" "= peer (no cost)" \
+  "gbench_median $m BM_EngineWithMonitor BM_EngineWithMonitor with_results_per_s" \
+  "without the monitor" "gbench_median $m BM_EngineWithMonitor BM_EngineWithMonitor without_results_per_s"
+figure "Outage detection, one OutageTracker::add (ns)" "—" \
+  "gbench_median $m BM_OutageTrackerAdd BM_OutageTrackerAdd real_time" "" ""
+figure "Round-trip figures, one TargetLatency::add (ns)" "—" \
+  "gbench_median $m BM_TargetLatencyAdd BM_TargetLatencyAdd real_time" "" ""
+figure "Memory per result over 10 million results, run monitor reading (bytes)" "<= 4 beyond 28" \
+  "gbench_median $m BM_MemoryWithMonitor BM_MemoryWithMonitor bytes_per_result" \
+  "without the monitor" "gbench_median $m BM_MemoryWithoutMonitor BM_MemoryWithoutMonitor bytes_per_result"
+
 # One group measured again: its rows in the table as it stands.
 if [ -n "$only" ] && [ -f "$out" ]; then
   merged=$scratch/merged

@@ -6,6 +6,7 @@
 // it gets to the request, and the delay from request to `clicked` is recorded.
 // Needs raw ICMP and a private network namespace (scripts/bench runs it so).
 #include "bench_widgets_main.h"
+#include "ClickProbe.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,56 +35,10 @@
 namespace sondrel {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double ThreadCpuMs();
-
-// A request for a click, stamped when the helper thread posted it.
-class ClickRequest final : public QEvent {
- public:
-  static const QEvent::Type kType;
-  explicit ClickRequest(Clock::time_point at) : QEvent(kType), postedAt(at) {}
-  Clock::time_point postedAt;
-};
-const QEvent::Type ClickRequest::kType = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-// Lives on the window thread: clicks `button` for each request and records
-// the request's wait until the button said it was clicked.
-class ClickProbe final : public QObject {
- public:
-  explicit ClickProbe(QPushButton* button) : button_(button) {
-    connect(button_, &QPushButton::clicked, this, [this] {
-      const double ms =
-          std::chrono::duration<double, std::milli>(Clock::now() - pendingSince_).count();
-      delaysMs.push_back(ms);
-      answeredAt.push_back(Clock::now());
-      cpuAtAnswerMs.push_back(ThreadCpuMs());
-    });
-  }
-  std::vector<double> delaysMs;
-  std::vector<Clock::time_point> answeredAt;
-  std::vector<double> cpuAtAnswerMs;
-
- protected:
-  bool event(QEvent* e) override {
-    if (e->type() != ClickRequest::kType) return QObject::event(e);
-    pendingSince_ = static_cast<ClickRequest*>(e)->postedAt;
-    QTest::mouseClick(button_, Qt::LeftButton);
-    return true;
-  }
-
- private:
-  QPushButton* button_;
-  Clock::time_point pendingSince_;
-};
-
-// The window thread's own processor time, to tell a wait for our code from a
-// wait for a processor.
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
-}
+using bench::ClickProbe;
+using bench::ClickRequest;
+using bench::Percentile;
+using Clock = bench::ProbeClock;
 
 long PeakResidentKb() {
   std::ifstream status("/proc/self/status");
@@ -91,13 +46,6 @@ long PeakResidentKb() {
   while (std::getline(status, line))
     if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
   return 0;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  const auto k = static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-  return v[std::min(k, v.size() - 1)];
 }
 
 void BM_WindowDuringSlash16Scan(benchmark::State& state) {
@@ -149,7 +97,7 @@ void BM_WindowDuringSlash16Scan(benchmark::State& state) {
     scanMs = static_cast<double>(clock.elapsed());
     asking = false;
     asker.join();
-    QCoreApplication::removePostedEvents(&probe, ClickRequest::kType);
+    QCoreApplication::removePostedEvents(&probe, ClickRequest::type());
     delays = probe.delaysMs;
     if (!delays.empty()) {
       // When in the scan the longest wait ended: launching, reports, finish.
