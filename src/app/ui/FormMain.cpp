@@ -35,6 +35,7 @@
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
+#include "report/ui/DialogRpt.h"
 #include "report/ui/ReportPresenter.h"
 #include "scan/ui/ScanPanel.h"
 #include "scan/ui/ScanPanelPresenter.h"
@@ -238,6 +239,13 @@ bool FormMain::Form_Load() {
   };
   monitorPresenter_ = new MonitorPresenter(*monitor_, services_.clock, services_.prompter, *services_.files,
                                            archivePath, shownRun, this, this);
+  // The details' periods are the report's: the length in its box once it
+  // was opened, else the length it would propose for the shown run.
+  monitorPresenter_->setReportMinutes([this] {
+    if (const DialogRpt* report = report_->dialog(); report && !report->ComboGroupBy()->currentText().isEmpty())
+      return PeriodMinutesFromText(report->ComboGroupBy()->currentText().toStdString());
+    return PeriodMinutesFromText(ProposedPeriodText(pingRun()->data()));
+  });
   connect(action(QStringLiteral("mnuMonitor")), &QAction::triggered, monitorPresenter_, &MonitorPresenter::showWindow);
   action(QStringLiteral("mnuMonitor"))->setEnabled(true);
   connect(pingRun(), &PingRun::runStarted, monitorPresenter_, &MonitorPresenter::runStarted);

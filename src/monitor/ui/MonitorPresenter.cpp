@@ -1,16 +1,20 @@
 #include "monitor/ui/MonitorPresenter.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QSvgGenerator>
 #include <QTableView>
+#include <cmath>
 #include <limits>
 
 #include "core/ports/Clock.h"
@@ -212,12 +216,30 @@ void MonitorPresenter::refreshChart() {
 
 void MonitorPresenter::saveChart() {
   if (!prompter_ || !window_) return;
-  const QString path =
-      AskSaveFile(*prompter_, {QStringLiteral("Save the latency chart"), QStringLiteral("Latency"), QStringLiteral("png"), {}});
+  const QString path = AskSaveFile(*prompter_, {QStringLiteral("Save the latency chart"), QStringLiteral("Latency"),
+                                                QStringLiteral("png"), {},
+                                                QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)")});
   if (path.isEmpty()) return;
-  if (!window_->chart()->grab().save(path, "PNG"))
-    prompter_->message(QStringLiteral("The chart could not be written: ") + path, QStringLiteral("Monitor"),
-                       IPrompter::Icon::Critical);
+  LatencyChart* chart = window_->chart();
+  QBuffer bytes;
+  bytes.open(QIODevice::WriteOnly);
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    // Drawn again as vectors, at the chart's size on screen.
+    QSvgGenerator svg;
+    svg.setOutputDevice(&bytes);
+    svg.setSize(chart->size());
+    svg.setViewBox(QRect(QPoint(0, 0), chart->size()));
+    svg.setTitle(QStringLiteral("Round-trip times"));
+    QPainter painter(&svg);
+    chart->render(&painter);
+  } else {
+    chart->grab().save(&bytes, "PNG");
+  }
+  bytes.close();
+  if (auto written = files_.replaceFile(path.toStdString(), bytes.data().toStdString()); !written)
+    prompter_->message(QStringLiteral("The chart could not be written: ") + path + QStringLiteral("\r\n") +
+                           QString::fromStdString(written.error().message),
+                       QStringLiteral("Monitor"), IPrompter::Icon::Critical);
 }
 
 void MonitorPresenter::saveCsv(const QString& title, const QString& name, const std::string& bytes) {
@@ -235,7 +257,29 @@ void MonitorPresenter::saveOutages() {
 }
 
 void MonitorPresenter::saveDetails() {
-  saveCsv(QStringLiteral("Save every target's figures"), QStringLiteral("Details"), targets_->detailsCsv());
+  // The whole run's figures from the monitor; those of each period of the
+  // report's length from the archive's exact times, cut at whole minutes
+  // from the run's start.
+  TargetsModel::PeriodsOf periodsOf;
+  std::int64_t from = -1, to = -1;
+  const std::int64_t run = shownRun_ ? shownRun_() : 0;
+  RunArchive* a = run ? archive() : nullptr;
+  if (auto summary = a ? a->summary(run) : Result<RunSummary>(Error{0, ""})) {
+    from = summary.value().startUtcUs;
+    to = summary.value().endUtcUs.value_or(clock_ ? clock_->utcMicros() : from + summary.value().durationUs);
+    const double minutes = reportMinutes_ ? reportMinutes_() : 1.0;
+    const auto periodUs = std::max<std::int64_t>(60'000'000, std::llround(minutes * 60e6));
+    const std::int64_t origin = from - ((from % 60'000'000) + 60'000'000) % 60'000'000;
+    periodsOf = [a, run, origin, periodUs](std::uint32_t target) {
+      PeriodLatency periods(origin, periodUs);
+      if (auto echoes = a->echoesOf(run, target, std::numeric_limits<std::int64_t>::min(),
+                                    std::numeric_limits<std::int64_t>::max()))
+        for (const ArchivedEcho& e : echoes.value()) periods.add(e.sentUtcUs, e.roundTripUs);
+      return periods.periods();
+    };
+  }
+  saveCsv(QStringLiteral("Save every target's figures"), QStringLiteral("Details"),
+          targets_->detailsCsv(periodsOf, from, to));
 }
 
 }  // namespace sondrel

@@ -41,6 +41,8 @@ class MonitorPresenter final : public QObject {
   ~MonitorPresenter() override;
 
   void showWindow();
+  // The report's period length in minutes, for the details' periods.
+  void setReportMinutes(std::function<double()> minutes) { reportMinutes_ = std::move(minutes); }
   // A run has started: the window opens if the user asked for that.
   void runStarted();
   bool opensWithRuns() const { return openWithRuns_; }
@@ -77,6 +79,7 @@ class MonitorPresenter final : public QObject {
   QTimer timer_;
   std::string archivePath_;
   std::function<std::int64_t()> shownRun_;
+  std::function<double()> reportMinutes_;
   std::unique_ptr<RunArchive> archive_;
   // The charted targets' echoes of the shown archived run, kept between
   // refreshes.
