@@ -59,7 +59,8 @@ struct Twin {
 const Twin kPictureTwins[] = {{"Command3", "mnuStart"}, {"Command4", "mnuStop"},
                               {"Command5", "mnuExport"}, {"Command6", "mnuOpen"},
                               {"Command7", "mnuCopy"},   {"Command11", "mnuDos"},
-                              {"Command19", "mnuDos"},   {"Command12", "mnuHowto"}};
+                              {"Command19", "mnuDos"},   {"Command12", "mnuHowto"},
+                              {"CommandMonitor", "mnuMonitor"}};
 const Twin kTextTwins[] = {{"CommandStart", "mnuStart"}, {"CommandStop", "mnuStop"},
                            {"CommandExport", "mnuExport"}, {"Command1", "mnuOpen"},
                            {"Command2", "mnuCopy"},        {"Command8", "mnuIpscanner"}};

@@ -195,6 +195,8 @@ void FormMain::buildButtons() {
        "Copy the test result screen to clipboard"},
       {"Command11", "mnuDos", ButtonIcon::Dos, "Run Other DOS Commands"},
       {"Command12", "mnuHowto", ButtonIcon::Help, "How to use?"},
+      {"CommandMonitor", "mnuMonitor", ButtonIcon::Monitor,
+       "Every target's state, latency chart and outages"},
   };
   int x = kMargin;
   for (const Picture& p : kPictures) {
