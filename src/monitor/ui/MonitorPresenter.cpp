@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -72,6 +73,14 @@ void MonitorPresenter::makeWindow() {
   window_->targets()->sortByColumn(TargetsModel::Label, Qt::AscendingOrder);
   window_->outages()->setModel(outages_);
   window_->outages()->horizontalHeader()->setStretchLastSection(true);
+  // Wide enough for the longest state and for whole times, until the user
+  // sizes them (the targets' columns are kept).
+  const QFontMetrics fm(window_->font());
+  window_->targets()->horizontalHeader()->resizeSection(
+      TargetsModel::State, fm.horizontalAdvance(QStringLiteral("\u2716 down since 00:00:00")) + 24);
+  for (int column : {OutageLogModel::Start, OutageLogModel::End})
+    window_->outages()->horizontalHeader()->resizeSection(
+        column, fm.horizontalAdvance(QStringLiteral("2026-12-31 00:00:00.000")) + 16);
   connect(window_->filterText(), &QLineEdit::textChanged, sorted_, &QSortFilterProxyModel::setFilterFixedString);
   connect(window_->saveOutagesButton(), &QPushButton::clicked, this, &MonitorPresenter::saveOutages);
   connect(window_->saveChartButton(), &QPushButton::clicked, this, &MonitorPresenter::saveChart);

@@ -90,7 +90,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   follow_ = new QCheckBox(QStringLiteral("F&ollow the live end"), charted);
   follow_->setObjectName(QStringLiteral("MonitorFollow"));
   follow_->setChecked(true);
-  saveChart_ = new QPushButton(QStringLiteral("Save &chart as PNG..."), charted);
+  saveChart_ = new QPushButton(QStringLiteral("Save &chart..."), charted);
   saveChart_->setObjectName(QStringLiteral("MonitorSaveChart"));
   auto* chartTop = new QHBoxLayout;
   auto* spanLabel = new QLabel(QStringLiteral("Chart the selected targets over"), charted);
