@@ -87,27 +87,30 @@ TEST(AlertRules, LatencyWatchesItsMeasureClearsBelowTheLowerTimeAndIgnoresWindow
 
 TEST(AlertRules, AFlappingTargetIsToldOncePerIntervalWithTheChangesFoldedIn) {
   AlertEngine engine({Rule(AlertKind::Outage)}, Targets(), 60 * kS);
-  // Down at 0 s (told), then up, down, up, down within the minute.
+  // Down at 0 s and up at 10 s (both told: one outage), then down, up and
+  // down again within the minute after.
   engine.outageBegan({0, 0, -1, 3}, 0);
   engine.outageEnded({0, 0, 10 * kS, 3}, 10 * kS);
   engine.outageBegan({0, 20 * kS, -1, 3}, 20 * kS);
   engine.outageEnded({0, 20 * kS, 30 * kS, 3}, 30 * kS);
   engine.outageBegan({0, 40 * kS, -1, 3}, 40 * kS);
-  engine.tick(59 * kS);
+  engine.tick(69 * kS);
   std::vector<Alert> a = engine.take();
-  ASSERT_EQ(a.size(), 1u) << "only the first";
+  ASSERT_EQ(a.size(), 2u) << "the first outage's start and end only";
   EXPECT_EQ(a[0].event, AlertEvent::OutageStart);
-  EXPECT_EQ(a[0].folded, 0);
+  EXPECT_EQ(a[1].event, AlertEvent::OutageEnd);
+  EXPECT_EQ(a[1].atUtcUs, 10 * kS) << "an end is told as it comes";
+  EXPECT_EQ(a[1].folded, 0);
 
-  engine.tick(60 * kS);
+  engine.tick(70 * kS);
   a = engine.take();
   ASSERT_EQ(a.size(), 1u);
   EXPECT_EQ(a[0].event, AlertEvent::OutageStart) << "the state at the interval's end: down again";
   EXPECT_EQ(a[0].sinceUtcUs, 40 * kS);
-  EXPECT_EQ(a[0].atUtcUs, 60 * kS);
-  EXPECT_EQ(a[0].folded, 3) << "up, down and up again before it";
+  EXPECT_EQ(a[0].atUtcUs, 70 * kS);
+  EXPECT_EQ(a[0].folded, 2) << "the down and up before it";
 
-  // Quiet for the next interval: the end is told at once.
+  // Its end is told at once.
   engine.tick(200 * kS);
   EXPECT_TRUE(engine.take().empty());
   engine.outageEnded({0, 40 * kS, 200 * kS, 3}, 200 * kS);
@@ -122,6 +125,16 @@ TEST(AlertRules, AFlappingTargetIsToldOncePerIntervalWithTheChangesFoldedIn) {
   a = engine.take();
   ASSERT_EQ(a.size(), 1u);
   EXPECT_EQ(a[0].target, 2u);
+
+  // Held at the run's end: told then.
+  engine.outageEnded({2, 201 * kS, 205 * kS, 3}, 205 * kS);
+  engine.outageBegan({2, 206 * kS, -1, 3}, 206 * kS);
+  engine.take();
+  engine.flush(207 * kS);
+  a = engine.take();
+  ASSERT_EQ(a.size(), 1u);
+  EXPECT_EQ(a[0].event, AlertEvent::OutageStart);
+  EXPECT_EQ(a[0].atUtcUs, 207 * kS);
 }
 
 TEST(AlertRules, ARuleForChosenTargetsMatchesTheirLabelAddressOrGroup) {

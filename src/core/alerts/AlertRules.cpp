@@ -52,11 +52,13 @@ void AlertEngine::tell(State& state, Alert alert, std::int64_t nowUtcUs) {
   alert.atUtcUs = nowUtcUs;
   told_.push_back(alert);
   state.lastToldUs = nowUtcUs;
+  state.toldActive = IsRaise(alert.event);
   state.held = 0;
 }
 
 void AlertEngine::change(State& state, Alert alert, std::int64_t nowUtcUs) {
-  const bool due = state.lastToldUs == std::numeric_limits<std::int64_t>::min() ||
+  const bool clearsWhatWasTold = !IsRaise(alert.event) && state.toldActive && state.held == 0;
+  const bool due = clearsWhatWasTold || state.lastToldUs == std::numeric_limits<std::int64_t>::min() ||
                    nowUtcUs - state.lastToldUs >= minIntervalUs_;
   if (due) {
     alert.folded = state.held;
@@ -72,6 +74,15 @@ void AlertEngine::change(State& state, Alert alert, std::int64_t nowUtcUs) {
 void AlertEngine::tick(std::int64_t nowUtcUs) {
   for (State& s : states_) {
     if (s.held == 0 || nowUtcUs - s.lastToldUs < minIntervalUs_) continue;
+    Alert a = s.pending;
+    a.folded = s.held - 1;
+    tell(s, a, nowUtcUs);
+  }
+}
+
+void AlertEngine::flush(std::int64_t nowUtcUs) {
+  for (State& s : states_) {
+    if (s.held == 0) continue;
     Alert a = s.pending;
     a.folded = s.held - 1;
     tell(s, a, nowUtcUs);

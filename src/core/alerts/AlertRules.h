@@ -7,7 +7,9 @@
 // below a lower percentage, a round trip below a lower time. A target whose
 // condition flaps is told at most once per minimum interval; the changes
 // held back meanwhile are folded into the next alert, which tells the state
-// at its moment and how many changes it stands for. Plain C++; times are
+// at its moment and how many changes it stands for. A clear that follows
+// its told raise is told at once, so one outage is told as it begins and as
+// it ends; it is the next raise within the interval that waits. Plain C++; times are
 // microseconds since 1970 UTC.
 
 #include <cstdint>
@@ -76,6 +78,8 @@ class AlertEngine {
                std::optional<std::int64_t> p95Us, std::int64_t nowUtcUs);
   // Tells what was held back once its target's interval has passed.
   void tick(std::int64_t nowUtcUs);
+  // Tells everything held back now (the run has ended).
+  void flush(std::int64_t nowUtcUs);
   // The alerts told since the last call, in the order told.
   std::vector<Alert> take();
 
@@ -89,6 +93,7 @@ class AlertEngine {
     bool active = false;
     std::int64_t since = 0;
     std::int64_t lastToldUs = std::numeric_limits<std::int64_t>::min();
+    bool toldActive = false;  // what the last alert told
     int held = 0;  // changes since the last alert, not told
     Alert pending;
   };
