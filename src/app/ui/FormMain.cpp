@@ -30,6 +30,8 @@
 #include "archive/ui/RunsPresenter.h"
 #include "monitor/RunMonitor.h"
 #include "monitor/ui/MonitorPresenter.h"
+#include "alerts/AlertCenter.h"
+#include "alerts/ui/AlertsPresenter.h"
 #include "ping/PingRun.h"
 #include "ping/RunLog.h"
 #include "ping/ui/ParameterFrame.h"
@@ -249,6 +251,12 @@ bool FormMain::Form_Load() {
   connect(action(QStringLiteral("mnuMonitor")), &QAction::triggered, monitorPresenter_, &MonitorPresenter::showWindow);
   action(QStringLiteral("mnuMonitor"))->setEnabled(true);
   connect(pingRun(), &PingRun::runStarted, monitorPresenter_, &MonitorPresenter::runStarted);
+  // Alerts of the window's runs, by the user's rules.
+  alertCenter_ = new AlertCenter(*monitor_, services_.clock, ReadAlertSettings(), services_.notifier,
+                                 services_.processes, this);
+  alerts_ = new AlertsPresenter(*alertCenter_, *monitor_, *monitorPresenter_, this);
+  connect(pingRun(), &PingRun::runStarted, alerts_, &AlertsPresenter::runStarted);
+  connect(pingRun(), &PingRun::finished, alerts_, &AlertsPresenter::runEnded);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);
   connect(action(QStringLiteral("mnuRuns")), &QAction::triggered, runs_, &RunsPresenter::showWindow);
   action(QStringLiteral("mnuRuns"))->setEnabled(true);

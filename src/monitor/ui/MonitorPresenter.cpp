@@ -72,6 +72,9 @@ void MonitorPresenter::makeWindow() {
   window_->targets()->setModel(sorted_);
   window_->targets()->sortByColumn(TargetsModel::Label, Qt::AscendingOrder);
   window_->outages()->setModel(outages_);
+  if (alertLog_) window_->alerts()->setModel(alertLog_);
+  window_->alerts()->horizontalHeader()->setStretchLastSection(true);
+  window_->alertLine()->setText(alertLine_);
   window_->outages()->horizontalHeader()->setStretchLastSection(true);
   // Wide enough for the longest state and for whole times, until the user
   // sizes them (the targets' columns are kept).
@@ -117,6 +120,24 @@ void MonitorPresenter::makeWindow() {
     window_->splitter()->restoreState(s);
   if (const QByteArray h = settings.value(QStringLiteral("monitor/columns")).toByteArray(); !h.isEmpty())
     window_->targets()->horizontalHeader()->restoreState(h);
+}
+
+void MonitorPresenter::setAlertLog(QAbstractItemModel* log) {
+  alertLog_ = log;
+  if (window_) window_->alerts()->setModel(log);
+}
+
+void MonitorPresenter::showTarget(std::uint32_t target) {
+  showWindow();
+  const QModelIndex row = sorted_->mapFromSource(targets_->index(static_cast<int>(target), 0));
+  if (!row.isValid()) return;
+  window_->targets()->selectRow(row.row());
+  window_->targets()->scrollTo(row);
+}
+
+void MonitorPresenter::tellAlert(const QString& text) {
+  alertLine_ = text;
+  if (window_) window_->alertLine()->setText(text);
 }
 
 void MonitorPresenter::keepLayout() {
