@@ -247,20 +247,26 @@ AlertCenter::~AlertCenter() = default;
 
 void AlertCenter::setSettings(AlertSettings settings) {
   settings_ = std::move(settings);
-  commands_ = std::make_unique<AlertCommands>(
-      processes_, AlertCommandSettings{settings_.commandsAtOnce, settings_.commandTimeoutSeconds * 1000});
-  connect(commands_.get(), &AlertCommands::finished, this,
-          [this](quint64 key, int status, const QByteArray& output, bool timedOut) {
-            // The rule's own command is the one logged; the one-off command's
-            // end only while the rule's has not ended.
-            const bool oneOff = (key & kOneOffCommand) != 0;
-            AlertRecord* r = recordOf(key & ~kOneOffCommand);
-            if (!r || (oneOff && r->exitStatus)) return;
-            r->exitStatus = status;
-            r->output = output;
-            r->timedOut = timedOut;
-            Q_EMIT updated(*r);
-          });
+  const AlertCommandSettings limits{settings_.commandsAtOnce, settings_.commandTimeoutSeconds * 1000};
+  if (commands_) {
+    // Commands under way keep running; the new limits hold from now on.
+    commands_->setSettings(limits);
+  } else {
+    commands_ = std::make_unique<AlertCommands>(processes_, limits);
+    connect(commands_.get(), &AlertCommands::finished, this,
+            [this](quint64 key, int status, const QByteArray& output, bool timedOut) {
+              // The rule's own command is the one logged; the one-off
+              // command's end only while the rule's has not ended.
+              const bool oneOff = (key & kOneOffCommand) != 0;
+              AlertRecord* r = recordOf(key & ~kOneOffCommand);
+              if (!r || (oneOff && r->exitStatus)) return;
+              r->exitStatus = status;
+              r->output = output;
+              r->timedOut = timedOut;
+              Q_EMIT updated(*r);
+            });
+  }
+  // A run under way is judged by the new rules from here on.
   restart();
 }
 

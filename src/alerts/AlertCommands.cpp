@@ -11,6 +11,13 @@ AlertCommands::AlertCommands(std::shared_ptr<ProcessService> processes, AlertCom
   settings_.maxWaiting = std::max<std::size_t>(1, settings_.maxWaiting);
 }
 
+void AlertCommands::setSettings(AlertCommandSettings settings) {
+  settings_ = settings;
+  settings_.maxAtOnce = std::max(1, settings_.maxAtOnce);
+  settings_.maxWaiting = std::max<std::size_t>(1, settings_.maxWaiting);
+  startWaiting();
+}
+
 // Destroying a child kills its group and reaps it: nothing outlives us.
 AlertCommands::~AlertCommands() = default;
 

@@ -43,6 +43,9 @@ class AlertCommands final : public QObject {
   void run(std::uint64_t id, std::vector<std::string> argv,
            std::vector<std::pair<std::string, std::string>> environment);
 
+  // New limits, for the commands started from now on.
+  void setSettings(AlertCommandSettings settings);
+
   int running() const { return static_cast<int>(running_.size()); }
   int waiting() const { return static_cast<int>(queue_.size()); }
   // The most that ran at once so far.

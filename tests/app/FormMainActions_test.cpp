@@ -44,7 +44,7 @@ using namespace std::chrono_literals;
 const char* const kEntries[] = {
     "mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuWebsite",
     "mnuExit", "mnuStart", "mnuIpscanner", "mnuStop", "mnuExport",
-    "mnuOpen", "mnuCopy", "mnuReport", "mnuRuns", "mnuMonitor", "mnuAddS", "mnuAddG",
+    "mnuOpen", "mnuCopy", "mnuReport", "mnuRuns", "mnuMonitor", "mnuAlerts", "mnuAddS", "mnuAddG",
     "munAddR", "mnuEdit", "mnuDelete", "mnuScanLocalIP", "mnuAddG2",
     "mnuAddG2Active", "mnuAddG2Inactive", "mnuAddG2All", "mnuReset", "mnuDos",
     "mnuCloseAllDOS", "mnuDeleteDos", "mnuDel_1", "mnuDel_2", "mnuDel_4",

@@ -10,10 +10,12 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 
 #include "alerts/AlertCenter.h"
 #include "alerts/ui/AlertLogModel.h"
+#include "alerts/ui/AlertRulesDialog.h"
 #include "alerts/ui/AlertsPresenter.h"
 #include "app/AppFixture.h"
 #include "monitor/ui/MonitorPresenter.h"
@@ -129,6 +131,43 @@ TEST_F(FormMainAlertsTest, WithoutANotificationServiceTheAlertIsToldOnTheMonitor
       << mw->alertLine()->text().toStdString();
   EXPECT_EQ(w().alertsPresenter()->overall(), AlertsPresenter::Overall::SomeLossy)
       << "4 of 5 lost; the outage itself closed with the run";
+}
+
+TEST_F(FormMainAlertsTest, TheRulesDialogChecksEachRowKeepsTheRulesAndAppliesThemAtOnce) {
+  w().action(QStringLiteral("mnuAlerts"))->trigger();
+  AlertRulesDialog* dialog = w().alertsPresenter()->rulesDialog();
+  ASSERT_NE(dialog, nullptr);
+  QTableWidget* table = dialog->table();
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->item(0, AlertRulesDialog::Name)->text(), QStringLiteral("any outage"));
+  EXPECT_EQ(table->item(0, AlertRulesDialog::Command)->text(), QStringLiteral("/usr/local/bin/page-me --quiet"));
+
+  QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("AlertRuleAdd")), Qt::LeftButton);
+  ASSERT_EQ(table->rowCount(), 2);
+  static_cast<QComboBox*>(table->cellWidget(1, AlertRulesDialog::Kind))->setCurrentIndex(1);  // loss
+  table->item(1, AlertRulesDialog::Name)->setText(QStringLiteral("office loss"));
+  table->item(1, AlertRulesDialog::Raise)->setText(QStringLiteral("5"));
+  table->item(1, AlertRulesDialog::Clear)->setText(QStringLiteral("20"));
+  table->item(1, AlertRulesDialog::Targets)->setText(QStringLiteral("router, 127.0.0.9"));
+  table->item(1, AlertRulesDialog::Command)->setText(QStringLiteral("/bin/logger -t \"sondrel alert\""));
+  dialog->accept();
+  ASSERT_FALSE(fakes_.prompter->messages().isEmpty());
+  EXPECT_EQ(fakes_.prompter->messages().back().text,
+            QStringLiteral("Rule 2: \"Clears at\" must be a number from 0 up to \"Fires at\"."));
+  EXPECT_TRUE(dialog->isVisible()) << "nothing kept until every row is right";
+  EXPECT_EQ(ReadAlertSettings().rules.size(), 1u);
+
+  table->item(1, AlertRulesDialog::Clear)->setText(QStringLiteral("2"));
+  dialog->accept();
+  const AlertSettings kept = ReadAlertSettings();
+  ASSERT_EQ(kept.rules.size(), 2u);
+  EXPECT_EQ(kept.rules[1].rule.kind, AlertKind::Loss);
+  EXPECT_DOUBLE_EQ(kept.rules[1].rule.raisePercent, 5);
+  EXPECT_DOUBLE_EQ(kept.rules[1].rule.clearPercent, 2);
+  EXPECT_EQ(kept.rules[1].rule.targets, (std::vector<std::string>{"router", "127.0.0.9"}));
+  EXPECT_EQ(kept.rules[1].command, (std::vector<std::string>{"/bin/logger", "-t", "sondrel alert"}))
+      << "split as words, quotes kept together, no shell";
+  EXPECT_EQ(w().alertCenter()->settings().rules.size(), 2u) << "applied at once";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QSystemTrayIcon>
 
 #include "alerts/ui/AlertLogModel.h"
+#include "alerts/ui/AlertRulesDialog.h"
 #include "monitor/RunMonitor.h"
 #include "monitor/ui/MonitorModels.h"
 #include "monitor/ui/MonitorPresenter.h"
@@ -56,8 +57,14 @@ QString StateText(AlertsPresenter::Overall state) {
 }  // namespace
 
 AlertsPresenter::AlertsPresenter(AlertCenter& center, RunMonitor& monitor, MonitorPresenter& monitorWindow,
-                                 QObject* parent)
-    : QObject(parent), center_(center), monitor_(monitor), monitorWindow_(monitorWindow), log_(new AlertLogModel(this)) {
+                                 std::shared_ptr<IPrompter> prompter, QWidget* mainWindow, QObject* parent)
+    : QObject(parent),
+      center_(center),
+      monitor_(monitor),
+      monitorWindow_(monitorWindow),
+      prompter_(std::move(prompter)),
+      mainWindow_(mainWindow),
+      log_(new AlertLogModel(this)) {
   connect(&center_, &AlertCenter::alerted, log_, &AlertLogModel::add);
   connect(&center_, &AlertCenter::updated, log_, &AlertLogModel::update);
   connect(&center_, &AlertCenter::alerted, this, &AlertsPresenter::refreshTray);
@@ -68,7 +75,30 @@ AlertsPresenter::AlertsPresenter(AlertCenter& center, RunMonitor& monitor, Monit
   connect(&timer_, &QTimer::timeout, this, &AlertsPresenter::refreshTray);
 }
 
-AlertsPresenter::~AlertsPresenter() { delete tray_; }
+AlertsPresenter::~AlertsPresenter() {
+  delete tray_;
+  delete rules_.data();
+}
+
+void AlertsPresenter::showRules() {
+  if (!rules_) {
+    rules_ = new AlertRulesDialog(center_.settings(), prompter_.get(), mainWindow_);
+    rules_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(rules_, &QDialog::accepted, this, [this] {
+      Result<AlertSettings> s = rules_->settings();
+      if (!s) return;
+      // The one-off parts are not the user's settings: kept as they were.
+      AlertSettings kept = std::move(s.value());
+      kept.everyAlertCommand = center_.settings().everyAlertCommand;
+      kept.notifyEvery = center_.settings().notifyEvery;
+      WriteAlertSettings(kept);
+      center_.setSettings(std::move(kept));
+    });
+  }
+  rules_->setWindowModality(Qt::WindowModal);
+  rules_->show();
+  rules_->raise();
+}
 
 AlertsPresenter::Overall AlertsPresenter::OverallOf(const RunMonitor& monitor) {
   Overall state = Overall::AllUp;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "alerts/AlertCenter.h"
+#include "alerts/ui/AlertRulesDialog.h"
 
 class QMenu;
 class QSystemTrayIcon;
@@ -17,6 +18,8 @@ class QSystemTrayIcon;
 namespace sondrel {
 
 class AlertLogModel;
+class AlertRulesDialog;
+class IPrompter;
 class MonitorPresenter;
 class RunMonitor;
 
@@ -27,7 +30,7 @@ class AlertsPresenter final : public QObject {
   enum class Overall { AllUp, SomeLossy, SomeDown };
 
   AlertsPresenter(AlertCenter& center, RunMonitor& monitor, MonitorPresenter& monitorWindow,
-                  QObject* parent = nullptr);
+                  std::shared_ptr<IPrompter> prompter, QWidget* mainWindow, QObject* parent = nullptr);
   ~AlertsPresenter() override;
 
   AlertLogModel* log() const { return log_; }
@@ -35,6 +38,11 @@ class AlertsPresenter final : public QObject {
   QSystemTrayIcon* tray() const { return tray_; }
   Overall overall() const { return overall_; }
   static Overall OverallOf(const RunMonitor& monitor);
+
+  // Opens the rules dialog (window-modal); its OK keeps the rules in the
+  // user's settings and applies them at once, to a run under way too.
+  void showRules();
+  AlertRulesDialog* rulesDialog() const { return rules_; }
 
   // A run began or ended: the tray comes and goes with it.
   void runStarted();
@@ -47,6 +55,9 @@ class AlertsPresenter final : public QObject {
   AlertCenter& center_;
   RunMonitor& monitor_;
   MonitorPresenter& monitorWindow_;
+  std::shared_ptr<IPrompter> prompter_;
+  QPointer<QWidget> mainWindow_;
+  QPointer<AlertRulesDialog> rules_;
   AlertLogModel* log_;
   QSystemTrayIcon* tray_ = nullptr;
   std::unique_ptr<QMenu> menu_;

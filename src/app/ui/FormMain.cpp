@@ -254,7 +254,9 @@ bool FormMain::Form_Load() {
   // Alerts of the window's runs, by the user's rules.
   alertCenter_ = new AlertCenter(*monitor_, services_.clock, ReadAlertSettings(), services_.notifier,
                                  services_.processes, this);
-  alerts_ = new AlertsPresenter(*alertCenter_, *monitor_, *monitorPresenter_, this);
+  alerts_ = new AlertsPresenter(*alertCenter_, *monitor_, *monitorPresenter_, services_.prompter, this, this);
+  connect(action(QStringLiteral("mnuAlerts")), &QAction::triggered, alerts_, &AlertsPresenter::showRules);
+  action(QStringLiteral("mnuAlerts"))->setEnabled(true);
   connect(pingRun(), &PingRun::runStarted, alerts_, &AlertsPresenter::runStarted);
   connect(pingRun(), &PingRun::finished, alerts_, &AlertsPresenter::runEnded);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);

@@ -78,6 +78,7 @@ void FormMain::buildMenus() {
   addEntry(operate, QStringLiteral("mnuRuns"), QStringLiteral("Archived &Runs..."),
            QKeySequence(Qt::CTRL | Qt::Key_H));
   addEntry(operate, QStringLiteral("mnuMonitor"), QStringLiteral("&Monitor..."), QKeySequence(Qt::CTRL | Qt::Key_M));
+  addEntry(operate, QStringLiteral("mnuAlerts"), QStringLiteral("&Alert Rules..."));
 
   QMenu* ip = menu(QStringLiteral("mnuIPList"), QStringLiteral("&IP"));
   addEntry(ip, QStringLiteral("mnuAddS"), QStringLiteral("Add a single IP or URL"));
