@@ -94,9 +94,10 @@ const char* const kSchemaV2[] = {
 };
 
 // Format 3: a target's chunks by their last send time, so that reading the
-// latest of a long run's echoes (a live chart) finds them at once.
+// latest of a long run's echoes (a live chart) finds them at once. (A file
+// of an older format is opened for reading only once brought up to date.)
 const char* const kSchemaV3[] = {
-    "CREATE INDEX chunks_by_target_time ON chunks(run, target, last_sent)",
+    "CREATE INDEX IF NOT EXISTS chunks_by_target_time ON chunks(run, target, last_sent)",
 };
 
 // Upgrade steps: step k takes a database of user_version k-1 to k. Add the
@@ -1056,18 +1057,13 @@ Result<RunData> RunArchive::loadRun(std::int64_t run) {
 Result<std::vector<ArchivedEcho>> RunArchive::echoesOf(std::int64_t run, std::uint32_t target, std::int64_t fromUtcUs,
                                                        std::int64_t toUtcUs) {
   Stmt s;
-  // By the index on send times; an archive of an older format, opened
-  // without being brought up to date, has only the one on rows.
+  // By the index on send times: the newest echoes of a long run are found
+  // without walking its older chunks.
   if (auto r = prepare(s.s,
                        "SELECT first_row, count, data FROM chunks INDEXED BY chunks_by_target_time "
                        "WHERE run = ? AND target = ? AND last_sent >= ? AND first_sent <= ? ORDER BY last_sent, first_row");
-      !r) {
-    if (auto older = prepare(s.s,
-                             "SELECT first_row, count, data FROM chunks INDEXED BY chunks_by_target "
-                             "WHERE run = ? AND target = ? AND last_sent >= ? AND first_sent <= ? ORDER BY first_row");
-        !older)
-      return older.error();
-  }
+      !r)
+    return r.error();
   sqlite3_bind_int64(s, 1, run);
   sqlite3_bind_int64(s, 2, target);
   sqlite3_bind_int64(s, 3, fromUtcUs);
