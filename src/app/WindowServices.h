@@ -14,6 +14,7 @@
 #include "core/ports/Resolver.h"
 #include "ports/KeepAwake.h"
 #include "ports/Launcher.h"
+#include "ports/Notifier.h"
 #include "ports/ProcessService.h"
 #include "ports/Prompter.h"
 
@@ -35,6 +36,8 @@ struct WindowServices {
   // The programs the window starts (terminals, scan workers, the neighbour
   // table); the composition root gives the system's own.
   std::shared_ptr<ProcessService> processes;
+  // The desktop's notifications (alerts); null: none.
+  std::shared_ptr<INotifier> notifier;
 };
 
 }  // namespace sondrel

@@ -113,7 +113,7 @@ struct Retention {
 
 class RunArchive {
  public:
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
   // Results of one target kept together in one stored piece.
   static constexpr int kChunkResults = 64;
   static constexpr int kListLabels = 3;

@@ -20,6 +20,7 @@
 #include "core/common/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/Files_linux.h"
+#include "platform/NotifierDBus.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/NetworkSettings_linux.h"
 #include "platform/Resolver_linux.h"
@@ -103,6 +104,8 @@ int RunPingOnSystem(const CliOptions& options) {
   services.resolver = SystemResolver();
   services.files = &SystemFiles();
   services.dataFolder = DataFolder();
+  services.processes = MakeProcessService();
+  services.notifier = [] { return std::make_shared<DBusNotifier>(); };
   return RunPing(options, services);
 }
 

@@ -83,6 +83,14 @@ std::string UsageText() {
          "  --list TITLE   also test the group or range of that title in the IP list,\n"
          "                 after the targets given (may be repeated)\n"
          "  --one-by-one   send the echoes of a pass one after the other, not together\n"
+         "  --alerts       apply the alert rules of the user's settings ([alerts] in\n"
+         "                 $XDG_CONFIG_HOME/sondrel/sondrel.conf) with their actions;\n"
+         "                 without any rule, or without --alerts, --on-event and --notify\n"
+         "                 serve one rule: an outage of any target\n"
+         "  --on-event PROGRAM  start PROGRAM (no shell) at every alert, with SONDREL_EVENT,\n"
+         "                 SONDREL_TARGET, SONDREL_ADDRESS, SONDREL_SINCE, SONDREL_DURATION_MS,\n"
+         "                 SONDREL_LOSS_PERCENT, SONDREL_RTT_MS in its environment\n"
+         "  --notify       tell every alert through the desktop's notifications\n"
          "  --             end of the options: all that follows are targets\n"
          "  -h, --help     show this text\n"
          "  --version      show the program's name and version\n"
@@ -119,7 +127,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
   const CommandArguments read =
       ReadArguments({args.begin() + 1, args.end()},
                     {{{"h", "help"}}, {{"version"}}, {{"one-by-one"}}, {{"w"}, true}, {{"i"}, true},
-                     {{"c"}, true}, {{"s"}, true}, {{"list"}, true}});
+                     {{"c"}, true}, {{"s"}, true}, {{"list"}, true}, {{"alerts"}}, {{"on-event"}, true},
+                     {{"notify"}}});
   if (!read.ok()) {
     out.error = FaultText(read);
     return out;
@@ -135,6 +144,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return out;
     } else if (name == "one-by-one") {
       o.params.passMode = PassMode::OneByOne;
+    } else if (name == "alerts") {
+      o.alerts = true;
+    } else if (name == "notify") {
+      o.notify = true;
+    } else if (name == "on-event") {
+      if (v.empty()) out.error = "--on-event needs a program";
+      o.onEvent = v;
     } else if (name == "w") {
       auto n = wholeNumber(v, 1);
       if (!n) out.error = refusal(kInvalidTimeOut);

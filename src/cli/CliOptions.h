@@ -16,6 +16,9 @@ struct CliOptions {
   PingParameters params;
   std::vector<std::string> targets;  // addresses, names or ranges FIRST-LAST
   std::vector<std::string> lists;    // titles of stored groups and ranges
+  bool alerts = false;               // the user's alert rules
+  std::string onEvent;               // a program started for every alert
+  bool notify = false;               // every alert told on the desktop
 };
 
 struct ParsedCommandLine {

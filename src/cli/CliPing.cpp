@@ -1,8 +1,10 @@
 #include "cli/CliPing.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
 #include <sstream>
 
@@ -20,6 +22,8 @@
 #include "ping/RunLog.h"
 #include "archive/ArchiveRecorder.h"
 #include "monitor/RunMonitor.h"
+#include "alerts/AlertCenter.h"
+#include "alerts/AlertCommands.h"
 
 namespace sondrel::cli {
 namespace {
@@ -195,6 +199,35 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   RunMonitor monitor;
   run.addReader(&monitor);
   archive.keepDaily(ArchiveRetentionSettings());
+  // Alerts, when asked for: each told on standard error as well.
+  std::unique_ptr<AlertCenter> alerts;
+  if (options.alerts || !options.onEvent.empty() || options.notify) {
+    AlertSettings settings = options.alerts ? ReadAlertSettings() : AlertSettings{};
+    if (settings.rules.empty()) {
+      AlertRuleSettings outage;
+      outage.rule.name = "outage";
+      outage.notify = false;
+      settings.rules.push_back(outage);
+    }
+    if (!options.onEvent.empty()) settings.everyAlertCommand = {options.onEvent};
+    settings.notifyEvery = options.notify;
+    std::shared_ptr<INotifier> notifier;
+    const bool anyNotify = options.notify || std::any_of(settings.rules.begin(), settings.rules.end(),
+                                                         [](const AlertRuleSettings& r) { return r.notify; });
+    if (anyNotify && services.notifier) notifier = services.notifier();
+    alerts = std::make_unique<AlertCenter>(monitor, services.clock, std::move(settings), notifier,
+                                           services.processes);
+    QObject::connect(alerts.get(), &AlertCenter::alerted, alerts.get(), [&services](const AlertRecord& r) {
+      std::fprintf(services.err, "sondrel-cli: alert: %s. %s\n", r.summary.toLocal8Bit().constData(),
+                   r.body.toLocal8Bit().constData());
+    });
+    QObject::connect(alerts.get(), &AlertCenter::updated, alerts.get(), [&services](const AlertRecord& r) {
+      if (r.exitStatus && *r.exitStatus != 0)
+        std::fprintf(services.err, "sondrel-cli: the alert command %s: %s\n",
+                     *r.exitStatus < 0 ? "did not start" : ("ended with status " + std::to_string(*r.exitStatus)).c_str(),
+                     r.output.trimmed().left(200).constData());
+    });
+  }
 
   QEventLoop loop;
   bool started = false;
@@ -245,6 +278,15 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   if (started) {
     archive.waitIdle(kArchiveFinishMs);
     QCoreApplication::sendPostedEvents(&archive);
+  }
+  // The alerts' commands still going get their time to end (those left at
+  // the end of it are stopped with their groups).
+  if (alerts) {
+    QElapsedTimer waited;
+    waited.start();
+    const qint64 limit = std::int64_t{alerts->settings().commandTimeoutSeconds} * 1000 + 2000;
+    while ((alerts->commands().running() > 0 || alerts->commands().waiting() > 0) && waited.elapsed() < limit)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   }
   return status;
 }

@@ -4,6 +4,7 @@
 // statistics block follows at the end.
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ namespace sondrel {
 class FileService;
 class IClock;
 class IIcmpCarrier;
+class INotifier;
 class IResolver;
+class ProcessService;
 }  // namespace sondrel
 
 namespace sondrel::cli {
@@ -38,6 +41,10 @@ struct CliServices {
   std::string dataFolder;  // ends in "/"
   std::FILE* out = stdout;
   std::FILE* err = stderr;
+  // For alerts: the user's commands, and the desktop's notifications (made
+  // only when asked for; null: none).
+  std::shared_ptr<ProcessService> processes;
+  std::function<std::shared_ptr<INotifier>()> notifier;
 };
 
 // The targets of the command line in order: addresses as given, names

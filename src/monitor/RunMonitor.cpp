@@ -78,6 +78,7 @@ void RunMonitor::runEnded(const RunData&, RunEnd) {
   live_ = false;
   changed_ = true;
   for (std::size_t k : open) Q_EMIT outageEnded(outages_.outages()[k]);
+  Q_EMIT ended();
 }
 
 void RunMonitor::adopt(MonitorFigures figures) {

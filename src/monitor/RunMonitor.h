@@ -75,6 +75,8 @@ class RunMonitor final : public QObject, public RunReader {
   void outageEnded(const sondrel::Outage& outage);
   // Another run is followed now: every figure starts again.
   void reset();
+  // The live run has ended (its outages under way closed just before).
+  void ended();
 
  private:
   int threshold_;

@@ -9,9 +9,11 @@
 
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/ProcessService_linux.h"
 
@@ -232,8 +234,25 @@ class LinuxProcessService final : public ProcessService {
     std::vector<char*> argv;
     for (const std::string& arg : how.argv) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    // This program's environment, less the names given, then those given.
+    std::vector<std::string> added;
+    std::vector<char*> envp;
+    if (!how.environment.empty()) {
+      for (const auto& [name, value] : how.environment) added.push_back(name + "=" + value.substr(0, value.find('\0')));
+      for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced = std::any_of(how.environment.begin(), how.environment.end(), [&](const auto& v) {
+          return entry.size() > v.first.size() && entry.compare(0, v.first.size(), v.first) == 0 &&
+                 entry[v.first.size()] == '=';
+        });
+        if (!replaced) envp.push_back(*e);
+      }
+      for (std::string& a : added) envp.push_back(a.data());
+      envp.push_back(nullptr);
+    }
     pid_t pid = -1;
-    const int err = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), environ);
+    const int err = ::posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(),
+                                  envp.empty() ? environ : envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     ::close(out[1]);

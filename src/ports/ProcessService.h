@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/common/Result.h"
@@ -56,6 +57,9 @@ struct ProcessStart {
   // When 3 or more, the child gets one end of a new socket pair at this
   // descriptor number and this program keeps the other (socketFd()).
   int socketFdInChild = -1;
+  // Set in the child's environment beside this program's own, replacing a
+  // variable of the same name. A value is cut at a NUL byte, if any.
+  std::vector<std::pair<std::string, std::string>> environment;
 };
 
 class ProcessService {

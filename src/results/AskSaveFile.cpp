@@ -16,7 +16,8 @@ QString DesktopFolder() {
 
 QString AskSaveFile(IPrompter& prompter, const SaveFileRequest& request) {
   const QString folder = request.startFolder.isEmpty() ? DesktopFolder() : request.startFolder;
-  const QString filter = QStringLiteral("Text Files (*.%1)").arg(request.extension);
+  const QString filter =
+      request.filter.isEmpty() ? QStringLiteral("Text Files (*.%1)").arg(request.extension) : request.filter;
   QString path =
       prompter.saveFileName(request.title, QDir(folder).filePath(request.defaultName), filter)
           .trimmed();

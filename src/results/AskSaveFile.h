@@ -13,6 +13,7 @@ struct SaveFileRequest {
   QString defaultName;  // file name without extension
   QString extension;    // "txt" or "csv"
   QString startFolder;  // empty: the user's desktop folder
+  QString filter;       // empty: the exports' "Text Files (*.EXT)"
 };
 
 // The chosen path with blanks trimmed, the extension added when the user

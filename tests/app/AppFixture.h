@@ -17,6 +17,7 @@
 #include "fakes/FakeNetworkSettings.h"
 #include "fakes/FakeProcessService.h"
 #include "fakes/FakePrompter.h"
+#include "fakes/FakeNotifier.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
 #include "platform/Files_linux.h"
@@ -40,11 +41,13 @@ struct FakeServices {
     return p;
   }();
 
+  std::shared_ptr<fakes::FakeNotifier> notifier = std::make_shared<fakes::FakeNotifier>();
+
   WindowServices services() const {
     // The windows' files are real ones in a temporary folder unless a test
     // puts its own in.
     return {clock,     icmp, resolver, network, prompter, launcher, keepAwake,
-            files ? files.get() : &SystemFiles(), processes};
+            files ? files.get() : &SystemFiles(), processes, notifier};
   }
 };
 

@@ -44,7 +44,7 @@ using namespace std::chrono_literals;
 const char* const kEntries[] = {
     "mnuExpImp_1", "mnuExpImp_2", "mnuExpImp_4", "mnuExpImp_5", "mnuWebsite",
     "mnuExit", "mnuStart", "mnuIpscanner", "mnuStop", "mnuExport",
-    "mnuOpen", "mnuCopy", "mnuReport", "mnuRuns", "mnuMonitor", "mnuAddS", "mnuAddG",
+    "mnuOpen", "mnuCopy", "mnuReport", "mnuRuns", "mnuMonitor", "mnuAlerts", "mnuAddS", "mnuAddG",
     "munAddR", "mnuEdit", "mnuDelete", "mnuScanLocalIP", "mnuAddG2",
     "mnuAddG2Active", "mnuAddG2Inactive", "mnuAddG2All", "mnuReset", "mnuDos",
     "mnuCloseAllDOS", "mnuDeleteDos", "mnuDel_1", "mnuDel_2", "mnuDel_4",
@@ -59,7 +59,8 @@ struct Twin {
 const Twin kPictureTwins[] = {{"Command3", "mnuStart"}, {"Command4", "mnuStop"},
                               {"Command5", "mnuExport"}, {"Command6", "mnuOpen"},
                               {"Command7", "mnuCopy"},   {"Command11", "mnuDos"},
-                              {"Command19", "mnuDos"},   {"Command12", "mnuHowto"}};
+                              {"Command19", "mnuDos"},   {"Command12", "mnuHowto"},
+                              {"CommandMonitor", "mnuMonitor"}};
 const Twin kTextTwins[] = {{"CommandStart", "mnuStart"}, {"CommandStop", "mnuStop"},
                            {"CommandExport", "mnuExport"}, {"Command1", "mnuOpen"},
                            {"Command2", "mnuCopy"},        {"Command8", "mnuIpscanner"}};

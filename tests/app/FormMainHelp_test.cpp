@@ -83,7 +83,7 @@ TEST_F(FormMainHelpTest, AboutNamesCaptionVersionDataFolderAndLicence) {
 TEST_F(FormMainHelpTest, PictureButtonsCarryTheirIcons) {
   for (const char* name :
        {"Command3", "Command4", "Command5", "Command6", "Command7", "Command11", "Command12",
-        "Command19"}) {
+        "Command19", "CommandMonitor"}) {
     SCOPED_TRACE(name);
     auto* button = w().findChild<QToolButton*>(QString::fromLatin1(name));
     ASSERT_NE(button, nullptr);

@@ -135,7 +135,9 @@ class FormMainLayoutTest : public ::testing::Test {
 TEST_F(FormMainLayoutTest, StartUpHasNoOverlapOrClippedControl) {
   EXPECT_EQ(Join(LayoutFaults(&w())), "");
   EXPECT_GT(Controls(&w()).size(), 40u) << "the walk sees the window's controls";
-  if (qgetenv("QT_SCALE_FACTOR") == "2") EXPECT_EQ(w().devicePixelRatio(), 2);
+  if (qgetenv("QT_SCALE_FACTOR") == "2") {
+    EXPECT_EQ(w().devicePixelRatio(), 2);
+  }
 }
 
 TEST_F(FormMainLayoutTest, TheScanPanelHasNoOverlapOrClippedControl) {

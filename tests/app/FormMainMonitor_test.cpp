@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -127,11 +128,33 @@ TEST_F(FormMainMonitorTest, TwoLostEchoesAreLossFiveAreAnOutageAndTimesAreShownI
   const QString details = base_.path() + QStringLiteral("/details.csv");
   fakes_.prompter->paths = {details};
   QTest::mouseClick(mw.saveDetailsButton(), Qt::LeftButton);
+  // Every target's figures over the run, then per period of the report's
+  // length: the run is under 10 minutes, so the report proposes 1 minute,
+  // cut at the whole minute the run began in.
   EXPECT_EQ(testing_files::ReadFile(details.toStdString()),
-            "target,address,sent,received,loss %,last ms,min ms,median ms,mean ms,95% ms,max ms,jitter ms,"
-            "smoothed jitter ms,outages,time down s\r\n"
-            "127.0.0.1,127.0.0.1,11,11,0.00,0.013,0.013,0.013,0.013,0.013,0.013,0.000,0.000,0,0.000\r\n"
-            "127.0.0.9,127.0.0.9,11,4,63.64,0.450,0.450,0.450,0.450,0.450,0.450,0.000,0.000,1,0.000\r\n");
+            "target,address,period,from,to,sent,received,loss %,last ms,min ms,median ms,mean ms,95% ms,max ms,"
+            "jitter ms,smoothed jitter ms,outages,time down s\r\n"
+            "127.0.0.1,127.0.0.1,run,2026-03-07 14:05:09,2026-03-07 14:05:09,11,11,0.00,0.013,0.013,0.013,0.013,"
+            "0.013,0.013,0.000,0.000,0,0.000\r\n"
+            "127.0.0.1,127.0.0.1,1,2026-03-07 14:05:00,2026-03-07 14:06:00,11,11,0.00,0.013,0.013,0.013,0.013,"
+            "0.013,0.013,0.000,0.000,0,0.000\r\n"
+            "127.0.0.9,127.0.0.9,run,2026-03-07 14:05:09,2026-03-07 14:05:09,11,4,63.64,0.450,0.450,0.450,0.450,"
+            "0.450,0.450,0.000,0.000,1,0.000\r\n"
+            "127.0.0.9,127.0.0.9,1,2026-03-07 14:05:00,2026-03-07 14:06:00,11,4,63.64,0.450,0.450,0.450,0.450,"
+            "0.450,0.450,0.000,0.000,1,0.000\r\n");
+
+  // The chart as a picture and as vectors.
+  const QString png = base_.path() + QStringLiteral("/latency.png");
+  fakes_.prompter->paths = {png};
+  QTest::mouseClick(mw.saveChartButton(), Qt::LeftButton);
+  const QImage picture(png);
+  EXPECT_EQ(picture.size(), chart.size());
+  const QString svg = base_.path() + QStringLiteral("/latency.svg");
+  fakes_.prompter->paths = {svg};
+  QTest::mouseClick(mw.saveChartButton(), Qt::LeftButton);
+  const std::string drawing = testing_files::ReadFile(svg.toStdString());
+  EXPECT_NE(drawing.find("<svg"), std::string::npos);
+  EXPECT_NE(drawing.find("127.0.0.9"), std::string::npos) << "the legend, as text";
 
   // The same run opened again from the archive: the same outage.
   w().runsPresenter()->openRun(1);

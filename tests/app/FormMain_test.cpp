@@ -118,6 +118,7 @@ TEST_F(FormMainTest, MenuEntriesCarryTheirCaptionsAndKeys) {
       {"mnuReport", "Open Summary Report", "Ctrl+R"},
       {"mnuRuns", "Archived &Runs...", "Ctrl+H"},
       {"mnuMonitor", "&Monitor...", "Ctrl+M"},
+      {"mnuAlerts", "&Alert Rules...", ""},
       {"munAddR", "Add a range of IP addresses", ""},
       {"mnuEdit", "Edit the seleted item", ""},
       {"mnuDelete", "Detete the seleted item", ""},

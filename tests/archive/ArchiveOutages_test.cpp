@@ -2,6 +2,8 @@
 // closed at the run's end or, after a crash, at each target's last echo; and
 // an archive of the first format brought up to date.
 #include <gtest/gtest.h>
+
+#include <limits>
 #include <sqlite3.h>
 
 #include <QTemporaryDir>
@@ -105,6 +107,45 @@ TEST_F(ArchiveOutagesTest, AnOutageUnderWayWhenTheProgramDiedEndsAtItsTargetsLas
   EXPECT_EQ(kept.value()[0].startUtcUs, kT0);
   EXPECT_EQ(kept.value()[0].endUtcUs, kT0 + 6 * kSecond);
   EXPECT_EQ(a->summary(run).value().ending, RunEnding::Crashed);
+}
+
+TEST_F(ArchiveOutagesTest, AnArchiveOfTheSecondFormatGetsTheSendTimeIndexWhenOpenedForWriting) {
+  std::int64_t run = 0;
+  {
+    auto a = Open();
+    ASSERT_TRUE(a);
+    run = Begin(*a);
+    ASSERT_TRUE(a->appendResults(run, Passes(0, 5, true)));
+    ASSERT_TRUE(a->endRun(run, RunEnding::Stopped, kT0 + 6 * kSecond, {2027, 1, 15, 8, 0, 6, 0}));
+    ASSERT_EQ(sqlite3_exec(a->handle(), "DROP INDEX chunks_by_target_time; PRAGMA user_version=2", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+  }
+  auto countIndex = [](RunArchive& a) {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(a.handle(), "SELECT count(*) FROM sqlite_master WHERE name = 'chunks_by_target_time'", -1,
+                       &s, nullptr);
+    sqlite3_step(s);
+    const int n = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    return n;
+  };
+  {
+    auto reader = RunArchive::open(SystemFiles(), path_, ArchiveAccess::ReadOnly);
+    ASSERT_FALSE(reader) << "an older format is read once brought up to date";
+    EXPECT_NE(reader.error().message.find("older format"), std::string::npos) << reader.error().message;
+  }
+  auto a = Open();
+  ASSERT_TRUE(a);
+  EXPECT_EQ(countIndex(*a), 1);
+  auto echoes = a->echoesOf(run, 1, kT0 + 4 * kSecond, std::numeric_limits<std::int64_t>::max());
+  ASSERT_TRUE(echoes) << echoes.error().message;
+  ASSERT_EQ(echoes.value().size(), 2u) << "passes 4 and 5";
+  EXPECT_EQ(echoes.value()[1].pass, 5u);
+  auto middle = a->echoesOf(run, 1, kT0 + 2 * kSecond, kT0 + 3 * kSecond);
+  ASSERT_TRUE(middle);
+  ASSERT_EQ(middle.value().size(), 2u);
+  EXPECT_EQ(middle.value()[0].pass, 2u);
 }
 
 TEST_F(ArchiveOutagesTest, AnArchiveOfTheFirstFormatIsBroughtUpToDateWithItsRunsKept) {

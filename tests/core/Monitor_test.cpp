@@ -142,5 +142,60 @@ TEST(LatencyFigures, TheWindowHoldsTheEchoesSentWithinItsLength) {
   EXPECT_FALSE(w.medianUs);
 }
 
+TEST(LatencyFigures, PeriodsHoldTheEchoesSentWithinThemAndEmptyOnesAreLeftOut) {
+  constexpr std::int64_t kS = 1'000'000;
+  PeriodLatency periods(0, 60 * kS);
+  periods.add(-5 * kS, 900);  // before the origin: a period of its own
+  const std::int64_t first[] = {100, 200, 300, 400, 500, -1};
+  for (int k = 0; k < 6; ++k) periods.add(k * 10 * kS, first[k]);
+  // Nothing from 60 s to 120 s.
+  periods.add(125 * kS, 50);
+  periods.add(130 * kS, -1);
+  periods.add(179'999'999, 70);
+  ASSERT_EQ(periods.periods().size(), 3u);
+
+  const PeriodLatency::Period& before = periods.periods()[0];
+  EXPECT_EQ(before.index, -1);
+  EXPECT_EQ(before.fromUs, -60 * kS);
+  EXPECT_EQ(before.figures.run().sent, 1);
+
+  const PeriodLatency::Period& one = periods.periods()[1];
+  EXPECT_EQ(one.index, 0);
+  EXPECT_EQ(one.fromUs, 0);
+  EXPECT_EQ(one.toUs, 60 * kS);
+  const LatencySummary a = one.figures.run();
+  EXPECT_EQ(a.sent, 6);
+  EXPECT_EQ(a.received, 5);
+  EXPECT_EQ(a.minUs, 100);
+  EXPECT_EQ(a.medianUs, 300);
+  EXPECT_EQ(a.maxUs, 500);
+  EXPECT_DOUBLE_EQ(*a.meanUs, 300.0);
+  EXPECT_DOUBLE_EQ(*a.jitterUs, 100.0);
+
+  const PeriodLatency::Period& three = periods.periods()[2];
+  EXPECT_EQ(three.index, 2);
+  EXPECT_EQ(three.fromUs, 120 * kS);
+  const LatencySummary c = three.figures.run();
+  EXPECT_EQ(c.sent, 3);
+  EXPECT_EQ(c.received, 2);
+  EXPECT_EQ(c.minUs, 50);
+  EXPECT_EQ(c.maxUs, 70);
+  EXPECT_DOUBLE_EQ(*c.jitterUs, 20.0) << "the period's own pairs, not one across the periods";
+}
+
+TEST(Outages, TheTimeDownWithinASpanIsTheOverlapOfItsTargetsOutages) {
+  constexpr std::int64_t kS = 1'000'000;
+  const std::vector<Outage> outages = {{0, 30 * kS, 90 * kS, 6}, {1, 0, 200 * kS, 20}, {0, 150 * kS, -1, 3}};
+  const DownTime firstMinute = DownTimeWithin(outages, 0, 0, 60 * kS, 170 * kS);
+  EXPECT_EQ(firstMinute.outages, 1);
+  EXPECT_EQ(firstMinute.downUs, 30 * kS);
+  const DownTime second = DownTimeWithin(outages, 0, 60 * kS, 120 * kS, 170 * kS);
+  EXPECT_EQ(second.outages, 0) << "it began before";
+  EXPECT_EQ(second.downUs, 30 * kS);
+  const DownTime third = DownTimeWithin(outages, 0, 120 * kS, 180 * kS, 170 * kS);
+  EXPECT_EQ(third.outages, 1);
+  EXPECT_EQ(third.downUs, 20 * kS) << "the one under way counts to now";
+}
+
 }  // namespace
 }  // namespace sondrel

@@ -85,6 +85,27 @@ TEST(ProcessService, StandardErrorIsMergedAndTheExitStatusKept) {
   EXPECT_FALSE(service->start({{}}));
 }
 
+TEST(ProcessService, TheChildGetsTheVariablesGivenBesideThisProgramsOwn) {
+  auto service = MakeProcessService();
+  qputenv("SONDREL_TEST_KEPT", "kept");
+  qputenv("SONDREL_TEST_REPLACED", "old");
+  ProcessStart how{{"/usr/bin/env"}};
+  how.environment = {{"SONDREL_TEST_REPLACED", "new"}, {"SONDREL_TEST_ADDED", "a b;$c"}, {"SONDREL_TEST_CUT", std::string("x\0y", 3)}};
+  auto child = Start(*service, how);
+  ASSERT_TRUE(child);
+  Watch watch(*child);
+  ASSERT_TRUE(watch.waitFinished());
+  const QList<QByteArray> lines = watch.all.split('\n');
+  EXPECT_TRUE(lines.contains("SONDREL_TEST_KEPT=kept"));
+  EXPECT_TRUE(lines.contains("SONDREL_TEST_REPLACED=new"));
+  EXPECT_FALSE(lines.contains("SONDREL_TEST_REPLACED=old")) << "replaced, not doubled";
+  EXPECT_TRUE(lines.contains("SONDREL_TEST_ADDED=a b;$c"));
+  EXPECT_TRUE(lines.contains("SONDREL_TEST_CUT=x"));
+  EXPECT_TRUE(lines.contains("PATH=" + qgetenv("PATH")));
+  qunsetenv("SONDREL_TEST_KEPT");
+  qunsetenv("SONDREL_TEST_REPLACED");
+}
+
 bool GoneOrZombie(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string pidText, name, state;

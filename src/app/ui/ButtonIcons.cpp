@@ -108,6 +108,19 @@ void paintKind(QPainter& p, ButtonIcon kind) {
       p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, QStringLiteral("?"));
       break;
     }
+    case ButtonIcon::Monitor: {
+      // A chart: a latency line over a white plot, a lost echo in red below.
+      p.setPen(QPen(kOutline, 1.5));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(3, 4, 26, 20));
+      p.setPen(QPen(QColor(0x00, 0x72, 0xb2), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      p.drawPolyline(QPolygonF({QPointF(6, 19), QPointF(11, 15), QPointF(15, 17), QPointF(20, 9),
+                                QPointF(26, 12)}));
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(0xcc, 0x00, 0x00));
+      p.drawRect(QRectF(16, 26, 4, 4));
+      break;
+    }
     case ButtonIcon::Application: {
       // A round screen with a trace of echoes: pings going out and coming back.
       p.setPen(QPen(QColor(0x14, 0x3c, 0x5a), 1.5));

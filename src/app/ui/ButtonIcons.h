@@ -6,7 +6,7 @@
 
 namespace sondrel {
 
-enum class ButtonIcon { Start, Stop, Export, Open, Copy, Dos, Help, Application };
+enum class ButtonIcon { Start, Stop, Export, Open, Copy, Dos, Help, Application, Monitor };
 
 QIcon DrawnIcon(ButtonIcon kind);
 

@@ -11,6 +11,7 @@
 #include "platform/Files_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
+#include "platform/NotifierDBus.h"
 #include "platform/Files_linux.h"
 #include "platform/NetworkSettings_linux.h"
 #include "platform/ProcessService_linux.h"
@@ -30,6 +31,7 @@ WindowServices SystemServices() {
   services.launcher = std::make_shared<DesktopLauncher>();
   services.files = &SystemFiles();
   services.processes = MakeProcessService();
+  services.notifier = std::make_shared<DBusNotifier>();
   return services;
 }
 

@@ -30,11 +30,14 @@
 #include "archive/ui/RunsPresenter.h"
 #include "monitor/RunMonitor.h"
 #include "monitor/ui/MonitorPresenter.h"
+#include "alerts/AlertCenter.h"
+#include "alerts/ui/AlertsPresenter.h"
 #include "ping/PingRun.h"
 #include "ping/RunLog.h"
 #include "ping/ui/ParameterFrame.h"
 #include "ping/ui/ResultsDisplay.h"
 #include "ping/ui/ScheduleFrame.h"
+#include "report/ui/DialogRpt.h"
 #include "report/ui/ReportPresenter.h"
 #include "scan/ui/ScanPanel.h"
 #include "scan/ui/ScanPanelPresenter.h"
@@ -238,9 +241,24 @@ bool FormMain::Form_Load() {
   };
   monitorPresenter_ = new MonitorPresenter(*monitor_, services_.clock, services_.prompter, *services_.files,
                                            archivePath, shownRun, this, this);
+  // The details' periods are the report's: the length in its box once it
+  // was opened, else the length it would propose for the shown run.
+  monitorPresenter_->setReportMinutes([this] {
+    if (const DialogRpt* report = report_->dialog(); report && !report->ComboGroupBy()->currentText().isEmpty())
+      return PeriodMinutesFromText(report->ComboGroupBy()->currentText().toStdString());
+    return PeriodMinutesFromText(ProposedPeriodText(pingRun()->data()));
+  });
   connect(action(QStringLiteral("mnuMonitor")), &QAction::triggered, monitorPresenter_, &MonitorPresenter::showWindow);
   action(QStringLiteral("mnuMonitor"))->setEnabled(true);
   connect(pingRun(), &PingRun::runStarted, monitorPresenter_, &MonitorPresenter::runStarted);
+  // Alerts of the window's runs, by the user's rules.
+  alertCenter_ = new AlertCenter(*monitor_, services_.clock, ReadAlertSettings(), services_.notifier,
+                                 services_.processes, this);
+  alerts_ = new AlertsPresenter(*alertCenter_, *monitor_, *monitorPresenter_, services_.prompter, this, this);
+  connect(action(QStringLiteral("mnuAlerts")), &QAction::triggered, alerts_, &AlertsPresenter::showRules);
+  action(QStringLiteral("mnuAlerts"))->setEnabled(true);
+  connect(pingRun(), &PingRun::runStarted, alerts_, &AlertsPresenter::runStarted);
+  connect(pingRun(), &PingRun::finished, alerts_, &AlertsPresenter::runEnded);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);
   connect(action(QStringLiteral("mnuRuns")), &QAction::triggered, runs_, &RunsPresenter::showWindow);
   action(QStringLiteral("mnuRuns"))->setEnabled(true);

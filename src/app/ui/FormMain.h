@@ -36,6 +36,8 @@ class PictureDOS;
 class IPListStore;
 class ParameterFrame;
 class ArchiveRecorder;
+class AlertCenter;
+class AlertsPresenter;
 class ReportPresenter;
 class RunsPresenter;
 class RunMonitor;
@@ -111,6 +113,8 @@ class FormMain final : public QMainWindow {
   ScheduleFrame* scheduleFrame() const { return scheduleFrame_; }
   // The summary report's wiring, made by Form_Load with the run.
   ReportPresenter* reportPresenter() const { return report_; }
+  AlertCenter* alertCenter() const { return alertCenter_; }
+  AlertsPresenter* alertsPresenter() const { return alerts_; }
   // The runs window's wiring, made by Form_Load with the archive.
   RunsPresenter* runsPresenter() const { return runs_; }
   // The monitor window's wiring and the run's monitor, made by Form_Load.
@@ -208,6 +212,8 @@ class FormMain final : public QMainWindow {
   ResultsExport* export_ = nullptr;
   std::function<ScanExportSource()> scanExportSource_;
   ReportPresenter* report_ = nullptr;
+  AlertCenter* alertCenter_ = nullptr;
+  AlertsPresenter* alerts_ = nullptr;
   ArchiveRecorder* archive_ = nullptr;  // keeps every run; lives as long as the window
   RunsPresenter* runs_ = nullptr;
   RunMonitor* monitor_ = nullptr;  // a reader of the run; lives as long as the window

@@ -78,6 +78,7 @@ void FormMain::buildMenus() {
   addEntry(operate, QStringLiteral("mnuRuns"), QStringLiteral("Archived &Runs..."),
            QKeySequence(Qt::CTRL | Qt::Key_H));
   addEntry(operate, QStringLiteral("mnuMonitor"), QStringLiteral("&Monitor..."), QKeySequence(Qt::CTRL | Qt::Key_M));
+  addEntry(operate, QStringLiteral("mnuAlerts"), QStringLiteral("&Alert Rules..."));
 
   QMenu* ip = menu(QStringLiteral("mnuIPList"), QStringLiteral("&IP"));
   addEntry(ip, QStringLiteral("mnuAddS"), QStringLiteral("Add a single IP or URL"));
@@ -195,6 +196,8 @@ void FormMain::buildButtons() {
        "Copy the test result screen to clipboard"},
       {"Command11", "mnuDos", ButtonIcon::Dos, "Run Other DOS Commands"},
       {"Command12", "mnuHowto", ButtonIcon::Help, "How to use?"},
+      {"CommandMonitor", "mnuMonitor", ButtonIcon::Monitor,
+       "Every target's state, latency chart and outages"},
   };
   int x = kMargin;
   for (const Picture& p : kPictures) {

@@ -129,4 +129,23 @@ LatencySummary TargetLatency::window() const {
   return s;
 }
 
+PeriodLatency::PeriodLatency(std::int64_t originUs, std::int64_t periodUs)
+    : originUs_(originUs), periodUs_(std::max<std::int64_t>(1, periodUs)) {}
+
+void PeriodLatency::add(std::int64_t sentUtcUs, std::int64_t roundTripUs) {
+  // Floor division: an echo before the origin starts a period of its own.
+  const std::int64_t offset = sentUtcUs - originUs_;
+  const std::int64_t k = offset >= 0 ? offset / periodUs_ : -((-offset + periodUs_ - 1) / periodUs_);
+  if (periods_.empty() || periods_.back().index != k) {
+    Period p;
+    p.index = k;
+    p.fromUs = originUs_ + k * periodUs_;
+    p.toUs = p.fromUs + periodUs_;
+    // The window is the period itself: only its whole-run figures are read.
+    p.figures = TargetLatency(periodUs_);
+    periods_.push_back(std::move(p));
+  }
+  periods_.back().figures.add(sentUtcUs, roundTripUs);
+}
+
 }  // namespace sondrel

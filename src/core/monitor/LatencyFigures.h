@@ -82,4 +82,26 @@ class TargetLatency {
   std::deque<Echo> inWindow_;
 };
 
+// A target's figures per period: periods of `periodUs` cut from `originUs`
+// on, so that period k holds the echoes sent in [origin + k * period,
+// origin + (k + 1) * period). Echoes come in the order sent; periods without
+// any echo are not listed.
+class PeriodLatency {
+ public:
+  PeriodLatency(std::int64_t originUs, std::int64_t periodUs);
+
+  void add(std::int64_t sentUtcUs, std::int64_t roundTripUs);
+
+  struct Period {
+    std::int64_t index = 0;  // k above, from 0
+    std::int64_t fromUs = 0, toUs = 0;
+    TargetLatency figures;
+  };
+  const std::vector<Period>& periods() const { return periods_; }
+
+ private:
+  std::int64_t originUs_, periodUs_;
+  std::vector<Period> periods_;
+};
+
 }  // namespace sondrel

@@ -51,4 +51,17 @@ std::int64_t OutageTracker::lostInARow(std::uint32_t target) const {
   return target < targets_.size() ? targets_[target].lostInARow : 0;
 }
 
+DownTime DownTimeWithin(const std::vector<Outage>& outages, std::uint32_t target, std::int64_t fromUs,
+                        std::int64_t toUs, std::int64_t nowUtcUs) {
+  DownTime d;
+  for (const Outage& o : outages) {
+    if (o.target != target) continue;
+    if (o.startUtcUs >= fromUs && o.startUtcUs < toUs) ++d.outages;
+    const std::int64_t end = o.ongoing() ? std::max(o.startUtcUs, nowUtcUs) : o.endUtcUs;
+    const std::int64_t a = std::max(o.startUtcUs, fromUs), b = std::min(end, toUs);
+    if (b > a) d.downUs += b - a;
+  }
+  return d;
+}
+
 }  // namespace sondrel

@@ -63,4 +63,13 @@ class OutageTracker {
   std::size_t lastChanged_ = 0;
 };
 
+// A target's outages that began within [fromUs, toUs), and its time down
+// within that span (an outage under way counts up to `nowUtcUs`).
+struct DownTime {
+  std::int64_t outages = 0;
+  std::int64_t downUs = 0;
+};
+DownTime DownTimeWithin(const std::vector<Outage>& outages, std::uint32_t target, std::int64_t fromUs,
+                        std::int64_t toUs, std::int64_t nowUtcUs);
+
 }  // namespace sondrel

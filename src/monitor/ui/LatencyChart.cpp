@@ -3,13 +3,17 @@
 #include "core/ping/PingMoudle.h"
 
 #include <QDateTime>
+#include <QImage>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRubberBand>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cmath>
 
 namespace sondrel {
@@ -22,6 +26,35 @@ QString TimeText(std::int64_t utcUs, std::int64_t spanUs) {
   if (spanUs <= 120'000'000) return t.toString(QStringLiteral("HH:mm:ss.zzz"));
   if (spanUs <= 2LL * 86'400'000'000) return t.toString(QStringLiteral("HH:mm:ss"));
   return t.toString(QStringLiteral("MM-dd HH:mm"));
+}
+
+// Blends `colour` at `alpha` over column x of a premultiplied image from
+// row y0 to y1 (either order).
+void BlendColumn(QImage& image, int x, int y0, int y1, const QColor& colour, int alpha) {
+  if (y0 > y1) std::swap(y0, y1);
+  const std::uint32_t a = static_cast<std::uint32_t>(alpha), keep = 255 - a;
+  const std::uint32_t sr = static_cast<std::uint32_t>(colour.red()) * a / 255,
+                      sg = static_cast<std::uint32_t>(colour.green()) * a / 255,
+                      sb = static_cast<std::uint32_t>(colour.blue()) * a / 255;
+  for (int yy = y0; yy <= y1; ++yy) {
+    auto* px = reinterpret_cast<QRgb*>(image.scanLine(yy)) + x;
+    const QRgb d = *px;
+    *px = qRgba(static_cast<int>(sr + qRed(d) * keep / 255), static_cast<int>(sg + qGreen(d) * keep / 255),
+                static_cast<int>(sb + qBlue(d) * keep / 255), static_cast<int>(a + qAlpha(d) * keep / 255));
+  }
+}
+
+// A dot of radius 2 in `colour`, drawn once at the screen's scale.
+QPixmap DotOf(const QColor& colour, qreal scale) {
+  QPixmap dot(QSize(6, 6) * scale);
+  dot.setDevicePixelRatio(scale);
+  dot.fill(Qt::transparent);
+  QPainter d(&dot);
+  d.setRenderHint(QPainter::Antialiasing, true);
+  d.setPen(Qt::NoPen);
+  d.setBrush(colour);
+  d.drawEllipse(QPointF(3, 3), 2.5, 2.5);
+  return dot;
 }
 
 QString MsText(double us) {
@@ -97,12 +130,27 @@ void LatencyChart::recompute() {
   columns_.resize(series_.size());
   spread_.assign(series_.size(), false);
   topUs_ = 0;
-  for (std::size_t k = 0; k < series_.size(); ++k) {
-    if (!series_[k].echoes) {
+  // The series' columns are summed on as many threads as there are cores:
+  // the series share nothing, and all are joined before anything is drawn.
+  auto sum = [this, w](std::size_t k) {
+    if (series_[k].echoes)
+      columns_[k] = series_[k].echoes->columns(from_, to_, w);
+    else
       columns_[k].assign(static_cast<std::size_t>(w), Column{});
-      continue;
-    }
-    columns_[k] = series_[k].echoes->columns(from_, to_, w);
+  };
+  const std::size_t helpers =
+      std::min<std::size_t>(series_.size() > 0 ? series_.size() - 1 : 0, std::max(1u, std::thread::hardware_concurrency()) - 1);
+  {
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+      for (std::size_t k; (k = next.fetch_add(1)) < series_.size();) sum(k);
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& t : threads) t.join();
+  }
+  for (std::size_t k = 0; k < series_.size(); ++k) {
     std::int64_t inRange = 0;
     for (const Column& c : columns_[k]) {
       inRange += c.replies + c.lost;
@@ -174,28 +222,37 @@ void LatencyChart::paintEvent(QPaintEvent*) {
   p.fillRect(QRect(r.left(), lossTop, r.width(), kLossBand), QColor(0xf4, 0xf4, 0xf4));
 
   p.setClipRect(r);
+  // The spreads, blended straight into one picture of the plot: thousands of
+  // translucent one-pixel rectangles would cost the painter far more.
+  QImage spreads(r.size(), QImage::Format_ARGB32_Premultiplied);
+  bool anySpread = false;
+  auto y = [&](std::int64_t us) {
+    return std::clamp(static_cast<int>(yOf(static_cast<double>(us), topUs_, r.height())), 0, r.height() - 1);
+  };
+  for (std::size_t k = 0; k < series_.size(); ++k) {
+    if (!spread_[k]) continue;
+    if (!anySpread) spreads.fill(Qt::transparent);
+    anySpread = true;
+    const QColor colour = colourOf(k);
+    const std::vector<Column>& cols = columns_[k];
+    for (std::size_t c = 0; c < cols.size() && static_cast<int>(c) < r.width(); ++c) {
+      const Column& col = cols[c];
+      if (col.replies == 0) continue;
+      BlendColumn(spreads, static_cast<int>(c), y(col.maxUs), y(col.minUs), colour, 60);
+      BlendColumn(spreads, static_cast<int>(c), y(col.q3Us), y(col.q1Us), colour, 140);
+    }
+  }
+  if (anySpread) p.drawImage(r.topLeft(), spreads);
+  p.setRenderHint(QPainter::Antialiasing, true);
   for (std::size_t k = 0; k < series_.size(); ++k) {
     const QColor colour = colourOf(k);
     const std::vector<Column>& cols = columns_[k];
-    if (spread_[k]) {
-      QColor light = colour, dark = colour;
-      light.setAlpha(60);
-      dark.setAlpha(140);
-      for (std::size_t c = 0; c < cols.size(); ++c) {
-        const Column& col = cols[c];
-        if (col.replies == 0) continue;
-        const int x = r.left() + static_cast<int>(c);
-        const int yMax = r.top() + static_cast<int>(yOf(static_cast<double>(col.maxUs), topUs_, r.height()));
-        const int yMin = r.top() + static_cast<int>(yOf(static_cast<double>(col.minUs), topUs_, r.height()));
-        const int yQ3 = r.top() + static_cast<int>(yOf(static_cast<double>(col.q3Us), topUs_, r.height()));
-        const int yQ1 = r.top() + static_cast<int>(yOf(static_cast<double>(col.q1Us), topUs_, r.height()));
-        p.fillRect(QRect(x, yMax, 1, std::max(1, yMin - yMax + 1)), light);
-        p.fillRect(QRect(x, yQ3, 1, std::max(1, yQ1 - yQ3 + 1)), dark);
-      }
-    }
-    // The median (or each echo) as a line through the columns with replies.
-    QPainterPath line;
+    // The median (or each echo) as a line through the columns with replies,
+    // drawn as segments: one long antialiased path is stroked far slower.
+    std::vector<QLineF> segments;
+    std::vector<QPointF> points;
     bool open = false;
+    QPointF last;
     for (std::size_t c = 0; c < cols.size(); ++c) {
       if (cols[c].replies == 0) {
         if (cols[c].lost > 0) open = false;  // a loss breaks the line
@@ -203,26 +260,21 @@ void LatencyChart::paintEvent(QPaintEvent*) {
       }
       const QPointF pt(r.left() + static_cast<double>(c) + 0.5,
                        r.top() + yOf(static_cast<double>(cols[c].medianUs), topUs_, r.height()));
-      if (open)
-        line.lineTo(pt);
-      else
-        line.moveTo(pt);
+      if (open) segments.emplace_back(last, pt);
+      if (!spread_[k]) points.push_back(pt);
+      last = pt;
       open = true;
     }
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(QPen(colour, 1.5));
-    p.drawPath(line);
-    if (!spread_[k]) {
-      p.setBrush(colour);
-      for (std::size_t c = 0; c < cols.size(); ++c)
-        if (cols[c].replies > 0)
-          p.drawEllipse(QPointF(r.left() + static_cast<double>(c) + 0.5,
-                                r.top() + yOf(static_cast<double>(cols[c].medianUs), topUs_, r.height())),
-                        2.0, 2.0);
-      p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(colour, 1.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLines(segments.data(), static_cast<int>(segments.size()));
+    // Single echoes as dots, stamped from one drawn dot.
+    if (!points.empty()) {
+      const QPixmap dot = DotOf(colour, devicePixelRatioF());
+      const QPointF half(dot.width() / dot.devicePixelRatio() / 2, dot.height() / dot.devicePixelRatio() / 2);
+      for (const QPointF& pt : points) p.drawPixmap(pt - half, dot);
     }
-    p.setRenderHint(QPainter::Antialiasing, false);
   }
+  p.setRenderHint(QPainter::Antialiasing, false);
   p.setClipping(false);
   // Lost echoes: red marks, whichever target lost them.
   for (const std::vector<Column>& cols : columns_)

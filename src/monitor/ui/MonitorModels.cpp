@@ -38,6 +38,7 @@ TargetsModel::TargetsModel(const RunMonitor& monitor, QObject* parent)
     : QAbstractTableModel(parent), monitor_(monitor) {}
 
 void TargetsModel::refresh(std::int64_t nowUtcUs) {
+  nowUs_ = nowUtcUs;
   const std::size_t n = monitor_.targetCount();
   std::vector<Row> rows(n);
   const OutageTracker& tracker = monitor_.outages();
@@ -197,21 +198,34 @@ QVariant TargetsModel::headerData(int section, Qt::Orientation orientation, int 
   }
 }
 
-std::string TargetsModel::detailsCsv() const {
+std::string TargetsModel::detailsCsv(const PeriodsOf& periodsOf, std::int64_t runFromUs, std::int64_t runToUs) const {
   auto ms = [](const auto& us) { return us ? MillisecondsText(static_cast<double>(*us)).toStdString() : std::string(); };
+  auto when = [](std::int64_t utcUs) {
+    return utcUs < 0 ? std::string()
+                     : QDateTime::fromMSecsSinceEpoch(utcUs / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+  };
+  auto figures = [&](const LatencySummary& f, std::int64_t outages, std::int64_t downUs) {
+    return std::to_string(f.sent) + "," + std::to_string(f.received) + "," +
+           QString::number(f.lossPercent(), 'f', 2).toStdString() + "," + ms(f.lastUs) + "," + ms(f.minUs) + "," +
+           ms(f.medianUs) + "," + ms(f.meanUs) + "," + ms(f.p95Us) + "," + ms(f.maxUs) + "," + ms(f.jitterUs) + "," +
+           MillisecondsText(f.smoothedJitterUs).toStdString() + "," + std::to_string(outages) + "," +
+           QString::number(static_cast<double>(downUs) / 1e6, 'f', 3).toStdString() + "\r\n";
+  };
   std::string out =
-      "target,address,sent,received,loss %,last ms,min ms,median ms,mean ms,95% ms,max ms,jitter ms,"
+      "target,address,period,from,to,sent,received,loss %,last ms,min ms,median ms,mean ms,95% ms,max ms,jitter ms,"
       "smoothed jitter ms,outages,time down s\r\n";
+  const std::vector<Outage>& outages = monitor_.outages().outages();
   for (std::size_t t = 0; t < rows_.size(); ++t) {
     const auto target = static_cast<std::uint32_t>(t);
-    const LatencySummary run = monitor_.latencyOf(target)->run();
-    out += CsvField(monitor_.nameOf(target)) + "," + CsvField(monitor_.addressOf(target)) + "," +
-           std::to_string(run.sent) + "," + std::to_string(run.received) + "," +
-           QString::number(run.lossPercent(), 'f', 2).toStdString() + "," + ms(run.lastUs) + "," + ms(run.minUs) +
-           "," + ms(run.medianUs) + "," + ms(run.meanUs) + "," + ms(run.p95Us) + "," + ms(run.maxUs) + "," +
-           ms(run.jitterUs) + "," + MillisecondsText(run.smoothedJitterUs).toStdString() + "," +
-           std::to_string(rows_[t].outages) + "," +
-           QString::number(static_cast<double>(rows_[t].downUs) / 1e6, 'f', 3).toStdString() + "\r\n";
+    const std::string who = CsvField(monitor_.nameOf(target)) + "," + CsvField(monitor_.addressOf(target)) + ",";
+    out += who + "run," + when(runFromUs) + "," + when(runToUs) + "," +
+           figures(monitor_.latencyOf(target)->run(), rows_[t].outages, rows_[t].downUs);
+    if (!periodsOf) continue;
+    for (const PeriodLatency::Period& p : periodsOf(target)) {
+      const DownTime down = DownTimeWithin(outages, target, p.fromUs, p.toUs, nowUs_);
+      out += who + std::to_string(p.index + 1) + "," + when(p.fromUs) + "," + when(p.toUs) + "," +
+             figures(p.figures.run(), down.outages, down.downUs);
+    }
   }
   return out;
 }

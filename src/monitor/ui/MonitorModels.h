@@ -6,7 +6,10 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "core/monitor/LatencyFigures.h"
 
 namespace sondrel {
 
@@ -32,8 +35,14 @@ class TargetsModel final : public QAbstractTableModel {
   explicit TargetsModel(const RunMonitor& monitor, QObject* parent = nullptr);
   // Reads the monitor again; `nowUtcUs` measures outages under way.
   void refresh(std::int64_t nowUtcUs);
-  // Every target's figures as CSV (times in ms with three decimals, CR LF).
-  std::string detailsCsv() const;
+  // Every target's figures as CSV (times in ms with three decimals, CR LF):
+  // a row for its whole run ("run", from `runFromUs` to `runToUs`, blank
+  // where -1), then one per period that `periodsOf` gives for it, numbered
+  // from 1 (asked target by target, so a long run's periods are never all
+  // held at once).
+  using PeriodsOf = std::function<std::vector<PeriodLatency::Period>(std::uint32_t target)>;
+  std::string detailsCsv(const PeriodsOf& periodsOf = {}, std::int64_t runFromUs = -1,
+                         std::int64_t runToUs = -1) const;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -52,6 +61,7 @@ class TargetsModel final : public QAbstractTableModel {
   const RunMonitor& monitor_;
   std::vector<Row> rows_;
   std::int64_t windowMinutes_ = 5;
+  std::int64_t nowUs_ = 0;  // of the last refresh
 };
 
 class OutageLogModel final : public QAbstractTableModel {

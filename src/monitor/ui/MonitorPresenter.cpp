@@ -1,16 +1,21 @@
 #include "monitor/ui/MonitorPresenter.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QSvgGenerator>
 #include <QTableView>
+#include <cmath>
 #include <limits>
 
 #include "core/ports/Clock.h"
@@ -67,7 +72,18 @@ void MonitorPresenter::makeWindow() {
   window_->targets()->setModel(sorted_);
   window_->targets()->sortByColumn(TargetsModel::Label, Qt::AscendingOrder);
   window_->outages()->setModel(outages_);
+  if (alertLog_) window_->alerts()->setModel(alertLog_);
+  window_->alerts()->horizontalHeader()->setStretchLastSection(true);
+  window_->alertLine()->setText(alertLine_);
   window_->outages()->horizontalHeader()->setStretchLastSection(true);
+  // Wide enough for the longest state and for whole times, until the user
+  // sizes them (the targets' columns are kept).
+  const QFontMetrics fm(window_->font());
+  window_->targets()->horizontalHeader()->resizeSection(
+      TargetsModel::State, fm.horizontalAdvance(QStringLiteral("\u2716 down since 00:00:00")) + 24);
+  for (int column : {OutageLogModel::Start, OutageLogModel::End})
+    window_->outages()->horizontalHeader()->resizeSection(
+        column, fm.horizontalAdvance(QStringLiteral("2026-12-31 00:00:00.000")) + 16);
   connect(window_->filterText(), &QLineEdit::textChanged, sorted_, &QSortFilterProxyModel::setFilterFixedString);
   connect(window_->saveOutagesButton(), &QPushButton::clicked, this, &MonitorPresenter::saveOutages);
   connect(window_->saveChartButton(), &QPushButton::clicked, this, &MonitorPresenter::saveChart);
@@ -104,6 +120,24 @@ void MonitorPresenter::makeWindow() {
     window_->splitter()->restoreState(s);
   if (const QByteArray h = settings.value(QStringLiteral("monitor/columns")).toByteArray(); !h.isEmpty())
     window_->targets()->horizontalHeader()->restoreState(h);
+}
+
+void MonitorPresenter::setAlertLog(QAbstractItemModel* log) {
+  alertLog_ = log;
+  if (window_) window_->alerts()->setModel(log);
+}
+
+void MonitorPresenter::showTarget(std::uint32_t target) {
+  showWindow();
+  const QModelIndex row = sorted_->mapFromSource(targets_->index(static_cast<int>(target), 0));
+  if (!row.isValid()) return;
+  window_->targets()->selectRow(row.row());
+  window_->targets()->scrollTo(row);
+}
+
+void MonitorPresenter::tellAlert(const QString& text) {
+  alertLine_ = text;
+  if (window_) window_->alertLine()->setText(text);
 }
 
 void MonitorPresenter::keepLayout() {
@@ -212,12 +246,30 @@ void MonitorPresenter::refreshChart() {
 
 void MonitorPresenter::saveChart() {
   if (!prompter_ || !window_) return;
-  const QString path =
-      AskSaveFile(*prompter_, {QStringLiteral("Save the latency chart"), QStringLiteral("Latency"), QStringLiteral("png"), {}});
+  const QString path = AskSaveFile(*prompter_, {QStringLiteral("Save the latency chart"), QStringLiteral("Latency"),
+                                                QStringLiteral("png"), {},
+                                                QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)")});
   if (path.isEmpty()) return;
-  if (!window_->chart()->grab().save(path, "PNG"))
-    prompter_->message(QStringLiteral("The chart could not be written: ") + path, QStringLiteral("Monitor"),
-                       IPrompter::Icon::Critical);
+  LatencyChart* chart = window_->chart();
+  QBuffer bytes;
+  bytes.open(QIODevice::WriteOnly);
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    // Drawn again as vectors, at the chart's size on screen.
+    QSvgGenerator svg;
+    svg.setOutputDevice(&bytes);
+    svg.setSize(chart->size());
+    svg.setViewBox(QRect(QPoint(0, 0), chart->size()));
+    svg.setTitle(QStringLiteral("Round-trip times"));
+    QPainter painter(&svg);
+    chart->render(&painter);
+  } else {
+    chart->grab().save(&bytes, "PNG");
+  }
+  bytes.close();
+  if (auto written = files_.replaceFile(path.toStdString(), bytes.data().toStdString()); !written)
+    prompter_->message(QStringLiteral("The chart could not be written: ") + path + QStringLiteral("\r\n") +
+                           QString::fromStdString(written.error().message),
+                       QStringLiteral("Monitor"), IPrompter::Icon::Critical);
 }
 
 void MonitorPresenter::saveCsv(const QString& title, const QString& name, const std::string& bytes) {
@@ -235,7 +287,29 @@ void MonitorPresenter::saveOutages() {
 }
 
 void MonitorPresenter::saveDetails() {
-  saveCsv(QStringLiteral("Save every target's figures"), QStringLiteral("Details"), targets_->detailsCsv());
+  // The whole run's figures from the monitor; those of each period of the
+  // report's length from the archive's exact times, cut at whole minutes
+  // from the run's start.
+  TargetsModel::PeriodsOf periodsOf;
+  std::int64_t from = -1, to = -1;
+  const std::int64_t run = shownRun_ ? shownRun_() : 0;
+  RunArchive* a = run ? archive() : nullptr;
+  if (auto summary = a ? a->summary(run) : Result<RunSummary>(Error{0, ""})) {
+    from = summary.value().startUtcUs;
+    to = summary.value().endUtcUs.value_or(clock_ ? clock_->utcMicros() : from + summary.value().durationUs);
+    const double minutes = reportMinutes_ ? reportMinutes_() : 1.0;
+    const auto periodUs = std::max<std::int64_t>(60'000'000, std::llround(minutes * 60e6));
+    const std::int64_t origin = from - ((from % 60'000'000) + 60'000'000) % 60'000'000;
+    periodsOf = [a, run, origin, periodUs](std::uint32_t target) {
+      PeriodLatency periods(origin, periodUs);
+      if (auto echoes = a->echoesOf(run, target, std::numeric_limits<std::int64_t>::min(),
+                                    std::numeric_limits<std::int64_t>::max()))
+        for (const ArchivedEcho& e : echoes.value()) periods.add(e.sentUtcUs, e.roundTripUs);
+      return periods.periods();
+    };
+  }
+  saveCsv(QStringLiteral("Save every target's figures"), QStringLiteral("Details"),
+          targets_->detailsCsv(periodsOf, from, to));
 }
 
 }  // namespace sondrel

@@ -15,6 +15,7 @@
 
 #include "monitor/ui/MonitorWindow.h"
 
+class QAbstractItemModel;
 class QSortFilterProxyModel;
 
 namespace sondrel {
@@ -41,6 +42,14 @@ class MonitorPresenter final : public QObject {
   ~MonitorPresenter() override;
 
   void showWindow();
+  // The alert log the window lists beside the outages.
+  void setAlertLog(QAbstractItemModel* log);
+  // Shows the window with `target`'s row selected (and charted).
+  void showTarget(std::uint32_t target);
+  // Says an alert on the window's alert line (the desktop could not).
+  void tellAlert(const QString& text);
+  // The report's period length in minutes, for the details' periods.
+  void setReportMinutes(std::function<double()> minutes) { reportMinutes_ = std::move(minutes); }
   // A run has started: the window opens if the user asked for that.
   void runStarted();
   bool opensWithRuns() const { return openWithRuns_; }
@@ -77,6 +86,9 @@ class MonitorPresenter final : public QObject {
   QTimer timer_;
   std::string archivePath_;
   std::function<std::int64_t()> shownRun_;
+  std::function<double()> reportMinutes_;
+  QPointer<QAbstractItemModel> alertLog_;
+  QString alertLine_;
   std::unique_ptr<RunArchive> archive_;
   // The charted targets' echoes of the shown archived run, kept between
   // refreshes.

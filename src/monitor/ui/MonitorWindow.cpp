@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QHeaderView>
 #include <QLabel>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -71,13 +72,23 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   outages_->setSelectionMode(QAbstractItemView::SingleSelection);
   saveOutages_ = new QPushButton(QStringLiteral("&Save outages as CSV..."), log);
   saveOutages_->setObjectName(QStringLiteral("MonitorSaveOutages"));
+  alerts_ = Table(log, "MonitorAlerts");
+  alerts_->setSelectionMode(QAbstractItemView::SingleSelection);
+  alertLine_ = new QLabel(log);
+  alertLine_->setObjectName(QStringLiteral("MonitorAlertLine"));
+  alertLine_->setTextFormat(Qt::PlainText);
+  logTabs_ = new QTabWidget(log);
+  logTabs_->setObjectName(QStringLiteral("MonitorLogs"));
+  logTabs_->setDocumentMode(true);
+  logTabs_->addTab(outages_, QStringLiteral("Outages"));
+  logTabs_->addTab(alerts_, QStringLiteral("Alerts"));
   auto* logTop = new QHBoxLayout;
-  logTop->addWidget(new QLabel(QStringLiteral("Outages"), log), 1);
+  logTop->addWidget(alertLine_, 1);
   logTop->addWidget(saveOutages_);
   auto* logLayout = new QVBoxLayout(log);
   logLayout->setContentsMargins(0, 0, 0, 0);
   logLayout->addLayout(logTop);
-  logLayout->addWidget(outages_, 1);
+  logLayout->addWidget(logTabs_, 1);
 
   auto* charted = new QWidget(this);
   chart_ = new LatencyChart(charted);
@@ -90,7 +101,7 @@ MonitorWindow::MonitorWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   follow_ = new QCheckBox(QStringLiteral("F&ollow the live end"), charted);
   follow_->setObjectName(QStringLiteral("MonitorFollow"));
   follow_->setChecked(true);
-  saveChart_ = new QPushButton(QStringLiteral("Save &chart as PNG..."), charted);
+  saveChart_ = new QPushButton(QStringLiteral("Save &chart..."), charted);
   saveChart_->setObjectName(QStringLiteral("MonitorSaveChart"));
   auto* chartTop = new QHBoxLayout;
   auto* spanLabel = new QLabel(QStringLiteral("Chart the selected targets over"), charted);

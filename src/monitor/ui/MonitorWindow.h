@@ -12,6 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QSortFilterProxyModel;
 class QSplitter;
+class QTabWidget;
 class QTableView;
 
 namespace sondrel {
@@ -26,6 +27,10 @@ class MonitorWindow final : public QWidget {
   QLineEdit* filterText() const { return filter_; }
   QTableView* targets() const { return targets_; }
   QTableView* outages() const { return outages_; }
+  QTableView* alerts() const { return alerts_; }
+  QTabWidget* logTabs() const { return logTabs_; }
+  // The latest alert the desktop could not show, when there is no tray.
+  QLabel* alertLine() const { return alertLine_; }
   QPushButton* saveOutagesButton() const { return saveOutages_; }
   QPushButton* saveDetailsButton() const { return saveDetails_; }
   QLabel* runLabel() const { return run_; }
@@ -49,6 +54,9 @@ class MonitorWindow final : public QWidget {
   QLineEdit* filter_;
   QTableView* targets_;
   QTableView* outages_;
+  QTableView* alerts_;
+  QTabWidget* logTabs_;
+  QLabel* alertLine_;
   QPushButton* saveOutages_;
   QPushButton* saveDetails_;
   QLabel* run_;

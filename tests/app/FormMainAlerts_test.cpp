@@ -1,0 +1,174 @@
+// Alerts of the window's runs, through the real main window with the fake
+// carrier, clock, desktop and programs: an outage told as it begins and
+// ends, a flapping target folded into one alert, the alert log, the rule's
+// command with the alert in its environment, and the monitor's alert line
+// when the desktop has no notification service.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+
+#include "alerts/AlertCenter.h"
+#include "alerts/ui/AlertLogModel.h"
+#include "alerts/ui/AlertRulesDialog.h"
+#include "alerts/ui/AlertsPresenter.h"
+#include "app/AppFixture.h"
+#include "monitor/ui/MonitorPresenter.h"
+#include "monitor/ui/MonitorWindow.h"
+#include "ping/PingRun.h"
+#include "ping/ui/ParameterFrame.h"
+
+namespace sondrel {
+namespace {
+
+using Script = fakes::FakeIcmpCarrier::Script;
+const Script kOk{0, 450, 64}, kLost{11010, 0, 0};
+
+class FormMainAlertsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(base_.isValid());
+    // One outage rule for every target, told on the desktop and to a
+    // program of the user's.
+    AlertSettings settings;
+    AlertRuleSettings outage;
+    outage.rule.name = "any outage";
+    outage.command = {"/usr/local/bin/page-me", "--quiet"};
+    settings.rules.push_back(outage);
+    WriteAlertSettings(settings);
+    fakes_.processes->script("/usr/local/bin/page-me", {{"paged\n"}, 0});
+    fakes_.icmp->script("127.0.0.1", kOk);
+    app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
+    w().Form_Load();
+    QComboBox* interval = w().parameterFrame()->comboInv();
+    interval->setCurrentIndex(0);
+    Q_EMIT interval->activated(0);
+  }
+  void TearDown() override {
+    app_.reset();
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"))
+        .remove(QStringLiteral("alerts"));
+  }
+  FormMain& w() { return *app_->window; }
+  void RunOf(int pings) {
+    testing::PingTheseTargets(w(), {"127.0.0.1", "127.0.0.9"});
+    w().parameterFrame()->comboTimes()->setEditText(QString::number(pings));
+    QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w().testRunning(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
+  }
+  std::string Env(std::size_t start, const std::string& name) {
+    for (const auto& [k, v] : fakes_.processes->started().at(start).environment)
+      if (k == name) return v;
+    return "(missing)";
+  }
+
+  QTemporaryDir base_;
+  testing::FakeServices fakes_;
+  std::unique_ptr<testing::MainWindowUnderTest> app_;
+};
+
+TEST_F(FormMainAlertsTest, AnOutageIsToldAsItBeginsAndEndsAndAFlappingTargetIsFoldedIntoOneAlert) {
+  // 127.0.0.9: down and up (one outage), then down, up, down and up again
+  // within the minimum interval (the fake clock stands still).
+  fakes_.icmp->scriptEach("127.0.0.9", {kOk, kLost, kLost, kLost, kOk, kLost, kLost, kLost, kOk, kLost, kLost,
+                                        kLost, kOk, kOk});
+  RunOf(14);
+  const std::vector<DesktopNotification>& sent = fakes_.notifier->sent;
+  ASSERT_EQ(sent.size(), 3u);
+  EXPECT_EQ(sent[0].summary, QStringLiteral("127.0.0.9 is down"));
+  EXPECT_TRUE(sent[0].critical);
+  EXPECT_TRUE(sent[0].body.contains(QStringLiteral("since 14:05:09"))) << sent[0].body.toStdString();
+  EXPECT_EQ(sent[1].summary, QStringLiteral("127.0.0.9 is up again"));
+  EXPECT_FALSE(sent[1].critical);
+  // Held by the interval, then told at the run's end: the state then, with
+  // the three changes before it folded in.
+  EXPECT_EQ(sent[2].summary, QStringLiteral("127.0.0.9 is up again"));
+  EXPECT_TRUE(sent[2].body.contains(QStringLiteral("3 earlier changes folded into this alert")))
+      << sent[2].body.toStdString();
+
+  // The alert log, with the command's end once it came.
+  AlertLogModel& log = *w().alertsPresenter()->log();
+  ASSERT_EQ(log.rowCount(), 3);
+  EXPECT_EQ(log.index(0, AlertLogModel::Event).data().toString(), QStringLiteral("outage-start"));
+  EXPECT_EQ(log.index(2, AlertLogModel::Event).data().toString(), QStringLiteral("outage-end (+3)"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return log.index(2, AlertLogModel::Command).data().toString() == QStringLiteral("exit 0"); }, 5000));
+  EXPECT_EQ(log.index(0, AlertLogModel::Desktop).data().toString(), QStringLiteral("shown"));
+
+  // The rule's program, without a shell, with the alert in its environment.
+  ASSERT_EQ(fakes_.processes->started().size(), 3u);
+  EXPECT_EQ(fakes_.processes->started()[0].argv, (std::vector<std::string>{"/usr/local/bin/page-me", "--quiet"}));
+  EXPECT_EQ(Env(0, "SONDREL_EVENT"), "outage-start");
+  EXPECT_EQ(Env(0, "SONDREL_TARGET"), "127.0.0.9");
+  EXPECT_EQ(Env(0, "SONDREL_ADDRESS"), "127.0.0.9");
+  EXPECT_EQ(Env(1, "SONDREL_EVENT"), "outage-end");
+  EXPECT_EQ(Env(2, "SONDREL_FOLDED"), "3");
+
+  // The log is in the monitor window beside the outages; Show on the first
+  // notification opens it on that target.
+  fakes_.notifier->chooseShow(0);
+  MonitorWindow* mw = w().monitorPresenter()->window();
+  ASSERT_NE(mw, nullptr);
+  EXPECT_TRUE(mw->isVisible());
+  EXPECT_EQ(mw->alerts()->model()->rowCount(), 3);
+  EXPECT_EQ(w().monitorPresenter()->chartedTargets(), std::vector<std::uint32_t>{1});
+}
+
+TEST_F(FormMainAlertsTest, WithoutANotificationServiceTheAlertIsToldOnTheMonitorsAlertLine) {
+  fakes_.notifier->shows = false;
+  fakes_.icmp->scriptEach("127.0.0.9", {kOk, kLost, kLost, kLost, kLost});
+  RunOf(5);
+  ASSERT_EQ(fakes_.notifier->sent.size(), 1u) << "an outage the run's end closed is no target coming back";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().alertsPresenter()->log()->rowCount() == 1; }, 5000));
+  w().monitorPresenter()->showWindow();
+  MonitorWindow* mw = w().monitorPresenter()->window();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return mw->alertLine()->text().startsWith(QStringLiteral("127.0.0.9 is down")); }, 5000))
+      << mw->alertLine()->text().toStdString();
+  EXPECT_EQ(w().alertsPresenter()->overall(), AlertsPresenter::Overall::SomeLossy)
+      << "4 of 5 lost; the outage itself closed with the run";
+}
+
+TEST_F(FormMainAlertsTest, TheRulesDialogChecksEachRowKeepsTheRulesAndAppliesThemAtOnce) {
+  w().action(QStringLiteral("mnuAlerts"))->trigger();
+  AlertRulesDialog* dialog = w().alertsPresenter()->rulesDialog();
+  ASSERT_NE(dialog, nullptr);
+  QTableWidget* table = dialog->table();
+  ASSERT_EQ(table->rowCount(), 1);
+  EXPECT_EQ(table->item(0, AlertRulesDialog::Name)->text(), QStringLiteral("any outage"));
+  EXPECT_EQ(table->item(0, AlertRulesDialog::Command)->text(), QStringLiteral("/usr/local/bin/page-me --quiet"));
+
+  QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("AlertRuleAdd")), Qt::LeftButton);
+  ASSERT_EQ(table->rowCount(), 2);
+  static_cast<QComboBox*>(table->cellWidget(1, AlertRulesDialog::Kind))->setCurrentIndex(1);  // loss
+  table->item(1, AlertRulesDialog::Name)->setText(QStringLiteral("office loss"));
+  table->item(1, AlertRulesDialog::Raise)->setText(QStringLiteral("5"));
+  table->item(1, AlertRulesDialog::Clear)->setText(QStringLiteral("20"));
+  table->item(1, AlertRulesDialog::Targets)->setText(QStringLiteral("router, 127.0.0.9"));
+  table->item(1, AlertRulesDialog::Command)->setText(QStringLiteral("/bin/logger -t \"sondrel alert\""));
+  dialog->accept();
+  ASSERT_FALSE(fakes_.prompter->messages().isEmpty());
+  EXPECT_EQ(fakes_.prompter->messages().back().text,
+            QStringLiteral("Rule 2: \"Clears at\" must be a number from 0 up to \"Fires at\"."));
+  EXPECT_TRUE(dialog->isVisible()) << "nothing kept until every row is right";
+  EXPECT_EQ(ReadAlertSettings().rules.size(), 1u);
+
+  table->item(1, AlertRulesDialog::Clear)->setText(QStringLiteral("2"));
+  dialog->accept();
+  const AlertSettings kept = ReadAlertSettings();
+  ASSERT_EQ(kept.rules.size(), 2u);
+  EXPECT_EQ(kept.rules[1].rule.kind, AlertKind::Loss);
+  EXPECT_DOUBLE_EQ(kept.rules[1].rule.raisePercent, 5);
+  EXPECT_DOUBLE_EQ(kept.rules[1].rule.clearPercent, 2);
+  EXPECT_EQ(kept.rules[1].rule.targets, (std::vector<std::string>{"router", "127.0.0.9"}));
+  EXPECT_EQ(kept.rules[1].command, (std::vector<std::string>{"/bin/logger", "-t", "sondrel alert"}))
+      << "split as words, quotes kept together, no shell";
+  EXPECT_EQ(w().alertCenter()->settings().rules.size(), 2u) << "applied at once";
+}
+
+}  // namespace
+}  // namespace sondrel
