@@ -2,6 +2,7 @@
 // pixel column once more fall on it than can be drawn, losses and outages.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -53,6 +54,20 @@ TEST(LatencyChartColumns, ADayOfEchoesIsDrawnAsEachColumnsSpreadWithItsLosses) {
   }
   EXPECT_EQ(replies + lost, 86'400);
   EXPECT_EQ(lost, 864);
+
+  // Drawn: between a column's minimum and its lower quartile the light band
+  // alone, the series' colour at 60 of 255 over the white plot.
+  QImage picture(chart.size(), QImage::Format_ARGB32);
+  chart.render(&picture);
+  const int plotTop = 10, plotHeight = chart.height() - 10 - 44;  // the plot's margins
+  const double top = 2'900 * 1.1;
+  const int y = plotTop + static_cast<int>(plotHeight * (1.0 - 2'100 / top));
+  const QColor seen = picture.pixelColor(64 + 300, y);
+  const QColor colour = LatencyChart::colourOf(0);
+  auto over = [](int c) { return c * 60 / 255.0 + 255 * (195 / 255.0); };
+  EXPECT_NEAR(seen.red(), over(colour.red()), 4);
+  EXPECT_NEAR(seen.green(), over(colour.green()), 4);
+  EXPECT_NEAR(seen.blue(), over(colour.blue()), 4);
 
   // Zoomed to a minute: single echoes again, and the nearest one named.
   chart.setRange(0, 60 * kSecond);

@@ -33,14 +33,21 @@ QString TimeText(std::int64_t utcUs, std::int64_t spanUs) {
 void BlendColumn(QImage& image, int x, int y0, int y1, const QColor& colour, int alpha) {
   if (y0 > y1) std::swap(y0, y1);
   const std::uint32_t a = static_cast<std::uint32_t>(alpha), keep = 255 - a;
-  const std::uint32_t sr = static_cast<std::uint32_t>(colour.red()) * a / 255,
-                      sg = static_cast<std::uint32_t>(colour.green()) * a / 255,
-                      sb = static_cast<std::uint32_t>(colour.blue()) * a / 255;
+  // The source premultiplied, then each pixel as src + dst * (255 - a) / 255
+  // on all four bytes at once (two at a time in 16-bit lanes).
+  const std::uint32_t src = (a << 24) | ((static_cast<std::uint32_t>(colour.red()) * a / 255) << 16) |
+                            ((static_cast<std::uint32_t>(colour.green()) * a / 255) << 8) |
+                            (static_cast<std::uint32_t>(colour.blue()) * a / 255);
+  uchar* bits = image.bits();  // detached once, not per row
+  const qsizetype stride = image.bytesPerLine();
   for (int yy = y0; yy <= y1; ++yy) {
-    auto* px = reinterpret_cast<QRgb*>(image.scanLine(yy)) + x;
-    const QRgb d = *px;
-    *px = qRgba(static_cast<int>(sr + qRed(d) * keep / 255), static_cast<int>(sg + qGreen(d) * keep / 255),
-                static_cast<int>(sb + qBlue(d) * keep / 255), static_cast<int>(a + qAlpha(d) * keep / 255));
+    auto* px = reinterpret_cast<std::uint32_t*>(bits + yy * stride) + x;
+    const std::uint32_t d = *px;
+    std::uint32_t rb = (d & 0x00ff00ffu) * keep;
+    std::uint32_t ag = ((d >> 8) & 0x00ff00ffu) * keep;
+    rb = ((rb + ((rb >> 8) & 0x00ff00ffu) + 0x00800080u) >> 8) & 0x00ff00ffu;
+    ag = (ag + ((ag >> 8) & 0x00ff00ffu) + 0x00800080u) & 0xff00ff00u;
+    *px = src + (rb | ag);
   }
 }
 
