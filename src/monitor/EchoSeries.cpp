@@ -151,7 +151,7 @@ std::vector<EchoColumn> EchoSeries::columns(std::int64_t fromUs, std::int64_t to
   // Blocks of about an eighth of a column; the echoes of the blocks cut by
   // the span's ends are taken one by one.
   const double span = static_cast<double>(toUs - fromUs);
-  const auto columnUs = static_cast<std::uint64_t>(std::max(1.0, span / width / 8));
+  const auto columnUs = static_cast<std::uint64_t>(std::max(1.0, span / width / 4));
   const int shift = std::bit_width(columnUs) - 1;
   const Level& lv = level(shift);
   const std::int64_t blockUs = std::int64_t{1} << shift;
