@@ -113,9 +113,10 @@ TEST(LatencyChartColumns, OutagesOfTheChartedTargetsAreShadedWithinTheRange) {
   Outage charted{0, 100 * kSecond, 160 * kSecond, 60};
   Outage other{3, 200 * kSecond, 260 * kSecond, 60};
   Outage going{0, 500 * kSecond, -1, 5};
-  chart.setOutages({charted, other, going});
+  Outage overlapping{0, 140 * kSecond, 170 * kSecond, 30};
+  chart.setOutages({charted, other, going, overlapping});
   ASSERT_EQ(chart.shaded().size(), 2u) << "the other target's outage is not shaded";
-  EXPECT_EQ(chart.shaded()[0], (std::pair<int, int>{64 + 100, 64 + 160}));
+  EXPECT_EQ(chart.shaded()[0], (std::pair<int, int>{64 + 100, 64 + 170})) << "two that overlap, shaded once";
   EXPECT_EQ(chart.shaded()[1], (std::pair<int, int>{64 + 500, 64 + 600})) << "one under way to the end of the range";
 }
 

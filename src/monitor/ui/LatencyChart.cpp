@@ -178,6 +178,16 @@ void LatencyChart::recompute() {
     const int x1 = r.left() + static_cast<int>(static_cast<double>(std::min(end, to_) - from_) / span * r.width());
     shaded_.emplace_back(x0, std::max(x1, x0 + 1));
   }
+  // Outages of several targets at once are shaded once: their spans joined.
+  std::sort(shaded_.begin(), shaded_.end());
+  std::vector<std::pair<int, int>> joined;
+  for (const auto& span : shaded_) {
+    if (!joined.empty() && span.first <= joined.back().second)
+      joined.back().second = std::max(joined.back().second, span.second);
+    else
+      joined.push_back(span);
+  }
+  shaded_ = std::move(joined);
   update();
 }
 
@@ -287,13 +297,21 @@ void LatencyChart::paintEvent(QPaintEvent*) {
   for (const std::vector<Column>& cols : columns_)
     for (std::size_t c = 0; c < cols.size(); ++c)
       if (cols[c].lost > 0) p.fillRect(QRect(r.left() + static_cast<int>(c), lossTop, 1, kLossBand), QColor(0xcc, 0, 0));
-  // The legend.
-  int x = r.left() + 6;
+  // The legend, on as many lines as its names need, on white so that it
+  // reads over the lines.
+  int x = r.left() + 6, top = kTop + 4;
+  const int line = std::max(12, fm.height() + 2);
   for (std::size_t k = 0; k < series_.size(); ++k) {
-    p.fillRect(QRect(x, kTop + 4, 10, 10), colourOf(k));
+    const int w = 24 + fm.horizontalAdvance(series_[k].name);
+    if (x > r.left() + 6 && x + w > r.right()) {
+      x = r.left() + 6;
+      top += line;
+    }
+    p.fillRect(QRect(x - 2, top - 2, w - 6, line), QColor(255, 255, 255, 200));
+    p.fillRect(QRect(x, top + (fm.height() - 10) / 2, 10, 10), colourOf(k));
     p.setPen(Qt::black);
-    p.drawText(x + 14, kTop + 4 + fm.ascent() - 1, series_[k].name);
-    x += 24 + fm.horizontalAdvance(series_[k].name);
+    p.drawText(x + 14, top + fm.ascent(), series_[k].name);
+    x += w;
   }
   if (series_.empty()) {
     p.setPen(Qt::gray);
