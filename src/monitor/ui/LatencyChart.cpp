@@ -205,7 +205,7 @@ void LatencyChart::paintEvent(QPaintEvent*) {
   const int lossTop = r.bottom() + 4;
   p.setRenderHint(QPainter::Antialiasing, false);
   // Outages under everything.
-  for (const auto& [x0, x1] : shaded_) p.fillRect(QRect(x0, r.top(), x1 - x0, r.height()), QColor(0xd5, 0x5e, 0x00, 40));
+  for (const auto& [x0, x1] : shaded_) p.fillRect(QRect(x0, r.top(), x1 - x0, r.height()), QColor(0xd5, 0x5e, 0x00, 56));
   // The axes and their grid.
   p.setPen(QColor(0xdd, 0xdd, 0xdd));
   const QFontMetrics fm = p.fontMetrics();
