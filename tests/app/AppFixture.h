@@ -1,7 +1,10 @@
 #pragma once
 // A main window built on fakes over a temporary data-folder base.
 
+#include <QComboBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,6 +23,7 @@
 #include "fakes/FakeNotifier.h"
 #include "fakes/FakeResolver.h"
 #include "ping/PingRun.h"
+#include "ping/ui/ParameterFrame.h"
 #include "platform/Files_linux.h"
 
 namespace sondrel::testing {
@@ -79,6 +83,23 @@ inline void PingTheseTargets(FormMain& w, std::vector<std::string> addresses) {
     t.labels = addresses;
     return t;
   });
+}
+
+// The fastest interval, chosen from its list as a user does.
+inline void ChooseFastestInterval(FormMain& w) {
+  QComboBox* interval = w.parameterFrame()->comboInv();
+  interval->setCurrentIndex(0);
+  Q_EMIT interval->activated(0);
+}
+
+// Pings `addresses` `pings` times through the Ping button; false when the
+// run did not start or end within 10 s each.
+inline bool PingThroughTheButton(FormMain& w, std::vector<std::string> addresses, int pings) {
+  PingTheseTargets(w, std::move(addresses));
+  w.parameterFrame()->comboTimes()->setEditText(QString::number(pings));
+  QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
+  return QTest::qWaitFor([&] { return w.testRunning(); }, 10000) &&
+         QTest::qWaitFor([&] { return !w.testRunning(); }, 10000);
 }
 
 }  // namespace sondrel::testing

@@ -35,18 +35,10 @@ class FormMainMonitorTest : public ::testing::Test {
     fakes_.icmp->script("127.0.0.1", {0, 13, 64});
     app_ = std::make_unique<testing::MainWindowUnderTest>(base_.path().toStdString(), fakes_);
     w().Form_Load();
-    QComboBox* interval = w().parameterFrame()->comboInv();
-    interval->setCurrentIndex(0);
-    Q_EMIT interval->activated(0);
+    testing::ChooseFastestInterval(w());
   }
   FormMain& w() { return *app_->window; }
-  void RunOf(int pings) {
-    testing::PingTheseTargets(w(), {"127.0.0.1", "127.0.0.9"});
-    w().parameterFrame()->comboTimes()->setEditText(QString::number(pings));
-    QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w().testRunning(); }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
-  }
+  void RunOf(int pings) { ASSERT_TRUE(testing::PingThroughTheButton(w(), {"127.0.0.1", "127.0.0.9"}, pings)); }
   MonitorPresenter& Monitor() { return *w().monitorPresenter(); }
   MonitorWindow& OpenMonitor() {
     w().action(QStringLiteral("mnuMonitor"))->trigger();
