@@ -134,6 +134,22 @@ void WriteAlertSettings(const AlertSettings& settings) {
   s.endArray();
 }
 
+ArchivedAlert ArchivedAlertOf(const AlertRecord& r) {
+  ArchivedAlert a;
+  a.seq = static_cast<std::int64_t>(r.id);
+  a.atUtcUs = r.alert.atUtcUs;
+  a.rule = r.rule.toStdString();
+  a.target = r.alert.target;
+  a.address = r.address.toStdString();
+  a.event = std::string(EventName(r.alert.event));
+  a.sinceUtcUs = r.alert.sinceUtcUs;
+  a.folded = r.alert.folded;
+  a.summary = r.summary.toStdString();
+  a.body = r.body.toStdString();
+  a.exitStatus = r.exitStatus;
+  return a;
+}
+
 QString IsoLocalTime(std::int64_t utcUs) {
   const QDateTime local = QDateTime::fromMSecsSinceEpoch(utcUs / 1000);
   return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/RunArchive.h"
 #include "core/alerts/AlertRules.h"
 
 namespace sondrel {
@@ -71,6 +72,8 @@ std::pair<QString, QString> AlertTexts(const Alert& alert, const QString& rule, 
                                        const QString& address, int windowMinutes);
 // The environment a rule's command is given.
 std::vector<std::pair<std::string, std::string>> AlertEnvironment(const AlertRecord& record);
+// The alert as the run archive keeps it.
+ArchivedAlert ArchivedAlertOf(const AlertRecord& record);
 // A moment as ISO 8601 local time with milliseconds and the UTC offset.
 QString IsoLocalTime(std::int64_t utcUs);
 

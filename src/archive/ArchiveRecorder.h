@@ -44,6 +44,8 @@ class ArchiveRecorder final : public QObject, public RunReader {
   // first start beside an existing log).
   void importNextShownRun() { importNext_ = true; }
 
+  // Keeps an alert of the run (or its newer state) with the run.
+  void putAlert(ArchivedAlert alert) { writer_->putAlert(std::move(alert)); }
   // Waits until what may be committed now is (tests, and the command line
   // before it exits).
   bool waitIdle(int timeoutMs);

@@ -89,6 +89,14 @@ void ArchiveWriter::importRun(RunData run, std::int64_t startUtcUs, const LocalD
   queueAside(std::move(op));
 }
 
+void ArchiveWriter::putAlert(ArchivedAlert alert) {
+  std::lock_guard lock(mutex_);
+  Op op;
+  op.kind = Op::Alert;
+  op.alert = std::move(alert);
+  queueAside(std::move(op));
+}
+
 void ArchiveWriter::queueAside(Op op) {
   // Before the results still coming in, not behind them: results followed
   // by another op are committed whole at once, and a pass half in would be
@@ -267,6 +275,17 @@ void ArchiveWriter::handle(Op& op) {
       if (!archive_ && !files_.fileExists(path_)) return;
       if (!ensureOpen() || archive_->readOnly()) return;
       if (auto r = archive_->applyRetention(op.rule, op.utcUs); !r && onFailure_) onFailure_(r.error().message);
+      return;
+    }
+    case Op::Alert: {
+      std::int64_t run = 0;
+      {
+        std::lock_guard lock(mutex_);
+        run = runId_;
+      }
+      // A run the archive could not keep keeps no alerts either.
+      if (failed_ || run == 0 || !archive_) return;
+      if (auto r = archive_->putAlert(run, op.alert); !r) fail(r.error().message);
       return;
     }
     case Op::Import: {

@@ -49,6 +49,9 @@ class ArchiveWriter {
   // Removes what `rule` lets go (RunArchive::applyRetention), on the thread;
   // nothing when there is no archive yet.
   void keep(const Retention& rule, std::int64_t nowUtcUs);
+  // Keeps an alert of the run being written (or last written), or its
+  // newer state (RunArchive::putAlert), ahead of results not yet released.
+  void putAlert(ArchivedAlert alert);
   // Keeps a run read from the run log (RunArchive::importRun), on the thread.
   void importRun(RunData run, std::int64_t startUtcUs, const LocalDateTime& startLocal);
 
@@ -62,7 +65,7 @@ class ArchiveWriter {
 
  private:
   struct Op {
-    enum Kind { Begin, Results, End, Keep, Import } kind = Results;
+    enum Kind { Begin, Results, End, Keep, Import, Alert } kind = Results;
     ArchiveRunStart start;
     std::vector<ArchiveResult> results;
     RunEnding how = RunEnding::Stopped;
@@ -71,6 +74,7 @@ class ArchiveWriter {
     LocalDateTime local;
     Retention rule;                     // Keep: what stays
     std::shared_ptr<RunData> imported;  // Import: the run
+    ArchivedAlert alert;                // Alert: the alert
   };
 
   // Queues an op of no run (retention, an import) ahead of the run's results

@@ -100,6 +100,24 @@ const char* const kSchemaV3[] = {
     "CREATE INDEX IF NOT EXISTS chunks_by_target_time ON chunks(run, target, last_sent)",
 };
 
+// Format 4: the alerts told during a run.
+const char* const kSchemaV4[] = {
+    R"(CREATE TABLE IF NOT EXISTS alerts(
+         run INTEGER NOT NULL,
+         seq INTEGER NOT NULL,
+         at_utc INTEGER NOT NULL,
+         rule TEXT NOT NULL,
+         target INTEGER NOT NULL,
+         address TEXT NOT NULL,
+         event TEXT NOT NULL,
+         since_utc INTEGER NOT NULL,
+         folded INTEGER NOT NULL,
+         summary TEXT NOT NULL,
+         body TEXT NOT NULL,
+         exit_status INTEGER,
+         PRIMARY KEY(run, seq)) WITHOUT ROWID)",
+};
+
 // Upgrade steps: step k takes a database of user_version k-1 to k. Add the
 // next version's statements as a new step; never change an old one.
 struct UpgradeStep {
@@ -110,6 +128,7 @@ const UpgradeStep kUpgrades[] = {
     {kSchemaV1, std::size(kSchemaV1)},
     {kSchemaV2, std::size(kSchemaV2)},
     {kSchemaV3, std::size(kSchemaV3)},
+    {kSchemaV4, std::size(kSchemaV4)},
 };
 static_assert(std::size(kUpgrades) == RunArchive::kSchemaVersion);
 
@@ -1091,7 +1110,8 @@ Result<std::vector<ArchivedEcho>> RunArchive::echoesOf(std::int64_t run, std::ui
 
 Result<void> RunArchive::deleteRunRows(std::int64_t run) {
   for (const char* sql : {"DELETE FROM chunks WHERE run = ?", "DELETE FROM targets WHERE run = ?",
-                          "DELETE FROM outages WHERE run = ?", "DELETE FROM runs WHERE id = ?"}) {
+                          "DELETE FROM outages WHERE run = ?", "DELETE FROM alerts WHERE run = ?",
+                          "DELETE FROM runs WHERE id = ?"}) {
     Stmt s;
     if (auto r = prepare(s.s, sql); !r) return r;
     sqlite3_bind_int64(s, 1, run);
@@ -1304,6 +1324,62 @@ Result<int> RunArchive::outageAfterOf(std::int64_t run) {
   sqlite3_bind_int64(s, 1, run);
   if (sqlite3_step(s) != SQLITE_ROW) return failure("reading a run");
   return sqlite3_column_int(s, 0);
+}
+
+Result<void> RunArchive::putAlert(std::int64_t run, const ArchivedAlert& a) {
+  if (auto w = checkWritable(); !w) return w;
+  Stmt s;
+  if (auto r = prepare(s.s,
+                       "INSERT OR REPLACE INTO alerts(run, seq, at_utc, rule, target, address, event, since_utc, "
+                       "folded, summary, body, exit_status) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+      !r)
+    return r;
+  sqlite3_bind_int64(s, 1, run);
+  sqlite3_bind_int64(s, 2, a.seq);
+  sqlite3_bind_int64(s, 3, a.atUtcUs);
+  sqlite3_bind_text(s, 4, a.rule.data(), static_cast<int>(a.rule.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int64(s, 5, a.target);
+  sqlite3_bind_text(s, 6, a.address.data(), static_cast<int>(a.address.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s, 7, a.event.data(), static_cast<int>(a.event.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int64(s, 8, a.sinceUtcUs);
+  sqlite3_bind_int(s, 9, a.folded);
+  sqlite3_bind_text(s, 10, a.summary.data(), static_cast<int>(a.summary.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(s, 11, a.body.data(), static_cast<int>(a.body.size()), SQLITE_TRANSIENT);
+  if (a.exitStatus)
+    sqlite3_bind_int(s, 12, *a.exitStatus);
+  else
+    sqlite3_bind_null(s, 12);
+  if (sqlite3_step(s) != SQLITE_DONE) return failure("keeping an alert");
+  return {};
+}
+
+Result<std::vector<ArchivedAlert>> RunArchive::alertsOf(std::int64_t run) {
+  Stmt s;
+  if (auto r = prepare(s.s,
+                       "SELECT seq, at_utc, rule, target, address, event, since_utc, folded, summary, body, exit_status "
+                       "FROM alerts WHERE run = ? ORDER BY seq");
+      !r)
+    return r.error();
+  sqlite3_bind_int64(s, 1, run);
+  std::vector<ArchivedAlert> out;
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    ArchivedAlert a;
+    a.seq = sqlite3_column_int64(s, 0);
+    a.atUtcUs = sqlite3_column_int64(s, 1);
+    a.rule = ColumnText(s, 2);
+    a.target = static_cast<std::uint32_t>(sqlite3_column_int64(s, 3));
+    a.address = ColumnText(s, 4);
+    a.event = ColumnText(s, 5);
+    a.sinceUtcUs = sqlite3_column_int64(s, 6);
+    a.folded = sqlite3_column_int(s, 7);
+    a.summary = ColumnText(s, 8);
+    a.body = ColumnText(s, 9);
+    if (sqlite3_column_type(s, 10) != SQLITE_NULL) a.exitStatus = sqlite3_column_int(s, 10);
+    out.push_back(std::move(a));
+  }
+  if (rc != SQLITE_DONE) return failure("reading a run's alerts");
+  return out;
 }
 
 }  // namespace sondrel

@@ -106,6 +106,20 @@ struct RunSummary {
   std::string passMode, bufferMode, bufferSizes;
 };
 
+// One alert told during a run, as the alert log keeps it.
+struct ArchivedAlert {
+  std::int64_t seq = 0;       // the run's alert number, from 1
+  std::int64_t atUtcUs = 0;   // when it was told
+  std::string rule;
+  std::uint32_t target = 0;
+  std::string address;
+  std::string event;          // "outage-start", "loss-clear", ...
+  std::int64_t sinceUtcUs = 0;
+  int folded = 0;
+  std::string summary, body;
+  std::optional<int> exitStatus;  // of its command, once ended (-1: did not start)
+};
+
 struct Retention {
   int days = 365;
   std::int64_t maxBytes = std::int64_t{2} << 30;
@@ -113,7 +127,7 @@ struct Retention {
 
 class RunArchive {
  public:
-  static constexpr int kSchemaVersion = 3;
+  static constexpr int kSchemaVersion = 4;
   // Results of one target kept together in one stored piece.
   static constexpr int kChunkResults = 64;
   static constexpr int kListLabels = 3;
@@ -156,6 +170,11 @@ class RunArchive {
   // The run's outages as they were kept with its results, by start (one
   // under way has no end).
   Result<std::vector<Outage>> outagesOf(std::int64_t run);
+  // Keeps an alert of the run, or replaces the one of the same number (its
+  // command's end came later).
+  Result<void> putAlert(std::int64_t run, const ArchivedAlert& alert);
+  // The run's alerts by number.
+  Result<std::vector<ArchivedAlert>> alertsOf(std::int64_t run);
   // The number of echoes lost in a row the run counted as an outage.
   Result<int> outageAfterOf(std::int64_t run);
   // The run's targets in index order: address and label ("" without one).

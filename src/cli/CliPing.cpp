@@ -217,6 +217,9 @@ int RunPing(const CliOptions& options, const CliServices& services) {
     if (anyNotify && services.notifier) notifier = services.notifier();
     alerts = std::make_unique<AlertCenter>(monitor, services.clock, std::move(settings), notifier,
                                            services.processes);
+    for (auto told : {&AlertCenter::alerted, &AlertCenter::updated})
+      QObject::connect(alerts.get(), told, alerts.get(),
+                       [&archive](const AlertRecord& r) { archive.putAlert(ArchivedAlertOf(r)); });
     QObject::connect(alerts.get(), &AlertCenter::alerted, alerts.get(), [&services](const AlertRecord& r) {
       std::fprintf(services.err, "sondrel-cli: alert: %s. %s\n", r.summary.toLocal8Bit().constData(),
                    r.body.toLocal8Bit().constData());

@@ -18,6 +18,8 @@
 #include "alerts/ui/AlertRulesDialog.h"
 #include "alerts/ui/AlertsPresenter.h"
 #include "app/AppFixture.h"
+#include "archive/ArchiveRecorder.h"
+#include "archive/RunArchive.h"
 #include "monitor/ui/MonitorPresenter.h"
 #include "monitor/ui/MonitorWindow.h"
 #include "ping/PingRun.h"
@@ -53,6 +55,7 @@ class FormMainAlertsTest : public ::testing::Test {
         .remove(QStringLiteral("alerts"));
   }
   FormMain& w() { return *app_->window; }
+  std::string ArchivePath() const { return base_.path().toStdString() + "/SondrelDataBas/" + kArchiveFile; }
   void RunOf(int pings) { ASSERT_TRUE(testing::PingThroughTheButton(w(), {"127.0.0.1", "127.0.0.9"}, pings)); }
   std::string Env(std::size_t start, const std::string& name) {
     for (const auto& [k, v] : fakes_.processes->started().at(start).environment)
@@ -100,6 +103,27 @@ TEST_F(FormMainAlertsTest, AnOutageIsToldAsItBeginsAndEndsAndAFlappingTargetIsFo
   EXPECT_EQ(Env(0, "SONDREL_ADDRESS"), "127.0.0.9");
   EXPECT_EQ(Env(1, "SONDREL_EVENT"), "outage-end");
   EXPECT_EQ(Env(2, "SONDREL_FOLDED"), "3");
+
+  // Kept with the run in the archive, with the command's end.
+  ASSERT_NE(w().archiveRecorder(), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (!w().archiveRecorder()->waitIdle(1000)) return false;
+        auto a = RunArchive::open(SystemFiles(), ArchivePath(), ArchiveAccess::ReadOnly);
+        if (!a) return false;
+        auto kept = a.value()->alertsOf(1);
+        return kept && kept.value().size() == 3 && kept.value()[2].exitStatus == 0;
+      },
+      10000));
+  {
+    auto a = RunArchive::open(SystemFiles(), ArchivePath(), ArchiveAccess::ReadOnly);
+    ASSERT_TRUE(a);
+    const std::vector<ArchivedAlert> kept = a.value()->alertsOf(1).value();
+    EXPECT_EQ(kept[0].event, "outage-start");
+    EXPECT_EQ(kept[0].address, "127.0.0.9");
+    EXPECT_EQ(kept[2].folded, 3);
+    EXPECT_EQ(kept[2].summary, "127.0.0.9 is up again");
+  }
 
   // The log is in the monitor window beside the outages; Show on the first
   // notification opens it on that target.

@@ -109,6 +109,44 @@ TEST_F(ArchiveOutagesTest, AnOutageUnderWayWhenTheProgramDiedEndsAtItsTargetsLas
   EXPECT_EQ(a->summary(run).value().ending, RunEnding::Crashed);
 }
 
+TEST_F(ArchiveOutagesTest, AlertsAreKeptWithTheirRunReplacedByTheirNewerStateAndDeletedWithIt) {
+  auto a = Open();
+  ASSERT_TRUE(a);
+  const std::int64_t run = Begin(*a);
+  ArchivedAlert down;
+  down.seq = 1;
+  down.atUtcUs = kT0 + 5 * kSecond;
+  down.rule = "any outage";
+  down.target = 1;
+  down.address = "10.0.0.2";
+  down.event = "outage-start";
+  down.sinceUtcUs = kT0 + 2 * kSecond;
+  down.summary = "10.0.0.2 is down";
+  down.body = "No reply from 10.0.0.2 since 08:00:02. (rule \u201cany outage\u201d)";
+  ASSERT_TRUE(a->putAlert(run, down));
+  ArchivedAlert up = down;
+  up.seq = 2;
+  up.event = "outage-end";
+  up.folded = 3;
+  ASSERT_TRUE(a->putAlert(run, up));
+  down.exitStatus = 0;  // its command ended later
+  ASSERT_TRUE(a->putAlert(run, down));
+
+  auto kept = a->alertsOf(run);
+  ASSERT_TRUE(kept) << kept.error().message;
+  ASSERT_EQ(kept.value().size(), 2u);
+  EXPECT_EQ(kept.value()[0].event, "outage-start");
+  EXPECT_EQ(kept.value()[0].exitStatus, 0);
+  EXPECT_EQ(kept.value()[0].body, down.body);
+  EXPECT_EQ(kept.value()[0].sinceUtcUs, kT0 + 2 * kSecond);
+  EXPECT_EQ(kept.value()[1].folded, 3);
+  EXPECT_FALSE(kept.value()[1].exitStatus);
+
+  ASSERT_TRUE(a->endRun(run, RunEnding::Stopped, kT0 + 6 * kSecond, {2027, 1, 15, 8, 0, 6, 0}));
+  ASSERT_TRUE(a->deleteRun(run));
+  EXPECT_TRUE(a->alertsOf(run).value().empty());
+}
+
 TEST_F(ArchiveOutagesTest, AnArchiveOfTheSecondFormatGetsTheSendTimeIndexWhenOpenedForWriting) {
   std::int64_t run = 0;
   {

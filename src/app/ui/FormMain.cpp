@@ -258,6 +258,10 @@ bool FormMain::Form_Load() {
   connect(action(QStringLiteral("mnuAlerts")), &QAction::triggered, alerts_, &AlertsPresenter::showRules);
   action(QStringLiteral("mnuAlerts"))->setEnabled(true);
   connect(pingRun(), &PingRun::runStarted, alerts_, &AlertsPresenter::runStarted);
+  // Every alert kept with its run in the archive, and again with its
+  // command's end.
+  for (auto told : {&AlertCenter::alerted, &AlertCenter::updated})
+    connect(alertCenter_, told, this, [this](const AlertRecord& r) { archive_->putAlert(ArchivedAlertOf(r)); });
   connect(pingRun(), &PingRun::finished, alerts_, &AlertsPresenter::runEnded);
   runs_ = new RunsPresenter(archivePath, *services_.files, services_.prompter, this, this);
   connect(action(QStringLiteral("mnuRuns")), &QAction::triggered, runs_, &RunsPresenter::showWindow);

@@ -114,6 +114,7 @@ class FormMain final : public QMainWindow {
   // The summary report's wiring, made by Form_Load with the run.
   ReportPresenter* reportPresenter() const { return report_; }
   AlertCenter* alertCenter() const { return alertCenter_; }
+  ArchiveRecorder* archiveRecorder() const { return archive_; }
   AlertsPresenter* alertsPresenter() const { return alerts_; }
   // The runs window's wiring, made by Form_Load with the archive.
   RunsPresenter* runsPresenter() const { return runs_; }
