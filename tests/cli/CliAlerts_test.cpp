@@ -12,6 +12,8 @@
 #include <fstream>
 
 #include "alerts/AlertCenter.h"
+#include "archive/RunArchive.h"
+#include "core/common/DataFolder.h"
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpTestSupport.h"
 #include "platform/ProcessService_linux.h"
@@ -82,6 +84,17 @@ TEST_F(CliAlertsTest, OnEventRunsTheProgramAtAnOutagesStartAndEndWithTheAlertInI
   const auto end = ReadEnv(events.path() + QStringLiteral("/01-outage-end.env"));
   EXPECT_EQ(end.at("SONDREL_EVENT"), "outage-end");
   EXPECT_EQ(end.at("SONDREL_DURATION_MS"), "0") << "the fake clock stands still";
+
+  // Kept with the run in the archive.
+  {
+    auto a = RunArchive::open(SystemFiles(), services.dataFolder + kArchiveFile, ArchiveAccess::ReadOnly);
+    ASSERT_TRUE(a) << a.error().message;
+    auto kept = a.value()->alertsOf(1);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept.value().size(), 2u);
+    EXPECT_EQ(kept.value()[0].event, "outage-start");
+    EXPECT_EQ(kept.value()[1].event, "outage-end");
+  }
 
   const std::string err = ReadAll(services.err);
   EXPECT_NE(err.find("sondrel-cli: alert: 127.0.0.9 is down."), std::string::npos) << err;
