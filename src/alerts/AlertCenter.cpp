@@ -347,7 +347,7 @@ void AlertCenter::dispatch() {
     Q_EMIT alerted(r);
     const std::uint64_t id = r.id;
     if ((rule.notify || settings_.notifyEvery) && notifier_) {
-      DesktopNotification n{r.summary, r.body, a.event == AlertEvent::OutageStart, true, id};
+      DesktopNotification n{r.summary, r.body, a.event == AlertEvent::OutageStart, settings_.offerShow, id};
       notifier_->notify(n, [this, id](bool shown) {
         AlertRecord* rec = recordOf(id);
         if (!rec) return;

@@ -50,6 +50,8 @@ struct AlertSettings {
   // desktop told of every alert.
   std::vector<std::string> everyAlertCommand;
   bool notifyEvery = false;
+  // Notifications offer "Show" (a window can show the target).
+  bool offerShow = true;
 };
 AlertSettings ReadAlertSettings();
 void WriteAlertSettings(const AlertSettings& settings);

@@ -211,6 +211,7 @@ int RunPing(const CliOptions& options, const CliServices& services) {
     }
     if (!options.onEvent.empty()) settings.everyAlertCommand = {options.onEvent};
     settings.notifyEvery = options.notify;
+    settings.offerShow = false;  // no window here to show a target in
     std::shared_ptr<INotifier> notifier;
     const bool anyNotify = options.notify || std::any_of(settings.rules.begin(), settings.rules.end(),
                                                          [](const AlertRuleSettings& r) { return r.notify; });

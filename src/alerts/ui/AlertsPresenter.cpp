@@ -91,6 +91,7 @@ void AlertsPresenter::showRules() {
       AlertSettings kept = std::move(s.value());
       kept.everyAlertCommand = center_.settings().everyAlertCommand;
       kept.notifyEvery = center_.settings().notifyEvery;
+      kept.offerShow = center_.settings().offerShow;
       WriteAlertSettings(kept);
       center_.setSettings(std::move(kept));
     });
