@@ -36,7 +36,7 @@ struct AlertRuleSettings {
   std::vector<std::string> command;  // program and arguments; empty: none
 };
 
-// The user's alert settings ($XDG_CONFIG_HOME/sondrel/sondrel.conf, group
+// The user's alert settings ($XDG_CONFIG_HOME/sondrel/sondrel.ini, group
 // [alerts]: min_interval_s, command_timeout_s, commands_at_once and the
 // array rules: name, kind (outage, loss, latency), raise, clear, measure
 // (median, p95), targets, notify, sound, command).

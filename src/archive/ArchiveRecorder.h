@@ -67,7 +67,7 @@ class ArchiveRecorder final : public QObject, public RunReader {
 };
 
 // The user's retention rule: days and megabytes from the settings
-// ($XDG_CONFIG_HOME/sondrel/sondrel.conf, [archive] keep_days and
+// ($XDG_CONFIG_HOME/sondrel/sondrel.ini, [archive] keep_days and
 // keep_megabytes), each a default where it is missing or no number above 0.
 Retention ArchiveRetentionSettings();
 

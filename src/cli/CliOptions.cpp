@@ -84,7 +84,7 @@ std::string UsageText() {
          "                 after the targets given (may be repeated)\n"
          "  --one-by-one   send the echoes of a pass one after the other, not together\n"
          "  --alerts       apply the alert rules of the user's settings ([alerts] in\n"
-         "                 $XDG_CONFIG_HOME/sondrel/sondrel.conf) with their actions;\n"
+         "                 $XDG_CONFIG_HOME/sondrel/sondrel.ini) with their actions;\n"
          "                 without any rule, or without --alerts, --on-event and --notify\n"
          "                 serve one rule: an outage of any target\n"
          "  --on-event PROGRAM  start PROGRAM (no shell) at every alert, with SONDREL_EVENT,\n"

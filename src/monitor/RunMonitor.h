@@ -18,7 +18,7 @@ namespace sondrel {
 
 class RunArchive;
 
-// The user's monitor settings ($XDG_CONFIG_HOME/sondrel/sondrel.conf,
+// The user's monitor settings ($XDG_CONFIG_HOME/sondrel/sondrel.ini,
 // [monitor] outage_after: echoes lost in a row that make an outage, 1 to
 // 100; window_minutes: the recent window, 1 to 1440), each a default where
 // missing or out of range.

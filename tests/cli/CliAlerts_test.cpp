@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -114,6 +115,8 @@ TEST_F(CliAlertsTest, AlertsTakesTheUsersRulesAndTheirCommands) {
   loss.command = {program};
   settings.rules.push_back(loss);
   WriteAlertSettings(settings);
+  // Where the README says the user's settings are.
+  EXPECT_TRUE(QFileInfo::exists(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/sondrel/sondrel.ini")));
   const AlertSettings back = ReadAlertSettings();
   ASSERT_EQ(back.rules.size(), 1u);
   EXPECT_EQ(back.rules[0].rule.kind, AlertKind::Loss);
