@@ -60,8 +60,8 @@ QVariant AlertLogModel::data(const QModelIndex& index, int role) const {
 
 QVariant AlertLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  static const char* const kNames[kColumns] = {"Time", "Rule", "Target", "Event", "What happened", "Desktop",
-                                               "Command"};
+  static const char* const kNames[kColumns] = {"Time", "Rule", "Target", "Event", "Desktop", "Command",
+                                               "What happened"};
   return section >= 0 && section < kColumns ? QString::fromLatin1(kNames[section]) : QVariant();
 }
 

@@ -13,7 +13,8 @@ namespace sondrel {
 class AlertLogModel final : public QAbstractTableModel {
   Q_OBJECT
  public:
-  enum Column { Time, Rule, Target, Event, Text, Desktop, Command, kColumns };
+  // The text last, where the table has room to stretch.
+  enum Column { Time, Rule, Target, Event, Desktop, Command, Text, kColumns };
 
   explicit AlertLogModel(QObject* parent = nullptr);
 

@@ -84,6 +84,8 @@ void MonitorPresenter::makeWindow() {
   for (int column : {OutageLogModel::Start, OutageLogModel::End})
     window_->outages()->horizontalHeader()->resizeSection(
         column, fm.horizontalAdvance(QStringLiteral("2026-12-31 00:00:00.000")) + 16);
+  // The alert log's first column is its time.
+  window_->alerts()->horizontalHeader()->resizeSection(0, fm.horizontalAdvance(QStringLiteral("2026-12-31 00:00:00")) + 16);
   connect(window_->filterText(), &QLineEdit::textChanged, sorted_, &QSortFilterProxyModel::setFilterFixedString);
   connect(window_->saveOutagesButton(), &QPushButton::clicked, this, &MonitorPresenter::saveOutages);
   connect(window_->saveChartButton(), &QPushButton::clicked, this, &MonitorPresenter::saveChart);
