@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTest>
@@ -196,6 +198,20 @@ TEST_F(FormMainMonitorTest, ATargetThatEndsTheRunInAnOutageStaysDownWithItsOutag
   EXPECT_EQ(Logged(0, OutageLogModel::Lost), QStringLiteral("4"));
   EXPECT_NE(Logged(0, OutageLogModel::End), QStringLiteral("(going on)"));
   EXPECT_EQ(Cell(0, TargetsModel::State), QStringLiteral("\u2714 up"));
+}
+
+TEST_F(FormMainMonitorTest, ASizeKeptAtALargerScaleOrScreenIsBroughtWithinThisScreen) {
+  {
+    MonitorWindow big;
+    big.setGeometry(0, 0, 5000, 4000);
+    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"))
+        .setValue(QStringLiteral("monitor/geometry"), big.saveGeometry());
+  }
+  MonitorWindow& mw = OpenMonitor();
+  const QRect room = mw.screen()->availableGeometry();
+  EXPECT_LE(mw.width(), room.width());
+  EXPECT_LE(mw.height(), room.height());
+  mw.close();
 }
 
 }  // namespace

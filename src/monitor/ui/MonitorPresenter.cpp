@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScreen>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
@@ -116,8 +117,16 @@ void MonitorPresenter::makeWindow() {
     keepLayout();
   });
   const QSettings settings = UserSettings();
-  if (const QByteArray g = settings.value(QStringLiteral("monitor/geometry")).toByteArray(); !g.isEmpty())
+  if (const QByteArray g = settings.value(QStringLiteral("monitor/geometry")).toByteArray(); !g.isEmpty()) {
     window_->restoreGeometry(g);
+    // Kept at another scale or on a larger screen: brought within this one.
+    if (const QScreen* screen = window_->screen()) {
+      const QRect room = screen->availableGeometry();
+      if (window_->width() > room.width() || window_->height() > room.height())
+        window_->resize(window_->size().boundedTo(room.size() * 9 / 10));
+      if (!room.intersects(window_->geometry())) window_->move(room.topLeft());
+    }
+  }
   if (const QByteArray s = settings.value(QStringLiteral("monitor/splitter")).toByteArray(); !s.isEmpty())
     window_->splitter()->restoreState(s);
   if (const QByteArray h = settings.value(QStringLiteral("monitor/columns")).toByteArray(); !h.isEmpty())
