@@ -321,6 +321,10 @@ void AlertCenter::check() {
 }
 
 void AlertCenter::judge(std::int64_t nowUtcUs) {
+  // Only loss and latency rules read the windows: without one, nothing to do.
+  if (std::none_of(settings_.rules.begin(), settings_.rules.end(),
+                   [](const AlertRuleSettings& r) { return r.rule.kind != AlertKind::Outage; }))
+    return;
   for (std::uint32_t t = 0; t < monitor_.targetCount(); ++t) {
     const TargetLatency* latency = monitor_.latencyOf(t);
     if (!latency || latency->sent() == 0) continue;
