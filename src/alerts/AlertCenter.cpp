@@ -296,7 +296,7 @@ void AlertCenter::restart() {
   for (const AlertRuleSettings& r : settings_.rules) rules.push_back(r.rule);
   std::vector<AlertTarget> targets;
   for (std::uint32_t t = 0; t < monitor_.targetCount(); ++t)
-    targets.push_back({monitor_.nameOf(t), monitor_.addressOf(t), {}});
+    targets.push_back({monitor_.nameOf(t), monitor_.addressOf(t), monitor_.groupOf(t)});
   engine_ = std::make_unique<AlertEngine>(std::move(rules), std::move(targets),
                                           std::int64_t{settings_.minIntervalSeconds} * 1'000'000);
   timer_.start();

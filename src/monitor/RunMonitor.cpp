@@ -19,6 +19,7 @@ void RunMonitor::runStarted(const RunData& run, const PingParameters&) {
   latency_.assign(run.addresses.size(), TargetLatency(windowUs_));
   addresses_ = run.addresses;
   labels_ = run.targetLabels;
+  groups_ = run.targetGroups;
   live_ = true;
   changed_ = true;
   Q_EMIT reset();
@@ -29,6 +30,7 @@ void RunMonitor::previousRunShown(const RunData& run) {
   latency_.assign(run.addresses.size(), TargetLatency(windowUs_));
   addresses_ = run.addresses;
   labels_ = run.targetLabels;
+  groups_ = run.targetGroups;
   live_ = false;
   // The records' times change once a second: each is turned into µs once.
   ResultTime lastWhen;

@@ -61,6 +61,8 @@ class RunMonitor final : public QObject, public RunReader {
   // The target's list label, or its address without one.
   std::string nameOf(std::uint32_t target) const;
   const std::string& addressOf(std::uint32_t target) const;
+  // The group or range of the IP list it came from ("" for none).
+  const std::string& groupOf(std::uint32_t target) const { return GroupOf(groups_, target); }
   // Whether the figures changed since the last call (a view refreshes on it).
   bool takeChanged() {
     const bool was = changed_;
@@ -84,6 +86,7 @@ class RunMonitor final : public QObject, public RunReader {
   OutageTracker outages_;
   std::vector<TargetLatency> latency_;
   std::vector<std::string> addresses_, labels_;
+  std::vector<TargetGroup> groups_;
   bool changed_ = false;
   bool live_ = false;
 };

@@ -360,6 +360,7 @@ void PingRun::completeStart(RunTargets collected) {
   bufferChanges_ = params_.bufferChanges;
   run_.targetLabels = std::move(collected.labels);
   run_.targetLabels.resize(targets_.size());
+  run_.targetGroups = std::move(collected.groups);
   for (const std::string& t : targets_) run_.addresses.push_back(RecordIP(t));
   // A run of known length takes its records' memory at once: grown by
   // doubling, the old and the new copy would be held together at each step,

@@ -65,6 +65,7 @@ struct RunTargets {
   std::vector<std::string> labels;     // parallel to addresses
   bool longAddressFlag = false;        // some address longer than 13 characters
   bool nothingToTest = false;          // nothing selected or typed
+  std::vector<TargetGroup> groups;     // the named list entries they came from
 };
 
 // What a ping run is given from outside.

@@ -149,6 +149,31 @@ TEST_F(FormMainAlertsTest, WithoutANotificationServiceTheAlertIsToldOnTheMonitor
       << "4 of 5 lost; the outage itself closed with the run";
 }
 
+TEST_F(FormMainAlertsTest, ARuleNamingAGroupWatchesTheTargetsThatCameFromIt) {
+  AlertSettings settings;
+  AlertRuleSettings office;
+  office.rule.name = "office";
+  office.rule.targets = {"office"};
+  settings.rules.push_back(office);
+  w().alertCenter()->setSettings(settings);
+  // 127.0.0.1 typed alone, 127.0.0.9 and 127.0.0.8 from the group "office";
+  // the two of the group and the one alone all go down.
+  w().pingRun()->setTargetSource([] {
+    RunTargets t;
+    t.addresses = t.labels = {"127.0.0.1", "127.0.0.9", "127.0.0.8"};
+    t.groups = {{1, 2, "office"}};
+    return t;
+  });
+  for (const char* a : {"127.0.0.1", "127.0.0.9", "127.0.0.8"}) fakes_.icmp->script(a, kLost);
+  w().parameterFrame()->comboTimes()->setEditText(QStringLiteral("4"));
+  QTest::mouseClick(w().findChild<QPushButton*>(QStringLiteral("CommandStart")), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w().testRunning(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w().testRunning(); }, 10000));
+  std::vector<QString> told;
+  for (const DesktopNotification& n : fakes_.notifier->sent) told.push_back(n.summary);
+  EXPECT_EQ(told, (std::vector<QString>{QStringLiteral("127.0.0.9 is down"), QStringLiteral("127.0.0.8 is down")}));
+}
+
 TEST_F(FormMainAlertsTest, TheRulesDialogChecksEachRowKeepsTheRulesAndAppliesThemAtOnce) {
   w().action(QStringLiteral("mnuAlerts"))->trigger();
   AlertRulesDialog* dialog = w().alertsPresenter()->rulesDialog();

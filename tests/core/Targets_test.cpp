@@ -101,6 +101,14 @@ TEST(Targets, EntriesOfEachKind) {
   EXPECT_EQ(s.TargetLabels[2], "host.lan / 10.1.1.1");
   EXPECT_EQ(s.UnresolvedCount, 1);
   EXPECT_EQ(s.UnresolvedText, "\r\n       nobody.lan");
+  // The group's and the range's targets noted under their titles.
+  ASSERT_EQ(s.TargetGroups.size(), 2u);
+  EXPECT_EQ(s.TargetGroups[0].name, "Title");
+  EXPECT_EQ(s.TargetGroups[0].first, 1u);
+  EXPECT_EQ(s.TargetGroups[0].count, 3u) << "the name that did not resolve is no target";
+  EXPECT_EQ(s.TargetGroups[1].name, "R");
+  EXPECT_EQ(GroupOf(s.TargetGroups, 4), "R");
+  EXPECT_EQ(GroupOf(s.TargetGroups, 0), "") << "a single entry is in no group";
 
   RunTargetState short_;
   ExpandEntry(short_, "A10.0.0.1", resolve);

@@ -138,10 +138,15 @@ void ExpandEntry(RunTargetState& state, std::string_view line, const NameResolve
       parseListEntry(std::string(line.substr(0, 1)) + TrimBlanks(line.substr(1)));
   if (entry.kind == ListEntryKind::Single) {
     resolveCounted(state, entry.title, resolve);
-  } else if (entry.kind == ListEntryKind::Group) {
-    for (const std::string& member : entry.members) resolveCounted(state, member, resolve);
-  } else if (entry.kind == ListEntryKind::Range) {
-    if (entry.members.size() >= 2) ExpandRange(state, entry.first(), entry.last());
+  } else if (entry.kind == ListEntryKind::Group || entry.kind == ListEntryKind::Range) {
+    // The entry's targets, noted under its title (alert rules name groups).
+    const std::size_t first = state.TargetAddresses.size();
+    if (entry.kind == ListEntryKind::Group)
+      for (const std::string& member : entry.members) resolveCounted(state, member, resolve);
+    else if (entry.members.size() >= 2)
+      ExpandRange(state, entry.first(), entry.last());
+    if (state.TargetAddresses.size() > first && !entry.title.empty())
+      state.TargetGroups.push_back({first, state.TargetAddresses.size() - first, entry.title});
   }
 }
 

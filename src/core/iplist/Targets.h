@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/common/TargetGroup.h"
+
 namespace sondrel {
 
 // One collection of a run can hold at most this many targets; a range beyond
@@ -21,6 +23,7 @@ struct RunTargetState {
   std::string UnresolvedText;
   std::int32_t UnresolvedCount = 0;
   bool Truncated = false;  // kMaxTargets was reached and later targets left out
+  std::vector<TargetGroup> TargetGroups;  // the targets of each group or range entry
 
   std::size_t TargetCount() const { return TargetAddresses.size(); }
 };

@@ -15,6 +15,7 @@
 
 #include "core/common/FileStamp.h"
 #include "core/common/LocalDateTime.h"
+#include "core/common/TargetGroup.h"
 #include "core/ping/PingParameters.h"
 
 namespace sondrel {
@@ -93,6 +94,9 @@ struct RunData {
   std::vector<std::string> addresses;  // address table the records index
   std::vector<ResultRecord> records;   // in arrival order; target k at k, k+N, ...
   std::vector<std::string> targetLabels;
+  // The named list entries (groups, ranges) the targets came from; known
+  // for a run of this program only, not for one reloaded or archived.
+  std::vector<TargetGroup> targetGroups;
   std::int32_t targetCount = 0;
   std::int32_t stepLength = 1;
   RunStatistics stats;

@@ -209,6 +209,7 @@ void PingPanelPresenter::pingTargetsCollected(const CollectResult& result) {
   RunTargets targets;
   targets.addresses = result.targets.TargetAddresses;
   targets.labels = result.targets.TargetLabels;
+  targets.groups = result.targets.TargetGroups;
   targets.longAddressFlag = result.targets.LongAddressFlag;
   targets.nothingToTest = result.nothingToTest;
   std::exchange(targetsReady_, {})(std::move(targets));
