@@ -11,6 +11,7 @@
 #include "core/ports/Clock.h"
 #include "monitor/RunMonitor.h"
 #include "ports/Notifier.h"
+#include "settings/UserSettings.h"
 
 namespace sondrel {
 namespace {
@@ -18,10 +19,6 @@ namespace {
 // Keys of commands that are not a rule's own.
 constexpr std::uint64_t kOneOffCommand = std::uint64_t{1} << 63;
 constexpr std::uint64_t kNotLogged = 0;
-
-QSettings UserSettings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"));
-}
 
 QString KindName(AlertKind kind) {
   switch (kind) {

@@ -1,4 +1,5 @@
 #include "archive/ArchiveRecorder.h"
+#include "settings/UserSettings.h"
 
 #include "monitor/RunMonitor.h"
 
@@ -101,8 +102,7 @@ void ArchiveRecorder::keepDaily(const Retention& rule) {
 
 Retention ArchiveRetentionSettings() {
   Retention rule;
-  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"),
-                           QStringLiteral("sondrel"));
+  const QSettings settings = UserSettings();
   bool ok = false;
   const int days = settings.value(QStringLiteral("archive/keep_days")).toInt(&ok);
   if (ok && days > 0) rule.days = days;

@@ -1,4 +1,5 @@
 #include "monitor/RunMonitor.h"
+#include "settings/UserSettings.h"
 
 #include "archive/RunArchive.h"
 
@@ -93,8 +94,7 @@ void RunMonitor::adopt(MonitorFigures figures) {
 
 MonitorSettings ReadMonitorSettings() {
   MonitorSettings s;
-  const QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"),
-                           QStringLiteral("sondrel"));
+  const QSettings settings = UserSettings();
   bool ok = false;
   const int after = settings.value(QStringLiteral("monitor/outage_after")).toInt(&ok);
   if (ok && after >= OutageTracker::kMinThreshold && after <= OutageTracker::kMaxThreshold) s.outageAfter = after;

@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include "settings/UserSettings.h"
 #include "alerts/AlertCenter.h"
 #include "alerts/ui/AlertLogModel.h"
 #include "alerts/ui/AlertRulesDialog.h"
@@ -51,7 +52,7 @@ class FormMainAlertsTest : public ::testing::Test {
   }
   void TearDown() override {
     app_.reset();
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"))
+    UserSettings()
         .remove(QStringLiteral("alerts"));
   }
   FormMain& w() { return *app_->window; }

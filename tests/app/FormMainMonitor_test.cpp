@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "settings/UserSettings.h"
 #include "app/AppFixture.h"
 #include "archive/ui/RunsPresenter.h"
 #include "monitor/ui/LatencyChart.h"
@@ -204,7 +205,7 @@ TEST_F(FormMainMonitorTest, ASizeKeptAtALargerScaleOrScreenIsBroughtWithinThisSc
   {
     MonitorWindow big;
     big.setGeometry(0, 0, 5000, 4000);
-    QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"))
+    UserSettings()
         .setValue(QStringLiteral("monitor/geometry"), big.saveGeometry());
   }
   MonitorWindow& mw = OpenMonitor();

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <fstream>
 
+#include "settings/UserSettings.h"
 #include "alerts/AlertCenter.h"
 #include "archive/RunArchive.h"
 #include "core/common/DataFolder.h"
@@ -133,7 +134,7 @@ TEST_F(CliAlertsTest, AlertsTakesTheUsersRulesAndTheirCommands) {
   EXPECT_EQ(told.at("SONDREL_LOSS_PERCENT"), "71.43");
   EXPECT_EQ(told.at("SONDREL_RULE"), "lossy");
   EXPECT_EQ(told.at("SONDREL_RTT_MS"), "0.450");
-  QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"))
+  UserSettings()
       .remove(QStringLiteral("alerts"));
 }
 

@@ -106,7 +106,7 @@ AlertsPresenter::Overall AlertsPresenter::OverallOf(const RunMonitor& monitor) {
   for (std::uint32_t t = 0; t < monitor.targetCount(); ++t) {
     if (monitor.outages().current(t)) return Overall::SomeDown;
     const TargetLatency* l = monitor.latencyOf(t);
-    if (l && l->sent() > 0 && l->window().lossPercent() >= TargetsModel::kLossyPercent) state = Overall::SomeLossy;
+    if (l && l->sent() > 0 && l->windowLossPercent() >= TargetsModel::kLossyPercent) state = Overall::SomeLossy;
   }
   return state;
 }
@@ -121,8 +121,10 @@ void AlertsPresenter::runStarted() {
     connect(tray_, &QSystemTrayIcon::activated, &monitorWindow_, &MonitorPresenter::showWindow);
     connect(tray_, &QSystemTrayIcon::messageClicked, &monitorWindow_, &MonitorPresenter::showWindow);
   }
-  if (tray_) tray_->show();
-  timer_.start();
+  if (tray_) {
+    tray_->show();
+    timer_.start();  // the state is read each second only while a tray shows it
+  }
   refreshTray();
 }
 

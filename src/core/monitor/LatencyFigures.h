@@ -57,6 +57,10 @@ class TargetLatency {
 
   LatencySummary run() const;
   std::int64_t sent() const { return run_.sent; }
+  // window().lossPercent() without the rest of the window's figures.
+  double windowLossPercent() const {
+    return LatencySummary{.sent = window_.sent, .received = window_.received}.lossPercent();
+  }
   // The echoes sent within the window before the latest one's send time.
   LatencySummary window() const;
   std::int64_t windowUs() const { return windowUs_; }

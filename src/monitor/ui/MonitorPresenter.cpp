@@ -27,15 +27,9 @@
 #include "monitor/ui/MonitorModels.h"
 #include "ports/Prompter.h"
 #include "results/AskSaveFile.h"
+#include "settings/UserSettings.h"
 
 namespace sondrel {
-namespace {
-
-QSettings UserSettings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("sondrel"), QStringLiteral("sondrel"));
-}
-
-}  // namespace
 
 MonitorPresenter::MonitorPresenter(RunMonitor& monitor, std::shared_ptr<IClock> clock,
                                    std::shared_ptr<IPrompter> prompter, FileService& files, std::string archivePath,
