@@ -227,7 +227,7 @@ AlertCenter::AlertCenter(RunMonitor& monitor, std::shared_ptr<IClock> clock, Ale
       notifier_(std::move(notifier)),
       processes_(std::move(processes)) {
   setSettings(std::move(settings));
-  timer_.setInterval(kFiguresMs);
+  timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &AlertCenter::check);
   connect(&monitor_, &RunMonitor::reset, this, &AlertCenter::restart);
   // The run's end tells what the minimum interval still held, then stops.
@@ -238,6 +238,13 @@ AlertCenter::AlertCenter(RunMonitor& monitor, std::shared_ptr<IClock> clock, Ale
     dispatch();
     engine_.reset();
     timer_.stop();
+  });
+  // Loss and latency are judged as the results come, by the run's clock, so
+  // that a window of a run is judged the same however fast it was pinged.
+  connect(&monitor_, &RunMonitor::figuresDue, this, [this] {
+    if (!engine_ || !monitor_.live()) return;
+    judge(clock_->utcMicros());
+    dispatch();
   });
   connect(&monitor_, &RunMonitor::outageBegan, this, [this](const Outage& o) {
     if (!engine_ || !monitor_.live()) return;
@@ -311,9 +318,8 @@ void AlertCenter::check() {
     timer_.stop();
     return;
   }
-  const std::int64_t now = clock_->utcMicros();
-  judge(now);
-  engine_->tick(now);
+  // What the minimum interval held is told once it has passed.
+  engine_->tick(clock_->utcMicros());
   dispatch();
 }
 

@@ -82,7 +82,7 @@ QString IsoLocalTime(std::int64_t utcUs);
 class AlertCenter final : public QObject {
   Q_OBJECT
  public:
-  static constexpr int kFiguresMs = 1000;
+  static constexpr int kTickMs = 1000;
 
   // `notifier` may be null (no desktop); `processes` starts the commands.
   AlertCenter(RunMonitor& monitor, std::shared_ptr<IClock> clock, AlertSettings settings,
@@ -94,8 +94,9 @@ class AlertCenter final : public QObject {
   void setSettings(AlertSettings settings);
   const std::vector<AlertRecord>& log() const { return log_; }
   AlertCommands& commands() { return *commands_; }
-  // Reads the monitor's figures and tells what is due now (the timer does it
-  // once a second while a run goes).
+  // Tells what the minimum interval held once it has passed (the timer does
+  // it once a second while a run goes; the figures are judged as results
+  // come).
   void check();
 
  Q_SIGNALS:

@@ -74,7 +74,8 @@ std::string rowText(qint64 row, const ResultRowTexts& texts) {
 }  // namespace
 
 Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string>& args,
-                                                   IResolver& resolver) {
+                                                   IResolver& resolver,
+                                                   const std::vector<TargetGroup>& argGroups) {
   RunTargetState state;
   CollectedTargets c;
   const NameResolver resolve = [&resolver](const std::string& name) {
@@ -102,7 +103,12 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
     return Error{kExitUsage, "the targets come to " + std::to_string(total) +
                                  " addresses, more than " + std::to_string(kMaxTargets)};
 
+  // Where each argument's targets begin, so that a group of arguments
+  // becomes the group of the targets they gave.
+  std::vector<std::size_t> firstTarget;
+  firstTarget.reserve(args.size() + 1);
   for (const std::string& arg : args) {
+    firstTarget.push_back(state.TargetAddresses.size());
     std::string first;
     std::string last;
     if (splitRange(arg, first, last)) {
@@ -110,6 +116,13 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
       continue;
     }
     if (ResolveTarget(state, arg, resolve).empty()) c.unresolved.push_back(StripNote(arg));
+  }
+  firstTarget.push_back(state.TargetAddresses.size());
+  for (const TargetGroup& g : argGroups) {
+    if (g.first + g.count > args.size()) continue;
+    const std::size_t from = firstTarget[g.first];
+    const std::size_t to = firstTarget[g.first + g.count];
+    if (to > from) c.targets.groups.push_back({from, to - from, g.name});
   }
   for (const std::string& address : state.TargetAddresses)
     if (address.size() > 13) state.LongAddressFlag = true;
@@ -120,7 +133,8 @@ Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string
 }
 
 Result<std::vector<std::string>> ListTargets(FileService& files, const std::string& ipListPath,
-                                             const std::vector<std::string>& titles) {
+                                             const std::vector<std::string>& titles,
+                                             std::vector<TargetGroup>* groups) {
   std::vector<std::string> out;
   if (titles.empty()) return out;
   auto bytes = files.readFile(ipListPath);
@@ -135,11 +149,13 @@ Result<std::vector<std::string>> ListTargets(FileService& files, const std::stri
       if (entry.kind != ListEntryKind::Group && entry.kind != ListEntryKind::Range) continue;
       // A line of its kind letter alone names nothing.
       if (line.size() == 1 || TrimBlanks(entry.title) != wanted) continue;
+      const std::size_t before = out.size();
       if (entry.kind == ListEntryKind::Group) {
         out.insert(out.end(), entry.members.begin(), entry.members.end());
       } else if (entry.members.size() >= 2) {
         out.push_back(TrimBlanks(entry.first()) + "-" + TrimBlanks(entry.last()));
       }
+      if (groups && out.size() > before) groups->push_back({before, out.size() - before, entry.title});
       found = true;
       break;
     }
@@ -153,11 +169,14 @@ Result<CollectedTargets> CollectRunTargets(const std::vector<std::string>& targe
                                            const std::string& dataFolder, FileService& files,
                                            IResolver& resolver,
                                            std::FILE* err, const char* nothingLeft) {
-  auto fromLists = ListTargets(files, dataFolder + std::string(kIPListFile), lists);
+  std::vector<TargetGroup> groups;
+  auto fromLists = ListTargets(files, dataFolder + std::string(kIPListFile), lists, &groups);
   if (!fromLists) return fromLists.error();
   std::vector<std::string> args = targets;
   args.insert(args.end(), fromLists.value().begin(), fromLists.value().end());
-  auto collected = CollectCommandLineTargets(args, resolver);
+  // The lists' arguments follow the command line's own.
+  for (TargetGroup& g : groups) g.first += targets.size();
+  auto collected = CollectCommandLineTargets(args, resolver, groups);
   if (!collected) return collected;
   const std::vector<std::string>& unresolved = collected.value().unresolved;
   if (!unresolved.empty()) {

@@ -51,19 +51,23 @@ struct CliServices {
 // resolved (labelled "name / address"), ranges walked octet by octet. Names
 // that do not resolve are listed in `unresolved`. Fails, before walking or
 // resolving anything, when the targets come to more than kMaxTargets (a name
-// counted as one).
+// counted as one). `argGroups` names runs of the arguments (first argument,
+// how many); the targets they give become the run's groups of those names.
 struct CollectedTargets {
   RunTargets targets;
   std::vector<std::string> unresolved;
 };
 Result<CollectedTargets> CollectCommandLineTargets(const std::vector<std::string>& args,
-                                                   IResolver& resolver);
+                                                   IResolver& resolver,
+                                                   const std::vector<TargetGroup>& argGroups = {});
 
 // The targets of the IP list's groups and ranges of those titles, as command
 // line targets: a group gives its members, a range "FIRST-LAST". Fails when
-// the list cannot be read or holds no group or range of a title.
+// the list cannot be read or holds no group or range of a title. `groups`,
+// when given, gets each title's run of the arguments returned.
 Result<std::vector<std::string>> ListTargets(FileService& files, const std::string& ipListPath,
-                                             const std::vector<std::string>& titles);
+                                             const std::vector<std::string>& titles,
+                                             std::vector<TargetGroup>* groups = nullptr);
 
 // The run's targets from the command line's TARGETs and --list titles; the
 // names that did not resolve are told on `err`. Fails as the two above do,

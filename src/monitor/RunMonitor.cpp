@@ -23,6 +23,7 @@ void RunMonitor::runStarted(const RunData& run, const PingParameters&) {
   groups_ = run.targetGroups;
   live_ = true;
   changed_ = true;
+  nextFiguresUs_ = INT64_MIN;
   Q_EMIT reset();
 }
 
@@ -69,6 +70,10 @@ void RunMonitor::resultAdded(std::int64_t, const ResultRecord& record, const Ech
       break;
     case OutageTracker::Change::None:
       break;
+  }
+  if (echo.sentUtcUs >= nextFiguresUs_) {
+    nextFiguresUs_ = echo.sentUtcUs + kFiguresDueUs;
+    Q_EMIT figuresDue();
   }
 }
 

@@ -79,10 +79,16 @@ class RunMonitor final : public QObject, public RunReader {
   void reset();
   // The live run has ended (its outages under way closed just before).
   void ended();
+  // The round-trip and loss figures are due to be judged again: at the
+  // first result of the run and then at the first sent a second or more
+  // after the last one due, by the run's own clock.
+  void figuresDue();
 
  private:
+  static constexpr std::int64_t kFiguresDueUs = 1'000'000;
   int threshold_;
   std::int64_t windowUs_;
+  std::int64_t nextFiguresUs_ = INT64_MIN;
   OutageTracker outages_;
   std::vector<TargetLatency> latency_;
   std::vector<std::string> addresses_, labels_;

@@ -175,6 +175,55 @@ TEST_F(FormMainAlertsTest, ARuleNamingAGroupWatchesTheTargetsThatCameFromIt) {
   EXPECT_EQ(told, (std::vector<QString>{QStringLiteral("127.0.0.9 is down"), QStringLiteral("127.0.0.8 is down")}));
 }
 
+// A monitor window of one minute, and a clock that moves 10 s a pass: the
+// window slides over the run as a real one would.
+class FormMainLossAlertsTest : public FormMainAlertsTest {
+ protected:
+  void SetUp() override {
+    UserSettings().setValue(QStringLiteral("monitor/window_minutes"), 1);
+    FormMainAlertsTest::SetUp();
+    fakes_.icmp->onEachBatch([clock = fakes_.clock, passes = 0]() mutable {
+      const int s = 5 * 60 + 9 + 10 * ++passes;
+      clock->set({2026, 3, 7, 14 + s / 3600, s / 60 % 60, s % 60, 0});
+    });
+  }
+  void TearDown() override {
+    FormMainAlertsTest::TearDown();
+    UserSettings().remove(QStringLiteral("monitor"));
+  }
+};
+
+TEST_F(FormMainLossAlertsTest, LossIsToldOnceAsItCrossesUpNotAgainWhileItStaysAndOnceAsItClears) {
+  AlertSettings settings;
+  AlertRuleSettings loss;
+  loss.rule.name = "lossy";
+  loss.rule.kind = AlertKind::Loss;
+  loss.rule.raisePercent = 30;
+  loss.rule.clearPercent = 10;
+  settings.rules.push_back(loss);
+  w().alertCenter()->setSettings(settings);
+  // Six passes answered, six lost (the window of six or seven passes goes to
+  // half lost and then to all), then eight answered: it slides back to none.
+  std::vector<Script> steps(6, kOk);
+  steps.insert(steps.end(), 6, kLost);
+  steps.insert(steps.end(), 8, kOk);
+  fakes_.icmp->scriptEach("127.0.0.9", steps);
+  RunOf(20);
+  std::vector<QString> told;
+  for (const DesktopNotification& n : fakes_.notifier->sent) told.push_back(n.summary);
+  ASSERT_EQ(told.size(), 2u) << (told.empty() ? std::string() : told[0].toStdString());
+  EXPECT_TRUE(told[0].startsWith(QStringLiteral("127.0.0.9 loses "))) << told[0].toStdString();
+  EXPECT_EQ(told[1], QStringLiteral("127.0.0.9's loss is down to 0.0 %"));
+  // Raised at two of six lost, cleared ten passes of 10 s later.
+  EXPECT_TRUE(fakes_.notifier->sent[1].body.contains(QStringLiteral("after 1 min 40 s above the threshold")))
+      << fakes_.notifier->sent[1].body.toStdString();
+  AlertLogModel& log = *w().alertsPresenter()->log();
+  ASSERT_EQ(log.rowCount(), 2);
+  EXPECT_EQ(log.index(0, AlertLogModel::Event).data().toString(), QStringLiteral("loss"));
+  EXPECT_EQ(log.index(1, AlertLogModel::Event).data().toString(), QStringLiteral("loss-clear"));
+  EXPECT_EQ(log.index(0, AlertLogModel::Rule).data().toString(), QStringLiteral("lossy"));
+}
+
 TEST_F(FormMainAlertsTest, TheRulesDialogChecksEachRowKeepsTheRulesAndAppliesThemAtOnce) {
   w().action(QStringLiteral("mnuAlerts"))->trigger();
   AlertRulesDialog* dialog = w().alertsPresenter()->rulesDialog();

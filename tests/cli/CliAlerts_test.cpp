@@ -127,7 +127,7 @@ TEST_F(CliAlertsTest, AlertsTakesTheUsersRulesAndTheirCommands) {
   const Script ok{0, 450, 64}, lost{11010, 0, 0};
   icmp->scriptEach("127.0.0.9", {ok, lost, lost, lost, lost, lost, ok});
   ASSERT_EQ(Run({"ping", "-i", "5", "-c", "7", "--alerts", "127.0.0.9"}), kExitReplied) << ReadAll(services.err);
-  // The window is judged once a second and at the run's end: 5 of 7 lost.
+  // The window is judged as results come and at the run's end: 5 of 7 lost.
   // No outage rule was set, so the outage in it is told by nothing.
   ASSERT_EQ(EventFiles(events.path()), QStringList{QStringLiteral("00-loss.env")}) << ReadAll(services.err);
   const auto told = ReadEnv(events.path() + QStringLiteral("/00-loss.env"));
@@ -136,6 +136,34 @@ TEST_F(CliAlertsTest, AlertsTakesTheUsersRulesAndTheirCommands) {
   EXPECT_EQ(told.at("SONDREL_RTT_MS"), "0.450");
   UserSettings()
       .remove(QStringLiteral("alerts"));
+}
+
+TEST_F(CliAlertsTest, ARuleNamingAGroupOfTheListAlertsOnlyForTheTargetsOfThatGroup) {
+  const std::string program = WriteEventProgram(events.path());
+  std::ofstream(services.dataFolder + std::string(kIPListFile), std::ios::binary)
+      << "BLab,127.0.0.9\r\nCNet,127.0.1.1,127.0.1.2\r\n";
+  AlertSettings settings;
+  AlertRuleSettings outage;
+  outage.rule.name = "lab down";
+  outage.rule.targets = {"Lab"};
+  outage.notify = false;
+  outage.command = {program};
+  settings.rules.push_back(outage);
+  WriteAlertSettings(settings);
+  const Script ok{0, 450, 64}, lost{11010, 0, 0};
+  // Every target but 127.0.1.2 goes down for a while: only the group's one
+  // is told.
+  for (const char* address : {"127.0.0.9", "127.0.0.5", "127.0.1.1"})
+    icmp->scriptEach(address, {ok, lost, lost, lost, lost, ok});
+  icmp->script("127.0.1.2", ok);
+  ASSERT_EQ(Run({"ping", "-i", "5", "-c", "6", "--alerts", "--list", "Net", "127.0.0.5", "--list", "Lab"}),
+            kExitReplied)
+      << ReadAll(services.err);
+  ASSERT_EQ(EventFiles(events.path()),
+            (QStringList{QStringLiteral("00-outage-start.env"), QStringLiteral("01-outage-end.env")}))
+      << ReadAll(services.err);
+  EXPECT_EQ(ReadEnv(events.path() + QStringLiteral("/00-outage-start.env")).at("SONDREL_ADDRESS"), "127.0.0.9");
+  UserSettings().remove(QStringLiteral("alerts"));
 }
 
 // A real run against a host in a namespace of the test's own, gone for a

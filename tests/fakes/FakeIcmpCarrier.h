@@ -5,7 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -75,6 +77,12 @@ class FakeIcmpCarrier final : public IIcmpCarrier {
     std::lock_guard lock(mutex_);
     return cancelled_;
   }
+  // Called as each batch of echoes is asked for (a pass sent together),
+  // before any is answered: a test moves its clock there.
+  void onEachBatch(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    onEachBatch_ = hook ? std::make_shared<std::function<void()>>(std::move(hook)) : nullptr;
+  }
   void setAvailable(bool ok, std::string why = {}) {
     std::lock_guard lock(mutex_);
     available_ = ok;
@@ -88,6 +96,15 @@ class FakeIcmpCarrier final : public IIcmpCarrier {
       { std::lock_guard lock(mutex_); }
       cv_.notify_all();
     });
+    {
+      // The hook itself, not a copy: it may keep count.
+      std::shared_ptr<std::function<void()>> hook;
+      {
+        std::lock_guard lock(mutex_);
+        hook = onEachBatch_;
+      }
+      if (hook) (*hook)();
+    }
     const auto began = std::chrono::steady_clock::now();
     std::unique_lock lock(mutex_);
     const std::uint64_t round = timeOutRound_;
@@ -204,6 +221,7 @@ class FakeIcmpCarrier final : public IIcmpCarrier {
   size_t cancelled_ = 0;
   std::uint64_t timeOutRound_ = 0;
   bool held_ = false;
+  std::shared_ptr<std::function<void()>> onEachBatch_;
   bool available_ = true;
   std::string why_;
 };
