@@ -118,14 +118,18 @@ void AlertsPresenter::runStarted() {
     tray_->setObjectName(QStringLiteral("AlertTray"));
     menu_ = std::make_unique<QMenu>();
     tray_->setContextMenu(menu_.get());
-    connect(tray_, &QSystemTrayIcon::activated, &monitorWindow_, &MonitorPresenter::showWindow);
+    // A click shows the monitor; the other button opens the menu only.
+    connect(tray_, &QSystemTrayIcon::activated, &monitorWindow_, [this](QSystemTrayIcon::ActivationReason why) {
+      if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) monitorWindow_.showWindow();
+    });
     connect(tray_, &QSystemTrayIcon::messageClicked, &monitorWindow_, &MonitorPresenter::showWindow);
   }
+  // The icon is set before the tray shows it.
+  refreshTray();
   if (tray_) {
     tray_->show();
     timer_.start();  // the state is read each second only while a tray shows it
   }
-  refreshTray();
 }
 
 void AlertsPresenter::runEnded() {
