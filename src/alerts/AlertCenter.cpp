@@ -346,10 +346,15 @@ void AlertCenter::dispatch() {
     AlertRecord r;
     r.id = nextId_++;
     r.alert = a;
+    // An outage rule judges no window: its alert carries the window's loss
+    // as it is told.
+    if (rule.rule.kind == AlertKind::Outage)
+      if (const TargetLatency* l = monitor_.latencyOf(a.target); l && l->sent() > 0)
+        r.alert.lossPercent = l->windowLossPercent();
     r.rule = QString::fromStdString(rule.rule.name);
     r.target = QString::fromStdString(monitor_.nameOf(a.target));
     r.address = QString::fromStdString(monitor_.addressOf(a.target));
-    std::tie(r.summary, r.body) = AlertTexts(a, r.rule, r.target, r.address, windowMinutes);
+    std::tie(r.summary, r.body) = AlertTexts(r.alert, r.rule, r.target, r.address, windowMinutes);
     log_.push_back(r);
     Q_EMIT alerted(r);
     const std::uint64_t id = r.id;

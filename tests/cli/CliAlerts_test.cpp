@@ -81,11 +81,13 @@ TEST_F(CliAlertsTest, OnEventRunsTheProgramAtAnOutagesStartAndEndWithTheAlertInI
                   .hasMatch())
       << start.at("SONDREL_SINCE");
   EXPECT_EQ(start.count("SONDREL_DURATION_MS"), 1u);
-  EXPECT_EQ(start.count("SONDREL_LOSS_PERCENT"), 1u);
-  EXPECT_EQ(start.count("SONDREL_RTT_MS"), 1u);
+  // The window's loss as told: 5 of the 7 echoes sent by then, and 7 of 10.
+  EXPECT_EQ(start.at("SONDREL_LOSS_PERCENT"), "71.43");
+  EXPECT_EQ(start.at("SONDREL_RTT_MS"), "") << "an outage rule judges no round trip";
   const auto end = ReadEnv(events.path() + QStringLiteral("/01-outage-end.env"));
   EXPECT_EQ(end.at("SONDREL_EVENT"), "outage-end");
   EXPECT_EQ(end.at("SONDREL_DURATION_MS"), "0") << "the fake clock stands still";
+  EXPECT_EQ(end.at("SONDREL_LOSS_PERCENT"), "70.00");
 
   // Kept with the run in the archive.
   {
