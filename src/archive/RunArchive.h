@@ -39,7 +39,7 @@ inline constexpr const char* kArchiveFile = "Sondrel.sqlite";
 enum class ArchiveAccess { ReadWrite, ReadOnly, Beside };
 
 // Stored as these numbers: never renumber.
-enum class RunOrigin { Window = 0, CommandLine = 1, Imported = 2 };
+enum class RunOrigin { Window = 0, CommandLine = 1, Imported = 2, Monitor = 3 };
 enum class RunEnding { Running = 0, CountReached = 1, Stopped = 2, ScheduledEnd = 3, Crashed = 4 };
 
 struct ArchiveRunStart {

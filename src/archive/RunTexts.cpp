@@ -12,6 +12,8 @@ const char* RunOriginText(RunOrigin origin) {
       return "command line";
     case RunOrigin::Imported:
       return "imported";
+    case RunOrigin::Monitor:
+      return "monitor service";
   }
   return "";
 }

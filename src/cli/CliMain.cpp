@@ -10,6 +10,7 @@
 
 #include "platform/ProcessService_linux.h"
 #include "cli/CliExport.h"
+#include "cli/CliMonitor.h"
 #include "cli/CliPing.h"
 #include "cli/CliReport.h"
 #include "cli/CliRuns.h"
@@ -97,7 +98,11 @@ int RunScanOnSystem(const ScanOptions& options) {
   return RunScan(options, services);
 }
 
-int RunPingOnSystem(const CliOptions& options) {
+CliServices PingServicesOnSystem();
+
+int RunPingOnSystem(const CliOptions& options) { return RunPing(options, PingServicesOnSystem()); }
+
+CliServices PingServicesOnSystem() {
   CliServices services;
   services.clock = std::make_shared<SystemClock>();
   services.icmp = SystemIcmpCarrier();
@@ -106,8 +111,10 @@ int RunPingOnSystem(const CliOptions& options) {
   services.dataFolder = DataFolder();
   services.processes = MakeProcessService();
   services.notifier = [] { return std::make_shared<DBusNotifier>(); };
-  return RunPing(options, services);
+  return services;
 }
+
+int RunMonitorOnSystem(const MonitorOptions& options) { return RunMonitorService(options, PingServicesOnSystem()); }
 
 constexpr CommandForm<ParsedCommandLine> kPing{ParseCommandLine, UsageText,
                                                "Try 'sondrel-cli --help'.", RunPingOnSystem};
@@ -121,6 +128,8 @@ constexpr CommandForm<ParsedRunsLine> kRuns{ParseRunsLine, RunsUsageText, "Try '
                                             RunRunsOnSystem};
 constexpr CommandForm<ParsedOutagesLine> kOutages{ParseOutagesLine, OutagesUsageText,
                                                   "Try 'sondrel-cli outages --help'.", RunOutagesOnSystem};
+constexpr CommandForm<ParsedMonitorLine> kMonitor{ParseMonitorLine, MonitorUsageText,
+                                                  "Try 'sondrel-cli monitor --help'.", RunMonitorOnSystem};
 constexpr CommandForm<ParsedScanLine> kScan{ParseScanCommandLine, ScanUsageText,
                                             "Try 'sondrel-cli scan --help'.", RunScanOnSystem};
 
@@ -137,6 +146,7 @@ struct Command {
 };
 constexpr Command kCommands[] = {
     {"export", CommandMain<kExport>},
+    {"monitor", CommandMain<kMonitor>},
     {"outages", CommandMain<kOutages>},
     {"report", CommandMain<kReport>},
     {"runs", CommandMain<kRuns>},

@@ -16,7 +16,9 @@ std::string refusal(std::string_view message) {
   return s;
 }
 
-std::optional<std::int32_t> wholeNumber(const std::string& text, std::int32_t lowest) {
+}  // namespace
+
+std::optional<std::int32_t> WholeNumberOption(const std::string& text, std::int32_t lowest) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
     return std::nullopt;
   auto v = ParseWholeNumber(text);
@@ -24,8 +26,7 @@ std::optional<std::int32_t> wholeNumber(const std::string& text, std::int32_t lo
   return v;
 }
 
-// "-s": a number of bytes, "step32", or a list of sizes.
-std::string applySize(const std::string& text, PingParameters& p) {
+std::string ApplySizeOption(const std::string& text, PingParameters& p) {
   if (text == "step32") {
     ApplyBufferSetting(ParseBufferSize(kStepUpItem).setting, p);
     return {};
@@ -42,14 +43,12 @@ std::string applySize(const std::string& text, PingParameters& p) {
     ApplyBufferSetting(s, p);
     return {};
   }
-  if (!wholeNumber(text, 1)) return refusal(kInvalidBufferSize);
+  if (!WholeNumberOption(text, 1)) return refusal(kInvalidBufferSize);
   ParsedBuffer b = ParseBufferSize(text);
   if (!b.ok()) return refusal(b.message);
   ApplyBufferSetting(b.setting, p);
   return {};
 }
-
-}  // namespace
 
 std::string UsageText() {
   return "Usage: sondrel-cli ping [options] [--] TARGET...\n"
@@ -58,6 +57,7 @@ std::string UsageText() {
          "       sondrel-cli scan [--list TITLE]... [--] TARGET...   (see scan --help)\n"
          "       sondrel-cli runs [--csv] | --delete ID | --pin ID | --unpin ID\n"
          "       sondrel-cli outages [--run ID] [--csv] [--after K]\n"
+         "       sondrel-cli monitor [-i MS] [-w MS] [--listen ADDRESS:PORT] TARGET...   (see monitor --help)\n"
          "       sondrel-cli --help | --version\n"
          "\n"
          "Pings every target once per pass, on a timer, as the window's ping test does,\n"
@@ -152,20 +152,20 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (v.empty()) out.error = "--on-event needs a program";
       o.onEvent = v;
     } else if (name == "w") {
-      auto n = wholeNumber(v, 1);
+      auto n = WholeNumberOption(v, 1);
       if (!n) out.error = refusal(kInvalidTimeOut);
       else o.params.timeoutMs = static_cast<std::uint32_t>(*n);
     } else if (name == "i") {
-      auto n = wholeNumber(v, 1);
+      auto n = WholeNumberOption(v, 1);
       if (!n) out.error = refusal(kInvalidInterval);
       else o.params.intervalMs = static_cast<std::uint32_t>(*n);
     } else if (name == "c") {
-      auto n = wholeNumber(v, 0);
+      auto n = WholeNumberOption(v, 0);
       if (!n) out.error = refusal(kInvalidTimes);
       else o.params.pingsPerTarget = *n;
       countGiven = true;
     } else if (name == "s") {
-      out.error = applySize(v, o.params);
+      out.error = ApplySizeOption(v, o.params);
       stepUp = v == "step32";
     } else if (name == "list") {
       if (TrimBlanks(v).empty()) out.error = "an empty list title";

@@ -3,6 +3,7 @@
 // mirror the parameter lists of the window and go through the same rules.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The --help text.
 std::string UsageText();
+
+// A whole number of digits alone, at least `lowest`; nothing otherwise.
+std::optional<std::int32_t> WholeNumberOption(const std::string& text, std::int32_t lowest);
+// "-s": a number of bytes, "step32", or a list of sizes, applied to `p`; the
+// refusal text when it is none of them.
+std::string ApplySizeOption(const std::string& text, PingParameters& p);
 
 }  // namespace sondrel::cli

@@ -18,7 +18,7 @@
 #include "core/ports/IcmpCarrier.h"
 #include "ports/Prompter.h"
 #include "core/ports/Resolver.h"
-#include "platform/SignalPipe.h"
+#include "cli/SignalStop.h"
 #include "ping/RunLog.h"
 #include "archive/ArchiveRecorder.h"
 #include "monitor/RunMonitor.h"
@@ -27,27 +27,6 @@
 
 namespace sondrel::cli {
 namespace {
-
-// SIGINT or SIGTERM reaches the event loop through a pipe and stops the run;
-// another one while it stops ends the program at once, by that signal.
-class SignalStop {
- public:
-  explicit SignalStop(PingRun& run) {
-    if (!signals_.installed()) return;
-    notifier_ = std::make_unique<QSocketNotifier>(signals_.readFd(), QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &run, [this, &run] {
-      signals_.drain();
-      run.StopPingTest();
-    });
-  }
-  ~SignalStop() { notifier_.reset(); }
-  SignalStop(const SignalStop&) = delete;
-  SignalStop& operator=(const SignalStop&) = delete;
-
- private:
-  SignalPipe signals_;
-  std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 bool splitRange(const std::string& arg, std::string& first, std::string& last) {
   const size_t dash = arg.find('-');

@@ -366,7 +366,9 @@ void PingRun::completeStart(RunTargets collected) {
   // doubling, the old and the new copy would be held together at each step,
   // up to twice the records at the peak. Pages not yet written cost nothing,
   // so only a count beyond any real run is left to grow as it goes.
-  if (params_.pingsPerTarget > 0) {
+  keepRecords_ = keepRecordsWanted_;
+  rows_ = 0;
+  if (params_.pingsPerTarget > 0 && keepRecords_) {
     constexpr std::int64_t kLargestReserve = std::int64_t{1} << 26;
     const std::int64_t total = std::int64_t{count} * params_.pingsPerTarget;
     if (total <= kLargestReserve) {
@@ -495,7 +497,10 @@ void PingRun::PingOneTarget(std::size_t slot, const EchoOutcome& outcome) {
     r.ttl = 0;
   }
   CountResult(run_.stats, r);
-  run_.records.push_back(r);
+  if (keepRecords_)
+    run_.records.push_back(r);
+  else
+    ++rows_;
   ++pass_->recorded;
   lastReplyLine_ =
       FormatLastReplyLine(r, targets_[slot], r.time < 0 ? PingMoudle::GetStatusCode(r.status) : "");

@@ -126,7 +126,13 @@ class PingRun final : public QObject {
 
   // The records of the current run, or of the reloaded previous one.
   const RunData& data() const { return run_; }
-  std::int64_t rowCount() const { return static_cast<std::int64_t>(run_.records.size()); }
+  std::int64_t rowCount() const {
+    return keepRecords_ ? static_cast<std::int64_t>(run_.records.size()) : rows_;
+  }
+  // A run that goes on for days (the monitor service) leaves its records to
+  // its readers (the archive keeps them): data() holds none, rowCount()
+  // still counts them. Taken at the next start.
+  void keepRecordsInMemory(bool keep) { keepRecordsWanted_ = keep; }
   const std::string& lastReplyLine() const { return lastReplyLine_; }
   bool longAddressFlag() const { return longAddressFlag_; }
 
@@ -218,6 +224,9 @@ class PingRun final : public QObject {
   std::vector<std::string> targets_;  // addresses in ping order
   SizeCycle cycle_;
   std::uint32_t bufferChanges_ = 0;  // the buffer setting the cycle was started for
+  bool keepRecordsWanted_ = true;
+  bool keepRecords_ = true;  // this run's
+  std::int64_t rows_ = 0;    // the run's rows while its records are not kept
   std::string lastReplyLine_;
   QString title1_;
   QString title2_;
