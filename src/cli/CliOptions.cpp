@@ -54,7 +54,7 @@ std::string UsageText() {
   return "Usage: sondrel-cli ping [options] [--] TARGET...\n"
          "       sondrel-cli export [--csv] [-o FILE] [--delete-log]   (see export --help)\n"
          "       sondrel-cli report [-p MINUTES] [--by-size] [--csv] [-o FILE]\n"
-         "       sondrel-cli scan [--list TITLE]... [--] TARGET...   (see scan --help)\n"
+         "       sondrel-cli scan [--json] [--list TITLE]... [--] TARGET...   (see scan --help)\n"
          "       sondrel-cli runs [--csv] | --delete ID | --pin ID | --unpin ID\n"
          "       sondrel-cli outages [--run ID] [--csv] [--after K]\n"
          "       sondrel-cli monitor [-i MS] [-w MS] [--listen ADDRESS:PORT] TARGET...   (see monitor --help)\n"
@@ -91,6 +91,11 @@ std::string UsageText() {
          "                 SONDREL_TARGET, SONDREL_ADDRESS, SONDREL_SINCE, SONDREL_DURATION_MS,\n"
          "                 SONDREL_LOSS_PERCENT, SONDREL_RTT_MS in its environment\n"
          "  --notify       tell every alert through the desktop's notifications\n"
+         "  --json         write one JSON object per line instead of the rows and the\n"
+         "                 statistics: a \"result\" per echo as it comes (time, target,\n"
+         "                 address, rtt_ms with microseconds or null, ttl, status...),\n"
+         "                 then a \"summary\" per target, the \"total\" and an \"outage\"\n"
+         "                 per outage (fields: README.md, \"JSON lines\")\n"
          "  --             end of the options: all that follows are targets\n"
          "  -h, --help     show this text\n"
          "  --version      show the program's name and version\n"
@@ -128,7 +133,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       ReadArguments({args.begin() + 1, args.end()},
                     {{{"h", "help"}}, {{"version"}}, {{"one-by-one"}}, {{"w"}, true}, {{"i"}, true},
                      {{"c"}, true}, {{"s"}, true}, {{"list"}, true}, {{"alerts"}}, {{"on-event"}, true},
-                     {{"notify"}}});
+                     {{"notify"}}, {{"json"}}});
   if (!read.ok()) {
     out.error = FaultText(read);
     return out;
@@ -148,6 +153,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
       o.alerts = true;
     } else if (name == "notify") {
       o.notify = true;
+    } else if (name == "json") {
+      o.json = true;
     } else if (name == "on-event") {
       if (v.empty()) out.error = "--on-event needs a program";
       o.onEvent = v;

@@ -20,6 +20,7 @@ struct CliOptions {
   bool alerts = false;               // the user's alert rules
   std::string onEvent;               // a program started for every alert
   bool notify = false;               // every alert told on the desktop
+  bool json = false;                 // JSON lines in place of the rows and statistics
 };
 
 struct ParsedCommandLine {

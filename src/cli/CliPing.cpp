@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <sstream>
 
+#include "cli/CliJson.h"
 #include "cli/StreamPrompter.h"
 #include "core/common/AddressHelpers.h"
 #include "core/common/DataFolder.h"
@@ -239,19 +240,27 @@ int RunPing(const CliOptions& options, const CliServices& services) {
   QObject::connect(&run, &PingRun::runStarted, &loop,
                    [&](const QString&, const QString& title2) {
                      started = true;
+                     if (options.json) return;  // every line of it is an object
                      std::fprintf(out, "%s\n", title2.toLocal8Bit().constData());
                      std::fflush(out);
                    });
-  QObject::connect(&run, &PingRun::resultAdded, &loop,
-                   [out, &run](qint64 row, const ResultRecord& record) {
-                     // Each row at once, also when the output is a pipe or a
-                     // file, so that a reader sees the run as it goes.
-                     const ResultRowTexts texts = FormatResultRow(run.data(), record);
-                     std::fprintf(out, "%s\n", rowText(row, texts).c_str());
-                     // Nobody reads any more: stop as Ctrl-C would, the log
-                     // closed whole.
-                     if (std::fflush(out) != 0 && errno == EPIPE) run.StopPingTest();
-                   });
+  // The JSON lines read the carrier's microseconds, which only the run's
+  // readers hear.
+  JsonResults jsonResults(out, [&run] { run.StopPingTest(); });
+  if (options.json) {
+    run.addReader(&jsonResults);
+  } else {
+    QObject::connect(&run, &PingRun::resultAdded, &loop,
+                     [out, &run](qint64 row, const ResultRecord& record) {
+                       // Each row at once, also when the output is a pipe or a
+                       // file, so that a reader sees the run as it goes.
+                       const ResultRowTexts texts = FormatResultRow(run.data(), record);
+                       std::fprintf(out, "%s\n", rowText(row, texts).c_str());
+                       // Nobody reads any more: stop as Ctrl-C would, the log
+                       // closed whole.
+                       if (std::fflush(out) != 0 && errno == EPIPE) run.StopPingTest();
+                     });
+  }
   QObject::connect(&run, &PingRun::problem, &loop, [&](const QString& text) {
     std::fprintf(services.err, "sondrel-cli: %s\n", text.toLocal8Bit().constData());
   });
@@ -259,6 +268,13 @@ int RunPing(const CliOptions& options, const CliServices& services) {
     if (!running && !started) loop.quit();  // refused; the reason is printed
   });
   QObject::connect(&run, &PingRun::finished, &loop, [&] {
+    status = run.data().stats.received() > 0 ? kExitReplied : kExitNoReply;
+    if (options.json) {
+      for (const std::string& line : PingEndJson(run.data(), monitor)) std::fprintf(out, "%s\n", line.c_str());
+      std::fflush(out);
+      loop.quit();
+      return;
+    }
     std::fprintf(out, "\nReault:\n \n");
     for (const std::string& line : FormatStatisticsLines(run.data().stats))
       std::fprintf(out, "%s\n", line.c_str());
@@ -269,7 +285,6 @@ int RunPing(const CliOptions& options, const CliServices& services) {
     if (!outages.empty()) std::fprintf(out, "\n");
     for (const std::string& line : outages) std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
-    status = run.data().stats.received() > 0 ? kExitReplied : kExitNoReply;
     loop.quit();
   });
 

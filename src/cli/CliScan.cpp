@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/CliArguments.h"
+#include "cli/CliJson.h"
 #include "cli/StreamPrompter.h"
 #include "core/common/AddressHelpers.h"
 #include "core/common/DataFolder.h"
@@ -20,7 +21,7 @@
 namespace sondrel::cli {
 
 std::string ScanUsageText() {
-  return "Usage: sondrel-cli scan [--list TITLE]... [--] TARGET...\n"
+  return "Usage: sondrel-cli scan [--json] [--list TITLE]... [--] TARGET...\n"
          "\n"
          "Scans the targets as the window's \"Scan ip\" does: each address is pinged\n"
          "(twice when the first echo gets no reply), live hosts get their host name\n"
@@ -31,6 +32,10 @@ std::string ScanUsageText() {
          "\n"
          "Targets: dotted addresses, host names, or ranges FIRST-LAST, as for ping.\n"
          "  --list TITLE   also scan the group or range of that title in the IP list\n"
+         "  --json         write one JSON object per line instead: a \"host\" per address\n"
+         "                 in scan order (address, state, rtt_ms, ttl, name, mac), then\n"
+         "                 the \"scan_summary\" (time, total, active, inactive); fields:\n"
+         "                 README.md, \"JSON lines\"\n"
          "  -h, --help     show this text\n"
          "\n"
          "Exit status: 0 some host answered, 1 none did, 2 bad usage, 3 the scan could\n"
@@ -40,7 +45,7 @@ std::string ScanUsageText() {
 ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
   ParsedScanLine out;
   ScanOptions& o = out.options;
-  const CommandArguments read = ReadArguments(args, {{{"h", "help"}}, {{"list"}, true}});
+  const CommandArguments read = ReadArguments(args, {{{"h", "help"}}, {{"json"}}, {{"list"}, true}});
   if (!read.ok()) {
     out.error = FaultText(read);
     return out;
@@ -49,6 +54,10 @@ ParsedScanLine ParseScanCommandLine(const std::vector<std::string>& args) {
     if (name == "h") {
       o.help = true;
       return out;
+    }
+    if (name == "json") {
+      o.json = true;
+      continue;
     }
     if (TrimBlanks(v).empty()) {
       out.error = "an empty list title";
@@ -82,6 +91,14 @@ int RunScan(const ScanOptions& options, const ScanServices& services) {
   bool failed = false;
   auto print = [&] {
     const ScanCounters& n = run.counters();
+    status = n.active > 0 ? kExitReplied : kExitNoReply;
+    if (options.json) {
+      for (const std::string& line : ScanJson(run.table(), n, QDateTime::currentMSecsSinceEpoch() * 1000))
+        std::fprintf(services.out, "%s\n", line.c_str());
+      std::fflush(services.out);
+      loop.quit();
+      return;
+    }
     const ScanTotals totals{std::to_string(n.total), std::to_string(n.active),
                             std::to_string(n.inactive)};
     const std::string date =
@@ -90,7 +107,6 @@ int RunScan(const ScanOptions& options, const ScanServices& services) {
     WriteScanExport(text, date, totals, run.table());
     std::fputs(text.str().c_str(), services.out);
     std::fflush(services.out);
-    status = n.active > 0 ? kExitReplied : kExitNoReply;
     loop.quit();
   };
   // The neighbour table fills the MACs the workers could not learn, then the

@@ -18,6 +18,7 @@ namespace sondrel::cli {
 
 struct ScanOptions {
   bool help = false;
+  bool json = false;  // JSON lines in place of the export's lines
   std::vector<std::string> targets;
   std::vector<std::string> lists;
 };

@@ -102,22 +102,24 @@ void RaiseZeroTimes(RunStatistics& stats) {
   if (stats.avgTime == 0) stats.avgTime = 1;
 }
 
-std::string FormatLossRate(std::int64_t sent, std::int64_t lost) {
-  std::int64_t hundredths = 0;  // lost/sent in units of 1/10000
-  if (sent > 0) {
-    // Past 9e14 results the last digits cannot matter; scale down to stay exact
-    // in 64 bits.
-    while (sent > std::numeric_limits<std::int64_t>::max() / 20000) {
-      sent /= 2;
-      lost /= 2;
-    }
-    // lost * 10000 / sent to a whole number, halves to even.
-    const std::int64_t num = lost * 10000;
-    std::int64_t q = num / sent;
-    const std::int64_t rem2 = (num % sent) * 2;
-    if (rem2 > sent || (rem2 == sent && (q % 2) == 1)) ++q;
-    hundredths = q;
+std::int64_t LossHundredths(std::int64_t sent, std::int64_t lost) {
+  if (sent <= 0) return 0;
+  // Past 9e14 results the last digits cannot matter; scale down to stay exact
+  // in 64 bits.
+  while (sent > std::numeric_limits<std::int64_t>::max() / 20000) {
+    sent /= 2;
+    lost /= 2;
   }
+  // lost * 10000 / sent to a whole number, halves to even.
+  const std::int64_t num = lost * 10000;
+  std::int64_t q = num / sent;
+  const std::int64_t rem2 = (num % sent) * 2;
+  if (rem2 > sent || (rem2 == sent && (q % 2) == 1)) ++q;
+  return q;
+}
+
+std::string FormatLossRate(std::int64_t sent, std::int64_t lost) {
+  const std::int64_t hundredths = LossHundredths(sent, lost);
   std::string frac = std::to_string(hundredths % 100);
   if (frac.size() < 2) frac.insert(0, 1, '0');
   return std::to_string(hundredths / 100) + "." + frac + " %";
@@ -196,6 +198,10 @@ std::string FormatResultTimeLong(const ResultRecord& r) {
   return out + FormatResultTimeShort(r);
 }
 
+std::string ResultStatusText(const ResultRecord& r) {
+  return r.time == -1 ? PingMoudle::GetStatusCode(r.status) : "ok";
+}
+
 ResultRowTexts FormatResultRow(const ResultRecord& r, std::string_view ip) {
   ResultRowTexts t;
   t.first = FormatResultTimeShort(r);
@@ -204,7 +210,7 @@ ResultRowTexts FormatResultRow(const ResultRecord& r, std::string_view ip) {
   t.second = "bytes=" + std::to_string(r.bufferSize);
   if (r.time == -1) {
     t.second += "  ";
-    t.second += PingMoudle::GetStatusCode(r.status);
+    t.second += ResultStatusText(r);
   } else {
     t.second += r.time == 0 ? "  time<1" : "  time=" + std::to_string(r.time);
     t.second += "ms  TTL=" + std::to_string(r.ttl) + "  ok";

@@ -72,8 +72,10 @@ void CountResult(RunStatistics& stats, const ResultRecord& record);
 // reply came (a reply under 1 ms counts as 1 ms in the figures).
 void RaiseZeroTimes(RunStatistics& stats);
 
-// lost / sent rounded to four places (halves to even), as a percentage with two
-// decimals and " %": "33.33 %". "0.00 %" when nothing was sent.
+// lost / sent rounded to four places (halves to even), in hundredths of a
+// percent: 3333 for 1 of 3; 0 when nothing was sent.
+std::int64_t LossHundredths(std::int64_t sent, std::int64_t lost);
+// That as a percentage with two decimals and " %": "33.33 %".
 std::string FormatLossRate(std::int64_t sent, std::int64_t lost);
 
 // The statistics as the display's value labels show them.
@@ -136,6 +138,9 @@ struct ResultRowTexts {
   std::string second;
 };
 ResultRowTexts FormatResultRow(const ResultRecord& record, std::string_view ip);
+// What the row says of the echo's outcome: "ok" for a reply, else the
+// status's text.
+std::string ResultStatusText(const ResultRecord& record);
 inline ResultRowTexts FormatResultRow(const RunData& run, const ResultRecord& record) {
   return FormatResultRow(record, run.ip(record));
 }
