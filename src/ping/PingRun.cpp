@@ -193,6 +193,9 @@ PingRun::PingRun(PingRunServices services, PingParameters params, RunJournal& jo
   timer1_.setObjectName(QStringLiteral("Timer1"));
   timer2_.setObjectName(QStringLiteral("Timer2"));
   timer1_.setInterval(static_cast<int>(std::max<std::uint32_t>(params_.intervalMs, 1)));
+  // Passes keep their schedule to the millisecond: a coarse timer may fire
+  // up to 5 % of the interval early or late.
+  timer1_.setTimerType(Qt::PreciseTimer);
   timer2_.setInterval(kStopPollMs);
   connect(&timer1_, &QTimer::timeout, this, &PingRun::PingTick);
   connect(&timer2_, &QTimer::timeout, this, &PingRun::FinishStop);
