@@ -275,6 +275,38 @@ figure "Memory per result over 10 million results, run monitor reading (bytes)" 
   "gbench_median $m BM_MemoryWithMonitor BM_MemoryWithMonitor bytes_per_result" \
   "without the monitor" "gbench_median $m BM_MemoryWithoutMonitor BM_MemoryWithoutMonitor bytes_per_result"
 
+group service
+# The monitor service beside Debian's prometheus-smokeping-prober, each alone
+# on the same 1,000 loopback targets at one echo a second, then ours on
+# 10,000 (bench/service_run.inc). A run of each is measured once and read by
+# its rows.
+service() {  # service TOOL TARGETS KEY
+  local saved="$scratch/service-$1-$2"
+  [ -s "$saved" ] || bash bench/service_run.inc "$1" "$2" 60 "$bin" >"$saved" 2>/dev/null
+  awk -v k="$3" '$1 == k { print $2 }' "$saved"
+}
+prober=prometheus-smokeping-prober
+figure "Monitor service, 1,000 targets at 1 s: processor (% of a core)" "< 5" \
+  "service sondrel 1000 cpu_percent" "$prober" "service prober 1000 cpu_percent"
+figure "Monitor service, 1,000 targets at 1 s: echoes answered of those sent (%)" "100" \
+  "service sondrel 1000 answered_percent" "$prober" "service prober 1000 answered_percent"
+figure "Monitor service, 1,000 targets at 1 s: scrape of /metrics (ms)" "< 50" \
+  "service sondrel 1000 scrape_ms" "$prober" "service prober 1000 scrape_ms"
+figure "Monitor service, 1,000 targets at 1 s: resident memory (MB)" "—" \
+  "service sondrel 1000 rss_mb" "$prober" "service prober 1000 rss_mb"
+figure "Monitor service, 1,000 targets at 1 s: passes sent from their schedule, 95th percentile (ms)" "< 1" \
+  "service sondrel 1000 schedule_p95_ms" "" ""
+figure "Monitor service, 10,000 targets at 1 s: processor (% of a core)" "—" \
+  "service sondrel 10000 cpu_percent" "" ""
+figure "Monitor service, 10,000 targets at 1 s: echoes answered of those sent (%)" "100" \
+  "service sondrel 10000 answered_percent" "" ""
+figure "Monitor service, 10,000 targets at 1 s: scrape of /metrics (ms)" "< 50" \
+  "service sondrel 10000 scrape_ms" "" ""
+figure "Monitor service, 10,000 targets at 1 s: resident memory (MB)" "—" \
+  "service sondrel 10000 rss_mb" "" ""
+figure "Monitor service, 10,000 targets at 1 s: passes sent from their schedule, 95th percentile (ms)" "< 1" \
+  "service sondrel 10000 schedule_p95_ms" "" ""
+
 # One group measured again: its rows in the table as it stands.
 if [ -n "$only" ] && [ -f "$out" ]; then
   merged=$scratch/merged

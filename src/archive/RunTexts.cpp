@@ -13,7 +13,7 @@ const char* RunOriginText(RunOrigin origin) {
     case RunOrigin::Imported:
       return "imported";
     case RunOrigin::Monitor:
-      return "monitor service";
+      return "monitor";
   }
   return "";
 }

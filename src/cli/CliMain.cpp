@@ -72,12 +72,15 @@ int RunReportOnSystem(const ReportOptions& options) {
   return RunReport(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
 }
 
+// The window's archive, or the monitor service's.
+std::string ArchiveFolder(bool monitor) { return monitor ? DataFolder() + kMonitorFolder : DataFolder(); }
+
 int RunRunsOnSystem(const RunsOptions& options) {
-  return RunRuns(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
+  return RunRuns(options, ArchiveFolder(options.monitor), SystemFiles(), std::cout, std::cerr);
 }
 
 int RunOutagesOnSystem(const OutagesOptions& options) {
-  return RunOutages(options, DataFolder(), SystemFiles(), std::cout, std::cerr);
+  return RunOutages(options, ArchiveFolder(options.monitor), SystemFiles(), std::cout, std::cerr);
 }
 
 int RunScanOnSystem(const ScanOptions& options) {

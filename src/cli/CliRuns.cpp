@@ -43,7 +43,7 @@ Result<std::int64_t> ReadRunId(const std::string& text) {
 }
 
 std::string RunsUsageText() {
-  return "Usage: sondrel-cli runs [--csv]\n"
+  return "Usage: sondrel-cli runs [--monitor] [--csv]\n"
          "       sondrel-cli runs --delete ID | --pin ID | --unpin ID\n"
          "\n"
          "Lists the ping runs kept in the run archive of the data folder, newest\n"
@@ -52,6 +52,8 @@ std::string RunsUsageText() {
          "\n"
          "Options:\n"
          "  --csv          comma-separated values instead of a table\n"
+         "  --monitor      the runs of the monitor service (sondrel-cli monitor), kept\n"
+         "                 in the data folder's monitor/\n"
          "  --delete ID    delete the run ID from the archive\n"
          "  --pin ID       keep the run ID whatever its age and the archive's size\n"
          "  --unpin ID     let the run ID go again when it is old\n"
@@ -68,7 +70,7 @@ ParsedRunsLine ParseRunsLine(const std::vector<std::string>& args) {
   ParsedRunsLine parsed;
   RunsOptions& o = parsed.options;
   const CommandArguments read = ReadArguments(
-      args, {{{"h", "help"}}, {{"csv"}}, {{"delete"}, true}, {{"pin"}, true}, {{"unpin"}, true}});
+      args, {{{"h", "help"}}, {{"csv"}}, {{"monitor"}}, {{"delete"}, true}, {{"pin"}, true}, {{"unpin"}, true}});
   if (read.fault == CommandArguments::Fault::UnknownOption) {
     parsed.error = "unknown option '" + read.faultArgument + "'";
     return parsed;
@@ -85,6 +87,10 @@ ParsedRunsLine ParseRunsLine(const std::vector<std::string>& args) {
     }
     if (name == "csv") {
       o.csv = true;
+      continue;
+    }
+    if (name == "monitor") {
+      o.monitor = true;
       continue;
     }
     const Result<std::int64_t> id = ReadRunId(value);
@@ -159,7 +165,7 @@ int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileServi
 }
 
 std::string OutagesUsageText() {
-  return "Usage: sondrel-cli outages [--run ID] [--csv] [--after K]\n"
+  return "Usage: sondrel-cli outages [--monitor] [--run ID] [--csv] [--after K]\n"
          "\n"
          "Lists the outages of an archived run (the newest without --run): an\n"
          "outage of a target begins at the send time of its first lost echo once K\n"
@@ -168,6 +174,7 @@ std::string OutagesUsageText() {
          "Options:\n"
          "  --run ID       the run ID of 'sondrel-cli runs'\n"
          "  --csv          comma-separated values (times in local time, length in seconds)\n"
+         "  --monitor      the runs of the monitor service (sondrel-cli monitor)\n"
          "  --after K      echoes lost in a row that make an outage, 1 to 100 (default:\n"
          "                 the count the run was kept with, 3 unless the settings say)\n"
          "  -h, --help     show this text\n"
@@ -183,7 +190,7 @@ ParsedOutagesLine ParseOutagesLine(const std::vector<std::string>& args) {
   ParsedOutagesLine parsed;
   OutagesOptions& o = parsed.options;
   const CommandArguments read =
-      ReadArguments(args, {{{"h", "help"}}, {{"csv"}}, {{"run"}, true}, {{"after"}, true}});
+      ReadArguments(args, {{{"h", "help"}}, {{"csv"}}, {{"monitor"}}, {{"run"}, true}, {{"after"}, true}});
   if (read.fault == CommandArguments::Fault::UnknownOption) {
     parsed.error = "unknown option '" + read.faultArgument + "'";
     return parsed;
@@ -197,6 +204,8 @@ ParsedOutagesLine ParseOutagesLine(const std::vector<std::string>& args) {
       o.help = true;
     } else if (name == "csv") {
       o.csv = true;
+    } else if (name == "monitor") {
+      o.monitor = true;
     } else if (name == "run") {
       const Result<std::int64_t> id = ReadRunId(value);
       if (!id) {

@@ -21,6 +21,7 @@ namespace sondrel::cli {
 struct RunsOptions {
   bool help = false;
   bool csv = false;
+  bool monitor = false;  // the monitor service's archive (its data folder's)
   std::optional<std::int64_t> deleteId;
   std::optional<std::int64_t> pinId;
   std::optional<std::int64_t> unpinId;
@@ -44,6 +45,7 @@ int RunRuns(const RunsOptions& options, const std::string& dataFolder, FileServi
 struct OutagesOptions {
   bool help = false;
   bool csv = false;
+  bool monitor = false;  // the monitor service's archive
   std::int64_t runId = 0;  // 0: the newest run
   int threshold = 0;       // echoes lost in a row that make an outage; 0: the run's own
 };

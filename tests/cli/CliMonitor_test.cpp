@@ -153,6 +153,13 @@ TEST(CliMonitorLive, AMonitorLeavesThePingLockFreeAndEndsAtSigtermWithItsRunClos
   ASSERT_EQ(runs.value().size(), 1u);
   EXPECT_EQ(runs.value()[0].ending, RunEnding::Stopped);
   EXPECT_GT(runs.value()[0].sent, 0);
+  // The command line lists it beside the ping run, each from its archive.
+  const clitest::Finished listed = clitest::RunProgram({QStringLiteral("runs"), QStringLiteral("--monitor")}, data.path());
+  EXPECT_EQ(listed.status, 0) << listed.err.toStdString();
+  EXPECT_TRUE(listed.out.contains(QStringLiteral("  monitor  "))) << listed.out.toStdString();
+  const clitest::Finished window = clitest::RunProgram({QStringLiteral("runs")}, data.path());
+  EXPECT_TRUE(window.out.contains(QStringLiteral("command line"))) << window.out.toStdString();
+  EXPECT_FALSE(window.out.contains(QStringLiteral("  monitor  ")));
 }
 
 }  // namespace
