@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The factories of the real services.
-const std::regex kFactoryCall(R"(\b(SystemFiles|MakeProcessService|SystemResolver|SystemNetworkSettings)\s*\()");
+const std::regex kFactoryCall(R"(\b(SystemFiles|MakeProcessService|SystemResolver|SystemNetworkSettings|MakeHttpServer)\s*\()");
 const std::regex kInclude(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
 
 bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
