@@ -21,6 +21,7 @@
 #include "core/common/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/Files_linux.h"
+#include "platform/HttpServer_linux.h"
 #include "platform/NotifierDBus.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/NetworkSettings_linux.h"
@@ -114,6 +115,7 @@ CliServices PingServicesOnSystem() {
   services.dataFolder = DataFolder();
   services.processes = MakeProcessService();
   services.notifier = [] { return std::make_shared<DBusNotifier>(); };
+  services.httpServer = [] { return MakeHttpServer(); };
   return services;
 }
 

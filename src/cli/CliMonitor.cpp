@@ -12,7 +12,11 @@
 #include "core/common/AddressHelpers.h"
 #include "core/ping/ParameterLists.h"
 #include "core/ports/Clock.h"
+#include "core/monitor/ListenAddress.h"
 #include "core/ports/FileService.h"
+#include "core/ports/HttpServer.h"
+#include "monitor/MetricsCollector.h"
+#include "monitor/MetricsEndpoint.h"
 #include "monitor/RunMonitor.h"
 #include "service/DailyRuns.h"
 #include "service/ServiceJournal.h"
@@ -104,6 +108,8 @@ ParsedMonitorLine ParseMonitorLine(const std::vector<std::string>& args) {
       if (v.empty()) out.error = "--targets needs a file";
       o.targetsFile = v;
     } else if (name == "listen") {
+      if (v != "none")
+        if (auto where = ParseListenAddress(v); !where) out.error = "--listen: " + where.error().message;
       o.listen = v;
     } else if (name == "data") {
       if (v.empty()) out.error = "--data needs a folder";
@@ -174,12 +180,44 @@ int RunMonitorService(const MonitorOptions& options, const CliServices& services
   run.setTargetSource([&c] { return c.targets; });
   run.addReader(&days);
   run.addReader(&monitor);
+  MetricsCollector metrics(monitoring.outageAfter);
+  run.addReader(&metrics);
 
   std::FILE* out = services.out;
   const auto say = [out](const std::string& line) {
     std::fprintf(out, "%s\n", line.c_str());
     std::fflush(out);
   };
+
+  // The metrics are served from before the first pass, on the server's own
+  // threads; the endpoint stops before the collector goes.
+  std::unique_ptr<IHttpServer> server;
+  std::unique_ptr<MetricsEndpoint> endpoint;
+  if (options.listen != "none") {
+    auto where = ParseListenAddress(options.listen);
+    if (!where) {
+      std::fprintf(services.err, "sondrel-cli: --listen: %s\n", where.error().message.c_str());
+      return kExitUsage;
+    }
+    if (services.httpServer) server = services.httpServer();
+    if (!server) {
+      std::fprintf(services.err, "sondrel-cli: no HTTP server to serve the metrics with\n");
+      return kExitCannotStart;
+    }
+    endpoint = std::make_unique<MetricsEndpoint>(metrics, *server);
+    if (auto served = endpoint->start(where.value()); !served) {
+      std::fprintf(services.err, "sondrel-cli: cannot serve the metrics at %s: %s\n", options.listen.c_str(),
+                   served.error().message.c_str());
+      return kExitCannotStart;
+    }
+    if (!IsLoopbackAddress(where.value().address))
+      std::fprintf(services.err,
+                   "sondrel-cli: warning: the metrics are served at %s, beyond this machine: whoever reaches it "
+                   "reads the targets and their figures\n",
+                   options.listen.c_str());
+    say("sondrel-cli monitor: metrics at http://" +
+        ListenAddressText({where.value().address, endpoint->port()}) + "/metrics");
+  }
   QObject::connect(&monitor, &RunMonitor::outageBegan, &monitor, [&](const Outage& o) {
     say(OutageTimeText(o.startUtcUs) + "  " + monitor.nameOf(o.target) + " is down");
   });
@@ -215,6 +253,7 @@ int RunMonitorService(const MonitorOptions& options, const CliServices& services
   SignalStop signals(run);
   run.StartPingTest();
   loop.exec();
+  if (endpoint) endpoint->stop();
   if (started) {
     archive.waitIdle(kArchiveFinishMs);
     QCoreApplication::sendPostedEvents(&archive);

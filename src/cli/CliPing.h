@@ -17,6 +17,7 @@
 namespace sondrel {
 class FileService;
 class IClock;
+class IHttpServer;
 class IIcmpCarrier;
 class INotifier;
 class IResolver;
@@ -45,6 +46,8 @@ struct CliServices {
   // only when asked for; null: none).
   std::shared_ptr<ProcessService> processes;
   std::function<std::shared_ptr<INotifier>()> notifier;
+  // For the monitor's metrics: a new HTTP server (null: none can be made).
+  std::function<std::unique_ptr<IHttpServer>()> httpServer;
 };
 
 // The targets of the command line in order: addresses as given, names
