@@ -32,8 +32,9 @@ using Script = fakes::FakeIcmpCarrier::Script;
 // file per alert, numbered in the order they came.
 std::string WriteEventProgram(const QString& folder) {
   const std::string path = (folder + QStringLiteral("/on-event")).toStdString();
+  // Each takes the next number with an atomic mkdir, also when several run at once.
   std::ofstream(path) << "#!/bin/sh\n"
-                         "n=$(ls \"" << folder.toStdString() << "\" | grep -c '\\.env$')\n"
+                         "n=0; while ! mkdir \"" << folder.toStdString() << "/.n$n\" 2>/dev/null; do n=$((n+1)); done\n"
                          "env | grep '^SONDREL_' | grep -v '^SONDREL_ISOLATED=' | sort > \""
                       << folder.toStdString() << "/$(printf %02d $n)-$SONDREL_EVENT.env\"\n";
   ::chmod(path.c_str(), 0755);
@@ -151,6 +152,7 @@ TEST_F(CliAlertsTest, ARuleNamingAGroupOfTheListAlertsOnlyForTheTargetsOfThatGro
   outage.notify = false;
   outage.command = {program};
   settings.rules.push_back(outage);
+  settings.commandsAtOnce = 1;  // the program numbers its files by those before it
   WriteAlertSettings(settings);
   const Script ok{0, 450, 64}, lost{11010, 0, 0};
   // Every target but 127.0.1.2 goes down for a while: only the group's one
