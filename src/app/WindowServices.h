@@ -9,6 +9,7 @@
 
 #include "core/ports/Clock.h"
 #include "core/ports/FileService.h"
+#include "core/ports/HttpServer.h"
 #include "core/ports/IcmpCarrier.h"
 #include "core/ports/NetworkSettings.h"
 #include "core/ports/Resolver.h"
@@ -38,6 +39,8 @@ struct WindowServices {
   std::shared_ptr<ProcessService> processes;
   // The desktop's notifications (alerts); null: none.
   std::shared_ptr<INotifier> notifier;
+  // Serves the run's metrics when the user's settings ask for it; null: none.
+  std::shared_ptr<IHttpServer> httpServer;
 };
 
 }  // namespace sondrel

@@ -46,12 +46,14 @@ struct FakeServices {
   }();
 
   std::shared_ptr<fakes::FakeNotifier> notifier = std::make_shared<fakes::FakeNotifier>();
+  // A real HTTP server where a test puts one in (the metrics); null: none.
+  std::shared_ptr<IHttpServer> httpServer;
 
   WindowServices services() const {
     // The windows' files are real ones in a temporary folder unless a test
     // puts its own in.
     return {clock,     icmp, resolver, network, prompter, launcher, keepAwake,
-            files ? files.get() : &SystemFiles(), processes, notifier};
+            files ? files.get() : &SystemFiles(), processes, notifier, httpServer};
   }
 };
 

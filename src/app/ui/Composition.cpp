@@ -9,6 +9,7 @@
 #include "core/common/DataFolder.h"
 #include "platform/Clock_linux.h"
 #include "platform/Files_linux.h"
+#include "platform/HttpServer_linux.h"
 #include "platform/IcmpSocketCarrier_linux.h"
 #include "platform/KeepAwakeDBus.h"
 #include "platform/NotifierDBus.h"
@@ -32,6 +33,7 @@ WindowServices SystemServices() {
   services.files = &SystemFiles();
   services.processes = MakeProcessService();
   services.notifier = std::make_shared<DBusNotifier>();
+  services.httpServer = MakeHttpServer();
   return services;
 }
 

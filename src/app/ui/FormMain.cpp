@@ -28,6 +28,10 @@
 #include "iplist/ui/TargetListPanel.h"
 #include "archive/ArchiveRecorder.h"
 #include "archive/ui/RunsPresenter.h"
+#include "core/monitor/ListenAddress.h"
+#include "monitor/MetricsCollector.h"
+#include "monitor/MetricsEndpoint.h"
+#include "monitor/MetricsSettings.h"
 #include "monitor/RunMonitor.h"
 #include "monitor/ui/MonitorPresenter.h"
 #include "alerts/AlertCenter.h"
@@ -85,6 +89,8 @@ FormMain::~FormMain() {
   // The run waits for its echoes; the frames hold references to the ping
   // panel's parameters and schedule, so they go before it does.
   pingPanel_->endRun();
+  // No scrape reads the figures once they go.
+  metricsEndpoint_.reset();
   delete client_;
 }
 
@@ -202,6 +208,29 @@ void FormMain::buildPanels() {
   connect(display_, &ResultsDisplay::reportClicked, this, [this] { action(QStringLiteral("mnuReport"))->trigger(); });
 }
 
+void FormMain::serveMetrics() {
+  // The runs' figures for Prometheus, when the user asked for them: told
+  // once when they cannot be served, or are served beyond this machine.
+  const MetricsSettings wanted = ReadMetricsSettings();
+  if (!wanted.serve || !services_.httpServer) return;
+  const auto tell = [this](const std::string& text) {
+    if (services_.prompter)
+      services_.prompter->message(QString::fromStdString(text), QStringLiteral("Information"), IPrompter::Icon::Warning);
+  };
+  auto where = ParseListenAddress(wanted.listen);
+  if (!where) return tell("The metrics cannot be served: [metrics] listen: " + where.error().message);
+  metrics_ = std::make_unique<MetricsCollector>(ReadMonitorSettings().outageAfter);
+  pingRun()->addReader(metrics_.get());
+  metricsEndpoint_ = std::make_unique<MetricsEndpoint>(*metrics_, *services_.httpServer);
+  if (auto served = metricsEndpoint_->start(where.value()); !served) {
+    metricsEndpoint_.reset();
+    return tell("The metrics cannot be served at " + wanted.listen + ": " + served.error().message);
+  }
+  if (!IsLoopbackAddress(where.value().address))
+    tell("The metrics are served at " + wanted.listen +
+         ", beyond this machine: whoever reaches it reads the targets and their figures.");
+}
+
 bool FormMain::Form_Load() {
   setWindowTitle(ProgramText(kCaption));
   display_->paintIdle();
@@ -258,6 +287,7 @@ bool FormMain::Form_Load() {
   connect(action(QStringLiteral("mnuAlerts")), &QAction::triggered, alerts_, &AlertsPresenter::showRules);
   action(QStringLiteral("mnuAlerts"))->setEnabled(true);
   connect(pingRun(), &PingRun::runStarted, alerts_, &AlertsPresenter::runStarted);
+  serveMetrics();
   // Every alert kept with its run in the archive, and again with its
   // command's end.
   for (auto told : {&AlertCenter::alerted, &AlertCenter::updated})

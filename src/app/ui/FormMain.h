@@ -37,6 +37,8 @@ class IPListStore;
 class ParameterFrame;
 class ArchiveRecorder;
 class AlertCenter;
+class MetricsCollector;
+class MetricsEndpoint;
 class AlertsPresenter;
 class ReportPresenter;
 class RunsPresenter;
@@ -114,6 +116,9 @@ class FormMain final : public QMainWindow {
   // The summary report's wiring, made by Form_Load with the run.
   ReportPresenter* reportPresenter() const { return report_; }
   AlertCenter* alertCenter() const { return alertCenter_; }
+  // Serving the runs' metrics, when the user's settings ask for it; null
+  // otherwise, or when it could not listen.
+  MetricsEndpoint* metricsEndpoint() const { return metricsEndpoint_.get(); }
   ArchiveRecorder* archiveRecorder() const { return archive_; }
   AlertsPresenter* alertsPresenter() const { return alerts_; }
   // The runs window's wiring, made by Form_Load with the archive.
@@ -148,6 +153,7 @@ class FormMain final : public QMainWindow {
  private:
   void buildPanels();
   void layoutFrame();
+  void serveMetrics();
   void buildButtons();
   void buildMenus();
   QAction* addEntry(QMenu* menu, const QString& name, const QString& caption,
@@ -214,6 +220,8 @@ class FormMain final : public QMainWindow {
   std::function<ScanExportSource()> scanExportSource_;
   ReportPresenter* report_ = nullptr;
   AlertCenter* alertCenter_ = nullptr;
+  std::unique_ptr<MetricsCollector> metrics_;
+  std::unique_ptr<MetricsEndpoint> metricsEndpoint_;  // stops before metrics_ goes
   AlertsPresenter* alerts_ = nullptr;
   ArchiveRecorder* archive_ = nullptr;  // keeps every run; lives as long as the window
   RunsPresenter* runs_ = nullptr;
