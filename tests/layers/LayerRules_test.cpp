@@ -70,7 +70,9 @@ TEST_F(BrokenTree, EachRuleFindsItsBreachAndTheRootsMayBuildTheServices) {
   write("results/ui/View.cpp", "#include <QWidget>\n#include <sys/stat.h>\nFileService& f = SystemFiles();\n");
   write("scan/worker/main.cpp", "#include <unistd.h>\n#include \"platform/Resolver_linux.h\"\n#include <QString>\n");
   write("app/ui/Composition.cpp", "#include \"platform/Files_linux.h\"\nauto& f = SystemFiles();\n");
-  write("cli/Main.cpp", "#include \"platform/SignalPipe.h\"\nauto p = MakeProcessService();\n");
+  write("cli/Main.cpp",
+        "#include \"platform/SignalPipe.h\"\nauto p = MakeProcessService();\nauto h = MakeHttpServer({});\n");
+  write("monitor/Serve.cpp", "#include \"core/ports/HttpServer.h\"\nauto h = MakeHttpServer();\n");
   write("platform/Thing_linux.cpp", "#include <unistd.h>\n#include <QObject>\n");
 
   EXPECT_EQ(Described(FindLayerBreaches(root_, WindowModuleDirs())),
@@ -80,6 +82,7 @@ TEST_F(BrokenTree, EachRuleFindsItsBreachAndTheRootsMayBuildTheServices) {
                 "core/Bad.cpp:2: includes \"platform/Files_linux.h\": a platform implementation outside a "
                 "composition root",
                 "core/Bad.cpp:3: includes <fstream>: only platform/ reaches the OS",
+                "monitor/Serve.cpp:2: calls MakeHttpServer(): the real services are built by a composition root",
                 "ping/Run.cpp:2: includes <QWidget>: a window module's header outside */ui/",
                 "ping/Run.cpp:3: includes \"ping/ui/Panel.h\": a window's header outside */ui/",
                 "results/Log.cpp:1: includes \"platform/Memory.h\": a platform implementation outside a "
