@@ -138,8 +138,15 @@ void MetricsCollector::runEnded(const RunData&, RunEnd) {
 
 void MetricsCollector::publish() {
   lastPublished_ = std::chrono::steady_clock::now();
-  // A spare still held by a scrape stays with it.
-  if (!spare_ || spare_.use_count() > 1) spare_ = std::make_shared<Figures>();
+  // A spare still held by a scrape stays with it. Scrapes let go of theirs
+  // under the lock, so a count of one seen under it is the truth, and no
+  // scrape can take the spare again: only the current figures are handed out.
+  bool reusable = false;
+  {
+    std::lock_guard lock(mutex_);
+    reusable = spare_ && spare_.use_count() == 1;
+  }
+  if (!reusable) spare_ = std::make_shared<Figures>();
   *spare_ = live_;
   std::shared_ptr<const Layout> layout;
   if (seriesChanged_) {
@@ -149,7 +156,6 @@ void MetricsCollector::publish() {
   std::lock_guard lock(mutex_);
   std::swap(current_, spare_);
   if (layout) layout_ = std::move(layout);
-  started_ = true;
 }
 
 std::vector<MetricFamily> MetricsCollector::families() const {
@@ -160,6 +166,15 @@ std::vector<MetricFamily> MetricsCollector::families() const {
     layout = layout_;
     figures = current_;
   }
+  std::vector<MetricFamily> out = familiesOf(layout.get(), figures.get());
+  {
+    std::lock_guard lock(mutex_);
+    figures.reset();
+  }
+  return out;
+}
+
+std::vector<MetricFamily> MetricsCollector::familiesOf(const Layout* layout, const Figures* figures) const {
   std::vector<MetricFamily> out;
   MetricFamily build = Family("sondrel_build_info", "The program's version.", MetricKind::Gauge);
   build.series.push_back({{{"version", std::string(kVersion)}}, 1, {}, 0, 0});

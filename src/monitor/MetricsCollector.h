@@ -81,6 +81,7 @@ class MetricsCollector final : public RunReader {
   using Figures = std::vector<TargetFigures>;
 
   void publish();
+  std::vector<MetricFamily> familiesOf(const Layout* layout, const Figures* figures) const;
   static void addInto(TargetFigures& into, const TargetFigures& run);
 
   // The run's thread's own.
@@ -99,7 +100,6 @@ class MetricsCollector final : public RunReader {
   // more than the swap.
   std::shared_ptr<Figures> spare_;
   mutable std::mutex mutex_;
-  bool started_ = false;
   std::shared_ptr<const Layout> layout_;
   std::shared_ptr<Figures> current_;
 };

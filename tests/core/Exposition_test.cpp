@@ -33,20 +33,24 @@ std::vector<MetricFamily> SmallSet() {
   return f;
 }
 
+// The lines of the set that the two formats write alike.
+const std::string kSamplesBothWrite =
+    "demo_requests_total{host=\"a\",ip=\"127.0.0.1\"} 3\n"
+    "demo_requests_total{host=\"b \\\"q\\\" \\\\ \\nc\",ip=\"127.0.0.2\"} 0\n"
+    "# HELP demo_ttl Last TTL.\n"
+    "# TYPE demo_ttl gauge\n"
+    "demo_ttl{ip=\"127.0.0.1\"} 64\n"
+    "# HELP demo_seconds Round trips.\n"
+    "# TYPE demo_seconds histogram\n"
+    "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"5e-05\"} 1\n"
+    "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"0.0001\"} 1\n"
+    "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"0.5\"} 3\n";
+
 TEST(Exposition, TextFormatOfASmallSet) {
   EXPECT_EQ(RenderExposition(SmallSet(), ExpositionFormat::Text),
             "# HELP demo_requests_total Requests sent.\n"
-            "# TYPE demo_requests_total counter\n"
-            "demo_requests_total{host=\"a\",ip=\"127.0.0.1\"} 3\n"
-            "demo_requests_total{host=\"b \\\"q\\\" \\\\ \\nc\",ip=\"127.0.0.2\"} 0\n"
-            "# HELP demo_ttl Last TTL.\n"
-            "# TYPE demo_ttl gauge\n"
-            "demo_ttl{ip=\"127.0.0.1\"} 64\n"
-            "# HELP demo_seconds Round trips.\n"
-            "# TYPE demo_seconds histogram\n"
-            "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"5e-05\"} 1\n"
-            "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"0.0001\"} 1\n"
-            "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"0.5\"} 3\n"
+            "# TYPE demo_requests_total counter\n" +
+            kSamplesBothWrite +
             "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"1\"} 3\n"
             "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"+Inf\"} 4\n"
             "demo_seconds_sum{ip=\"127.0.0.1\"} 1.25\n"
@@ -62,17 +66,8 @@ TEST(Exposition, OpenMetricsOfTheSameSet) {
   // quotes, a whole bound is written as a float, and "# EOF" ends it.
   EXPECT_EQ(RenderExposition(SmallSet(), ExpositionFormat::OpenMetrics),
             "# HELP demo_requests Requests sent.\n"
-            "# TYPE demo_requests counter\n"
-            "demo_requests_total{host=\"a\",ip=\"127.0.0.1\"} 3\n"
-            "demo_requests_total{host=\"b \\\"q\\\" \\\\ \\nc\",ip=\"127.0.0.2\"} 0\n"
-            "# HELP demo_ttl Last TTL.\n"
-            "# TYPE demo_ttl gauge\n"
-            "demo_ttl{ip=\"127.0.0.1\"} 64\n"
-            "# HELP demo_seconds Round trips.\n"
-            "# TYPE demo_seconds histogram\n"
-            "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"5e-05\"} 1\n"
-            "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"0.0001\"} 1\n"
-            "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"0.5\"} 3\n"
+            "# TYPE demo_requests counter\n" +
+            kSamplesBothWrite +
             "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"1.0\"} 3\n"
             "demo_seconds_bucket{ip=\"127.0.0.1\",le=\"+Inf\"} 4\n"
             "demo_seconds_sum{ip=\"127.0.0.1\"} 1.25\n"
@@ -141,22 +136,28 @@ TEST(Exposition, NumbersAsPrometheusClientsWriteThem) {
 TEST(Exposition, TheAcceptHeaderPicksTheFormat) {
   const auto om = ExpositionFormat::OpenMetrics;
   const auto text = ExpositionFormat::Text;
-  // What Prometheus 2.x sends.
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text;version=1.0.0,application/openmetrics-text;"
-                                "version=0.0.1;q=0.75,text/plain;version=0.0.4;q=0.5,*/*;q=0.1"),
-            om);
-  EXPECT_EQ(NegotiateExposition("text/plain;version=0.0.4;q=0.5,*/*;q=0.1"), text);
-  EXPECT_EQ(NegotiateExposition(""), text);
-  EXPECT_EQ(NegotiateExposition("*/*"), text);
-  EXPECT_EQ(NegotiateExposition("application/json"), text);
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text; version=1.0.0"), om);
-  EXPECT_EQ(NegotiateExposition(" APPLICATION/OpenMetrics-Text "), om);
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text;q=0.2, text/plain;q=0.9"), text);
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text;q=0.5,*/*;q=0.5"), om);
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text;q=0"), text);
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text;q=abc"), text);
-  EXPECT_EQ(NegotiateExposition("application/openmetrics-text;q=2"), text);
-  EXPECT_EQ(NegotiateExposition(",,;;,application/openmetrics-text;;q=1;"), om);
+  const struct {
+    const char* accept;
+    ExpositionFormat format;
+  } cases[] = {
+      // What Prometheus 2.x sends.
+      {"application/openmetrics-text;version=1.0.0,application/openmetrics-text;version=0.0.1;q=0.75,"
+       "text/plain;version=0.0.4;q=0.5,*/*;q=0.1",
+       om},
+      {"text/plain;version=0.0.4;q=0.5,*/*;q=0.1", text},
+      {"", text},
+      {"*/*", text},
+      {"application/json", text},
+      {"application/openmetrics-text; version=1.0.0", om},
+      {" APPLICATION/OpenMetrics-Text ", om},
+      {"application/openmetrics-text;q=0.2, text/plain;q=0.9", text},
+      {"application/openmetrics-text;q=0.5,*/*;q=0.5", om},
+      {"application/openmetrics-text;q=0", text},
+      {"application/openmetrics-text;q=abc", text},
+      {"application/openmetrics-text;q=2", text},
+      {",,;;,application/openmetrics-text;;q=1;", om},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NegotiateExposition(c.accept), c.format) << c.accept;
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <atomic>
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "fakes/FakeClock.h"
@@ -289,23 +291,34 @@ TEST(MetricsCollector, ScrapesFromAnotherThreadSeeFiguresOnlyGrow) {
   std::vector<std::string> addresses;
   for (int t = 0; t < kTargets; ++t) addresses.push_back("127.0.1." + std::to_string(t + 1));
   std::atomic<bool> done = false;
-  std::atomic<int> scrapes = 0;
+  std::mutex m;
+  std::condition_variable scraped;
+  int scrapes = 0;
   std::string fault;
   std::thread scraper([&] {
     double last = 0;
     // Bounded: the feeding ends, and with it the loop.
-    while (!done && fault.empty()) {
-      const std::string body = (scrapes % 2) ? c.scrape(ExpositionFormat::OpenMetrics) : Text(c);
-      ++scrapes;
+    for (int k = 0; !done; ++k) {
+      const std::string body = (k % 2) ? c.scrape(ExpositionFormat::OpenMetrics) : Text(c);
       double sent = 0, replies = 0;
       for (const std::string& l : LinesOf(body, "smokeping_requests_total{")) sent += std::stod(l.substr(l.rfind(' ')));
       for (const std::string& l : LinesOf(body, "smokeping_responses_total{")) replies += std::stod(l.substr(l.rfind(' ')));
+      std::lock_guard lock(m);
       if (sent < last) fault = "requests went back from " + std::to_string(last) + " to " + std::to_string(sent);
       if (replies > sent) fault = "more replies than requests";
       if (sent != 0 && static_cast<long long>(sent) % kTargets != 0) fault = "a pass seen in part: " + std::to_string(sent);
       last = sent;
+      ++scrapes;
+      scraped.notify_all();
     }
   });
+  // The feeding waits for a scrape now and then, so that the two overlap
+  // however the machine shares its time.
+  const auto awaitScrape = [&] {
+    std::unique_lock lock(m);
+    const int before = scrapes;
+    return scraped.wait_for(lock, std::chrono::seconds(20), [&] { return scrapes > before; });
+  };
   // Two runs of the same targets, so that the second starts while scrapes go.
   for (int r = 0; r < 2; ++r) {
     HandRun run(addresses, std::vector<std::string>(kTargets));
@@ -314,13 +327,15 @@ TEST(MetricsCollector, ScrapesFromAnotherThreadSeeFiguresOnlyGrow) {
       for (int t = 0; t < kTargets; ++t)
         run.result(c, static_cast<std::uint32_t>(t), (p + t) % 7 ? 100 + p : -1, p * 1'000'000 + t);
       c.passEnded();
+      if (p % 500 == 0) EXPECT_TRUE(awaitScrape());
     }
     run.end(c);
   }
+  EXPECT_TRUE(awaitScrape());
   done = true;
   scraper.join();
   EXPECT_EQ(fault, "");
-  EXPECT_GT(scrapes.load(), 0);
+  EXPECT_GE(scrapes, 9);
   EXPECT_EQ(ValueOf(Text(c), "smokeping_requests_total{host=\"127.0.1.1\",ip=\"127.0.1.1\"}"), 2 * kPasses);
 }
 
