@@ -102,10 +102,6 @@ int RunScanOnSystem(const ScanOptions& options) {
   return RunScan(options, services);
 }
 
-CliServices PingServicesOnSystem();
-
-int RunPingOnSystem(const CliOptions& options) { return RunPing(options, PingServicesOnSystem()); }
-
 CliServices PingServicesOnSystem() {
   CliServices services;
   services.clock = std::make_shared<SystemClock>();
@@ -118,6 +114,8 @@ CliServices PingServicesOnSystem() {
   services.httpServer = [] { return MakeHttpServer(); };
   return services;
 }
+
+int RunPingOnSystem(const CliOptions& options) { return RunPing(options, PingServicesOnSystem()); }
 
 int RunMonitorOnSystem(const MonitorOptions& options) { return RunMonitorService(options, PingServicesOnSystem()); }
 

@@ -10,6 +10,7 @@
 #include "cli/SignalStop.h"
 #include "cli/StreamPrompter.h"
 #include "core/common/AddressHelpers.h"
+#include "core/common/DataFolder.h"
 #include "core/ping/ParameterLists.h"
 #include "core/ports/Clock.h"
 #include "core/monitor/ListenAddress.h"
@@ -28,11 +29,6 @@ constexpr std::uint32_t kDefaultIntervalMs = 1000;
 constexpr std::uint32_t kDefaultTimeoutMs = 800;
 // How long the end waits for the archive to take its last batch.
 constexpr int kArchiveFinishMs = 10000;
-
-std::string withSlash(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
-}
 
 }  // namespace
 
@@ -129,16 +125,16 @@ ParsedMonitorLine ParseMonitorLine(const std::vector<std::string>& args) {
 }
 
 std::vector<std::string> TargetsFileLines(const std::string& text) {
+  constexpr std::string_view kBlanks = " \t\r";
   std::vector<std::string> lines;
-  std::size_t from = 0;
-  while (from <= text.size()) {
+  for (std::size_t from = 0; from <= text.size();) {
     std::size_t end = text.find('\n', from);
     if (end == std::string::npos) end = text.size();
-    std::string line = TrimBlanks(std::string_view(text).substr(from, end - from));
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\t')) line.pop_back();
-    while (!line.empty() && line.front() == '\t') line.erase(line.begin());
-    if (!line.empty() && line.front() != '#') lines.push_back(std::move(line));
+    std::string_view line = std::string_view(text).substr(from, end - from);
     from = end + 1;
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos || line[first] == '#') continue;
+    lines.emplace_back(line.substr(first, line.find_last_not_of(kBlanks) - first + 1));
   }
   return lines;
 }
@@ -162,7 +158,7 @@ int RunMonitorService(const MonitorOptions& options, const CliServices& services
   }
   CollectedTargets& c = collected.value();
   const std::string folder =
-      options.dataFolder.empty() ? services.dataFolder + kMonitorFolder : withSlash(options.dataFolder);
+      options.dataFolder.empty() ? services.dataFolder + kMonitorFolder : AddSlash(options.dataFolder);
   services.files->makeFolders(folder);
 
   ServiceJournal journal(folder, *services.files);

@@ -17,7 +17,6 @@ void DailyRuns::runStarted(const RunData& run, const PingParameters& parameters)
   day_ = today();
   passes_ = firstPass_ = 0;
   rows_ = firstRow_ = 0;
-  ++runsBegun_;
   inner_.runStarted(run, parameters);
 }
 
@@ -35,7 +34,6 @@ void DailyRuns::passEnded() {
   day_ = today();
   firstPass_ = passes_;
   firstRow_ = rows_;
-  ++runsBegun_;
   inner_.runStarted(*run_, parameters_);
 }
 

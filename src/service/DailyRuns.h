@@ -26,9 +26,6 @@ class DailyRuns final : public RunReader {
   void passEnded() override;
   void runEnded(const RunData& run, RunEnd how) override;
 
-  // How many days' runs the reader was given so far.
-  int runsBegun() const { return runsBegun_; }
-
  private:
   struct Day {
     int year, month, day;
@@ -45,7 +42,6 @@ class DailyRuns final : public RunReader {
   std::uint32_t firstPass_ = 0;    // the whole run's pass the day's run began with
   std::int64_t firstRow_ = 0;
   std::int64_t rows_ = 0;
-  int runsBegun_ = 0;
 };
 
 }  // namespace sondrel

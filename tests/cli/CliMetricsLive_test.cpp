@@ -28,6 +28,8 @@
 #include "cli/CliMonitor.h"
 #include "cli/CliTestSupport.h"
 #include "platform/IcmpTestSupport.h"
+#include "monitor/MetricsTestSupport.h"
+#include "support/FreePort.h"
 #include "support/SkipMissing.h"
 
 namespace sondrel::cli {
@@ -37,19 +39,6 @@ constexpr int kTargets = 50;
 constexpr int kIntervalMs = 200;
 
 std::string Target(int k) { return "127.0.1." + std::to_string(k + 1); }
-
-// A free loopback port, for a program that wants one named.
-int FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
 
 // GET through curl (the test's HTTP client; -g: brackets are no globs): the
 // body, "" on failure.
@@ -73,7 +62,7 @@ class CliMetricsLive : public ::testing::Test {
     std::ofstream targets(data_.path().toStdString() + "/targets.txt");
     for (int k = 0; k < kTargets; ++k) targets << Target(k) << "\n";
     targets.close();
-    port_ = FreePort();
+    port_ = testing::FreePort();
     clitest::UseDataHome(monitor_, data_.path());
     monitor_.start(clitest::kProgram,
                    {QStringLiteral("monitor"), QStringLiteral("-i"), QString::number(kIntervalMs), QStringLiteral("-w"),
@@ -97,7 +86,7 @@ class CliMetricsLive : public ::testing::Test {
   }
   QString MetricsUrl() const { return QStringLiteral("http://127.0.0.1:%1/metrics").arg(port_); }
   void StartPrometheus() {
-    promPort_ = FreePort();
+    promPort_ = testing::FreePort();
     std::ofstream(prom_.path().toStdString() + "/prometheus.yml")
         << "global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
            "scrape_configs:\n  - job_name: sondrel\n    static_configs:\n      - targets: ['127.0.0.1:"
@@ -131,14 +120,9 @@ TEST_F(CliMetricsLive, PrometheusScrapesEveryTargetInStepWithTheArchiveAndItsQua
   // promtool reads a scrape as Prometheus would and says what is wrong in it.
   const QByteArray scrape = Get(MetricsUrl());
   ASSERT_TRUE(scrape.contains("smokeping_requests_total{")) << scrape.left(400).toStdString();
-  QProcess promtool;
-  promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
-  ASSERT_TRUE(promtool.waitForStarted(10000));
-  promtool.write(scrape);
-  promtool.closeWriteChannel();
-  ASSERT_TRUE(promtool.waitForFinished(20000));
-  EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAllStandardError().toStdString()
-                                    << promtool.readAllStandardOutput().toStdString();
+  const auto verdict = testing::PromtoolCheck(scrape.toStdString());
+  ASSERT_TRUE(verdict);
+  EXPECT_EQ(verdict->status, 0) << verdict->output;
 
   StartPrometheus();
   // A few scrapes in, every target has its series.

@@ -21,6 +21,7 @@
 
 #include "monitor/MetricsTestSupport.h"
 #include "platform/HttpServer_linux.h"
+#include "support/FreePort.h"
 #include "support/SkipMissing.h"
 
 extern char** environ;
@@ -143,19 +144,6 @@ TEST_F(MetricsEndpointTest, StopEndsTheServing) {
   EXPECT_FALSE(client().Get("/metrics"));
 }
 
-// A free loopback port for another program (taken and let go at once).
-std::uint16_t FreePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t length = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
 // One value of a PromQL query as Prometheus' API answers it, "" while it has none.
 std::string QueryValue(httplib::Client& api, const std::string& query) {
   auto r = api.Get("/api/v1/query", httplib::Params{{"query", query}}, httplib::Headers{});
@@ -177,7 +165,7 @@ TEST_F(MetricsEndpointTest, ARealPrometheusScrapesAndStoresTheFigures) {
                                                "scrape_configs:\n  - job_name: sondrel\n    static_configs:\n"
                                                "      - targets: ['127.0.0.1:"
                                             << endpoint.port() << "']\n";
-  const std::uint16_t apiPort = FreePort();
+  const std::uint16_t apiPort = testing::FreePort();
   const std::string config = "--config.file=" + folder + "/prometheus.yml";
   const std::string storage = "--storage.tsdb.path=" + folder + "/data";
   const std::string web = "--web.listen-address=127.0.0.1:" + std::to_string(apiPort);

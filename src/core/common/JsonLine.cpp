@@ -3,34 +3,17 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/common/Utf8.h"
+
 namespace sondrel {
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 
 void appendEscaped(std::string& out, unsigned code) {
   out += "\\u00";
   out += kHex[(code >> 4) & 0xF];
   out += kHex[code & 0xF];
-}
-
-// The bytes a sequence led by `lead` takes in all, and the range its second
-// byte must be in (Unicode's table of well-formed UTF-8); 0 for a byte that
-// cannot lead one.
-struct Lead {
-  int length = 0;
-  unsigned char low = 0x80, high = 0xBF;
-};
-Lead leadOf(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return {2};
-  if (lead == 0xE0) return {3, 0xA0, 0xBF};
-  if (lead == 0xED) return {3, 0x80, 0x9F};  // no surrogates
-  if (lead >= 0xE1 && lead <= 0xEF) return {3};
-  if (lead == 0xF0) return {4, 0x90, 0xBF};
-  if (lead >= 0xF1 && lead <= 0xF3) return {4};
-  if (lead == 0xF4) return {4, 0x80, 0x8F};  // nothing past U+10FFFF
-  return {};
 }
 
 void appendDigits(std::string& out, std::uint64_t value, int width = 1) {
@@ -62,20 +45,11 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
       ++i;
       continue;
     }
-    const Lead lead = leadOf(c);
-    std::size_t j = i + 1;
-    if (lead.length > 0 && j < n) {
-      const auto second = static_cast<unsigned char>(bytes[j]);
-      if (second >= lead.low && second <= lead.high) {
-        ++j;
-        while (j < i + static_cast<std::size_t>(lead.length) && j < n &&
-               (static_cast<unsigned char>(bytes[j]) & 0xC0) == 0x80)
-          ++j;
-      }
-    }
-    if (lead.length == 0 || j != i + static_cast<std::size_t>(lead.length)) {
+    const Utf8Piece piece = Utf8PieceAt(bytes, i);
+    const std::size_t j = i + piece.length;
+    if (!piece.wellFormed) {
       // The bytes up to the first that does not fit are one ill-formed piece.
-      out += kReplacement;
+      out += kReplacementCharacter;
       i = j;
       continue;
     }

@@ -5,37 +5,10 @@
 #include <cmath>
 #include <limits>
 
+#include "core/common/Utf8.h"
+
 namespace sondrel {
 namespace {
-
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// The length of the well-formed UTF-8 sequence at `at`, 0 for none.
-std::size_t SequenceAt(std::string_view s, std::size_t at) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char b = byte(at);
-  if (b < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (b >= 0xC2 && b <= 0xDF) {
-    length = 2;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    length = 3;
-    if (b == 0xE0) low = 0xA0;   // no overlong forms
-    if (b == 0xED) high = 0x9F;  // no surrogates
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    length = 4;
-    if (b == 0xF0) low = 0x90;
-    if (b == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (at + length > s.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k)
-    if (byte(at + k) < 0x80 || byte(at + k) > 0xBF) return 0;
-  return length;
-}
 
 // Quotes and backslashes escaped always; the double quote only where the
 // format asks for it (label values, OpenMetrics' HELP).
@@ -218,13 +191,14 @@ std::string ValidUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t n = SequenceAt(bytes, at);
-    if (n == 0) {
-      out += kReplacement;
+    // Each byte that is no part of a well-formed sequence is replaced.
+    const Utf8Piece piece = Utf8PieceAt(bytes, at);
+    if (!piece.wellFormed) {
+      out += kReplacementCharacter;
       ++at;
     } else {
-      out.append(bytes.substr(at, n));
-      at += n;
+      out.append(bytes.substr(at, piece.length));
+      at += piece.length;
     }
   }
   return out;
